@@ -1,0 +1,63 @@
+#include "app/Shell.h"
+
+#include "console/System.h"
+
+namespace Halvo::App {
+
+Shell::Shell(Bridge* bridge) : bridge(bridge) {}
+
+Shell::~Shell() {
+    // Released in the order window, timer, bridge.
+    window.Reset();
+    timer.Reset();
+    bridge.Reset();
+    if (instance == this) {
+        instance = nullptr;
+    }
+}
+
+bool Shell::Initiate(std::istream& commandLine) {
+    if (initiated) {
+        return true;
+    }
+    timer = bridge->CreateTimer();
+    if (!timer) {
+        Console::ReportError("Halvo::App::Shell::Initiate", __LINE__)
+            << "Could not create timer object!" << std::endl;
+        return false;
+    }
+    window = bridge->CreateWindow(this);
+    if (!window) {
+        Console::ReportError("Halvo::App::Shell::Initiate", __LINE__)
+            << "Could not create window object!" << std::endl;
+        return false;
+    }
+    if (OnInitiate(commandLine)) {
+        initiated = true;
+        return true;
+    }
+    Console::ReportError("Halvo::App::Shell::Initiate", __LINE__)
+        << "Could not initiate application!" << std::endl;
+    return false;
+}
+
+void Shell::Terminate() {
+    if (!initiated) {
+        return;
+    }
+    // Cleared first: the window may call Terminate again while it is being released.
+    initiated = false;
+    OnTerminate();
+    window.Reset();
+    timer.Reset();
+}
+
+std::int32_t Shell::Run() {
+    while (bridge->ProcessMessages()) {
+        timer->Update();
+        OnIdle();
+    }
+    return bridge->GetExitCode();
+}
+
+} // namespace Halvo::App

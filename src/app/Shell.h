@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <istream>
+
+#include "app/Bridge.h"
+#include "app/Timer.h"
+#include "app/Window.h"
+#include "ref/Object.h"
+
+namespace Halvo::App {
+
+// The application shell: start-up, the main loop and shut-down. The emulator shell derives from it and
+// fills in the operations the loop and the window call.
+class Shell : public Ref::Object {
+public:
+    explicit Shell(Bridge* bridge);
+    ~Shell() override;
+    Shell(const Shell&) = delete;
+    Shell& operator=(const Shell&) = delete;
+
+    // Makes the timer and the window and calls OnInitiate with the command line.
+    bool Initiate(std::istream& commandLine);
+    // OnTerminate and the release of window and timer; does nothing unless initiated.
+    void Terminate();
+    // The main loop: pump the events, update the timer, OnIdle; until a quit request.
+    std::int32_t Run();
+
+    virtual bool OnInitiate(std::istream& commandLine) = 0;
+    virtual void OnTerminate() = 0;
+    virtual void OnIdle() = 0;
+    virtual void OnActivate(bool active) = 0;
+    virtual void OnResize(std::uint32_t width, std::uint32_t height) = 0;
+    virtual void OnKeyDown(std::uint32_t keyCode, char character) = 0;
+    virtual void OnKeyUp(std::uint32_t keyCode, char character) = 0;
+
+protected:
+    bool initiated = false;
+    Ref::Ptr<Bridge> bridge;
+    Ref::Ptr<Timer> timer;
+    Ref::Ptr<Window> window;
+
+    // The one shell of the program; set by the concrete shell's Instance, cleared by the destructor.
+    static inline Shell* instance = nullptr;
+};
+
+} // namespace Halvo::App

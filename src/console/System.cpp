@@ -1,0 +1,150 @@
+#include "console/System.h"
+
+#include <sstream>
+
+#include "console/BuiltinFunctions.h"
+
+namespace Halvo::Console {
+
+System* System::Instance() {
+    if (!instance) {
+        instance = Ref::New<System>();
+    }
+    return instance;
+}
+
+System::System()
+    : output(lines, maxLines, logFile), run(Ref::New<RunFunction>()),
+      echoFunction(Ref::New<EchoFunction>(echo)), help(Ref::New<HelpFunction>(functions)) {
+    RegisterFunction(run);
+    RegisterFunction(echoFunction);
+    RegisterFunction(help);
+}
+
+System::~System() {
+    output.flush();
+    CloseLogFile();
+    functions.clear();
+    help.Reset();
+    echoFunction.Reset();
+    run.Reset();
+    if (instance == this) {
+        instance = nullptr;
+    }
+}
+
+bool System::RegisterFunction(const Ref::Ptr<Function>& function) {
+    if (!function) {
+        return false;
+    }
+    auto position = functions.begin();
+    for (; position != functions.end(); ++position) {
+        const int order = (*position)->name.compare(function->name);
+        if (order == 0) {
+            return false;
+        }
+        if (order > 0) {
+            break;
+        }
+    }
+    functions.insert(position, function);
+    return true;
+}
+
+Ref::Ptr<Function> System::UnregisterFunction(const std::string& name) {
+    for (auto position = functions.begin(); position != functions.end(); ++position) {
+        if ((*position)->name == name) {
+            Ref::Ptr<Function> function = std::move(*position);
+            functions.erase(position);
+            return function;
+        }
+    }
+    return nullptr;
+}
+
+void System::Execute(const std::string& line) {
+    std::istringstream arguments(line);
+    std::string word;
+    if (!(arguments >> word)) {
+        return;
+    }
+    if (word[0] == '#') {
+        return;
+    }
+    history.push_front(line);
+    if (history.size() > maxHistory) {
+        history.pop_back();
+    }
+    bool silent = false;
+    if (word[0] == '@') {
+        word.erase(0, 1);
+        silent = true;
+    }
+    if (echo && !silent) {
+        output << line << std::endl;
+    }
+    for (const auto& entry : functions) {
+        if (entry->name == word) {
+            // Keep the function alive even if it unregisters itself while it runs.
+            Ref::Ptr<Function> function = entry;
+            if (!function->Execute(arguments, output)) {
+                function->PrintUsage(output);
+            }
+            return;
+        }
+    }
+    output << word << " is not a valid console function or variable." << std::endl;
+}
+
+void System::ExecuteStream(std::istream& in) {
+    std::string line;
+    while (std::getline(in, line)) {
+        // Scripts written with CR LF line ends run as they would on the system they were written on.
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        Execute(line);
+    }
+}
+
+bool System::GetHistoryLine(std::uint32_t index, std::string& line) const {
+    if (index >= history.size()) {
+        return false;
+    }
+    line = history[index];
+    return true;
+}
+
+std::ostream& System::ReportError(const std::string& operation, int line) {
+    output.Buffer().SetErrorPending();
+    output << '[' << operation << "][" << line << "] Error: ";
+    return output;
+}
+
+void System::SetLogFile(const std::string& fileName) {
+    CloseLogFile();
+    if (fileName.empty()) {
+        return;
+    }
+    logFile = std::fopen(fileName.c_str(), "w");
+    if (logFile) {
+        // Unbuffered, so the log is complete up to the last finished line even after a crash.
+        std::setvbuf(logFile, nullptr, _IONBF, 0);
+        logFileName = fileName;
+    }
+}
+
+void System::CloseLogFile() {
+    if (logFile) {
+        std::fflush(logFile);
+        const long size = std::ftell(logFile);
+        std::fclose(logFile);
+        logFile = nullptr;
+        if (size == 0) {
+            std::remove(logFileName.c_str());
+        }
+    }
+    logFileName.clear();
+}
+
+} // namespace Halvo::Console
