@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "console/System.h"
+#include "ref/Object.h"
+
+namespace Halvo::Console {
+
+// The keyboard side of the console: the line being typed, its cursor and insert mode, the walk through
+// the history, and the slide and blink animations the console drawing reads.
+class InputContext : public Ref::Object {
+public:
+    static constexpr float SlideSpeed = 3.0f;  // openness per second
+    static constexpr float BlinkPeriod = 0.4f; // seconds per cursor phase
+
+    explicit InputContext(System* console) : console(console) {}
+
+    // One key event; the character matters for TypedCharacter only.
+    void OnKey(std::uint32_t keyCode, char character);
+    // Advances the slide and the cursor blink by the elapsed seconds.
+    void Update(float elapsed);
+
+    Ref::Ptr<System> console;
+    bool visible = false;    // open or opening; takes keys
+    float openness = 0.0f;   // 0 closed, 1 fully open
+    float slideSpeed = 0.0f; // +3 opening, -3 closing, 0 at rest
+    bool insertMode = true;
+    std::uint32_t cursor = 0;
+    bool cursorShown = false;
+    float blinkTime = 0.0f;
+    std::int32_t historyIndex = -1; // -1: the user's own line
+    std::string line;
+};
+
+} // namespace Halvo::Console
