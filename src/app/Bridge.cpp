@@ -31,6 +31,10 @@ Bridge::~Bridge() {
     }
 }
 
+void Bridge::ReleaseDrivers() {
+    drivers.clear();
+}
+
 void Bridge::AddDriver(const Ref::Ptr<Gfx::Driver>& driver) {
     drivers.push_back(driver);
 }

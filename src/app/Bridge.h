@@ -43,6 +43,8 @@ public:
 
 protected:
     Bridge();
+    // For platform bridges whose drivers must go before the platform itself shuts down.
+    void ReleaseDrivers();
 
 private:
     std::vector<Ref::Ptr<Gfx::Driver>> drivers;

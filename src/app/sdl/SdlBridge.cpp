@@ -1,0 +1,71 @@
+#include "app/sdl/SdlBridge.h"
+
+#include <stdexcept>
+#include <string>
+
+#include "app/sdl/SdlTimer.h"
+#include "app/sdl/SdlWindow.h"
+
+namespace Halvo::App {
+
+SdlBridge::SdlBridge() {
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+        throw std::runtime_error(std::string("Could not initialise SDL video. -- ") + SDL_GetError());
+    }
+    quitEventType = SDL_RegisterEvents(1);
+    Nes::KeyState::SetCurrent(&keys);
+}
+
+SdlBridge::~SdlBridge() {
+    if (Nes::KeyState::Current() == &keys) {
+        Nes::KeyState::SetCurrent(nullptr);
+    }
+    // The drivers hold SDL objects, which must not outlive SDL.
+    ReleaseDrivers();
+    SDL_Quit();
+}
+
+void SdlBridge::DetachWindow(SdlWindow* detached) {
+    if (window == detached) {
+        window = nullptr;
+    }
+}
+
+bool SdlBridge::ProcessMessages() {
+    bool quit = false;
+    SDL_Event event;
+    const bool wait = window && !window->IsActive();
+    bool pending =
+        wait ? SDL_WaitEventTimeout(&event, InactiveWaitMilliseconds) != 0 : SDL_PollEvent(&event) != 0;
+    while (pending) {
+        if (event.type == quitEventType) {
+            // The rest of the batch is still handled; the loop ends after it.
+            quit = true;
+            exitCode = event.user.code;
+        } else if (event.type == SDL_QUIT) {
+            quit = true;
+            exitCode = 0;
+        } else if (window) {
+            window->HandleEvent(event);
+        }
+        pending = SDL_PollEvent(&event) != 0;
+    }
+    return !quit;
+}
+
+void SdlBridge::Quit(std::int32_t code) {
+    SDL_Event event{};
+    event.type = quitEventType;
+    event.user.code = code;
+    SDL_PushEvent(&event);
+}
+
+Ref::Ptr<Timer> SdlBridge::CreateTimer() {
+    return Ref::Ptr<Timer>(Ref::New<SdlTimer>());
+}
+
+Ref::Ptr<Window> SdlBridge::CreateWindow(Shell* shell) {
+    return Ref::Ptr<Window>(Ref::New<SdlWindow>(shell, this, &keys));
+}
+
+} // namespace Halvo::App

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <SDL.h>
+
+#include "app/Bridge.h"
+#include "nes/KeyState.h"
+
+namespace Halvo::App {
+
+class SdlWindow;
+
+// SDL behind the application frame: start-up and shut-down, the graphics drivers, the event pump and
+// the quit request. It also keeps the keyboard state the joypad reads.
+class SdlBridge : public Bridge {
+public:
+    SdlBridge();
+    ~SdlBridge() override;
+
+    bool ProcessMessages() override;
+    void Quit(std::int32_t exitCode) override;
+    std::int32_t GetExitCode() override { return exitCode; }
+    Ref::Ptr<Timer> CreateTimer() override;
+    Ref::Ptr<Window> CreateWindow(Shell* shell) override;
+
+    void AttachWindow(SdlWindow* window) { this->window = window; }
+    void DetachWindow(SdlWindow* window);
+
+    // How long ProcessMessages waits for an event while the window is inactive, so that an idle
+    // program does not keep a processor core busy.
+    static constexpr int InactiveWaitMilliseconds = 20;
+
+private:
+    std::int32_t exitCode = 0;
+    std::uint32_t quitEventType;
+    SdlWindow* window = nullptr;
+    Nes::KeyStateTable keys;
+};
+
+} // namespace Halvo::App

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+#include "app/Timer.h"
+
+namespace Halvo::App {
+
+// Frame time from SDL's high-resolution performance counter.
+class SdlTimer : public Timer {
+public:
+    SdlTimer();
+    void Update() override;
+
+private:
+    static constexpr std::uint64_t NoTicks = ~std::uint64_t{0};
+
+    std::uint64_t lastTicks = NoTicks;
+    float ticksPerSecond;
+};
+
+} // namespace Halvo::App
