@@ -28,10 +28,25 @@ constexpr std::array<std::uint16_t, 256> MakeSpread(bool rightmostFirst) {
     return table;
 }
 
+// The lineMask bytes of a whole plain row from its two planes ORed: byte i (in memory order) is 1 when
+// pixel i is opaque.
+constexpr std::array<std::uint64_t, 256> MakeOpaqueBytes() {
+    std::array<std::uint64_t, 256> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        std::uint64_t bytes = 0;
+        for (unsigned pixel = 0; pixel < 8; ++pixel) {
+            bytes |= static_cast<std::uint64_t>((byte >> (7 - pixel)) & 1u) << (8 * pixel);
+        }
+        table[byte] = bytes;
+    }
+    return table;
+}
+
 // Plain rows: bit 7 is the leftmost pixel.
 inline constexpr std::array<std::uint16_t, 256> LeftFirst = MakeSpread(false);
 // Horizontally flipped sprite rows: bit 0 is the leftmost pixel.
 inline constexpr std::array<std::uint16_t, 256> RightFirst = MakeSpread(true);
+inline constexpr std::array<std::uint64_t, 256> OpaqueBytes = MakeOpaqueBytes();
 
 } // namespace PatternTables
 
@@ -79,7 +94,18 @@ public:
         // Entry 4p of every background palette is the backdrop (the PPU mirrors it), so value 0 needs
         // no special case.
         const T* colours = palette + 4 * (record.attribute & 3);
-        unsigned values = PixelValues(record.pattern, PatternTables::LeftFirst) >> (2 * span.skipped);
+        unsigned values = PixelValues(record.pattern, PatternTables::LeftFirst);
+        if (span.count == 8) {
+            // All but the two edge rows of a line: eight independent stores and one mask store.
+            for (std::int32_t pixel = 0; pixel < 8; ++pixel) {
+                Store(span.out + pixel * BytesPerPixel, colours[(values >> (2 * pixel)) & 3]);
+            }
+            const std::uint64_t opaque =
+                PatternTables::OpaqueBytes[(record.pattern | record.pattern >> 8) & 0xFF];
+            std::memcpy(span.mask, &opaque, sizeof(opaque));
+            return;
+        }
+        values >>= 2 * span.skipped;
         ForEachPixel(span.count, [&] {
             const unsigned value = values & 3;
             Store(span.out, colours[value]);

@@ -40,6 +40,9 @@ Ref::Ptr<MemoryNesCanvasBase> MemoryNesCanvasBase::Create(PixelFormat format) {
 }
 
 std::uint32_t MemoryNesCanvasBase::GetPixel(std::int32_t x, std::int32_t y) const {
+    if (x < 0 || x >= SurfaceSize || y < 0 || y >= SurfaceSize) {
+        return 0;
+    }
     const std::uint8_t* bytes = surface.data() + static_cast<std::size_t>(y) * pitch + x * bytesPerPixel;
     std::uint32_t value = 0;
     for (std::int32_t byte = 0; byte < bytesPerPixel; ++byte) {

@@ -31,7 +31,7 @@ public:
     // The shown rows 8-231 as 8-bit RGB, 256 x 224 x 3 bytes.
     std::vector<std::uint8_t> GetShownPicture() const;
 
-    // The stored value of the pixel at (x, y), both 0-255.
+    // The stored value of the pixel at (x, y); 0 outside the 256 x 256 surface.
     std::uint32_t GetPixel(std::int32_t x, std::int32_t y) const;
 
     std::int32_t BytesPerPixel() const { return bytesPerPixel; }
