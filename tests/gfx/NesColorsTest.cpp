@@ -95,9 +95,6 @@ TEST(NesColors, BrightnessAndMonochromeOutput) {
     canvas.brightness = 1.0f;
     GenerateNesColors(canvas);
     ExpectColour(canvas.colours[0x0F], 0.04f, 0.04f, 0.04f, "brightness 1");
-    canvas.brightness = 0.0f;
-    GenerateNesColors(canvas);
-    ExpectColour(canvas.colours[0x30], 0.0f, 0.0f, 0.0f, "brightness 0");
 
     canvas.brightness = 0.5f;
     canvas.colourOutput = 0;

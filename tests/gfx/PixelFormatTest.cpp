@@ -13,23 +13,13 @@ namespace Halvo::Gfx {
 namespace {
 
 TEST(PixelFormat, NamesAndSizes) {
-    EXPECT_STREQ(GetFormatName(PixelFormat::Unknown), "Unknown");
     EXPECT_STREQ(GetFormatName(PixelFormat::R5G6B5), "R5G6B5");
-    EXPECT_STREQ(GetFormatName(PixelFormat::A16R16G16B16), "A16R16G16B16");
     EXPECT_EQ(GetBitsPerPixel(PixelFormat::Unknown), -1);
-    EXPECT_EQ(GetBitsPerPixel(PixelFormat::P8), 8);
-    EXPECT_EQ(GetBitsPerPixel(PixelFormat::A8P8), 16);
     EXPECT_EQ(GetBitsPerPixel(PixelFormat::R8G8B8), 24);
-    EXPECT_EQ(GetBitsPerPixel(PixelFormat::G16R16), 32);
-    EXPECT_EQ(GetBitsPerPixel(PixelFormat::X16R16G16B16), 64);
-}
-
-TEST(PixelFormat, ValuesPastTheTableAreUnknown) {
-    // The console passes whatever number the user typed.
-    for (const std::uint32_t value : {18u, 19u, 1000u, 0xFFFFFFFFu}) {
-        const auto format = static_cast<PixelFormat>(value);
-        EXPECT_STREQ(GetFormatName(format), "Unknown") << value;
-        EXPECT_EQ(GetBitsPerPixel(format), -1) << value;
+    // The console passes whatever number the user typed: past the table everything is "Unknown".
+    for (const std::uint32_t value : {18u, 1000u, 0xFFFFFFFFu}) {
+        EXPECT_STREQ(GetFormatName(static_cast<PixelFormat>(value)), "Unknown") << value;
+        EXPECT_EQ(GetBitsPerPixel(static_cast<PixelFormat>(value)), -1) << value;
     }
 }
 
@@ -45,19 +35,13 @@ TEST(PixelFormatter, PacksEachChannelAtItsPlace) {
         {PixelFormat::R5G6B5,       1.0f, 0.5f, 0.25f, 1.0f, 0xFBE7},
         {PixelFormat::X8R8G8B8,     1.0f, 0.5f, 0.0f,  1.0f, 0xFF7F00},
         {PixelFormat::A8R8G8B8,     1.0f, 0.5f, 0.0f,  0.5f, 0x7FFF7F00},
-        {PixelFormat::R8G8B8,       0.0f, 1.0f, 0.5f,  1.0f, 0x00FF7F},
-        {PixelFormat::A1R5G5B5,     0.0f, 1.0f, 0.0f,  1.0f, 0x83E0},
-        {PixelFormat::X1R5G5B5,     1.0f, 0.0f, 1.0f,  1.0f, 0x7C1F},
         {PixelFormat::A4R4G4B4,     1.0f, 0.0f, 0.0f,  0.5f, 0x7F00},
-        {PixelFormat::X4R4G4B4,     0.0f, 0.0f, 1.0f,  1.0f, 0x000F},
         {PixelFormat::R3G3B2,       0.5f, 0.5f, 0.5f,  1.0f, 0x6D},
-        {PixelFormat::A8R3G3B2,     1.0f, 1.0f, 1.0f,  1.0f, 0xFFFF},
         {PixelFormat::A8,           1.0f, 1.0f, 1.0f,  0.5f, 0x7F},
         {PixelFormat::A2B10G10R10,  1.0f, 0.0f, 0.5f,  1.0f, 0xDFF003FF},
         // Red in the low half, green in the high half, no blue at all.
         {PixelFormat::G16R16,       1.0f, 0.5f, 1.0f,  1.0f, 0x7FFFFFFF},
         {PixelFormat::X16R16G16B16, 1.0f, 0.0f, 1.0f,  1.0f, 0xFFFF0000FFFF},
-        {PixelFormat::A16R16G16B16, 0.0f, 0.0f, 0.0f,  1.0f, 0xFFFF000000000000},
         {PixelFormat::Unknown,      1.0f, 1.0f, 1.0f,  1.0f, 0},
     };
     // clang-format on
@@ -68,12 +52,6 @@ TEST(PixelFormatter, PacksEachChannelAtItsPlace) {
             packing.pixel)
             << GetFormatName(packing.format);
     }
-}
-
-TEST(PixelFormatter, SetFormatRepacks) {
-    PixelFormatter formatter(PixelFormat::X8R8G8B8);
-    formatter.SetFormat(PixelFormat::R5G6B5);
-    EXPECT_EQ(formatter.FormatPixel<std::uint16_t>(1.0f, 0.5f, 0.25f, 1.0f), 0xFBE7);
 }
 
 TEST(PixelFormatter, PalettedFormatsPackTheNearestEntry) {
@@ -98,12 +76,9 @@ TEST(PixelFormatter, ComponentsOutsideTheRangeStayDefined) {
     EXPECT_EQ(formatter.FormatPixel(0.0f, 0.0f, -INFINITY, 1.0f) & ~0x0000FFu, 0u);
 }
 
-TEST(Palette, FreshPaletteIsBlackAndDirty) {
+TEST(Palette, FreshPaletteFindsEntryZero) {
     const Palette palette;
     EXPECT_TRUE(palette.dirty);
-    for (const auto& entry : palette.entries) {
-        EXPECT_EQ(entry, (Palette::Entry{0, 0, 0, 255}));
-    }
     EXPECT_EQ(palette.FindNearest(1.0f, 1.0f, 1.0f, 1.0f), 0u);
     EXPECT_EQ(palette.FindNearest(0.3f, 0.6f, 0.9f, 1.0f), 0u);
 }
