@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -97,8 +98,18 @@ public:
         unsigned values = PixelValues(record.pattern, PatternTables::LeftFirst);
         if (span.count == 8) {
             // All but the two edge rows of a line: eight independent stores and one mask store.
-            for (std::int32_t pixel = 0; pixel < 8; ++pixel) {
-                Store(span.out + pixel * BytesPerPixel, colours[(values >> (2 * pixel)) & 3]);
+            if constexpr (N == 2 && std::endian::native == std::endian::little) {
+                // One 4-byte store per pixel: its top byte lands on the next pixel of the row, which the
+                // next store overwrites. Only the last pixel stops at three bytes.
+                for (std::int32_t pixel = 0; pixel < 7; ++pixel) {
+                    const T value = colours[(values >> (2 * pixel)) & 3];
+                    std::memcpy(span.out + pixel * BytesPerPixel, &value, sizeof(T));
+                }
+                Store(span.out + 7 * BytesPerPixel, colours[(values >> 14) & 3]);
+            } else {
+                for (std::int32_t pixel = 0; pixel < 8; ++pixel) {
+                    Store(span.out + pixel * BytesPerPixel, colours[(values >> (2 * pixel)) & 3]);
+                }
             }
             const std::uint64_t opaque =
                 PatternTables::OpaqueBytes[(record.pattern | record.pattern >> 8) & 0xFF];
