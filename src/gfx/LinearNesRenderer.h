@@ -36,7 +36,8 @@ constexpr std::array<std::uint64_t, 256> MakeOpaqueBytes() {
     for (unsigned byte = 0; byte < 256; ++byte) {
         std::uint64_t bytes = 0;
         for (unsigned pixel = 0; pixel < 8; ++pixel) {
-            bytes |= static_cast<std::uint64_t>((byte >> (7 - pixel)) & 1u) << (8 * pixel);
+            const unsigned place = std::endian::native == std::endian::little ? pixel : 7 - pixel;
+            bytes |= static_cast<std::uint64_t>((byte >> (7 - pixel)) & 1u) << (8 * place);
         }
         table[byte] = bytes;
     }
