@@ -1,0 +1,256 @@
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <type_traits>
+
+#include "gfx/NesRenderer.h"
+
+namespace Halvo::Gfx {
+
+namespace PatternTables {
+
+// One bit plane byte spread to two bits per pixel, the first pixel drawn in bits 0-1. Combining the two
+// planes as Spread[low] | Spread[high] << 1 gives all eight pixel values in drawing order, so the pixel
+// loop takes each value with one mask and one shift.
+constexpr std::array<std::uint16_t, 256> MakeSpread(bool rightmostFirst) {
+    std::array<std::uint16_t, 256> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        unsigned spread = 0;
+        for (unsigned pixel = 0; pixel < 8; ++pixel) {
+            const unsigned bit = rightmostFirst ? pixel : 7 - pixel;
+            spread |= ((byte >> bit) & 1u) << (2 * pixel);
+        }
+        table[byte] = static_cast<std::uint16_t>(spread);
+    }
+    return table;
+}
+
+// The lineMask bytes of a whole plain row from its two planes ORed: byte i (in memory order) is 1 when
+// pixel i is opaque.
+constexpr std::array<std::uint64_t, 256> MakeOpaqueBytes() {
+    std::array<std::uint64_t, 256> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        std::uint64_t bytes = 0;
+        for (unsigned pixel = 0; pixel < 8; ++pixel) {
+            const unsigned place = std::endian::native == std::endian::little ? pixel : 7 - pixel;
+            bytes |= static_cast<std::uint64_t>((byte >> (7 - pixel)) & 1u) << (8 * place);
+        }
+        table[byte] = bytes;
+    }
+    return table;
+}
+
+// Plain rows: bit 7 is the leftmost pixel.
+inline constexpr std::array<std::uint16_t, 256> LeftFirst = MakeSpread(false);
+// Horizontally flipped sprite rows: bit 0 is the leftmost pixel.
+inline constexpr std::array<std::uint16_t, 256> RightFirst = MakeSpread(true);
+inline constexpr std::array<std::uint64_t, 256> OpaqueBytes = MakeOpaqueBytes();
+
+} // namespace PatternTables
+
+// The renderer for a linear surface of pixels of type T. N is the storage code: 0, 1 and 3 store one T
+// per pixel (8, 16 and 32 bits); 2 stores the low three bytes of a 32-bit value (24-bit surfaces).
+template <class T, int N>
+class LinearNesRenderer final : public NesRenderer {
+    static_assert((N == 0 && std::is_same_v<T, unsigned char>) ||
+                      (N == 1 && std::is_same_v<T, unsigned short>) ||
+                      ((N == 2 || N == 3) && std::is_same_v<T, unsigned int>),
+                  "the four surface kinds are (unsigned char, 0), (unsigned short, 1), (unsigned int, 2) and "
+                  "(unsigned int, 3)");
+
+public:
+    static constexpr std::int32_t BytesPerPixel = N == 2 ? 3 : static_cast<std::int32_t>(sizeof(T));
+    static constexpr std::uint32_t BackgroundOpaque = 1;
+    static constexpr std::uint32_t SpriteClaimed = 2;
+
+    void ClearLeftColumn(std::uint32_t scanline) override {
+        std::uint8_t* out = pixels + static_cast<std::ptrdiff_t>(scanline) * pitch;
+        const T value = *clearColour;
+        for (int pixel = 0; pixel < 8; ++pixel, out += BytesPerPixel) {
+            Store(out, value);
+        }
+    }
+
+    void DrawBackdrop(const TileRecord& record) override {
+        Span span;
+        if (!FindSpan(record, *bgClipWidth, span)) {
+            return;
+        }
+        const T backdrop = palette[0];
+        ForEachPixel(span.count, [&] {
+            Store(span.out, backdrop);
+            *span.mask++ = 0;
+            span.out += BytesPerPixel;
+        });
+    }
+
+    void DrawTile(const TileRecord& record) override {
+        Span span;
+        if (!FindSpan(record, *bgClipWidth, span)) {
+            return;
+        }
+        // Entry 4p of every background palette is the backdrop (the PPU mirrors it), so value 0 needs
+        // no special case.
+        const T* colours = palette + 4 * (record.attribute & 3);
+        unsigned values = PixelValues(record.pattern, PatternTables::LeftFirst);
+        if (span.count == 8) {
+            // All but the two edge rows of a line: eight independent stores and one mask store.
+            if constexpr (N == 2 && std::endian::native == std::endian::little) {
+                // One 4-byte store per pixel: its top byte lands on the next pixel of the row, which the
+                // next store overwrites. Only the last pixel stops at three bytes.
+                for (std::int32_t pixel = 0; pixel < 7; ++pixel) {
+                    const T value = colours[(values >> (2 * pixel)) & 3];
+                    std::memcpy(span.out + pixel * BytesPerPixel, &value, sizeof(T));
+                }
+                Store(span.out + 7 * BytesPerPixel, colours[(values >> 14) & 3]);
+            } else {
+                for (std::int32_t pixel = 0; pixel < 8; ++pixel) {
+                    Store(span.out + pixel * BytesPerPixel, colours[(values >> (2 * pixel)) & 3]);
+                }
+            }
+            const std::uint64_t opaque =
+                PatternTables::OpaqueBytes[(record.pattern | record.pattern >> 8) & 0xFF];
+            std::memcpy(span.mask, &opaque, sizeof(opaque));
+            return;
+        }
+        values >>= 2 * span.skipped;
+        ForEachPixel(span.count, [&] {
+            const unsigned value = values & 3;
+            Store(span.out, colours[value]);
+            *span.mask++ = value != 0 ? BackgroundOpaque : 0;
+            span.out += BytesPerPixel;
+            values >>= 2;
+        });
+    }
+
+    void DrawSprite(const TileRecord& record) override {
+        Span span;
+        if (!FindSpan(record, *spriteClipWidth, span)) {
+            return;
+        }
+        const T* colours = palette + 16 + 4 * (record.attribute & 3);
+        const bool flipped = (record.attribute & 0x40) != 0;
+        unsigned values =
+            PixelValues(record.pattern, flipped ? PatternTables::RightFirst : PatternTables::LeftFirst) >>
+            (2 * span.skipped);
+        if ((record.attribute & 0x20) != 0) {
+            // Behind the background: the sprite still wins the pixel against every later sprite (the
+            // PPU picks the first opaque sprite pixel in OAM order before it looks at priority), but it
+            // shows only where the background is transparent. That is how games hide later sprites
+            // behind an invisible sprite in front of opaque background.
+            ForEachPixel(span.count, [&] {
+                const unsigned value = values & 3;
+                if (value != 0) {
+                    const std::uint8_t mask = *span.mask;
+                    if (mask == 0) {
+                        Store(span.out, colours[value]);
+                    }
+                    *span.mask = static_cast<std::uint8_t>(mask | SpriteClaimed);
+                }
+                ++span.mask;
+                span.out += BytesPerPixel;
+                values >>= 2;
+            });
+        } else {
+            ForEachPixel(span.count, [&] {
+                const unsigned value = values & 3;
+                if (value != 0 && (*span.mask & SpriteClaimed) == 0) {
+                    Store(span.out, colours[value]);
+                    *span.mask |= SpriteClaimed;
+                }
+                ++span.mask;
+                span.out += BytesPerPixel;
+                values >>= 2;
+            });
+        }
+    }
+
+    // The frame target, set by the canvas for each frame; the renderer owns none of this memory.
+    std::uint8_t* pixels = nullptr;
+    std::int32_t pitch = 0;
+    const T* palette = nullptr;
+    const T* clearColour = nullptr;
+    const std::uint32_t* bgClipWidth = nullptr;
+    const std::uint32_t* spriteClipWidth = nullptr;
+    // Per screen x of the line being drawn: bit 0 the background pixel is opaque, bit 1 a sprite has
+    // claimed the pixel. Each row overwrites only the entries it draws.
+    std::array<std::uint8_t, 256> lineMask{};
+
+private:
+    struct Span {
+        std::uint8_t* out;
+        std::uint8_t* mask;
+        std::int32_t count;
+        std::int32_t skipped;
+    };
+
+    // The part of a row that is drawn: from the clip edge (fine scroll, left-column masking) or the
+    // row's x, to the row's end or the screen's right edge. False when nothing is left.
+    bool FindSpan(const TileRecord& record, std::uint32_t clipWidth, Span& span) {
+        const std::int32_t clip = clipWidth < 256 ? static_cast<std::int32_t>(clipWidth) : 256;
+        const std::int32_t first = record.x < clip ? clip : record.x;
+        const std::int32_t end = record.x > 248 ? 256 : record.x + 8;
+        span.count = end - first;
+        if (span.count <= 0) {
+            return false;
+        }
+        span.skipped = first - record.x;
+        span.out = pixels + static_cast<std::ptrdiff_t>(record.y) * pitch + first * BytesPerPixel;
+        span.mask = lineMask.data() + first;
+        return true;
+    }
+
+    static unsigned PixelValues(std::uint32_t pattern, const std::array<std::uint16_t, 256>& spread) {
+        return spread[pattern & 0xFF] | static_cast<unsigned>(spread[(pattern >> 8) & 0xFF]) << 1;
+    }
+
+    static void Store(std::uint8_t* out, T value) {
+        if constexpr (N == 2) {
+            out[0] = static_cast<std::uint8_t>(value);
+            out[1] = static_cast<std::uint8_t>(value >> 8);
+            out[2] = static_cast<std::uint8_t>(value >> 16);
+        } else {
+            std::memcpy(out, &value, sizeof(T));
+        }
+    }
+
+    // Runs the pixel step count (1..8) times, unrolled: the switch enters the straight sequence at the
+    // position for that many pixels.
+    template <class Step>
+    static void ForEachPixel(std::int32_t count, Step&& step) {
+        switch (count) {
+        case 8:
+            step();
+            [[fallthrough]];
+        case 7:
+            step();
+            [[fallthrough]];
+        case 6:
+            step();
+            [[fallthrough]];
+        case 5:
+            step();
+            [[fallthrough]];
+        case 4:
+            step();
+            [[fallthrough]];
+        case 3:
+            step();
+            [[fallthrough]];
+        case 2:
+            step();
+            [[fallthrough]];
+        case 1:
+            step();
+            [[fallthrough]];
+        default:
+            break;
+        }
+    }
+};
+
+} // namespace Halvo::Gfx

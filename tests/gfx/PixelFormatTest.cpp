@@ -1,0 +1,104 @@
+#include "gfx/PixelFormat.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+#include "gfx/Palette.h"
+#include "gfx/PixelFormatter.h"
+
+namespace Halvo::Gfx {
+namespace {
+
+TEST(PixelFormat, NamesAndSizes) {
+    EXPECT_STREQ(GetFormatName(PixelFormat::R5G6B5), "R5G6B5");
+    EXPECT_EQ(GetBitsPerPixel(PixelFormat::Unknown), -1);
+    EXPECT_EQ(GetBitsPerPixel(PixelFormat::R8G8B8), 24);
+    // The console passes whatever number the user typed: past the table everything is "Unknown".
+    for (const std::uint32_t value : {18u, 1000u, 0xFFFFFFFFu}) {
+        EXPECT_STREQ(GetFormatName(static_cast<PixelFormat>(value)), "Unknown") << value;
+        EXPECT_EQ(GetBitsPerPixel(static_cast<PixelFormat>(value)), -1) << value;
+    }
+}
+
+struct Packing {
+    PixelFormat format;
+    float red, green, blue, alpha;
+    std::uint64_t pixel;
+};
+
+TEST(PixelFormatter, PacksEachChannelAtItsPlace) {
+    // clang-format off
+    const Packing packings[] = {
+        {PixelFormat::R5G6B5,       1.0f, 0.5f, 0.25f, 1.0f, 0xFBE7},
+        {PixelFormat::X8R8G8B8,     1.0f, 0.5f, 0.0f,  1.0f, 0xFF7F00},
+        {PixelFormat::A8R8G8B8,     1.0f, 0.5f, 0.0f,  0.5f, 0x7FFF7F00},
+        {PixelFormat::A4R4G4B4,     1.0f, 0.0f, 0.0f,  0.5f, 0x7F00},
+        {PixelFormat::R3G3B2,       0.5f, 0.5f, 0.5f,  1.0f, 0x6D},
+        {PixelFormat::A8,           1.0f, 1.0f, 1.0f,  0.5f, 0x7F},
+        {PixelFormat::A2B10G10R10,  1.0f, 0.0f, 0.5f,  1.0f, 0xDFF003FF},
+        // Red in the low half, green in the high half, no blue at all.
+        {PixelFormat::G16R16,       1.0f, 0.5f, 1.0f,  1.0f, 0x7FFFFFFF},
+        {PixelFormat::X16R16G16B16, 1.0f, 0.0f, 1.0f,  1.0f, 0xFFFF0000FFFF},
+        {PixelFormat::Unknown,      1.0f, 1.0f, 1.0f,  1.0f, 0},
+    };
+    // clang-format on
+    for (const Packing& packing : packings) {
+        const PixelFormatter formatter(packing.format);
+        EXPECT_EQ(
+            formatter.FormatPixel<std::uint64_t>(packing.red, packing.green, packing.blue, packing.alpha),
+            packing.pixel)
+            << GetFormatName(packing.format);
+    }
+}
+
+TEST(PixelFormatter, PalettedFormatsPackTheNearestEntry) {
+    const Ref::Ptr<Palette> palette = Ref::New<Palette>();
+    palette->entries[7] = {255, 0, 0, 255};
+    PixelFormatter formatter(PixelFormat::P8);
+    // Without a palette there is nothing to search: index 0.
+    EXPECT_EQ(formatter.FormatPixel<std::uint8_t>(1.0f, 0.0f, 0.0f, 1.0f), 0);
+    formatter.palette = palette;
+    EXPECT_EQ(formatter.FormatPixel<std::uint8_t>(1.0f, 0.0f, 0.0f, 1.0f), 7);
+    formatter.SetFormat(PixelFormat::A8P8);
+    EXPECT_EQ(formatter.FormatPixel<std::uint16_t>(1.0f, 0.0f, 0.0f, 1.0f), 0xFF07);
+}
+
+TEST(PixelFormatter, ComponentsOutsideTheRangeStayDefined) {
+    const PixelFormatter formatter(PixelFormat::X8R8G8B8);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float huge = std::numeric_limits<float>::max();
+    EXPECT_EQ(formatter.FormatPixel(nan, 0.0f, 1.0f, 1.0f), 0x0000FFu);
+    // Masked to the channel's width, never past it into the neighbour.
+    EXPECT_EQ(formatter.FormatPixel(0.0f, huge, 0.0f, 1.0f) & ~0x00FF00u, 0u);
+    EXPECT_EQ(formatter.FormatPixel(0.0f, 0.0f, -INFINITY, 1.0f) & ~0x0000FFu, 0u);
+}
+
+TEST(Palette, FreshPaletteFindsEntryZero) {
+    const Palette palette;
+    EXPECT_TRUE(palette.dirty);
+    EXPECT_EQ(palette.FindNearest(1.0f, 1.0f, 1.0f, 1.0f), 0u);
+    EXPECT_EQ(palette.FindNearest(0.3f, 0.6f, 0.9f, 1.0f), 0u);
+}
+
+TEST(Palette, FindNearestPrefersExactThenLowerIndex) {
+    Palette palette;
+    palette.entries.fill({255, 255, 255, 0});
+    // 0.5 becomes 127: entries 3 and 5 are 10 away, 10 and 20 match exactly, 2 is one step away.
+    palette.entries[2] = {126, 127, 127, 255};
+    palette.entries[3] = {117, 0, 0, 255};
+    palette.entries[5] = {137, 0, 0, 255};
+    palette.entries[10] = {127, 127, 127, 255};
+    palette.entries[20] = {127, 127, 127, 255};
+    EXPECT_EQ(palette.FindNearest(0.5f, 0.0f, 0.0f, 1.0f), 3u);
+    EXPECT_EQ(palette.FindNearest(0.5f, 0.5f, 0.5f, 1.0f), 10u);
+    // Alpha counts like any other channel.
+    EXPECT_EQ(palette.FindNearest(1.0f, 1.0f, 1.0f, 0.0f), 0u);
+    palette.entries[20] = {127, 127, 127, 0};
+    EXPECT_EQ(palette.FindNearest(0.5f, 0.5f, 0.5f, 0.0f), 20u);
+}
+
+} // namespace
+} // namespace Halvo::Gfx
