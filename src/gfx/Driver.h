@@ -1,15 +1,59 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
+#include "gfx/DisplayMode.h"
 #include "ref/Object.h"
+
+namespace Halvo::App {
+class Window;
+}
 
 namespace Halvo::Gfx {
 
-// The abstract graphics driver. Its operations are added with the graphics interface.
+class ConsoleRenderer;
+class Font;
+class NesCanvas;
+
+// A graphics driver: it lists display adapters and their modes, takes over the program's window, sets
+// an adapter configuration, brackets and presents each frame, and makes the drawing objects.
 class Driver : public Ref::Object {
 public:
     explicit Driver(std::string name) : name(std::move(name)) {}
+
+    virtual std::uint32_t GetAdapterCount() = 0;
+    // False for an index out of range.
+    virtual bool GetAdapterInfo(std::uint32_t adapter, AdapterInfo& info) = 0;
+    // 0 for an adapter out of range.
+    virtual std::uint32_t GetModeCount(std::uint32_t adapter) = 0;
+    // False when either index is out of range.
+    virtual bool GetMode(std::uint32_t adapter, std::uint32_t mode, DisplayMode& displayMode) = 0;
+    // Two optional feature lists per adapter and mode that nothing in the program uses yet.
+    virtual std::uint32_t GetFirstFeatureCount(std::uint32_t adapter, std::uint32_t mode) = 0;
+    virtual bool GetFirstFeatureName(std::uint32_t adapter, std::uint32_t mode, std::uint32_t entry,
+                                     std::string& featureName) = 0;
+    virtual std::uint32_t GetSecondFeatureCount(std::uint32_t adapter, std::uint32_t mode) = 0;
+    virtual bool GetSecondFeatureName(std::uint32_t adapter, std::uint32_t mode, std::uint32_t entry,
+                                      std::string& featureName) = 0;
+
+    // Prepares drawing into the window; called again with another window, it switches windows.
+    virtual bool Initiate(App::Window* window) = 0;
+    virtual void Terminate() = 0;
+    // The configuration in force; false when none is set.
+    virtual bool GetAdapterConfig(std::uint32_t& adapter, DisplayConfig& config) = 0;
+    virtual bool SetAdapterConfig(std::uint32_t adapter, const DisplayConfig& config) = 0;
+    // Re-establishes the configuration in force after the device was lost.
+    virtual bool ResetAdapterConfig() = 0;
+
+    virtual bool BeginScene() = 0;
+    virtual void EndScene() = 0;
+    virtual void Clear(float red, float green, float blue, float alpha) = 0;
+    virtual void Present() = 0;
+
+    virtual Ref::Ptr<NesCanvas> CreateNesCanvas() = 0;
+    virtual Ref::Ptr<Font> CreateFont(const std::string& face, std::uint32_t height, std::uint32_t style) = 0;
+    virtual Ref::Ptr<ConsoleRenderer> CreateConsoleRenderer() = 0;
 
     std::string name;
 };

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "app/ProgramEntry.h"
-#include "gfx/Driver.h"
 #include "support/ConsoleCapture.h"
+#include "support/FakeDriver.h"
 #include "support/TempDir.h"
 
 namespace Halvo {
@@ -50,7 +50,7 @@ public:
         if (config.bridgeThrows) {
             throw std::runtime_error("no display");
         }
-        AddDriver(Ref::Ptr<Gfx::Driver>(Ref::New<Gfx::Driver>("Fake")));
+        AddDriver(Ref::Ptr<Gfx::Driver>(Ref::New<TestSupport::FakeDriver>("Fake")));
     }
     ~FakeBridge() override { journal.push_back("~bridge"); }
     bool ProcessMessages() override {
