@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace Halvo::TestSupport {
+
+// Byte strings of synthetic ROM image files.
+
+// `size` bytes of a pattern that differs from bank to bank, so misplaced banks show.
+inline std::string Pattern(std::size_t size, std::uint8_t seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t index = 0; index < size; ++index) {
+        bytes[index] = static_cast<char>(seed + index * 7 + index / 8192);
+    }
+    return bytes;
+}
+
+inline std::string INesHeader(std::uint8_t prgBanks, std::uint8_t chrBanks, std::uint8_t flags6,
+                              std::uint8_t flags7 = 0, const std::string& tail = std::string(8, '\0')) {
+    std::string header = "NES\x1A";
+    header += static_cast<char>(prgBanks);
+    header += static_cast<char>(chrBanks);
+    header += static_cast<char>(flags6);
+    header += static_cast<char>(flags7);
+    return header + tail;
+}
+
+// A whole iNES file: header, PRG and CHR patterns, then `trailer`.
+inline std::string INesFile(std::uint8_t prgBanks, std::uint8_t chrBanks, std::uint8_t flags6 = 0,
+                            const std::string& trailer = "") {
+    return INesHeader(prgBanks, chrBanks, flags6) + Pattern(prgBanks * 16384u, 1) +
+           Pattern(chrBanks * 8192u, 2) + trailer;
+}
+
+inline std::string LittleEndian32(std::uint32_t value) {
+    return {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+            static_cast<char>(value >> 24)};
+}
+
+inline std::string UnifHeader() {
+    return "UNIF" + LittleEndian32(7) + std::string(24, '\0');
+}
+
+inline std::string Chunk(const std::string& id, const std::string& data) {
+    return id + LittleEndian32(static_cast<std::uint32_t>(data.size())) + data;
+}
+
+} // namespace Halvo::TestSupport
