@@ -50,7 +50,8 @@ RomImageIOManager::~RomImageIOManager() {
 
 bool RomImageIOManager::RegisterStrategy(const RomImageIOStrategy& strategy) {
     for (const auto& registered : strategies) {
-        if (typeid(*registered) == typeid(strategy)) {
+        const RomImageIOStrategy& kept = *registered;
+        if (typeid(kept) == typeid(strategy)) {
             return false;
         }
     }
