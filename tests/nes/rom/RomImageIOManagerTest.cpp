@@ -95,6 +95,7 @@ TEST_F(RomImageIOManagerTest, NamesUntitledImagesAfterTheFile) {
 
 TEST_F(RomImageIOManagerTest, MissingFilesGiveNullAndSayNothing) {
     EXPECT_FALSE(manager->LoadImageFile(folder.Path("absent.nes").string(), ""));
+    EXPECT_FALSE(manager->LoadImageFile(folder.Path().string(), "nes")); // a folder opens but reads nothing
     EXPECT_TRUE(console.Lines().empty());
 }
 
