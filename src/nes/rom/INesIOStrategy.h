@@ -1,0 +1,69 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "nes/rom/RomImageIOStrategy.h"
+
+namespace Halvo::Nes {
+
+// The iNES format: a 16-byte header naming a mapper number, then the trainer, PRG-ROM, CHR-ROM and an
+// optional title trailer. The machine chooses mappers by board name, so the reader translates the
+// mapper number (with the bank counts, battery and mirroring bits) into a board through CompatTable.
+class INesIOStrategy : public RomImageIOStrategy {
+public:
+    enum class Battery : std::uint8_t { Any, Present, Absent };
+    enum class Mirroring : std::uint8_t { Any, FourScreen };
+
+    struct CompatRow {
+        const char* boardName;
+        std::uint32_t mapper;
+        std::uint32_t minPrgBanks;
+        std::uint32_t maxPrgBanks;
+        std::uint32_t minChrBanks;
+        std::uint32_t maxChrBanks;
+        Battery battery;
+        Mirroring mirroring;
+    };
+
+    // Searched in order; the first row that fits the header gives the board.
+    // clang-format off
+    static constexpr std::array<CompatRow, 18> CompatTable{{
+        // board     mapper PRG banks  CHR banks  battery           mirroring
+        {"NROM",     0,     1, 2,      0, 1,      Battery::Any,     Mirroring::Any},
+        {"SAROM",    1,     1, 255,    1, 255,    Battery::Present, Mirroring::Any},
+        {"SBROM",    1,     1, 255,    4, 4,      Battery::Absent,  Mirroring::Any},
+        {"SC1ROM",   1,     1, 255,    1, 255,    Battery::Absent,  Mirroring::Any},
+        {"SGROM",    1,     1, 255,    0, 0,      Battery::Absent,  Mirroring::Any},
+        {"SOROM",    1,     1, 255,    0, 0,      Battery::Present, Mirroring::Any},
+        {"UNROM",    2,     1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"CNROM",    3,     1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"TR1ROM",   4,     8, 8,      8, 8,      Battery::Absent,  Mirroring::FourScreen},
+        {"TVROM",    4,     1, 255,    1, 255,    Battery::Absent,  Mirroring::FourScreen},
+        {"TFROM",    4,     1, 255,    8, 8,      Battery::Absent,  Mirroring::Any},
+        {"TGROM",    4,     1, 32,     0, 0,      Battery::Absent,  Mirroring::Any},
+        {"TKROM",    4,     1, 255,    1, 255,    Battery::Present, Mirroring::Any},
+        {"TLROM",    4,     1, 255,    1, 255,    Battery::Absent,  Mirroring::Any},
+        {"TSROM",    4,     1, 255,    1, 255,    Battery::Present, Mirroring::Any},
+        {"AOROM",    7,     1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"PNROM",    9,     1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"GNROM",    66,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+    }};
+    // clang-format on
+
+    // The board for a header's mapper number, bank counts, battery bit and four-screen bit; null when
+    // no row fits.
+    static const CompatRow* FindBoard(std::uint32_t mapper, std::uint32_t prgBanks, std::uint32_t chrBanks,
+                                      bool battery, bool fourScreen);
+
+    std::unique_ptr<RomImageIOStrategy> Clone() const override;
+    std::string GetDescription() const override;
+    bool CheckExtension(const std::string& extension) const override;
+    // The strict flag is not used by this format.
+    std::unique_ptr<RomImage> LoadImage(std::istream& in, bool strict) const override;
+    // False, with nothing written, when the board has no mapper number or the image has more banks than
+    // the header's one-byte counts hold; false too when the stream reports a write failure.
+    bool SaveImage(std::ostream& out, const RomImage& image) const override;
+};
+
+} // namespace Halvo::Nes

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "nes/rom/Crc32.h"
+#include "nes/rom/RomImage.h"
+
+namespace Halvo::TestSupport {
+
+// Byte strings of synthetic ROM image files.
+
+// `size` bytes of a pattern that differs from bank to bank, so misplaced banks show.
+inline std::string Pattern(std::size_t size, std::uint8_t seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t index = 0; index < size; ++index) {
+        bytes[index] = static_cast<char>(seed + index * 7 + index / 8192);
+    }
+    return bytes;
+}
+
+inline std::string INesHeader(std::uint8_t prgBanks, std::uint8_t chrBanks, std::uint8_t flags6,
+                              std::uint8_t flags7 = 0, const std::string& tail = std::string(8, '\0')) {
+    std::string header = "NES\x1A";
+    header += static_cast<char>(prgBanks);
+    header += static_cast<char>(chrBanks);
+    header += static_cast<char>(flags6);
+    header += static_cast<char>(flags7);
+    return header + tail;
+}
+
+// A whole iNES file: header, PRG and CHR patterns, then `trailer`.
+inline std::string INesFile(std::uint8_t prgBanks, std::uint8_t chrBanks, std::uint8_t flags6 = 0,
+                            const std::string& trailer = "") {
+    return INesHeader(prgBanks, chrBanks, flags6) + Pattern(prgBanks * 16384u, 1) +
+           Pattern(chrBanks * 8192u, 2) + trailer;
+}
+
+inline std::string LittleEndian32(std::uint32_t value) {
+    return {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+            static_cast<char>(value >> 24)};
+}
+
+inline std::string UnifHeader() {
+    return "UNIF" + LittleEndian32(7) + std::string(24, '\0');
+}
+
+inline std::string Chunk(const std::string& id, const std::string& data) {
+    return id + LittleEndian32(static_cast<std::uint32_t>(data.size())) + data;
+}
+
+// Every field of an image in one line, the ROM contents as checksums of the arrays themselves, so that
+// one comparison shows every difference between two images.
+inline std::string Summary(const Nes::RomImage& image) {
+    const auto crc = [](const std::unique_ptr<std::uint8_t[]>& bytes, std::size_t size) {
+        std::ostringstream text;
+        if (bytes) {
+            text << std::hex << Nes::Crc32::Of(bytes.get(), size);
+        } else {
+            text << "none";
+        }
+        return text.str();
+    };
+    std::ostringstream text;
+    text << image.boardName << " '" << image.name << "' '" << image.comments << "' PRG " << image.prgBankCount
+         << ":" << crc(image.prgRom, image.prgBankCount * 16384u) << " CHR " << image.chrBankCount << ":"
+         << crc(image.chrRom, image.chrBankCount * 8192u) << " trainer " << crc(image.trainer, 512) << " tv "
+         << image.tvSystem << " mirroring " << image.mirroring << " ctrl " << image.controllers << " wram "
+         << image.hasWram << " battery " << image.hasBattery << " chrram " << image.hasChrRam << " dumper '"
+         << image.dumperName << "' '" << image.dumperAgent << "' " << int{image.dumpDay} << "/"
+         << int{image.dumpMonth} << "/" << image.dumpYear;
+    return text.str();
+}
+
+// An image with recognisable banks.
+inline std::unique_ptr<Nes::RomImage> MakeImage(const char* board, std::uint32_t prgBanks,
+                                                std::uint32_t chrBanks) {
+    auto image = std::make_unique<Nes::RomImage>();
+    image->boardName = board;
+    image->prgBankCount = prgBanks;
+    image->prgRom = std::make_unique<std::uint8_t[]>(prgBanks * 16384u);
+    for (std::uint32_t index = 0; index < prgBanks * 16384u; index += 4096) {
+        image->prgRom[index] = static_cast<std::uint8_t>(index >> 12);
+    }
+    image->chrBankCount = chrBanks;
+    if (chrBanks > 0) {
+        image->chrRom = std::make_unique<std::uint8_t[]>(chrBanks * 8192u);
+        image->chrRom[chrBanks * 8192u - 1] = 0xC5;
+    }
+    return image;
+}
+
+} // namespace Halvo::TestSupport
