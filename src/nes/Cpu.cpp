@@ -1,0 +1,79 @@
+#include "nes/Cpu.h"
+
+#include "nes/Process.h"
+#include "nes/StaticCpu.h"
+
+namespace Halvo::Nes {
+
+namespace {
+
+constexpr std::uint8_t FlagI = 0x04;
+constexpr std::uint8_t FlagD = 0x08;
+constexpr std::uint8_t FlagB = 0x10;
+
+} // namespace
+
+Ref::Ptr<Cpu> Cpu::Create(const std::string& name, Process* process, const Cpu* previous) {
+    if (name == "Static") {
+        return Ref::New<StaticCpu>(process, previous);
+    }
+    return nullptr;
+}
+
+Cpu::Cpu(Process* process, const Cpu* previous) : process(process) {
+    if (previous) {
+        pc = previous->pc;
+        s = previous->s;
+        a = previous->a;
+        x = previous->x;
+        y = previous->y;
+        p = previous->p;
+        counter = previous->counter;
+        target = previous->target;
+        lineStart = previous->lineStart;
+        irqPending = previous->irqPending;
+        jammed = previous->jammed;
+    }
+}
+
+void Cpu::Reset(bool hard) {
+    if (hard) {
+        a = x = y = 0;
+        s = 0xFF;
+        p = 0x26;
+    }
+    irqPending = false;
+    jammed = false;
+    Interrupt(ResetVector);
+    if (hard) {
+        counter = target = lineStart = 0;
+    }
+}
+
+void Cpu::Interrupt(std::uint16_t vector) {
+    if (jammed) {
+        return;
+    }
+    if (vector == IrqVector && (p & FlagI)) {
+        irqPending = true;
+        return;
+    }
+    std::int32_t cycles = 6;
+    // The reset sequence runs the same steps as an interrupt but with the stack writes suppressed.
+    if (vector != ResetVector) {
+        Push(static_cast<std::uint8_t>(pc >> 8));
+        Push(static_cast<std::uint8_t>(pc));
+        Push(p & ~FlagB);
+        p = (p & ~FlagD) | FlagI;
+        cycles = 7;
+    }
+    pc = process->CpuReadWord(vector);
+    counter -= cycles * DotsPerCycle;
+}
+
+void Cpu::Push(std::uint8_t value) {
+    process->ram[0x100 + s] = value;
+    --s;
+}
+
+} // namespace Halvo::Nes

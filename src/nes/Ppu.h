@@ -1,0 +1,41 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "ref/Object.h"
+
+namespace Halvo::Nes {
+
+// The picture processing unit. For now it holds the PPU's page table: the 16 KiB PPU address space
+// $0000-$3FFF in 1 KiB pages (0-7 the pattern tables, 8-11 the name tables, 12-15 their mirror at
+// $3000), each pointing at the memory the mapper installed there, or null when nothing answers.
+class Ppu : public Ref::Object {
+public:
+    static constexpr std::uint32_t VramPageCount = 16;
+    static constexpr std::uint32_t VramPageShift = 10;
+    static constexpr std::uint32_t VramPageMask = (1u << VramPageShift) - 1;
+    static constexpr std::uint32_t VramAddressMask = 0x3FFF;
+
+    // The byte the PPU sees at an address: an unmapped page reads as 0. (The palette at $3F00 and up
+    // is the PPU's own and is not reached through here.)
+    std::uint8_t ReadVram(std::uint32_t address) const {
+        address &= VramAddressMask;
+        const std::uint8_t* data = vramPages[address >> VramPageShift];
+        return data ? data[address & VramPageMask] : 0;
+    }
+
+    // A write through the data register: dropped on an unmapped page and on CHR-ROM.
+    void WriteVram(std::uint32_t address, std::uint8_t value) {
+        address &= VramAddressMask;
+        const std::uint32_t page = address >> VramPageShift;
+        if (vramPages[page] && !vramReadOnly[page]) {
+            vramPages[page][address & VramPageMask] = value;
+        }
+    }
+
+    std::array<std::uint8_t*, VramPageCount> vramPages{};
+    std::array<bool, VramPageCount> vramReadOnly{};
+};
+
+} // namespace Halvo::Nes

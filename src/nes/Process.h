@@ -1,0 +1,88 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "nes/Cpu.h"
+#include "nes/Ports.h"
+#include "nes/Ppu.h"
+#include "nes/mmc/Mmc.h"
+#include "ref/Object.h"
+
+namespace Halvo::Nes {
+
+struct RomImage;
+
+// One NES machine: its components, the 2 KiB of internal RAM and the processor's memory map. The 64 KiB
+// CPU address space is cut into 32 pages of 2 KiB; each page is read and written either directly
+// through a pointer to 2 KiB of storage (RAM, PRG-ROM, work RAM) or, where the pointer is null, through
+// a handler that receives the full address (the PPU registers, the ports, the mapper registers).
+class Process : public Ref::Object {
+public:
+    using ReadHandler = std::uint8_t (*)(Process* process, std::uint32_t address);
+    using WriteHandler = void (*)(Process* process, std::uint32_t address, std::uint8_t value);
+
+    static constexpr std::uint32_t PageCount = 32;
+    static constexpr std::uint32_t PageShift = 11;
+    static constexpr std::uint32_t PageSize = 1u << PageShift;
+    static constexpr std::uint32_t PageMask = PageSize - 1;
+    static constexpr std::uint32_t RamSize = 2048;
+
+    // A machine with no components yet: RAM cleared and mapped at $0000-$1FFF (mirrored four times),
+    // every other page unmapped (reads give 0, writes are dropped). The image is not owned.
+    explicit Process(RomImage* romImage);
+    ~Process() override;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    // The handlers of a page that nothing answers: reads give 0, writes are dropped.
+    static std::uint8_t ReadUnmapped(Process* process, std::uint32_t address);
+    static void WriteUnmapped(Process* process, std::uint32_t address, std::uint8_t value);
+
+    // Points one page at storage for both reads and writes (null for either leaves it to the handler).
+    void MapCpuPage(std::uint32_t page, const std::uint8_t* read, std::uint8_t* write) {
+        readPages[page] = read;
+        writePages[page] = write;
+    }
+
+    // The CPU byte read of a 16-bit address: the page's storage, or its handler with the full address.
+    std::uint8_t CpuRead(std::uint32_t address) {
+        const std::uint32_t page = (address >> PageShift) & (PageCount - 1);
+        if (const std::uint8_t* data = readPages[page]) [[likely]] {
+            return data[address & PageMask];
+        }
+        return readHandlers[page](this, address);
+    }
+
+    // The little-endian word at a 16-bit address; the high byte comes from the next address as mapped
+    // (wrapping $FFFF to $0000), and where a handler answers it is asked for the high byte first.
+    std::uint16_t CpuReadWord(std::uint32_t address) {
+        const std::uint8_t high = CpuRead((address + 1) & 0xFFFF);
+        const std::uint8_t low = CpuRead(address);
+        return static_cast<std::uint16_t>(high << 8 | low);
+    }
+
+    // The CPU byte write of a 16-bit address: the page's storage, or its handler with the full address.
+    void CpuWrite(std::uint32_t address, std::uint8_t value) {
+        const std::uint32_t page = (address >> PageShift) & (PageCount - 1);
+        if (std::uint8_t* data = writePages[page]) [[likely]] {
+            data[address & PageMask] = value;
+            return;
+        }
+        writeHandlers[page](this, address, value);
+    }
+
+    RomImage* romImage;
+    Ref::Ptr<Cpu> cpu;
+    Ref::Ptr<Ppu> ppu;
+    Ref::Ptr<Mmc> mmc;
+    Ref::Ptr<Ports> ports;
+    // Held inline: zero-page and stack accesses reach it at a fixed offset from the process.
+    std::array<std::uint8_t, RamSize> ram{};
+    std::array<const std::uint8_t*, PageCount> readPages{};
+    std::array<ReadHandler, PageCount> readHandlers{};
+    std::array<std::uint8_t*, PageCount> writePages{};
+    std::array<WriteHandler, PageCount> writeHandlers{};
+};
+
+} // namespace Halvo::Nes

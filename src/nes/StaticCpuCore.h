@@ -1,0 +1,567 @@
+#pragma once
+
+#include <cstdint>
+
+#include "nes/Process.h"
+#include "nes/StaticCpu.h"
+
+// Every primitive and body below is forced inline into the interpreter loop, so that a run's registers
+// stay in machine registers from one instruction to the next.
+#define HALVO_CPU_INLINE [[gnu::always_inline]] inline
+
+namespace Halvo::Nes {
+
+// How an instruction finds its operand. Zero-page modes (and the pointers of the two indirect modes)
+// go straight to `ram`; the other memory modes go through the CPU memory map.
+enum class AddressMode {
+    Imp, // implied: registers only
+    Acc, // accumulator
+    Imm, // #nn
+    Zp,  // nn
+    Zpx, // nn,X
+    Zpy, // nn,Y
+    Abs, // nnnn
+    Abx, // nnnn,X
+    Aby, // nnnn,Y
+    Izx, // (nn,X)
+    Izy, // (nn),Y
+    Rel, // branch offset
+    Ind, // (nnnn), JMP only
+};
+
+// What a read-modify-write instruction does to its operand.
+enum class Change { ShiftLeft, ShiftRight, RotateLeft, RotateRight, Increment, Decrement };
+
+// The state of one run of the interpreter and the instruction bodies that work on it. It is made on
+// the stack by Execute and Step, loaded from the processor's fields and written back when the run ends;
+// its address never leaves the run, so the compiler keeps its fields in machine registers. (Kept in the
+// processor object, every byte stored into RAM through a pointer would force them to be reloaded.)
+//
+// The status register is held unpacked: `n` and `z` are the last result byte (N is its bit 7, Z means
+// it is zero), and `v`, `b`, `d`, `i`, `c` each hold either 0 or their own bit of the packed register.
+class StaticCpuCore {
+public:
+    using Mode = AddressMode;
+    static constexpr std::int32_t Cycle = Cpu::DotsPerCycle;
+    static constexpr std::uint8_t FlagC = 0x01;
+    static constexpr std::uint8_t FlagZ = 0x02;
+    static constexpr std::uint8_t FlagI = 0x04;
+    static constexpr std::uint8_t FlagD = 0x08;
+    static constexpr std::uint8_t FlagB = 0x10;
+    static constexpr std::uint8_t FlagUnused = 0x20;
+    static constexpr std::uint8_t FlagV = 0x40;
+    static constexpr std::uint8_t FlagN = 0x80;
+
+    HALVO_CPU_INLINE explicit StaticCpuCore(StaticCpu& cpu)
+        : cpu(cpu), process(*cpu.process), pc(static_cast<std::uint16_t>(cpu.pc)), a(cpu.a), x(cpu.x),
+          y(cpu.y), s(cpu.s), counter(cpu.counter) {
+        n = cpu.p;
+        v = cpu.p & FlagV;
+        b = cpu.p & FlagB;
+        d = cpu.p & FlagD;
+        i = cpu.p & FlagI;
+        z = ~cpu.p & FlagZ;
+        c = cpu.p & FlagC;
+    }
+
+    // Writes the run's registers and the packed flags back into the processor.
+    HALVO_CPU_INLINE void Finish() {
+        cpu.pc = pc;
+        cpu.a = a;
+        cpu.x = x;
+        cpu.y = y;
+        cpu.s = s;
+        cpu.p = Pack();
+        cpu.counter = counter;
+    }
+
+    // Fetches, dispatches and runs one instruction (defined beside the opcode grid).
+    void ExecuteInstruction();
+
+    std::int32_t Counter() const { return counter; }
+
+private:
+    // Memory through the map. A handler may look at the processor's `counter` (the PPU times the
+    // sprite-0 hit with it) and change it (sprite DMA stalls the processor), so it is handed over.
+    HALVO_CPU_INLINE std::uint8_t Read(std::uint16_t address) {
+        const std::uint32_t page = address >> Process::PageShift;
+        if (const std::uint8_t* data = process.readPages[page]) [[likely]] {
+            return data[address & Process::PageMask];
+        }
+        cpu.counter = counter;
+        const std::uint8_t value = process.readHandlers[page](&process, address);
+        counter = cpu.counter;
+        return value;
+    }
+
+    HALVO_CPU_INLINE void Write(std::uint16_t address, std::uint8_t value) {
+        const std::uint32_t page = address >> Process::PageShift;
+        if (std::uint8_t* data = process.writePages[page]) [[likely]] {
+            data[address & Process::PageMask] = value;
+            return;
+        }
+        cpu.counter = counter;
+        process.writeHandlers[page](&process, address, value);
+        counter = cpu.counter;
+    }
+
+    // Low byte at the address, high byte at the next one as mapped; a handler is asked for the high
+    // byte first. Both bytes come from one page's storage when they can.
+    HALVO_CPU_INLINE std::uint16_t ReadWord(std::uint16_t address) {
+        const std::uint32_t offset = address & Process::PageMask;
+        const std::uint8_t* data = process.readPages[address >> Process::PageShift];
+        if (data && offset != Process::PageMask) [[likely]] {
+            return static_cast<std::uint16_t>(data[offset] | data[offset + 1] << 8);
+        }
+        const std::uint8_t high = Read(static_cast<std::uint16_t>(address + 1));
+        return static_cast<std::uint16_t>(high << 8 | Read(address));
+    }
+
+    HALVO_CPU_INLINE std::uint8_t Fetch() { return Read(pc++); }
+
+    HALVO_CPU_INLINE std::uint16_t FetchWord() {
+        const std::uint16_t word = ReadWord(pc);
+        pc += 2;
+        return word;
+    }
+
+    // A pointer in zero page; the high byte of a pointer at $FF comes from $00.
+    HALVO_CPU_INLINE std::uint16_t ZeroPageWord(std::uint8_t address) {
+        return static_cast<std::uint16_t>(process.ram[address] |
+                                          process.ram[static_cast<std::uint8_t>(address + 1)] << 8);
+    }
+
+    HALVO_CPU_INLINE void Push(std::uint8_t value) { process.ram[0x100 + s--] = value; }
+    HALVO_CPU_INLINE std::uint8_t Pull() { return process.ram[0x100 + ++s]; }
+
+    HALVO_CPU_INLINE void PushWord(std::uint16_t value) {
+        Push(static_cast<std::uint8_t>(value >> 8));
+        Push(static_cast<std::uint8_t>(value));
+    }
+
+    HALVO_CPU_INLINE std::uint16_t PullWord() {
+        const std::uint8_t low = Pull();
+        return static_cast<std::uint16_t>(low | Pull() << 8);
+    }
+
+    HALVO_CPU_INLINE std::uint8_t Pack() const {
+        return static_cast<std::uint8_t>((n & FlagN) | FlagUnused | v | b | d | i | (z ? 0 : FlagZ) | c);
+    }
+
+    // PLP and RTI. B is left as it is: the processor has no B flag, only the pushed copy of the status
+    // register marks a BRK or PHP apart from an interrupt.
+    HALVO_CPU_INLINE void PullFlags() {
+        const std::uint8_t flags = Pull();
+        n = flags;
+        v = flags & FlagV;
+        d = flags & FlagD;
+        i = flags & FlagI;
+        z = ~flags & FlagZ;
+        c = flags & FlagC;
+    }
+
+    HALVO_CPU_INLINE void SetNz(std::uint8_t value) { n = z = value; }
+
+    // Pushes the return address and the flags (B clear, bit 5 set), masks further IRQs and jumps
+    // through the vector: the seven cycles of an interrupt taken inside an instruction.
+    HALVO_CPU_INLINE void EnterInterrupt(std::uint16_t vector) {
+        PushWord(pc);
+        Push(static_cast<std::uint8_t>((Pack() & ~FlagB) | FlagUnused));
+        i = FlagI;
+        d = 0;
+        pc = ReadWord(vector);
+        counter -= 7 * Cycle;
+    }
+
+    // CLI, PLP and RTI take an IRQ that was latched while I was set as soon as they clear I.
+    HALVO_CPU_INLINE void TakePendingIrq() {
+        if (cpu.irqPending && !i) [[unlikely]] {
+            cpu.irqPending = false;
+            EnterInterrupt(Cpu::IrqVector);
+        }
+    }
+
+    // Effective addresses -----------------------------------------------------------------------------
+
+    // Indexing that carries into the high byte costs one cycle more, in every indexed mode.
+    HALVO_CPU_INLINE std::uint16_t Indexed(std::uint16_t base, std::uint8_t index) {
+        const std::uint16_t address = static_cast<std::uint16_t>(base + index);
+        if ((base ^ address) & 0xFF00) {
+            counter -= Cycle;
+        }
+        return address;
+    }
+
+    static constexpr bool IsZeroPage(Mode mode) {
+        return mode == Mode::Zp || mode == Mode::Zpx || mode == Mode::Zpy;
+    }
+
+    template <Mode M>
+    HALVO_CPU_INLINE std::uint16_t Address() {
+        if constexpr (M == Mode::Zp) {
+            return Fetch();
+        } else if constexpr (M == Mode::Zpx) {
+            return static_cast<std::uint8_t>(Fetch() + x);
+        } else if constexpr (M == Mode::Zpy) {
+            return static_cast<std::uint8_t>(Fetch() + y);
+        } else if constexpr (M == Mode::Abs) {
+            return FetchWord();
+        } else if constexpr (M == Mode::Abx) {
+            return Indexed(FetchWord(), x);
+        } else if constexpr (M == Mode::Aby) {
+            return Indexed(FetchWord(), y);
+        } else if constexpr (M == Mode::Izx) {
+            const std::uint32_t pointer = Fetch() + x;
+            if (pointer > 0xFF) {
+                counter -= Cycle;
+            }
+            return ZeroPageWord(static_cast<std::uint8_t>(pointer));
+        } else {
+            static_assert(M == Mode::Izy, "no memory operand in this mode");
+            return Indexed(ZeroPageWord(Fetch()), y);
+        }
+    }
+
+    template <Mode M>
+    HALVO_CPU_INLINE std::uint8_t Load(std::uint16_t address) {
+        if constexpr (IsZeroPage(M)) {
+            return process.ram[address];
+        } else {
+            return Read(address);
+        }
+    }
+
+    template <Mode M>
+    HALVO_CPU_INLINE void Store(std::uint16_t address, std::uint8_t value) {
+        if constexpr (IsZeroPage(M)) {
+            process.ram[address] = value;
+        } else {
+            Write(address, value);
+        }
+    }
+
+    template <Mode M>
+    HALVO_CPU_INLINE std::uint8_t Operand() {
+        if constexpr (M == Mode::Imm) {
+            return Fetch();
+        } else {
+            return Load<M>(Address<M>());
+        }
+    }
+
+    // Read-modify-write: the operand is read once and the result written once.
+    template <Mode M, Change C>
+    HALVO_CPU_INLINE std::uint8_t Modify() {
+        if constexpr (M == Mode::Acc) {
+            return a = Apply<C>(a);
+        } else {
+            const std::uint16_t address = Address<M>();
+            const std::uint8_t result = Apply<C>(Load<M>(address));
+            Store<M>(address, result);
+            return result;
+        }
+    }
+
+    // The unstable stores of the undocumented set write the register AND the high byte of the
+    // effective address plus one.
+    template <Mode M>
+    HALVO_CPU_INLINE void StoreAndHigh(std::uint8_t value) {
+        const std::uint16_t address = Address<M>();
+        Store<M>(address, static_cast<std::uint8_t>(value & ((address >> 8) + 1)));
+    }
+
+    // Arithmetic ---------------------------------------------------------------------------------------
+
+    // Binary addition only: the NES processor has no decimal mode, whatever D says.
+    HALVO_CPU_INLINE void AddWithCarry(std::uint8_t operand) {
+        const std::uint32_t sum = a + operand + c;
+        v = (~(a ^ operand) & (a ^ sum) & 0x80) >> 1;
+        c = sum > 0xFF;
+        a = static_cast<std::uint8_t>(sum);
+        SetNz(a);
+    }
+
+    // A - M - borrow is A + ~M + carry, flags included.
+    HALVO_CPU_INLINE void SubtractWithBorrow(std::uint8_t operand) {
+        AddWithCarry(static_cast<std::uint8_t>(~operand));
+    }
+
+    HALVO_CPU_INLINE void Compare(std::uint8_t reg, std::uint8_t operand) {
+        c = reg >= operand;
+        SetNz(static_cast<std::uint8_t>(reg - operand));
+    }
+
+    HALVO_CPU_INLINE std::uint8_t ShiftLeft(std::uint8_t value) {
+        c = value >> 7;
+        value = static_cast<std::uint8_t>(value << 1);
+        SetNz(value);
+        return value;
+    }
+
+    HALVO_CPU_INLINE std::uint8_t ShiftRight(std::uint8_t value) {
+        c = value & FlagC;
+        value >>= 1;
+        SetNz(value);
+        return value;
+    }
+
+    HALVO_CPU_INLINE std::uint8_t RotateLeft(std::uint8_t value) {
+        const std::uint8_t result = static_cast<std::uint8_t>(value << 1 | c);
+        c = value >> 7;
+        SetNz(result);
+        return result;
+    }
+
+    HALVO_CPU_INLINE std::uint8_t RotateRight(std::uint8_t value) {
+        const std::uint8_t result = static_cast<std::uint8_t>(value >> 1 | c << 7);
+        c = value & FlagC;
+        SetNz(result);
+        return result;
+    }
+
+    template <Change C>
+    HALVO_CPU_INLINE std::uint8_t Apply(std::uint8_t value) {
+        if constexpr (C == Change::ShiftLeft) {
+            return ShiftLeft(value);
+        } else if constexpr (C == Change::ShiftRight) {
+            return ShiftRight(value);
+        } else if constexpr (C == Change::RotateLeft) {
+            return RotateLeft(value);
+        } else if constexpr (C == Change::RotateRight) {
+            return RotateRight(value);
+        } else if constexpr (C == Change::Increment) {
+            SetNz(++value);
+            return value;
+        } else {
+            static_assert(C == Change::Decrement);
+            SetNz(--value);
+            return value;
+        }
+    }
+
+    HALVO_CPU_INLINE void Branch(bool taken) {
+        const auto offset = static_cast<std::int8_t>(Fetch());
+        if (taken) {
+            const std::uint16_t destination = static_cast<std::uint16_t>(pc + offset);
+            counter -= ((pc ^ destination) & 0xFF00) ? 2 * Cycle : Cycle;
+            pc = destination;
+        }
+    }
+
+    static constexpr std::uint16_t OperandSize(Mode mode) {
+        return mode == Mode::Abs || mode == Mode::Abx ? 2 : mode == Mode::Imp ? 0 : 1;
+    }
+
+    // clang-format off
+    // Instruction bodies, one per operation, each written once for all its modes ------------------------
+
+    // Loads, stores and transfers
+    template <Mode M> HALVO_CPU_INLINE void Lda() { SetNz(a = Operand<M>()); }
+    template <Mode M> HALVO_CPU_INLINE void Ldx() { SetNz(x = Operand<M>()); }
+    template <Mode M> HALVO_CPU_INLINE void Ldy() { SetNz(y = Operand<M>()); }
+    template <Mode M> HALVO_CPU_INLINE void Sta() { Store<M>(Address<M>(), a); }
+    template <Mode M> HALVO_CPU_INLINE void Stx() { Store<M>(Address<M>(), x); }
+    template <Mode M> HALVO_CPU_INLINE void Sty() { Store<M>(Address<M>(), y); }
+    template <Mode M> HALVO_CPU_INLINE void Tax() { SetNz(x = a); }
+    template <Mode M> HALVO_CPU_INLINE void Tay() { SetNz(y = a); }
+    template <Mode M> HALVO_CPU_INLINE void Txa() { SetNz(a = x); }
+    template <Mode M> HALVO_CPU_INLINE void Tya() { SetNz(a = y); }
+    template <Mode M> HALVO_CPU_INLINE void Tsx() { SetNz(x = s); }
+    template <Mode M> HALVO_CPU_INLINE void Txs() { s = x; }
+
+    // Logic and arithmetic
+    template <Mode M> HALVO_CPU_INLINE void Ora() { SetNz(a |= Operand<M>()); }
+    template <Mode M> HALVO_CPU_INLINE void And() { SetNz(a &= Operand<M>()); }
+    template <Mode M> HALVO_CPU_INLINE void Eor() { SetNz(a ^= Operand<M>()); }
+    template <Mode M> HALVO_CPU_INLINE void Adc() { AddWithCarry(Operand<M>()); }
+    template <Mode M> HALVO_CPU_INLINE void Sbc() { SubtractWithBorrow(Operand<M>()); }
+    template <Mode M> HALVO_CPU_INLINE void Cmp() { Compare(a, Operand<M>()); }
+    template <Mode M> HALVO_CPU_INLINE void Cpx() { Compare(x, Operand<M>()); }
+    template <Mode M> HALVO_CPU_INLINE void Cpy() { Compare(y, Operand<M>()); }
+
+    template <Mode M>
+    HALVO_CPU_INLINE void Bit() {
+        const std::uint8_t operand = Operand<M>();
+        n = operand;
+        v = operand & FlagV;
+        z = a & operand;
+    }
+
+    // Increments, decrements, shifts and rotates
+    template <Mode M> HALVO_CPU_INLINE void Inx() { SetNz(++x); }
+    template <Mode M> HALVO_CPU_INLINE void Iny() { SetNz(++y); }
+    template <Mode M> HALVO_CPU_INLINE void Dex() { SetNz(--x); }
+    template <Mode M> HALVO_CPU_INLINE void Dey() { SetNz(--y); }
+
+    template <Mode M> HALVO_CPU_INLINE void Inc() { Modify<M, Change::Increment>(); }
+    template <Mode M> HALVO_CPU_INLINE void Dec() { Modify<M, Change::Decrement>(); }
+
+    template <Mode M> HALVO_CPU_INLINE void Asl() { Modify<M, Change::ShiftLeft>(); }
+    template <Mode M> HALVO_CPU_INLINE void Lsr() { Modify<M, Change::ShiftRight>(); }
+    template <Mode M> HALVO_CPU_INLINE void Rol() { Modify<M, Change::RotateLeft>(); }
+    template <Mode M> HALVO_CPU_INLINE void Ror() { Modify<M, Change::RotateRight>(); }
+
+    // Flags. SED and CLD only change what PHP pushes: there is no decimal mode.
+    template <Mode M> HALVO_CPU_INLINE void Clc() { c = 0; }
+    template <Mode M> HALVO_CPU_INLINE void Sec() { c = FlagC; }
+    template <Mode M> HALVO_CPU_INLINE void Sei() { i = FlagI; }
+    template <Mode M> HALVO_CPU_INLINE void Clv() { v = 0; }
+    template <Mode M> HALVO_CPU_INLINE void Cld() { d = 0; }
+    template <Mode M> HALVO_CPU_INLINE void Sed() { d = FlagD; }
+
+    template <Mode M>
+    HALVO_CPU_INLINE void Cli() {
+        i = 0;
+        TakePendingIrq();
+    }
+
+    // Stack
+    template <Mode M> HALVO_CPU_INLINE void Pha() { Push(a); }
+    template <Mode M> HALVO_CPU_INLINE void Pla() { SetNz(a = Pull()); }
+    // The pushed copy always has B set, which is how a handler tells PHP and BRK from an interrupt.
+    template <Mode M> HALVO_CPU_INLINE void Php() { Push(Pack() | FlagB | FlagUnused); }
+
+    template <Mode M>
+    HALVO_CPU_INLINE void Plp() {
+        PullFlags();
+        TakePendingIrq();
+    }
+
+    // Jumps, calls and returns
+    template <Mode M>
+    HALVO_CPU_INLINE void Jmp() {
+        if constexpr (M == Mode::Abs) {
+            pc = FetchWord();
+        } else {
+            static_assert(M == Mode::Ind);
+            // The pointer's high byte is fetched without a carry out of the low byte, so a pointer at
+            // $xxFF takes its high byte from $xx00.
+            const std::uint16_t pointer = FetchWord();
+            if ((pointer & 0xFF) == 0xFF) {
+                const std::uint8_t high = Read(pointer & 0xFF00);
+                pc = static_cast<std::uint16_t>(high << 8 | Read(pointer));
+            } else {
+                pc = ReadWord(pointer);
+            }
+        }
+    }
+
+    // JSR pushes the address of its own last byte; RTS adds the missing one.
+    template <Mode M>
+    HALVO_CPU_INLINE void Jsr() {
+        const std::uint16_t destination = ReadWord(pc);
+        PushWord(static_cast<std::uint16_t>(pc + 1));
+        pc = destination;
+    }
+
+    template <Mode M> HALVO_CPU_INLINE void Rts() { pc = static_cast<std::uint16_t>(PullWord() + 1); }
+
+    template <Mode M>
+    HALVO_CPU_INLINE void Rti() {
+        PullFlags();
+        pc = PullWord();
+        TakePendingIrq();
+    }
+
+    // BRK skips a signature byte and pushes its flags with B set.
+    template <Mode M>
+    HALVO_CPU_INLINE void Brk() {
+        PushWord(static_cast<std::uint16_t>(pc + 1));
+        Push(Pack() | FlagB | FlagUnused);
+        i = FlagI;
+        d = 0;
+        pc = ReadWord(Cpu::IrqVector);
+    }
+
+    // Branches
+    template <Mode M> HALVO_CPU_INLINE void Bpl() { Branch(!(n & FlagN)); }
+    template <Mode M> HALVO_CPU_INLINE void Bmi() { Branch(n & FlagN); }
+    template <Mode M> HALVO_CPU_INLINE void Bvc() { Branch(!v); }
+    template <Mode M> HALVO_CPU_INLINE void Bvs() { Branch(v); }
+    template <Mode M> HALVO_CPU_INLINE void Bcc() { Branch(!c); }
+    template <Mode M> HALVO_CPU_INLINE void Bcs() { Branch(c); }
+    template <Mode M> HALVO_CPU_INLINE void Bne() { Branch(z); }
+    template <Mode M> HALVO_CPU_INLINE void Beq() { Branch(!z); }
+
+    // No-operations skip their operand bytes without touching memory.
+    template <Mode M> HALVO_CPU_INLINE void Nop() { pc += OperandSize(M); }
+
+    // The halt opcodes lock the processor: it keeps fetching the same opcode until a reset.
+    template <Mode M>
+    HALVO_CPU_INLINE void Jam() {
+        --pc;
+        cpu.jammed = true;
+        cpu.irqPending = false;
+    }
+
+    // Undocumented read-modify-write combinations
+    template <Mode M> HALVO_CPU_INLINE void Slo() { SetNz(a |= Modify<M, Change::ShiftLeft>()); }
+    template <Mode M> HALVO_CPU_INLINE void Rla() { SetNz(a &= Modify<M, Change::RotateLeft>()); }
+    template <Mode M> HALVO_CPU_INLINE void Sre() { SetNz(a ^= Modify<M, Change::ShiftRight>()); }
+    template <Mode M> HALVO_CPU_INLINE void Rra() { AddWithCarry(Modify<M, Change::RotateRight>()); }
+    template <Mode M> HALVO_CPU_INLINE void Dcp() { Compare(a, Modify<M, Change::Decrement>()); }
+    template <Mode M> HALVO_CPU_INLINE void Isc() { SubtractWithBorrow(Modify<M, Change::Increment>()); }
+
+    // Undocumented loads and stores
+    template <Mode M> HALVO_CPU_INLINE void Sax() { Store<M>(Address<M>(), a & x); }
+    template <Mode M> HALVO_CPU_INLINE void Lax() { SetNz(a = x = Operand<M>()); }
+    template <Mode M> HALVO_CPU_INLINE void Las() { SetNz(a = x = s = Operand<M>() & s); }
+    template <Mode M> HALVO_CPU_INLINE void Shy() { StoreAndHigh<M>(y); }
+    template <Mode M> HALVO_CPU_INLINE void Shx() { StoreAndHigh<M>(x); }
+    template <Mode M> HALVO_CPU_INLINE void Ahx() { StoreAndHigh<M>(a & x); }
+
+    template <Mode M>
+    HALVO_CPU_INLINE void Tas() {
+        s = a & x;
+        StoreAndHigh<M>(s);
+    }
+
+    // Undocumented immediates. The unstable ones ($8B, $AB) mix in A OR $EE, a common value of the
+    // analogue "magic" constant of real chips.
+    template <Mode M> HALVO_CPU_INLINE void Lxa() { SetNz(a = x = (a | 0xEE) & Operand<M>()); }
+
+    template <Mode M> HALVO_CPU_INLINE void Xaa() { SetNz(a = (a | 0xEE) & x & Operand<M>()); }
+
+    template <Mode M>
+    HALVO_CPU_INLINE void Anc() {
+        SetNz(a &= Operand<M>());
+        c = a >> 7;
+    }
+
+    template <Mode M> HALVO_CPU_INLINE void Alr() { a = ShiftRight(a & Operand<M>()); }
+
+    template <Mode M>
+    HALVO_CPU_INLINE void Arr() {
+        a = static_cast<std::uint8_t>((a & Operand<M>()) >> 1 | c << 7);
+        SetNz(a);
+        c = (a >> 6) & FlagC;
+        v = (a ^ (a << 1)) & FlagV;
+    }
+
+    template <Mode M>
+    HALVO_CPU_INLINE void Axs() {
+        const std::uint8_t operand = Operand<M>();
+        const std::uint8_t masked = a & x;
+        c = masked >= operand;
+        SetNz(x = static_cast<std::uint8_t>(masked - operand));
+    }
+    // clang-format on
+
+    StaticCpu& cpu;
+    Process& process;
+    std::uint16_t pc;
+    std::uint8_t a;
+    std::uint8_t x;
+    std::uint8_t y;
+    std::uint8_t s;
+    std::uint8_t n;
+    std::uint8_t v;
+    std::uint8_t b;
+    std::uint8_t d;
+    std::uint8_t i;
+    std::uint8_t z;
+    std::uint8_t c;
+    std::int32_t counter;
+};
+
+} // namespace Halvo::Nes
