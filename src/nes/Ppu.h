@@ -7,11 +7,15 @@
 
 namespace Halvo::Nes {
 
+class Process;
+
 // The picture processing unit. For now it holds the PPU's page table: the 16 KiB PPU address space
 // $0000-$3FFF in 1 KiB pages (0-7 the pattern tables, 8-11 the name tables, 12-15 their mirror at
 // $3000), each pointing at the memory the mapper installed there, or null when nothing answers.
 class Ppu : public Ref::Object {
 public:
+    static Ref::Ptr<Ppu> Create(Process*) { return Ref::Ptr<Ppu>(Ref::New<Ppu>()); }
+
     static constexpr std::uint32_t VramPageCount = 16;
     static constexpr std::uint32_t VramPageShift = 10;
     static constexpr std::uint32_t VramPageMask = (1u << VramPageShift) - 1;

@@ -1,13 +1,85 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
 #include "ref/Object.h"
 
 namespace Halvo::Nes {
 
-// The cartridge board: which PRG and CHR banks the CPU and the PPU see, and the board's registers.
+class Process;
+
+// The name-table arrangements of a board: which of the four 1 KiB name-table RAM pages each of the
+// four name-table slots ($2000, $2400, $2800, $2C00) shows.
+enum MirroringType : std::uint32_t {
+    MirrorHorizontal = 0,  // 0 0 1 1
+    MirrorVertical = 1,    // 0 1 0 1
+    MirrorSinglePage0 = 2, // 0 0 0 0
+    MirrorSinglePage1 = 3, // 1 1 1 1
+    MirrorFourScreen = 4,  // 0 1 2 3
+    MirrorByMapper = 5,    // slots as the board last set them
+    MirrorSinglePage2 = 6, // 2 2 2 2
+    MirrorSinglePage3 = 7, // 3 3 3 3
+    MirrorNotSet = 8,      // after construction
+};
+
+// The cartridge board: which PRG-ROM the CPU sees at $8000-$FFFF, which CHR memory the PPU sees at
+// $0000-$1FFF, how the name tables map onto name-table RAM, and whether there is work RAM at
+// $5000-$7FFF. Boards derive from it, keep their registers, and do all bank arithmetic through the
+// primitives below.
 class Mmc : public Ref::Object {
 public:
-    ~Mmc() override = default;
+    static constexpr std::uint32_t PrgPageSize = 8192;
+    static constexpr std::uint32_t ChrPageSize = 1024;
+    static constexpr std::uint32_t WramSize = 12288;
+    static constexpr std::uint32_t ChrRamSize = 8192;
+    static constexpr std::uint32_t NameTableRamSize = 4096;
+
+    explicit Mmc(Process* process);
+    ~Mmc() override;
+    Mmc(const Mmc&) = delete;
+    Mmc& operator=(const Mmc&) = delete;
+
+    // A hard reset clears work RAM, CHR-RAM and name-table RAM; both kinds map work RAM and CHR-RAM.
+    // Boards override it, call it first, then map their banks.
+    virtual void Reset(bool hard);
+    // Every CPU write to $8000-$FFFF.
+    virtual void WriteRegister(std::uint16_t address, std::uint8_t value);
+    // Once per scanline, after the PPU has advanced its line number.
+    virtual void OnScanline();
+    // Once per frame, when vertical blank begins.
+    virtual void OnVBlank();
+    // After the second write to $2006, with the new VRAM address.
+    virtual void OnVramAddress(std::uint16_t address);
+    // Before every background and sprite pattern fetch of rendering, with the pattern address.
+    virtual void OnPatternFetch(std::uint16_t address);
+    // A non-zero result replaces the attribute of the tile whose name-table entry is at that address.
+    virtual std::uint8_t GetAttribute(std::uint16_t nameTableAddress);
+
+    // 8 KiB PRG-ROM page `bank` (modulo the page count) into CPU slot 0-7 ($0000 + slot x $2000),
+    // readable directly; writes go to WriteRegister.
+    void MapPrg8k(std::uint32_t bank, std::uint32_t slot);
+    // 1 KiB CHR-ROM page `bank` (modulo the page count) into PPU pattern page 0-7, read-only; nothing
+    // without CHR-ROM.
+    void MapChr1k(std::uint32_t bank, std::uint32_t page);
+    // Name-table slot 0-3 (and its mirror at $3000) onto name-table RAM page 0-3; mirroring becomes
+    // "by mapper".
+    void MapNameTable(std::uint32_t slot, std::uint32_t ramPage);
+    // The four slots as a mirroring type says; an invalid type is reported and maps four screens.
+    void SetNameTableMirroring(std::uint32_t type);
+
+    Process* process;
+    std::uint32_t prgPageCount = 0; // 8 KiB pages of PRG-ROM
+    std::uint32_t chrPageCount = 0; // 1 KiB pages of CHR-ROM; 0 without CHR-ROM
+    std::unique_ptr<std::uint8_t[]> wram;
+    std::unique_ptr<std::uint8_t[]> chrRam;
+    std::unique_ptr<std::uint8_t[]> nameTableRam;
+    std::uint32_t mirroring = MirrorNotSet;
+
+protected:
+    // For boards that always carry work RAM or CHR-RAM, whatever the image says.
+    void EnsureWram();
+    void EnsureChrRam();
 };
 
 } // namespace Halvo::Nes

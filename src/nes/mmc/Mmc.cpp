@@ -1,0 +1,133 @@
+#include "nes/mmc/Mmc.h"
+
+#include <cstring>
+
+#include "console/System.h"
+#include "nes/Ppu.h"
+#include "nes/Process.h"
+#include "nes/rom/RomImage.h"
+
+namespace Halvo::Nes {
+
+namespace {
+
+// Slots 0-3 of each mirroring type, for types 0-4 and 6-7 (5 leaves the slots alone).
+constexpr std::uint8_t MirroringPages[8][4] = {
+    {0, 0, 1, 1}, {0, 1, 0, 1}, {0, 0, 0, 0}, {1, 1, 1, 1},
+    {0, 1, 2, 3}, {0, 0, 0, 0}, {2, 2, 2, 2}, {3, 3, 3, 3},
+};
+
+// The CPU pages of $5000-$7FFF, where work RAM answers.
+constexpr std::uint32_t FirstWramPage = 0x5000 >> Process::PageShift;
+
+} // namespace
+
+Mmc::Mmc(Process* process)
+    : process(process), nameTableRam(std::make_unique_for_overwrite<std::uint8_t[]>(NameTableRamSize)) {
+    const RomImage& image = *process->romImage;
+    prgPageCount = 2 * image.prgBankCount;
+    chrPageCount = image.chrRom ? 8 * image.chrBankCount : 0;
+    if (image.hasWram) {
+        EnsureWram();
+    }
+    if (image.hasChrRam) {
+        EnsureChrRam();
+    }
+}
+
+Mmc::~Mmc() = default;
+
+void Mmc::EnsureWram() {
+    if (!wram) {
+        wram = std::make_unique_for_overwrite<std::uint8_t[]>(WramSize);
+    }
+}
+
+void Mmc::EnsureChrRam() {
+    if (!chrRam) {
+        chrRam = std::make_unique_for_overwrite<std::uint8_t[]>(ChrRamSize);
+    }
+}
+
+void Mmc::Reset(bool hard) {
+    if (hard) {
+        if (wram) {
+            std::memset(wram.get(), 0, WramSize);
+        }
+        if (chrRam) {
+            std::memset(chrRam.get(), 0, ChrRamSize);
+        }
+        std::memset(nameTableRam.get(), 0, NameTableRamSize);
+    }
+    if (wram) {
+        // CPU address $5000 + n reaches wram[n].
+        for (std::uint32_t i = 0; i < WramSize / Process::PageSize; ++i) {
+            std::uint8_t* storage = wram.get() + i * Process::PageSize;
+            process->MapCpuPage(FirstWramPage + i, storage, storage);
+        }
+    }
+    if (chrRam) {
+        Ppu& ppu = *process->ppu;
+        for (std::uint32_t page = 0; page < 8; ++page) {
+            ppu.vramPages[page] = chrRam.get() + page * ChrPageSize;
+            ppu.vramReadOnly[page] = false;
+        }
+    }
+}
+
+void Mmc::WriteRegister(std::uint16_t, std::uint8_t) {}
+void Mmc::OnScanline() {}
+void Mmc::OnVBlank() {}
+void Mmc::OnVramAddress(std::uint16_t) {}
+void Mmc::OnPatternFetch(std::uint16_t) {}
+std::uint8_t Mmc::GetAttribute(std::uint16_t) {
+    return 0;
+}
+
+void Mmc::MapPrg8k(std::uint32_t bank, std::uint32_t slot) {
+    // An image without PRG-ROM is refused before a board is made; keep the slot unmapped anyway.
+    if (prgPageCount == 0) {
+        return;
+    }
+    const std::uint8_t* base = process->romImage->prgRom.get() + (bank % prgPageCount) * PrgPageSize;
+    for (std::uint32_t i = 0; i < PrgPageSize / Process::PageSize; ++i) {
+        process->MapCpuPage(slot * 4 + i, base + i * Process::PageSize, nullptr);
+    }
+}
+
+void Mmc::MapChr1k(std::uint32_t bank, std::uint32_t page) {
+    if (chrPageCount == 0) {
+        return;
+    }
+    Ppu& ppu = *process->ppu;
+    ppu.vramPages[page] = process->romImage->chrRom.get() + (bank % chrPageCount) * ChrPageSize;
+    ppu.vramReadOnly[page] = true;
+}
+
+void Mmc::MapNameTable(std::uint32_t slot, std::uint32_t ramPage) {
+    Ppu& ppu = *process->ppu;
+    std::uint8_t* storage = nameTableRam.get() + (ramPage & 3) * ChrPageSize;
+    ppu.vramPages[8 + slot] = storage;
+    ppu.vramPages[12 + slot] = storage;
+    ppu.vramReadOnly[8 + slot] = false;
+    ppu.vramReadOnly[12 + slot] = false;
+    mirroring = MirrorByMapper;
+}
+
+void Mmc::SetNameTableMirroring(std::uint32_t type) {
+    if (type != MirrorByMapper) {
+        const std::uint8_t* pages = MirroringPages[MirrorFourScreen];
+        if (type < 8) {
+            pages = MirroringPages[type];
+        } else {
+            Console::ReportError("Halvo::Nes::Mmc::SetNameTableMirroring", __LINE__)
+                << "Invalid name table mirroring type used." << std::endl;
+        }
+        for (std::uint32_t slot = 0; slot < 4; ++slot) {
+            MapNameTable(slot, pages[slot]);
+        }
+    }
+    mirroring = type;
+}
+
+} // namespace Halvo::Nes

@@ -1,0 +1,111 @@
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "nes/Joypad.h"
+#include "nes/KeyState.h"
+#include "nes/NintendoPorts.h"
+#include "support/ConsoleCapture.h"
+
+namespace Halvo {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// A keyboard whose keys the test holds, counting how often the joypad samples it.
+class HeldKeys : public Nes::KeyState {
+public:
+    HeldKeys() { SetCurrent(this); }
+    ~HeldKeys() override { SetCurrent(nullptr); }
+    bool IsPressed(std::uint32_t key) override {
+        ++queries;
+        return held.count(key) != 0;
+    }
+    std::set<std::uint32_t> held;
+    int queries = 0;
+};
+
+class ControllerPorts : public ::testing::Test {
+protected:
+    ControllerPorts() : ports(Ref::New<Nes::NintendoPorts>()), joypad(Ref::New<Nes::Joypad>()) {
+        ports->ConnectDevice(0, joypad);
+        ports->Reset(true);
+    }
+    std::vector<int> Read4016(int count) {
+        std::vector<int> values;
+        for (int i = 0; i < count; ++i) {
+            values.push_back(ports->Read(0x4016));
+        }
+        return values;
+    }
+    void Strobe() {
+        ports->Write(0x4016, 1);
+        ports->Write(0x4016, 0);
+    }
+
+    TestSupport::ConsoleCapture capture;
+    HeldKeys keys;
+    Ref::Ptr<Nes::NintendoPorts> ports;
+    Ref::Ptr<Nes::Joypad> joypad;
+};
+
+TEST_F(ControllerPorts, NothingBeforeTheFirstStrobe) {
+    keys.held = {'X'};
+    EXPECT_EQ(Read4016(3), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(ports->Read(0x4017), 0);
+    EXPECT_EQ(ports->Read(0x4015), 0);
+}
+
+TEST_F(ControllerPorts, ShiftsButtonsThenPresenceSignature) {
+    keys.held = {'X', Nes::KeyRightArrow};
+    Strobe();
+    const std::vector<int> reads = Read4016(24);
+    EXPECT_EQ(std::vector<int>(reads.begin(), reads.begin() + 8), (std::vector<int>{1, 0, 0, 0, 0, 0, 0, 1}));
+    EXPECT_EQ(std::vector<int>(reads.begin() + 8, reads.begin() + 16), std::vector<int>(8, 0));
+    EXPECT_EQ(reads[16], 1); // port 0 holds a device
+    EXPECT_EQ(reads[20], 0); // port 2 does not
+    EXPECT_EQ(Read4016(2), (std::vector<int>{0, 0}));
+    // $4017: no devices, so nothing, signature included.
+    for (int i = 0; i < 24; ++i) {
+        EXPECT_EQ(ports->Read(0x4017), 0) << i;
+    }
+}
+
+TEST_F(ControllerPorts, OppositeDirectionsLatchOnlyUpAndLeft) {
+    keys.held = {Nes::KeyUpArrow, Nes::KeyDownArrow, Nes::KeyLeftArrow, Nes::KeyRightArrow, 'A', 'S', 'Z'};
+    Strobe();
+    EXPECT_EQ(joypad->shift, Nes::Joypad::ButtonUp | Nes::Joypad::ButtonLeft | Nes::Joypad::ButtonSelect |
+                                 Nes::Joypad::ButtonStart | Nes::Joypad::ButtonB);
+}
+
+TEST_F(ControllerPorts, SamplesOnlyOnTheFallingStrobe) {
+    ports->Write(0x4016, 1);
+    ports->Write(0x4016, 1);
+    EXPECT_EQ(keys.queries, 0);
+    ports->Write(0x4016, 0);
+    const int once = keys.queries;
+    EXPECT_GT(once, 0);
+    ports->Write(0x4016, 0);
+    ports->Write(0x4017, 1);
+    ports->Write(0x4017, 0);
+    EXPECT_EQ(keys.queries, once);
+}
+
+TEST_F(ControllerPorts, ConnectReportsBadPortsAndOccupiedOnes) {
+    EXPECT_FALSE(ports->ConnectDevice(0, Ref::Ptr<Nes::ExtDevice>(Ref::New<Nes::Joypad>())));
+    EXPECT_FALSE(ports->ConnectDevice(5, Ref::Ptr<Nes::ExtDevice>(Ref::New<Nes::Joypad>())));
+    EXPECT_FALSE(ports->ConnectDevice(1, nullptr));
+    const Lines errors = capture.ErrorLines();
+    ASSERT_EQ(errors.size(), 3u);
+    const char* operation = "Halvo::Nes::NintendoPorts::ConnectDevice";
+    EXPECT_TRUE(TestSupport::IsReport(errors[0], operation, "A device is already connected to port 0."));
+    EXPECT_TRUE(TestSupport::IsReport(errors[1], operation, "Invalid port number."));
+    EXPECT_TRUE(TestSupport::IsReport(errors[2], operation, "Invalid external device pointer."));
+
+    EXPECT_EQ(ports->DisconnectDevice(0), joypad);
+    EXPECT_FALSE(ports->DisconnectDevice(0));
+    EXPECT_FALSE(ports->DisconnectDevice(9));
+}
+
+} // namespace
+} // namespace Halvo
