@@ -38,6 +38,11 @@ public:
         }
     }
 
+    // The last value written to $2001; rendering is enabled while bits 3 or 4 are set.
+    std::uint8_t mask = 0;
+    // The current scanline, 0 to the frame's line count - 1.
+    std::int32_t scanline = 0;
+
     std::array<std::uint8_t*, VramPageCount> vramPages{};
     std::array<bool, VramPageCount> vramReadOnly{};
 };
