@@ -85,14 +85,13 @@ public:
     throw std::runtime_error(std::string(what) + " -- " + TTF_GetError());
 }
 
-// Calls visit(code point) for each character of text[start, start + count): bytes are decoded as
-// UTF-8; code points beyond Latin-1 and malformed sequences come out as one replacement each.
+// Calls visit(code point) for each character of the text: bytes are decoded as UTF-8, and malformed
+// sequences come out as one replacement per byte.
 template <class Visit>
-void ForEachCharacter(const std::string& text, std::uint32_t start, std::uint32_t count, Visit&& visit) {
-    const std::size_t begin = std::min<std::size_t>(start, text.size());
-    const std::size_t end = count >= text.size() - begin ? text.size() : begin + count;
+void ForEachCharacter(std::string_view text, Visit&& visit) {
+    const std::size_t end = text.size();
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    std::size_t i = begin;
+    std::size_t i = 0;
     while (i < end) {
         const unsigned char lead = bytes[i];
         if (lead < 0x80) {
@@ -122,7 +121,14 @@ void ForEachCharacter(const std::string& text, std::uint32_t start, std::uint32_
     }
 }
 
-// Clips a copy of `source` to `target` at `destination` to the rectangle; false when nothing is left.
+// The characters text[start, start + count) as the view they occupy.
+std::string_view Select(const std::string& text, std::uint32_t start, std::uint32_t count) {
+    const std::size_t begin = std::min<std::size_t>(start, text.size());
+    const std::size_t length = std::min<std::size_t>(count, text.size() - begin);
+    return std::string_view(text).substr(begin, length);
+}
+
+// Clips a copy of `source` to `destination` against the rectangle; false when nothing is left.
 bool ClipCopy(SDL_Rect& source, SDL_Rect& destination, const ScreenRect& clip) {
     const int left = std::max(destination.x, clip.left);
     const int top = std::max(destination.y, clip.top);
@@ -149,17 +155,15 @@ SdlFont::SdlFont(const std::string& face, std::uint32_t height, std::uint32_t st
         throw std::runtime_error("Could not create font.");
     }
     fontFile = match.file;
-    BuildAtlas(match.file, match.faceIndex);
+    RenderGlyphs(match.file, match.faceIndex);
+    texts.reserve(CachedTexts);
 }
 
 SdlFont::~SdlFont() {
-    if (HasTexture()) {
-        SDL_DestroyTexture(texture);
-    }
-    SDL_FreeSurface(atlas);
+    ForgetTexts();
 }
 
-void SdlFont::BuildAtlas(const std::string& file, int faceIndex) {
+void SdlFont::RenderGlyphs(const std::string& file, int faceIndex) {
     TtfUse ttf;
     if (!ttf.started) {
         ThrowTtfError("Could not create TTF_Font object.");
@@ -178,18 +182,14 @@ void SdlFont::BuildAtlas(const std::string& file, int faceIndex) {
         fontStyle |= TTF_STYLE_ITALIC;
     }
     TTF_SetFontStyle(font, fontStyle);
-    // A point is a pixel at SDL_ttf's 72 dpi, and a line is a little taller than a point size: start at
-    // the requested height and come down until a line fits.
+    // A point is a pixel at SDL_ttf's 72 dpi, and a line is a little taller than the point size: start
+    // at the requested height and come down until a line fits.
     while (size > 1 && TTF_FontHeight(font) > wanted) {
         TTF_SetFontSize(font, --size);
     }
     lineHeight = TTF_FontHeight(font);
 
-    struct Rendered {
-        std::uint32_t codePoint;
-        SDL_Surface* surface;
-    };
-    std::vector<Rendered> rendered;
+    std::vector<std::pair<std::uint32_t, SDL_Surface*>> rendered;
     const SDL_Color white{255, 255, 255, 255};
     for (std::uint32_t codePoint = 0x20; codePoint < 0x100; ++codePoint) {
         if ((codePoint >= 0x7F && codePoint < 0xA0) || !TTF_GlyphIsProvided32(font, codePoint)) {
@@ -204,75 +204,66 @@ void SdlFont::BuildAtlas(const std::string& file, int faceIndex) {
         glyph.advance = advance;
         // SDL_ttf starts its surface at the pen, or further left for a glyph that reaches back past it.
         glyph.offsetX = std::min(minX, 0);
-        glyph.visible = maxX > minX && maxY > minY;
-        if (glyph.visible) {
-            SDL_Surface* surface = TTF_RenderGlyph32_Blended(font, codePoint, white);
-            if (surface) {
-                rendered.push_back({codePoint, surface});
-            } else {
-                glyph.visible = false;
+        if (maxX > minX && maxY > minY) {
+            if (SDL_Surface* surface = TTF_RenderGlyph32_Blended(font, codePoint, white)) {
+                rendered.emplace_back(codePoint, surface);
             }
         }
     }
     TTF_CloseFont(font);
 
-    // Shelf packing: glyphs left to right in rows as tall as the tallest glyph.
-    constexpr int AtlasWidth = 1024;
-    int x = 0, y = 0, rowHeight = 0;
-    for (const Rendered& item : rendered) {
-        Glyph& glyph = glyphs[item.codePoint];
-        const int w = std::min(item.surface->w, AtlasWidth);
-        if (x + w > AtlasWidth) {
-            x = 0;
-            y += rowHeight;
-            rowHeight = 0;
-        }
-        glyph.source = {x, y, w, item.surface->h};
-        x += w;
-        rowHeight = std::max(rowHeight, item.surface->h);
+    // Side by side in one strip; only the coverage (alpha) is kept.
+    for (const auto& [codePoint, surface] : rendered) {
+        Glyph& glyph = glyphs[codePoint];
+        glyph.x = coverageWidth;
+        glyph.width = surface->w;
+        glyph.height = surface->h;
+        coverageWidth += surface->w;
     }
-    atlas = SDL_CreateRGBSurfaceWithFormat(0, AtlasWidth, std::max(y + rowHeight, 1), 32,
-                                           SDL_PIXELFORMAT_ARGB8888);
-    bool copied = atlas != nullptr;
-    for (const Rendered& item : rendered) {
-        if (copied) {
-            SDL_Rect target = glyphs[item.codePoint].source;
-            // Copy coverage and colour as they are: the atlas starts transparent.
-            SDL_SetSurfaceBlendMode(item.surface, SDL_BLENDMODE_NONE);
-            copied = SDL_BlitSurface(item.surface, nullptr, atlas, &target) == 0;
-        }
-        SDL_FreeSurface(item.surface);
+    int coverageHeight = 0;
+    for (const auto& [codePoint, surface] : rendered) {
+        coverageHeight = std::max(coverageHeight, surface->h);
     }
-    if (!copied) {
-        SDL_FreeSurface(atlas);
-        atlas = nullptr;
-        throw std::runtime_error(std::string("Could not create TTF_Font object. -- ") + SDL_GetError());
+    coverage.assign(static_cast<std::size_t>(coverageWidth) * coverageHeight, 0);
+    for (const auto& [codePoint, surface] : rendered) {
+        const Glyph& glyph = glyphs[codePoint];
+        SDL_Surface* argb = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0);
+        if (argb && SDL_LockSurface(argb) == 0) {
+            for (int y = 0; y < argb->h; ++y) {
+                const auto* row =
+                    reinterpret_cast<const Uint32*>(static_cast<const std::uint8_t*>(argb->pixels) +
+                                                    static_cast<std::ptrdiff_t>(y) * argb->pitch);
+                std::uint8_t* out = &coverage[static_cast<std::size_t>(y) * coverageWidth + glyph.x];
+                for (int x = 0; x < argb->w; ++x) {
+                    out[x] = static_cast<std::uint8_t>(row[x] >> 24);
+                }
+            }
+            SDL_UnlockSurface(argb);
+        }
+        SDL_FreeSurface(argb);
+        SDL_FreeSurface(surface);
     }
 }
 
 bool SdlFont::Reset() {
-    if (HasTexture()) {
-        return true;
-    }
-    texture = SDL_CreateTextureFromSurface(device->renderer, atlas);
-    if (!texture) {
-        Console::ReportError("Halvo::Gfx::SdlFont::Reset", __LINE__)
-            << "Could not create texture object. -- " << SDL_GetError() << std::endl;
+    if (!device->renderer) {
         return false;
     }
-    textureGeneration = device->generation;
-    SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
+    if (!IsReset()) {
+        // The textures of an earlier renderer went with it.
+        for (CachedText& text : texts) {
+            text.texture = nullptr;
+        }
+        texts.clear();
+        resetGeneration = device->generation;
+    }
     return true;
 }
 
-void SdlFont::Invalidate() {
-    if (!HasTexture()) {
-        texture = nullptr;
-    }
-}
+void SdlFont::Invalidate() {}
 
 bool SdlFont::Begin() {
-    return HasTexture();
+    return IsReset();
 }
 
 void SdlFont::End() {}
@@ -292,7 +283,7 @@ void SdlFont::MeasureText(ScreenRect& rect, std::uint32_t, const std::string& te
     int width = 0;
     int lineWidth = 0;
     int lines = 1;
-    ForEachCharacter(text, start, count, [&](std::uint32_t codePoint) {
+    ForEachCharacter(Select(text, start, count), [&](std::uint32_t codePoint) {
         if (codePoint == '\n') {
             width = std::max(width, lineWidth);
             lineWidth = 0;
@@ -308,29 +299,124 @@ void SdlFont::MeasureText(ScreenRect& rect, std::uint32_t, const std::string& te
 
 void SdlFont::DrawText(const ScreenRect& rect, const Color& color, std::uint32_t, const std::string& text,
                        std::uint32_t start, std::uint32_t count) {
-    if (!HasTexture()) {
+    if (!IsReset()) {
         return;
     }
-    SDL_SetTextureColorMod(texture, ColorByte(color.red), ColorByte(color.green), ColorByte(color.blue));
-    SDL_SetTextureAlphaMod(texture, ColorByte(color.alpha));
-    int penX = rect.left;
-    int penY = rect.top;
-    ForEachCharacter(text, start, count, [&](std::uint32_t codePoint) {
+    const Uint32 rgb = static_cast<Uint32>(ColorByte(color.red)) << 16 |
+                       static_cast<Uint32>(ColorByte(color.green)) << 8 | ColorByte(color.blue);
+    const std::string_view selected = Select(text, start, count);
+    CachedText* drawn = FindText(selected, rgb);
+    if (!drawn) {
+        drawn = MakeText(selected, rgb);
+    }
+    if (!drawn || !drawn->texture) {
+        return;
+    }
+    drawn->lastUse = ++useCount;
+    SDL_Rect source{0, 0, drawn->width, drawn->height};
+    SDL_Rect destination{rect.left + drawn->left, rect.top, drawn->width, drawn->height};
+    if (ClipCopy(source, destination, rect)) {
+        // The colour is in the texture; only the alpha changes while the console slides.
+        SDL_SetTextureAlphaMod(drawn->texture, ColorByte(color.alpha));
+        SDL_RenderCopy(device->renderer, drawn->texture, &source, &destination);
+    }
+}
+
+SdlFont::CachedText* SdlFont::FindText(std::string_view text, Uint32 rgb) {
+    for (CachedText& cached : texts) {
+        if (cached.rgb == rgb && cached.text == text) {
+            return &cached;
+        }
+    }
+    return nullptr;
+}
+
+SdlFont::CachedText* SdlFont::MakeText(std::string_view text, Uint32 rgb) {
+    // Lay the glyphs out once to learn the extent, including cells that reach past the pen.
+    int left = 0, right = 0, bottom = 0;
+    int penX = 0, penY = 0;
+    ForEachCharacter(text, [&](std::uint32_t codePoint) {
         if (codePoint == '\n') {
-            penX = rect.left;
+            penX = 0;
             penY += lineHeight;
             return;
         }
         const Glyph& glyph = GlyphOf(codePoint);
-        if (glyph.visible && penX < rect.right && penY < rect.bottom) {
-            SDL_Rect source = glyph.source;
-            SDL_Rect destination{penX + glyph.offsetX, penY, source.w, source.h};
-            if (ClipCopy(source, destination, rect)) {
-                SDL_RenderCopy(device->renderer, texture, &source, &destination);
+        if (glyph.width > 0) {
+            left = std::min(left, penX + glyph.offsetX);
+            right = std::max(right, penX + glyph.offsetX + glyph.width);
+            bottom = std::max(bottom, penY + glyph.height);
+        }
+        penX += glyph.advance;
+    });
+
+    CachedText* slot = nullptr;
+    if (texts.size() < CachedTexts) {
+        slot = &texts.emplace_back();
+    } else {
+        slot = &*std::min_element(texts.begin(), texts.end(), [](const CachedText& a, const CachedText& b) {
+            return a.lastUse < b.lastUse;
+        });
+        if (slot->texture) {
+            SDL_DestroyTexture(slot->texture);
+        }
+        *slot = CachedText{};
+    }
+    slot->text.assign(text);
+    slot->rgb = rgb;
+    slot->left = left;
+    slot->width = right - left;
+    slot->height = bottom;
+    slot->lastUse = ++useCount;
+    if (slot->width <= 0 || slot->height <= 0) {
+        return slot;
+    }
+
+    // Coverage adds up where neighbouring cells overlap; the colour is the same everywhere.
+    scratch.assign(static_cast<std::size_t>(slot->width) * slot->height, rgb);
+    penX = -left;
+    penY = 0;
+    ForEachCharacter(text, [&](std::uint32_t codePoint) {
+        if (codePoint == '\n') {
+            penX = -left;
+            penY += lineHeight;
+            return;
+        }
+        const Glyph& glyph = GlyphOf(codePoint);
+        for (int y = 0; y < glyph.height; ++y) {
+            const std::uint8_t* in = &coverage[static_cast<std::size_t>(y) * coverageWidth + glyph.x];
+            Uint32* out = &scratch[static_cast<std::size_t>(penY + y) * slot->width + penX + glyph.offsetX];
+            for (int x = 0; x < glyph.width; ++x) {
+                const Uint32 alpha = std::min<Uint32>((out[x] >> 24) + in[x], 255);
+                out[x] = alpha << 24 | rgb;
             }
         }
         penX += glyph.advance;
     });
+    slot->texture = SDL_CreateTexture(device->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
+                                      slot->width, slot->height);
+    if (!slot->texture || SDL_UpdateTexture(slot->texture, nullptr, scratch.data(), slot->width * 4) != 0) {
+        Console::ReportError("Halvo::Gfx::SdlFont::DrawText", __LINE__)
+            << "Could not create texture object. -- " << SDL_GetError() << std::endl;
+        if (slot->texture) {
+            SDL_DestroyTexture(slot->texture);
+            slot->texture = nullptr;
+        }
+        return slot;
+    }
+    SDL_SetTextureBlendMode(slot->texture, SDL_BLENDMODE_BLEND);
+    return slot;
+}
+
+void SdlFont::ForgetTexts() {
+    const bool alive = IsReset();
+    for (CachedText& text : texts) {
+        if (alive && text.texture) {
+            SDL_DestroyTexture(text.texture);
+        }
+        text.texture = nullptr;
+    }
+    texts.clear();
 }
 
 } // namespace Halvo::Gfx

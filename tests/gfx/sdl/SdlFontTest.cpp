@@ -7,6 +7,7 @@ namespace {
 
 using Gfx::ScreenRect;
 using Gfx::ToEnd;
+using TestSupport::Rgb;
 using TestSupport::ToRgb;
 
 class SdlFont : public TestSupport::SdlTestDisplay {
@@ -116,6 +117,39 @@ TEST_F(SdlFont, DrawsColouredTextClippedToItsRectangle) {
     EXPECT_GE(greenFirst, 20);
     EXPECT_LT(greenLast, 20 + one * 5 / 2);
     EXPECT_GE(greenLast, 20 + 2 * one);
+}
+
+// Drawn texts are kept as textures: the same text in another colour, or after many other texts have
+// pushed it out, must still come out as asked.
+TEST_F(SdlFont, KeptTextsFollowTheirColourAndSurviveEviction) {
+    Ref::Ptr<Gfx::SdlFont> font = MakeFont("Courier New", 16);
+    ASSERT_TRUE(font);
+    ASSERT_TRUE(font->Begin());
+    const auto strongest = [&](int top) {
+        Rgb most;
+        for (Uint32 pixel : ReadPixels(0, top, 320, 16)) {
+            const Rgb rgb = ToRgb(pixel);
+            most = {std::max(most.red, rgb.red), std::max(most.green, rgb.green),
+                    std::max(most.blue, rgb.blue)};
+        }
+        return most;
+    };
+    driver->Clear(0.0f, 0.0f, 0.0f, 1.0f);
+    font->DrawText({0, 0, 320, 16}, {1.0f, 0.0f, 0.0f, 1.0f}, 0, "MMMM", 0, ToEnd);
+    font->DrawText({0, 20, 320, 36}, {0.0f, 0.0f, 1.0f, 1.0f}, 0, "MMMM", 0, ToEnd);
+    EXPECT_EQ(strongest(0).red, 255);
+    EXPECT_EQ(strongest(0).blue, 0);
+    EXPECT_EQ(strongest(20).red, 0);
+    EXPECT_EQ(strongest(20).blue, 255);
+
+    for (std::size_t i = 0; i < Gfx::SdlFont::CachedTexts + 10; ++i) {
+        font->DrawText({0, 40, 320, 56}, {1.0f, 1.0f, 1.0f, 1.0f}, 0, "line " + std::to_string(i), 0, ToEnd);
+    }
+    driver->Clear(0.0f, 0.0f, 0.0f, 1.0f);
+    font->DrawText({0, 0, 320, 16}, {1.0f, 0.0f, 0.0f, 0.5f}, 0, "MMMM", 0, ToEnd);
+    const Rgb faded = strongest(0);
+    EXPECT_NEAR(faded.red, 128, 1) << "the alpha applies per draw";
+    EXPECT_EQ(faded.green, 0);
 }
 
 TEST_F(SdlFont, TextReturnsAfterTheRendererIsReplacedAndTheFontReset) {
