@@ -41,13 +41,6 @@ protected:
     Ref::Ptr<Gfx::ConsoleRenderer> renderer;
 };
 
-TEST_F(SdlConsoleRenderer, ScreenSizeIsTheBackBuffers) {
-    std::uint32_t width = 0, height = 0;
-    renderer->GetScreenSize(width, height);
-    EXPECT_EQ(width, 640u);
-    EXPECT_EQ(height, 480u);
-}
-
 TEST_F(SdlConsoleRenderer, RectanglesAndLinesBlendOverThePicture) {
     driver->Clear(1.0f, 1.0f, 1.0f, 1.0f);
     renderer->FillRect({10, 10, 50, 30}, {0.0f, 0.0f, 1.0f, 0.5f});
@@ -67,16 +60,6 @@ TEST_F(SdlConsoleRenderer, RectanglesAndLinesBlendOverThePicture) {
     ExpectPixel(49, 40, {0, 0, 0});
     ExpectPixel(50, 40, {255, 255, 255});
     ExpectPixel(30, 41, {255, 255, 255});
-}
-
-TEST_F(SdlConsoleRenderer, NothingIsDrawnWhileInvalidated) {
-    renderer->Invalidate();
-    renderer->FillRect({0, 0, 640, 480}, {1.0f, 1.0f, 1.0f, 1.0f});
-    renderer->DrawLine({0, 5}, {640, 5}, {1.0f, 1.0f, 1.0f, 1.0f});
-    ExpectPixel(5, 5, {0, 0, 0});
-    ASSERT_TRUE(renderer->Reset());
-    renderer->FillRect({0, 0, 640, 480}, {1.0f, 1.0f, 1.0f, 1.0f});
-    ExpectPixel(5, 5, {255, 255, 255});
 }
 
 // The whole console over a black picture, checked where the console drawing puts each part.

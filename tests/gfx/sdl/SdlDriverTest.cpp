@@ -44,19 +44,6 @@ TEST_F(SdlDriver, ListsTheHeadlessDisplayWithItsOneMode) {
     EXPECT_FALSE(driver->GetMode(1, 0, mode));
 }
 
-TEST_F(SdlDriver, FeatureListsHoldOnlyNone) {
-    std::string feature;
-    EXPECT_EQ(driver->GetFirstFeatureCount(0, 0), 1u);
-    EXPECT_TRUE(driver->GetFirstFeatureName(0, 0, 0, feature));
-    EXPECT_EQ(feature, "None");
-    EXPECT_FALSE(driver->GetFirstFeatureName(0, 0, 1, feature));
-    feature.clear();
-    EXPECT_EQ(driver->GetSecondFeatureCount(0, 0), 1u);
-    EXPECT_TRUE(driver->GetSecondFeatureName(0, 0, 0, feature));
-    EXPECT_EQ(feature, "None");
-    EXPECT_FALSE(driver->GetSecondFeatureName(0, 0, 1, feature));
-}
-
 TEST_F(SdlDriver, WindowedFullScreenAndBackKeepTheRendererAndRestoreTheWindowSize) {
     auto* sdlWindow = static_cast<App::SdlWindow*>(window.Get())->GetSdlWindow();
     ASSERT_TRUE(Configure(640, 480));
@@ -166,8 +153,13 @@ TEST_F(SdlDriver, ResetAndFactoriesReportWhatTheyLack) {
     EXPECT_FALSE(driver->BeginScene());
 }
 
+// SDL reports a reset render device: the driver makes a new renderer, and the canvas and font, whose
+// textures went with the old one, draw again once they are reset.
 TEST_F(SdlDriver, ResetAdapterConfigMakesANewRendererOnlyAfterADeviceReset) {
     ASSERT_TRUE(Configure(320, 240));
+    Ref::Ptr<Gfx::NesCanvas> canvas = driver->CreateNesCanvas();
+    Ref::Ptr<Gfx::Font> font = driver->CreateFont("Courier New", 16, 0);
+    ASSERT_TRUE(canvas && font);
     SDL_Renderer* before = driver->GetRenderer();
     EXPECT_TRUE(driver->ResetAdapterConfig());
     EXPECT_EQ(driver->GetRenderer(), before);
@@ -177,9 +169,45 @@ TEST_F(SdlDriver, ResetAdapterConfigMakesANewRendererOnlyAfterADeviceReset) {
     SDL_PushEvent(&reset);
     ASSERT_TRUE(driver->ResetAdapterConfig());
     ASSERT_NE(driver->GetRenderer(), nullptr);
-    driver->Clear(0.0f, 1.0f, 0.0f, 1.0f);
-    EXPECT_EQ(ReadPixel(5, 5), 0xFF00FF00u);
+    EXPECT_FALSE(canvas->BeginFrame());
+    EXPECT_FALSE(font->Begin());
+    driver->Clear(0.0f, 0.0f, 0.0f, 1.0f);
+    canvas->Draw({0, 0, 256, 224});
+    font->DrawText({0, 0, 100, 20}, {1.0f, 1.0f, 1.0f, 1.0f}, 0, "MM", 0, Gfx::ToEnd);
+    EXPECT_EQ(ReadPixel(5, 5), 0xFF000000u);
+
+    ASSERT_TRUE(font->Reset());
+    ASSERT_TRUE(canvas->Reset());
+    ASSERT_TRUE(font->Begin());
+    Ref::Ptr<Gfx::NesRenderer> frame = canvas->BeginFrame();
+    ASSERT_TRUE(frame);
+    canvas->EndFrame();
+    font->DrawText({0, 0, 100, 20}, {1.0f, 1.0f, 1.0f, 1.0f}, 0, "MM", 0, Gfx::ToEnd);
+    int inked = 0;
+    for (Uint32 pixel : ReadPixels(0, 0, 20, 20)) {
+        inked += (pixel & 0xFFFFFF) != 0 ? 1 : 0;
+    }
+    EXPECT_GT(inked, 10);
     EXPECT_TRUE(capture.ErrorLines().empty());
+}
+
+// Without any display to list, the bridge must leave the driver out: construction says "unsupported".
+TEST(SdlDriverWithoutDisplays, ConstructionThrowsUnsupported) {
+    const char* previous = std::getenv("SDL_VIDEODRIVER");
+    const std::string restore = previous ? previous : "";
+    setenv("SDL_VIDEODRIVER", "no-such-video-driver", 1);
+    try {
+        Ref::Ptr<Gfx::SdlDriver> driver(Ref::New<Gfx::SdlDriver>());
+        ADD_FAILURE() << "a driver without displays was made";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "unsupported");
+    }
+    if (restore.empty()) {
+        unsetenv("SDL_VIDEODRIVER");
+    } else {
+        setenv("SDL_VIDEODRIVER", restore.c_str(), 1);
+    }
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u) << "the failed listing leaves SDL as it found it";
 }
 
 // The display formats convert by name; texture formats only where the memory layout is the same.
@@ -192,16 +220,10 @@ TEST(SdlFormats, ConvertDisplayAndTextureFormats) {
     // clang-format off
     const Row rows[] = {
         {SDL_PIXELFORMAT_RGB565,   PixelFormat::R5G6B5,   PixelFormat::R5G6B5},
-        {SDL_PIXELFORMAT_RGB555,   PixelFormat::X1R5G5B5, PixelFormat::X1R5G5B5},
-        {SDL_PIXELFORMAT_ARGB1555, PixelFormat::A1R5G5B5, PixelFormat::A1R5G5B5},
-        {SDL_PIXELFORMAT_RGB444,   PixelFormat::X4R4G4B4, PixelFormat::X4R4G4B4},
-        {SDL_PIXELFORMAT_ARGB4444, PixelFormat::A4R4G4B4, PixelFormat::A4R4G4B4},
-        {SDL_PIXELFORMAT_RGB332,   PixelFormat::R3G3B2,   PixelFormat::R3G3B2},
         {SDL_PIXELFORMAT_RGB24,    PixelFormat::R8G8B8,   PixelFormat::Unknown},
         {SDL_PIXELFORMAT_BGR24,    PixelFormat::Unknown,  PixelFormat::R8G8B8},
         {SDL_PIXELFORMAT_RGB888,   PixelFormat::X8R8G8B8, PixelFormat::X8R8G8B8},
         {SDL_PIXELFORMAT_ARGB8888, PixelFormat::A8R8G8B8, PixelFormat::A8R8G8B8},
-        {SDL_PIXELFORMAT_INDEX8,   PixelFormat::P8,       PixelFormat::P8},
         {SDL_PIXELFORMAT_ABGR8888, PixelFormat::Unknown,  PixelFormat::Unknown},
         {SDL_PIXELFORMAT_YV12,     PixelFormat::Unknown,  PixelFormat::Unknown},
     };

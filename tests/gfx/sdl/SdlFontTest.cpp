@@ -31,19 +31,27 @@ protected:
         return rect.right - rect.left;
     }
 
-    // The columns, within the rows from `top` to `bottom`, where something other than black was drawn.
-    std::pair<int, int> InkColumns(int top, int bottom) {
+    // What was drawn in the rows from `top` to `bottom`: the first and last column with anything other
+    // than black (-1 for none) and the strongest value of each channel.
+    struct Ink {
         int first = -1;
         int last = -1;
+        Rgb strongest;
+    };
+    Ink InkIn(int top, int bottom) {
+        Ink ink;
         const std::vector<Uint32> pixels = ReadPixels(0, top, 320, bottom - top);
         for (std::size_t i = 0; i < pixels.size(); ++i) {
-            if ((pixels[i] & 0xFFFFFF) != 0) {
+            const Rgb rgb = ToRgb(pixels[i]);
+            if (rgb.red + rgb.green + rgb.blue > 0) {
                 const int x = static_cast<int>(i % 320);
-                first = first < 0 ? x : std::min(first, x);
-                last = std::max(last, x);
+                ink.first = ink.first < 0 ? x : std::min(ink.first, x);
+                ink.last = std::max(ink.last, x);
             }
+            ink.strongest = {std::max(ink.strongest.red, rgb.red), std::max(ink.strongest.green, rgb.green),
+                             std::max(ink.strongest.blue, rgb.blue)};
         }
-        return {first, last};
+        return ink;
     }
 };
 
@@ -89,85 +97,38 @@ TEST_F(SdlFont, MeasureSelectsCharactersAndBreaksAtNewlines) {
     EXPECT_EQ(rect.bottom, 2 * font->GetLineHeight());
 }
 
+// Each drawn text is kept as a texture in its colour: the same text in another colour, or after many
+// other texts have pushed it out, must still come out as asked, clipped to its rectangle.
 TEST_F(SdlFont, DrawsColouredTextClippedToItsRectangle) {
     Ref::Ptr<Gfx::SdlFont> font = MakeFont("Courier New", 16);
     ASSERT_TRUE(font);
     const int one = Width(*font, "M");
+    const int line = font->GetLineHeight();
     driver->Clear(0.0f, 0.0f, 0.0f, 1.0f);
     ASSERT_TRUE(font->Begin());
-    font->DrawText({20, 30, 300, 60}, {1.0f, 0.0f, 0.0f, 1.0f}, 0, "MMMM", 0, ToEnd);
-    // Clipped after two and a half characters.
-    font->DrawText({20, 60, 20 + one * 5 / 2, 90}, {0.0f, 1.0f, 0.0f, 1.0f}, 0, "MMMMMM", 0, ToEnd);
+    font->DrawText({20, 0, 300, 20}, {1.0f, 0.0f, 0.0f, 1.0f}, 0, "MMMM", 0, ToEnd);
+    font->DrawText({20, 20, 20 + one * 5 / 2, 40}, {0.0f, 0.0f, 1.0f, 1.0f}, 0, "MMMMMM", 0, ToEnd);
     font->End();
 
-    const auto [redFirst, redLast] = InkColumns(30, 30 + font->GetLineHeight());
-    EXPECT_GE(redFirst, 20);
-    EXPECT_LE(redFirst, 22);
-    EXPECT_GE(redLast, 20 + 3 * one);
-    EXPECT_LT(redLast, 20 + 4 * one);
-    const std::vector<Uint32> row = ReadPixels(0, 30, 320, font->GetLineHeight());
-    int reddest = 0;
-    for (Uint32 pixel : row) {
-        EXPECT_EQ(ToRgb(pixel).green, 0);
-        reddest = std::max(reddest, ToRgb(pixel).red);
-    }
-    EXPECT_EQ(reddest, 255) << "the stems of M are fully covered";
-
-    const auto [greenFirst, greenLast] = InkColumns(60, 90);
-    EXPECT_GE(greenFirst, 20);
-    EXPECT_LT(greenLast, 20 + one * 5 / 2);
-    EXPECT_GE(greenLast, 20 + 2 * one);
-}
-
-// Drawn texts are kept as textures: the same text in another colour, or after many other texts have
-// pushed it out, must still come out as asked.
-TEST_F(SdlFont, KeptTextsFollowTheirColourAndSurviveEviction) {
-    Ref::Ptr<Gfx::SdlFont> font = MakeFont("Courier New", 16);
-    ASSERT_TRUE(font);
-    ASSERT_TRUE(font->Begin());
-    const auto strongest = [&](int top) {
-        Rgb most;
-        for (Uint32 pixel : ReadPixels(0, top, 320, 16)) {
-            const Rgb rgb = ToRgb(pixel);
-            most = {std::max(most.red, rgb.red), std::max(most.green, rgb.green),
-                    std::max(most.blue, rgb.blue)};
-        }
-        return most;
-    };
-    driver->Clear(0.0f, 0.0f, 0.0f, 1.0f);
-    font->DrawText({0, 0, 320, 16}, {1.0f, 0.0f, 0.0f, 1.0f}, 0, "MMMM", 0, ToEnd);
-    font->DrawText({0, 20, 320, 36}, {0.0f, 0.0f, 1.0f, 1.0f}, 0, "MMMM", 0, ToEnd);
-    EXPECT_EQ(strongest(0).red, 255);
-    EXPECT_EQ(strongest(0).blue, 0);
-    EXPECT_EQ(strongest(20).red, 0);
-    EXPECT_EQ(strongest(20).blue, 255);
+    const Ink red = InkIn(0, line);
+    EXPECT_GE(red.first, 20);
+    EXPECT_LE(red.first, 22);
+    EXPECT_GE(red.last, 20 + 3 * one);
+    EXPECT_LT(red.last, 20 + 4 * one);
+    EXPECT_EQ(red.strongest.red, 255) << "the stems of M are fully covered";
+    EXPECT_EQ(red.strongest.blue, 0);
+    const Ink blue = InkIn(20, 20 + line);
+    EXPECT_EQ(blue.strongest.red, 0);
+    EXPECT_EQ(blue.strongest.blue, 255);
+    EXPECT_GE(blue.last, 20 + 2 * one);
+    EXPECT_LT(blue.last, 20 + one * 5 / 2) << "clipped after two and a half characters";
 
     for (std::size_t i = 0; i < Gfx::SdlFont::CachedTexts + 10; ++i) {
-        font->DrawText({0, 40, 320, 56}, {1.0f, 1.0f, 1.0f, 1.0f}, 0, "line " + std::to_string(i), 0, ToEnd);
+        font->DrawText({0, 40, 320, 60}, {1.0f, 1.0f, 1.0f, 1.0f}, 0, "line " + std::to_string(i), 0, ToEnd);
     }
     driver->Clear(0.0f, 0.0f, 0.0f, 1.0f);
-    font->DrawText({0, 0, 320, 16}, {1.0f, 0.0f, 0.0f, 0.5f}, 0, "MMMM", 0, ToEnd);
-    const Rgb faded = strongest(0);
-    EXPECT_NEAR(faded.red, 128, 1) << "the alpha applies per draw";
-    EXPECT_EQ(faded.green, 0);
-}
-
-TEST_F(SdlFont, TextReturnsAfterTheRendererIsReplacedAndTheFontReset) {
-    Ref::Ptr<Gfx::SdlFont> font = MakeFont("Courier New", 16);
-    ASSERT_TRUE(font);
-    SDL_Event reset{};
-    reset.type = SDL_RENDER_DEVICE_RESET;
-    SDL_PushEvent(&reset);
-    ASSERT_TRUE(driver->ResetAdapterConfig());
-    EXPECT_FALSE(font->Begin()) << "the atlas went with the old renderer";
-    driver->Clear(0.0f, 0.0f, 0.0f, 1.0f);
-    font->DrawText({0, 0, 100, 20}, {1.0f, 1.0f, 1.0f, 1.0f}, 0, "MM", 0, ToEnd);
-    EXPECT_EQ(InkColumns(0, 20).first, -1);
-
-    ASSERT_TRUE(font->Reset());
-    ASSERT_TRUE(font->Begin());
-    font->DrawText({0, 0, 100, 20}, {1.0f, 1.0f, 1.0f, 1.0f}, 0, "MM", 0, ToEnd);
-    EXPECT_GE(InkColumns(0, 20).first, 0);
+    font->DrawText({20, 0, 300, 20}, {1.0f, 0.0f, 0.0f, 0.5f}, 0, "MMMM", 0, ToEnd);
+    EXPECT_NEAR(InkIn(0, line).strongest.red, 128, 1) << "the alpha applies per draw";
 }
 
 } // namespace
