@@ -15,6 +15,8 @@ namespace Halvo::Gfx {
 namespace {
 
 constexpr std::uint32_t Replacement = '?';
+// The largest text texture made, in either direction.
+constexpr int MaxTextSize = 8192;
 
 struct FontMatch {
     std::string file;
@@ -365,8 +367,13 @@ SdlFont::CachedText* SdlFont::MakeText(std::string_view text, Uint32 rgb) {
     slot->text.assign(text);
     slot->rgb = rgb;
     slot->left = left;
-    slot->width = right - left;
-    slot->height = bottom;
+    // A text longer than a texture may be is cut where the renderer's limit lies, far past any screen.
+    SDL_RendererInfo info{};
+    const bool limited = SDL_GetRendererInfo(device->renderer, &info) == 0;
+    const int maxWidth = limited && info.max_texture_width > 0 ? info.max_texture_width : MaxTextSize;
+    const int maxHeight = limited && info.max_texture_height > 0 ? info.max_texture_height : MaxTextSize;
+    slot->width = std::min({right - left, maxWidth, MaxTextSize});
+    slot->height = std::min({bottom, maxHeight, MaxTextSize});
     slot->lastUse = ++useCount;
     if (slot->width <= 0 || slot->height <= 0) {
         return slot;
@@ -383,10 +390,13 @@ SdlFont::CachedText* SdlFont::MakeText(std::string_view text, Uint32 rgb) {
             return;
         }
         const Glyph& glyph = GlyphOf(codePoint);
-        for (int y = 0; y < glyph.height; ++y) {
+        const int cellX = penX + glyph.offsetX;
+        const int rows = std::min(glyph.height, slot->height - penY);
+        const int columns = std::min(glyph.width, slot->width - cellX);
+        for (int y = 0; y < rows; ++y) {
             const std::uint8_t* in = &coverage[static_cast<std::size_t>(y) * coverageWidth + glyph.x];
-            Uint32* out = &scratch[static_cast<std::size_t>(penY + y) * slot->width + penX + glyph.offsetX];
-            for (int x = 0; x < glyph.width; ++x) {
+            Uint32* out = &scratch[static_cast<std::size_t>(penY + y) * slot->width + cellX];
+            for (int x = 0; x < columns; ++x) {
                 const Uint32 alpha = std::min<Uint32>((out[x] >> 24) + in[x], 255);
                 out[x] = alpha << 24 | rgb;
             }

@@ -129,6 +129,11 @@ TEST_F(SdlFont, DrawsColouredTextClippedToItsRectangle) {
     driver->Clear(0.0f, 0.0f, 0.0f, 1.0f);
     font->DrawText({20, 0, 300, 20}, {1.0f, 0.0f, 0.0f, 0.5f}, 0, "MMMM", 0, ToEnd);
     EXPECT_NEAR(InkIn(0, line).strongest.red, 128, 1) << "the alpha applies per draw";
+
+    // Wider than any texture may be: the visible start still shows.
+    font->DrawText({20, 60, 320, 80}, {1.0f, 1.0f, 1.0f, 1.0f}, 0, std::string(5000, 'M'), 0, ToEnd);
+    EXPECT_EQ(InkIn(60, 60 + line).last, 319);
+    EXPECT_TRUE(capture.ErrorLines().empty()) << capture.LastLine();
 }
 
 } // namespace
