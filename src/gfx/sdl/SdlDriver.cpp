@@ -49,7 +49,8 @@ bool RendererCanSyncRetrace() {
 }
 
 // Runs a factory's construction, turning exceptions into the factory's report: a standard exception
-// gives a null result, anything else is reported and passed on.
+// gives a null result; an allocation failure, or anything that is not a standard exception, is reported
+// and passed on.
 template <class Make>
 auto Guarded(const char* operation, const char* prefix, Make make) -> decltype(make()) {
     try {
