@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <SDL.h>
+
+#include <gtest/gtest.h>
+
+#include "app/sdl/SdlBridge.h"
+#include "gfx/sdl/SdlDriver.h"
+#include "support/ConsoleCapture.h"
+
+namespace Halvo::TestSupport {
+
+// A test on SDL's headless display: the bridge (which starts SDL), its window and an SDL driver.
+// Skips when SDL cannot start.
+class SdlTestDisplay : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_RENDER_DRIVER", "software", 1);
+        try {
+            bridge = Ref::New<App::SdlBridge>();
+            window = bridge->CreateWindow(nullptr);
+            driver = Ref::New<Gfx::SdlDriver>();
+        } catch (const std::exception& e) {
+            GTEST_SKIP() << "SDL cannot start a display here: " << e.what();
+        }
+    }
+
+    void TearDown() override {
+        // Every SDL object goes before SDL itself, which the bridge shuts down.
+        driver = nullptr;
+        window = nullptr;
+        bridge = nullptr;
+    }
+
+    // Initiates the driver with the window and sets a configuration on the one display.
+    bool Configure(std::uint32_t width, std::uint32_t height, bool windowed = true) {
+        return driver->Initiate(window.Get()) &&
+               driver->SetAdapterConfig(0, {width, height, Gfx::PixelFormat::X8R8G8B8, windowed, false});
+    }
+
+    // The back buffer's pixels in the rectangle as 0xAARRGGBB, rows top to bottom.
+    std::vector<Uint32> ReadPixels(int x, int y, int w, int h) const {
+        std::vector<Uint32> pixels(static_cast<std::size_t>(w) * h);
+        const SDL_Rect area{x, y, w, h};
+        if (SDL_RenderReadPixels(driver->GetRenderer(), &area, SDL_PIXELFORMAT_ARGB8888, pixels.data(),
+                                 w * 4) != 0) {
+            ADD_FAILURE() << "cannot read the back buffer: " << SDL_GetError();
+        }
+        return pixels;
+    }
+
+    Uint32 ReadPixel(int x, int y) const { return ReadPixels(x, y, 1, 1)[0]; }
+
+    ConsoleCapture capture;
+    Ref::Ptr<App::SdlBridge> bridge;
+    Ref::Ptr<App::Window> window;
+    Ref::Ptr<Gfx::SdlDriver> driver;
+};
+
+struct Rgb {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+};
+
+inline Rgb ToRgb(Uint32 pixel) {
+    return {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
+            static_cast<int>(pixel & 0xFF)};
+}
+
+// Whether two colours agree within `tolerance` in every channel: blending may round either way.
+inline bool Near(Uint32 pixel, Rgb expected, int tolerance = 1) {
+    const Rgb actual = ToRgb(pixel);
+    return std::abs(actual.red - expected.red) <= tolerance &&
+           std::abs(actual.green - expected.green) <= tolerance &&
+           std::abs(actual.blue - expected.blue) <= tolerance;
+}
+
+inline std::string Describe(Uint32 pixel) {
+    const Rgb rgb = ToRgb(pixel);
+    return "(" + std::to_string(rgb.red) + ", " + std::to_string(rgb.green) + ", " +
+           std::to_string(rgb.blue) + ")";
+}
+
+} // namespace Halvo::TestSupport
