@@ -5,6 +5,7 @@
 
 #include "app/sdl/SdlTimer.h"
 #include "app/sdl/SdlWindow.h"
+#include "gfx/sdl/SdlDriver.h"
 
 namespace Halvo::App {
 
@@ -13,6 +14,15 @@ SdlBridge::SdlBridge() {
         throw std::runtime_error(std::string("Could not initialise SDL video. -- ") + SDL_GetError());
     }
     quitEventType = SDL_RegisterEvents(1);
+    try {
+        AddDriver(Ref::Ptr<Gfx::Driver>(Ref::New<Gfx::SdlDriver>()));
+    } catch (const std::runtime_error& exception) {
+        // A driver with no usable display is left out; any other failure ends the program.
+        if (std::string(exception.what()) != "unsupported") {
+            SDL_Quit();
+            throw;
+        }
+    }
     Nes::KeyState::SetCurrent(&keys);
 }
 
