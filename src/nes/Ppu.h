@@ -16,6 +16,13 @@ class Ppu : public Ref::Object {
 public:
     static Ref::Ptr<Ppu> Create(Process*) { return Ref::Ptr<Ppu>(Ref::New<Ppu>()); }
 
+    // Stand-ins until the real PPU arrives.
+    void Reset(bool) { scanline = 241; }
+    std::uint8_t ReadRegister(std::uint32_t) { return 0; }
+    void WriteRegister(std::uint32_t, std::uint8_t) {}
+    std::int32_t SpriteDma(std::uint32_t) { return 1536; }
+    void RunFrame(bool) {}
+
     static constexpr std::uint32_t VramPageCount = 16;
     static constexpr std::uint32_t VramPageShift = 10;
     static constexpr std::uint32_t VramPageMask = (1u << VramPageShift) - 1;

@@ -1,6 +1,106 @@
 #include "nes/Process.h"
 
+#include <stdexcept>
+
+#include "console/ReportedCreate.h"
+#include "nes/Joypad.h"
+#include "nes/mmc/MmcManager.h"
+
 namespace Halvo::Nes {
+
+namespace {
+
+// $2000-$3FFF: the eight PPU registers, mirrored every 8 bytes.
+std::uint8_t ReadPpuRegister(Process* process, std::uint32_t address) {
+    return process->ppu->ReadRegister(address);
+}
+void WritePpuRegister(Process* process, std::uint32_t address, std::uint8_t value) {
+    process->ppu->WriteRegister(address, value);
+}
+
+// $4000-$4FFF: the controller ports and sprite DMA. There is no sound unit: its registers read 0 and
+// ignore writes. Bit 6 of a port read is the open bus left by the address byte $40.
+std::uint8_t ReadIoRegister(Process* process, std::uint32_t address) {
+    if (address == 0x4016 || address == 0x4017) {
+        return static_cast<std::uint8_t>(process->ports->Read(address) | 0x40);
+    }
+    return 0;
+}
+void WriteIoRegister(Process* process, std::uint32_t address, std::uint8_t value) {
+    if (address == 0x4014) {
+        // The processor stops while the DMA copies 256 bytes.
+        process->cpu->counter -= process->ppu->SpriteDma(value);
+    } else if (address == 0x4016 || address == 0x4017) {
+        process->ports->Write(address, value);
+    }
+}
+
+// $8000-$FFFF: every write reaches the board's registers.
+void WriteMapperRegister(Process* process, std::uint32_t address, std::uint8_t value) {
+    process->mmc->WriteRegister(static_cast<std::uint16_t>(address), value);
+}
+
+} // namespace
+
+Ref::Ptr<Process> Process::Create(const std::string& cpuKind, RomImage* romImage) {
+    return Console::CreateOrReport("Halvo::Nes::Process::Create", __LINE__, "Could not create Nes::Process--",
+                                   "Could not create Nes::Process--unknown exception.",
+                                   [&] { return Ref::Ptr<Process>(Ref::New<Process>(cpuKind, romImage)); });
+}
+
+Process::Process(const std::string& cpuKind, RomImage* romImage) : Process(romImage) {
+    cpu = Cpu::Create(cpuKind, this, nullptr);
+    if (!cpu) {
+        throw std::runtime_error("Could not create Nes::Cpu object.");
+    }
+    ppu = Ppu::Create(this);
+    if (!ppu) {
+        throw std::runtime_error("Could not create Nes::Ppu object.");
+    }
+    {
+        Ref::Ptr<MmcManager> boards(MmcManager::Instance());
+        mmc = boards->CreateMmc(this);
+    }
+    if (!mmc) {
+        throw std::runtime_error("Could not create Nes::Mmc object.");
+    }
+    ports = Ports::Create(this);
+    if (!ports) {
+        throw std::runtime_error("Could not create Nes::Ports object.");
+    }
+    ports->ConnectDevice(0, Ref::Ptr<ExtDevice>(Ref::New<Joypad>()));
+}
+
+void Process::Reset(bool hard) {
+    if (hard) {
+        ram.fill(0);
+    }
+    for (std::uint32_t page = 0; page < PageCount; ++page) {
+        const bool isRam = page < 4;
+        MapCpuPage(page, isRam ? ram.data() : nullptr, isRam ? ram.data() : nullptr);
+        readHandlers[page] = &ReadUnmapped;
+        writeHandlers[page] = &WriteUnmapped;
+    }
+    for (std::uint32_t page = 0x2000 >> PageShift; page < 0x4000 >> PageShift; ++page) {
+        readHandlers[page] = &ReadPpuRegister;
+        writeHandlers[page] = &WritePpuRegister;
+    }
+    for (std::uint32_t page = 0x4000 >> PageShift; page < 0x5000 >> PageShift; ++page) {
+        readHandlers[page] = &ReadIoRegister;
+        writeHandlers[page] = &WriteIoRegister;
+    }
+    for (std::uint32_t page = 0x8000 >> PageShift; page < PageCount; ++page) {
+        writeHandlers[page] = &WriteMapperRegister;
+    }
+    ports->Reset(hard);
+    ppu->Reset(hard);
+    mmc->Reset(hard);
+    cpu->Reset(hard);
+}
+
+void Process::RunFrame(bool render) {
+    ppu->RunFrame(render);
+}
 
 Process::Process(RomImage* romImage) : romImage(romImage) {
     readHandlers.fill(&ReadUnmapped);

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "nes/Cpu.h"
 #include "nes/Ports.h"
@@ -28,12 +29,27 @@ public:
     static constexpr std::uint32_t PageMask = PageSize - 1;
     static constexpr std::uint32_t RamSize = 2048;
 
+    // The machine for a cartridge image, with the processor of that kind ("Static"), the PPU, the
+    // board the image names and the controller ports with a joypad on port 0; null (and a report) when
+    // one of them cannot be made. The image is not owned and must outlive the process. Hard-reset it
+    // before the first frame.
+    static Ref::Ptr<Process> Create(const std::string& cpuKind, RomImage* romImage);
+
     // A machine with no components yet: RAM cleared and mapped at $0000-$1FFF (mirrored four times),
     // every other page unmapped (reads give 0, writes are dropped). The image is not owned.
     explicit Process(RomImage* romImage);
+    // Builds every component; throws std::runtime_error naming the one that could not be made.
+    Process(const std::string& cpuKind, RomImage* romImage);
     ~Process() override;
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
+
+    // A hard reset clears RAM; both kinds rebuild the memory map and reset the ports, the PPU, the
+    // board (which maps its banks) and last the processor (which reads the reset vector).
+    void Reset(bool hard);
+    // One frame, from the start of vertical blank to the end of the post-render line; with render
+    // false the same timing runs and nothing is drawn.
+    void RunFrame(bool render);
 
     // The handlers of a page that nothing answers: reads give 0, writes are dropped.
     static std::uint8_t ReadUnmapped(Process* process, std::uint32_t address);
