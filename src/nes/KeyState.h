@@ -46,6 +46,13 @@ public:
             key = false;
         }
     }
+    // Forgets every key, presses not yet seen by a query included.
+    void Clear() {
+        ReleaseAll();
+        for (bool& key : pressed) {
+            key = false;
+        }
+    }
     bool IsPressed(std::uint32_t keyCode) override {
         if (keyCode >= Size) {
             return false;

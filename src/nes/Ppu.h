@@ -5,6 +5,10 @@
 
 #include "ref/Object.h"
 
+namespace Halvo::Gfx {
+class NesCanvas;
+}
+
 namespace Halvo::Nes {
 
 class Process;
@@ -22,6 +26,7 @@ public:
     void WriteRegister(std::uint32_t, std::uint8_t) {}
     std::int32_t SpriteDma(std::uint32_t) { return 1536; }
     void RunFrame(bool) {}
+    void SetCanvas(const Ref::Ptr<Gfx::NesCanvas>&) {}
 
     static constexpr std::uint32_t VramPageCount = 16;
     static constexpr std::uint32_t VramPageShift = 10;

@@ -1,0 +1,306 @@
+#include "HeadlessRunner.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <fstream>
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+#include <sys/resource.h>
+
+#include "console/System.h"
+#include "gfx/MemoryNesCanvasBase.h"
+#include "gfx/PngFile.h"
+#include "nes/Cartridges.h"
+#include "nes/Joypad.h"
+#include "nes/KeyState.h"
+#include "nes/Ppu.h"
+#include "nes/Process.h"
+#include "nes/mmc/MmcManager.h"
+#include "nes/rom/Crc32.h"
+#include "nes/rom/RomImageIOManager.h"
+
+namespace Halvo::Tools {
+
+namespace {
+
+bool ParseNumber(const std::string& text, std::uint64_t& value) {
+    std::string digits = text;
+    int base = 10;
+    if (!digits.empty() && digits[0] == '$') {
+        digits.erase(0, 1);
+        base = 16;
+    } else if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        digits.erase(0, 2);
+        base = 16;
+    }
+    if (digits.empty() || digits.size() > 10) {
+        return false;
+    }
+    std::size_t used = 0;
+    try {
+        value = std::stoull(digits, &used, base);
+    } catch (const std::exception&) {
+        return false;
+    }
+    return used == digits.size();
+}
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+    return text;
+}
+
+// Prints what the console collected since the last call, oldest first, and forgets it.
+void FlushConsole(Console::System& console, std::ostream& err) {
+    for (auto line = console.lines.rbegin(); line != console.lines.rend(); ++line) {
+        err << line->text << '\n';
+    }
+    console.lines.clear();
+}
+
+std::string Hex(std::uint32_t value, int width) {
+    std::ostringstream text;
+    text << std::uppercase << std::hex << std::setfill('0') << std::setw(width) << value;
+    return text.str();
+}
+
+std::uint64_t PeakMemoryKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<std::uint64_t>(usage.ru_maxrss);
+}
+
+} // namespace
+
+bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions& options,
+                        std::string& error) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        const auto next = [&](std::string& value) {
+            if (i + 1 >= arguments.size()) {
+                error = argument + " needs a value";
+                return false;
+            }
+            value = arguments[++i];
+            return true;
+        };
+        std::string value;
+        std::uint64_t number = 0;
+        if (argument == "--frames") {
+            if (!next(value) || !ParseNumber(value, number) || number > 100'000'000) {
+                error = error.empty() ? "--frames takes a number of frames" : error;
+                return false;
+            }
+            options.frames = static_cast<std::uint32_t>(number);
+        } else if (argument == "--png") {
+            if (!next(options.pngPath)) {
+                return false;
+            }
+        } else if (argument == "--input") {
+            if (!next(options.inputPath)) {
+                return false;
+            }
+        } else if (argument == "--peek") {
+            if (!next(value) || !ParseNumber(value, number) || number > 0xFFFF) {
+                error = error.empty() ? "--peek takes a CPU address from 0 to $FFFF" : error;
+                return false;
+            }
+            options.peeks.push_back(static_cast<std::uint16_t>(number));
+        } else if (argument == "--text") {
+            options.text = true;
+        } else if (argument == "--result") {
+            options.result = true;
+        } else if (!argument.empty() && argument[0] == '-') {
+            error = "unknown option " + argument;
+            return false;
+        } else if (options.romPath.empty()) {
+            options.romPath = argument;
+        } else {
+            error = "only one ROM image can be run";
+            return false;
+        }
+    }
+    if (options.romPath.empty()) {
+        error = "no ROM image given";
+        return false;
+    }
+    return true;
+}
+
+bool ParseInputScript(std::istream& in, std::map<std::uint32_t, std::uint8_t>& buttons, std::string& error) {
+    static const std::pair<const char*, std::uint8_t> names[] = {
+        {"A", Nes::Joypad::ButtonA},           {"B", Nes::Joypad::ButtonB},
+        {"SELECT", Nes::Joypad::ButtonSelect}, {"START", Nes::Joypad::ButtonStart},
+        {"UP", Nes::Joypad::ButtonUp},         {"DOWN", Nes::Joypad::ButtonDown},
+        {"LEFT", Nes::Joypad::ButtonLeft},     {"RIGHT", Nes::Joypad::ButtonRight},
+    };
+    std::string line;
+    for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
+        std::istringstream words(line);
+        std::string word;
+        if (!(words >> word) || word[0] == '#') {
+            continue;
+        }
+        std::uint64_t frame = 0;
+        if (!ParseNumber(word, frame) || frame > 0xFFFFFFFFu) {
+            error = "line " + std::to_string(lineNumber) + ": a frame number comes first";
+            return false;
+        }
+        std::uint8_t& held = buttons[static_cast<std::uint32_t>(frame)];
+        while (words >> word) {
+            const auto button = std::find_if(std::begin(names), std::end(names),
+                                             [&](const auto& name) { return Upper(word) == name.first; });
+            if (button == std::end(names)) {
+                error = "line " + std::to_string(lineNumber) + ": unknown button " + word;
+                return false;
+            }
+            held |= button->second;
+        }
+    }
+    return true;
+}
+
+std::string NameTableText(Nes::Ppu& ppu) {
+    std::string text;
+    for (std::uint32_t row = 0; row < 30; ++row) {
+        for (std::uint32_t column = 0; column < 32; ++column) {
+            const std::uint8_t tile = ppu.ReadVram(0x2000 + row * 32 + column);
+            text += tile >= 0x20 && tile < 0x7F ? static_cast<char>(tile) : ' ';
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+TestResult JudgeTestResult(Nes::Process& process) {
+    TestResult result;
+    if (process.CpuRead(0x6001) == 0xDE && process.CpuRead(0x6002) == 0xB0 &&
+        process.CpuRead(0x6003) == 0x61) {
+        result.protocol = "status at $6000";
+        result.code = process.CpuRead(0x6000);
+        for (std::uint32_t address = 0x6004; address < 0x8000; ++address) {
+            const std::uint8_t c = process.CpuRead(address);
+            if (c == 0) {
+                break;
+            }
+            result.text += static_cast<char>(c);
+        }
+        result.verdict = result.code == 0x80 ? ExitUnknown : result.code == 0 ? ExitPass : ExitFail;
+        return result;
+    }
+    const std::string screen = NameTableText(*process.ppu);
+    if (screen.find("Passed") != std::string::npos || screen.find("Failed") != std::string::npos) {
+        result.protocol = "text on screen";
+        result.verdict = screen.find("Failed") != std::string::npos ? ExitFail : ExitPass;
+        return result;
+    }
+    // The result code at $00F8 is 0 until the program has finished its checks.
+    result.code = process.ram[0xF8];
+    if (result.code != 0) {
+        result.protocol = "result code at $00F8";
+        result.verdict = result.code == 1 ? ExitPass : ExitFail;
+    }
+    return result;
+}
+
+int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& err) {
+    Ref::Ptr<Console::System> console(Console::System::Instance());
+    console->echo = false;
+    Ref::Ptr<Nes::RomImageIOManager> formats(Nes::RomImageIOManager::Instance());
+    Ref::Ptr<Nes::MmcManager> boards(Nes::MmcManager::Instance());
+    Nes::RegisterCartridgeSupport(*formats, *boards);
+
+    std::map<std::uint32_t, std::uint8_t> input;
+    if (!options.inputPath.empty()) {
+        std::ifstream script(options.inputPath);
+        std::string error;
+        if (!script) {
+            err << "halvo-run: cannot open " << options.inputPath << '\n';
+            return ExitBadArguments;
+        }
+        if (!ParseInputScript(script, input, error)) {
+            err << "halvo-run: " << options.inputPath << ", " << error << '\n';
+            return ExitBadArguments;
+        }
+    }
+
+    std::unique_ptr<Nes::RomImage> image = formats->LoadImageFile(options.romPath, "");
+    if (!image) {
+        FlushConsole(*console, err);
+        err << "halvo-run: could not load " << options.romPath << '\n';
+        return ExitNotLoaded;
+    }
+    Ref::Ptr<Nes::Process> process = Nes::Process::Create("Static", image.get());
+    if (!process) {
+        FlushConsole(*console, err);
+        return ExitNotLoaded;
+    }
+    Ref::Ptr<Gfx::MemoryNesCanvasBase> canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
+    process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
+    process->Reset(true);
+
+    Nes::KeyStateTable keys;
+    Nes::KeyState* previousKeys = Nes::KeyState::Current();
+    Nes::KeyState::SetCurrent(&keys);
+    const auto start = std::chrono::steady_clock::now();
+    for (std::uint32_t frame = 0; frame < options.frames; ++frame) {
+        if (!input.empty()) {
+            keys.Clear();
+            if (const auto held = input.find(frame); held != input.end()) {
+                for (const auto& binding : Nes::Joypad::Bindings) {
+                    if (held->second & binding.button) {
+                        keys.KeyDown(binding.keyCode);
+                    }
+                }
+            }
+        }
+        process->RunFrame(true);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    Nes::KeyState::SetCurrent(previousKeys);
+    FlushConsole(*console, err);
+
+    const std::vector<std::uint8_t> picture = canvas->GetPicture();
+    int exitCode = ExitPass;
+    if (!options.pngPath.empty() && !Gfx::WritePng(options.pngPath, 256, 240, picture)) {
+        err << "halvo-run: could not write " << options.pngPath << '\n';
+        exitCode = ExitBadArguments;
+    }
+    if (options.text) {
+        out << NameTableText(*process->ppu);
+    }
+    for (const std::uint16_t address : options.peeks) {
+        out << '$' << Hex(address, 4) << ": $" << Hex(process->CpuRead(address), 2) << '\n';
+    }
+    if (options.result) {
+        const TestResult result = JudgeTestResult(*process);
+        out << "result: "
+            << (result.verdict == ExitPass   ? "pass"
+                : result.verdict == ExitFail ? "fail"
+                                             : "unknown");
+        if (!result.protocol.empty()) {
+            out << " (" << result.protocol;
+            if (result.protocol != "text on screen") {
+                out << ", code " << result.code;
+            }
+            out << ')';
+        }
+        out << '\n';
+        if (!result.text.empty()) {
+            out << result.text << (result.text.back() == '\n' ? "" : "\n");
+        }
+        if (exitCode == ExitPass) {
+            exitCode = result.verdict;
+        }
+    }
+    const double framesPerSecond = seconds > 0 ? options.frames / seconds : 0.0;
+    out << "halvo-run: " << options.frames << " frames in " << std::fixed << std::setprecision(3) << seconds
+        << " s, " << std::setprecision(1) << framesPerSecond << " frames per second, picture CRC-32 "
+        << Hex(~Nes::Crc32::Of(picture.data(), picture.size()), 8) << ", peak memory " << PeakMemoryKiB()
+        << " KiB" << std::endl;
+    return exitCode;
+}
+
+} // namespace Halvo::Tools

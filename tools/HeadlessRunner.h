@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace Halvo::Nes {
+class Ppu;
+class Process;
+} // namespace Halvo::Nes
+
+namespace Halvo::Tools {
+
+// Exit codes of halvo-run.
+enum RunnerExit : int {
+    ExitPass = 0,      // also: a run without --result that went well
+    ExitFail = 1,      // --result: the program reported a failure
+    ExitUnknown = 2,   // --result: no result protocol answered, or the program is still running
+    ExitNotLoaded = 3, // the file could not be loaded or its board is not supported
+    ExitBadArguments = 4,
+};
+
+struct RunnerOptions {
+    std::string romPath;
+    std::uint32_t frames = 60;
+    std::string pngPath;
+    bool text = false;
+    std::vector<std::uint16_t> peeks;
+    std::string inputPath;
+    bool result = false;
+};
+
+// Reads the command line (without the program name); false with a message for anything it cannot use.
+bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions& options,
+                        std::string& error);
+
+// Reads an input script: lines "FRAME BUTTON..." (frames counted from 0; buttons A B SELECT START UP
+// DOWN LEFT RIGHT, in any case), blank lines and lines starting with "#" ignored. The buttons of a
+// frame are held during that frame only. Gives the joypad bits of each frame that has any.
+bool ParseInputScript(std::istream& in, std::map<std::uint32_t, std::uint8_t>& buttons, std::string& error);
+
+// The first name table as 30 lines of 32 characters, tile numbers taken as character codes and
+// anything unprintable shown as a space.
+std::string NameTableText(Nes::Ppu& ppu);
+
+// How a test program says it has finished, and with what.
+struct TestResult {
+    RunnerExit verdict = ExitUnknown;
+    std::string protocol; // which protocol answered
+    std::uint32_t code = 0;
+    std::string text; // the message the program left, where the protocol has one
+};
+
+// Judges the result protocols of the test programs: the status block at $6000 (signature $DE $B0 $61
+// at $6001), "Passed" or "Failed" in the first name table, then the result code at $00F8.
+TestResult JudgeTestResult(Nes::Process& process);
+
+// The whole run: load, build the machine, run the frames, print what was asked for and the summary
+// line on `out`, console reports on `err`. Returns the exit code.
+int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& err);
+
+} // namespace Halvo::Tools
