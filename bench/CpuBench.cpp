@@ -1,8 +1,10 @@
 // The interpreter on a CPU-bound program, driven like the machine drives it: a line's worth of dots at a
 // time, or in the 8-dot slices of a rendered line. Reports emulated instructions and CPU cycles per
 // second of host time.
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include <benchmark/benchmark.h>
