@@ -38,7 +38,9 @@ enum class Change { ShiftLeft, ShiftRight, RotateLeft, RotateRight, Increment, D
 // processor object, every byte stored into RAM through a pointer would force them to be reloaded.)
 //
 // The status register is held unpacked: `n` and `z` are the last result byte (N is its bit 7, Z means
-// it is zero), and `v`, `b`, `d`, `i`, `c` each hold either 0 or their own bit of the packed register.
+// it is zero), `v` and `c` hold either 0 or their own bit of the packed register, and `bdi` holds B, D
+// and I together in their packed positions. Only a few cold instructions touch those three, and one
+// byte instead of three keeps the unpacking and packing around every run short.
 class StaticCpuCore {
 public:
     using Mode = AddressMode;
@@ -57,9 +59,7 @@ public:
           y(cpu.y), s(cpu.s), counter(cpu.counter) {
         n = cpu.p;
         v = cpu.p & FlagV;
-        b = cpu.p & FlagB;
-        d = cpu.p & FlagD;
-        i = cpu.p & FlagI;
+        bdi = cpu.p & (FlagB | FlagD | FlagI);
         z = ~cpu.p & FlagZ;
         c = cpu.p & FlagC;
     }
@@ -145,7 +145,7 @@ private:
     }
 
     HALVO_CPU_INLINE std::uint8_t Pack() const {
-        return static_cast<std::uint8_t>((n & FlagN) | FlagUnused | v | b | d | i | (z ? 0 : FlagZ) | c);
+        return static_cast<std::uint8_t>((n & FlagN) | FlagUnused | v | bdi | (z ? 0 : FlagZ) | c);
     }
 
     // PLP and RTI. B is left as it is: the processor has no B flag, only the pushed copy of the status
@@ -154,8 +154,7 @@ private:
         const std::uint8_t flags = Pull();
         n = flags;
         v = flags & FlagV;
-        d = flags & FlagD;
-        i = flags & FlagI;
+        bdi = (bdi & FlagB) | (flags & (FlagD | FlagI));
         z = ~flags & FlagZ;
         c = flags & FlagC;
     }
@@ -167,15 +166,14 @@ private:
     HALVO_CPU_INLINE void EnterInterrupt(std::uint16_t vector) {
         PushWord(pc);
         Push(static_cast<std::uint8_t>((Pack() & ~FlagB) | FlagUnused));
-        i = FlagI;
-        d = 0;
+        bdi = (bdi & ~FlagD) | FlagI;
         pc = ReadWord(vector);
         counter -= 7 * Cycle;
     }
 
     // CLI, PLP and RTI take an IRQ that was latched while I was set as soon as they clear I.
     HALVO_CPU_INLINE void TakePendingIrq() {
-        if (cpu.irqPending && !i) [[unlikely]] {
+        if (cpu.irqPending && !(bdi & FlagI)) [[unlikely]] {
             cpu.irqPending = false;
             EnterInterrupt(Cpu::IrqVector);
         }
@@ -404,14 +402,14 @@ private:
     // Flags. SED and CLD only change what PHP pushes: there is no decimal mode.
     template <Mode M> HALVO_CPU_INLINE void Clc() { c = 0; }
     template <Mode M> HALVO_CPU_INLINE void Sec() { c = FlagC; }
-    template <Mode M> HALVO_CPU_INLINE void Sei() { i = FlagI; }
+    template <Mode M> HALVO_CPU_INLINE void Sei() { bdi |= FlagI; }
     template <Mode M> HALVO_CPU_INLINE void Clv() { v = 0; }
-    template <Mode M> HALVO_CPU_INLINE void Cld() { d = 0; }
-    template <Mode M> HALVO_CPU_INLINE void Sed() { d = FlagD; }
+    template <Mode M> HALVO_CPU_INLINE void Cld() { bdi &= ~FlagD; }
+    template <Mode M> HALVO_CPU_INLINE void Sed() { bdi |= FlagD; }
 
     template <Mode M>
     HALVO_CPU_INLINE void Cli() {
-        i = 0;
+        bdi &= ~FlagI;
         TakePendingIrq();
     }
 
@@ -468,8 +466,7 @@ private:
     HALVO_CPU_INLINE void Brk() {
         PushWord(static_cast<std::uint16_t>(pc + 1));
         Push(Pack() | FlagB | FlagUnused);
-        i = FlagI;
-        d = 0;
+        bdi = (bdi & ~FlagD) | FlagI;
         pc = ReadWord(Cpu::IrqVector);
     }
 
@@ -556,9 +553,7 @@ private:
     std::uint8_t s;
     std::uint8_t n;
     std::uint8_t v;
-    std::uint8_t b;
-    std::uint8_t d;
-    std::uint8_t i;
+    std::uint8_t bdi;
     std::uint8_t z;
     std::uint8_t c;
     std::int32_t counter;

@@ -86,9 +86,6 @@ TEST_F(MachineProcess, MemoryMapRoutesEveryRange) {
     process->Reset(true);
     EXPECT_EQ(process->cpu->pc, 0x8000u);
 
-    process->CpuWrite(0x0801, 0x42);
-    EXPECT_EQ(process->CpuRead(0x0001), 0x42);
-    EXPECT_EQ(process->CpuRead(0x1801), 0x42);
     // Before the first strobe the joypad shifts out nothing; bit 6 is always set.
     EXPECT_EQ(process->CpuRead(0x4016), 0x40);
     EXPECT_EQ(process->CpuRead(0x4017), 0x40);
