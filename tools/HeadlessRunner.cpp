@@ -205,13 +205,71 @@ TestResult JudgeTestResult(Nes::Process& process) {
     return result;
 }
 
-int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& err) {
-    Ref::Ptr<Console::System> console(Console::System::Instance());
+HeadlessMachine::HeadlessMachine()
+    : console(Console::System::Instance()), formats(Nes::RomImageIOManager::Instance()),
+      boards(Nes::MmcManager::Instance()), previousKeys(Nes::KeyState::Current()) {
     console->echo = false;
-    Ref::Ptr<Nes::RomImageIOManager> formats(Nes::RomImageIOManager::Instance());
-    Ref::Ptr<Nes::MmcManager> boards(Nes::MmcManager::Instance());
     Nes::RegisterCartridgeSupport(*formats, *boards);
+    Nes::KeyState::SetCurrent(&keys);
+}
 
+HeadlessMachine::~HeadlessMachine() {
+    Nes::KeyState::SetCurrent(previousKeys);
+    // The process points into the image: it goes first.
+    process.Reset();
+}
+
+bool HeadlessMachine::Load(const std::string& romPath) {
+    process.Reset();
+    image = formats->LoadImageFile(romPath, "");
+    if (!image) {
+        return false;
+    }
+    process = Nes::Process::Create("Static", image.get());
+    if (!process) {
+        return false;
+    }
+    canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
+    process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
+    process->Reset(true);
+    framesRun = 0;
+    return true;
+}
+
+void HeadlessMachine::RunFrames(std::uint32_t count, const std::map<std::uint32_t, std::uint8_t>& buttons) {
+    for (std::uint32_t i = 0; i < count; ++i, ++framesRun) {
+        if (!buttons.empty()) {
+            keys.Clear();
+            if (const auto held = buttons.find(framesRun); held != buttons.end()) {
+                for (const auto& binding : Nes::Joypad::Bindings) {
+                    if (held->second & binding.button) {
+                        keys.KeyDown(binding.keyCode);
+                    }
+                }
+            }
+        }
+        process->RunFrame(true);
+    }
+}
+
+std::uint32_t HeadlessMachine::PictureCrc() const {
+    const std::vector<std::uint8_t> picture = Picture();
+    return ~Nes::Crc32::Of(picture.data(), picture.size());
+}
+
+std::size_t HeadlessMachine::PictureColours() const {
+    const std::vector<std::uint8_t> picture = Picture();
+    std::vector<std::uint32_t> colours;
+    for (std::size_t i = 0; i + 2 < picture.size(); i += 3) {
+        colours.push_back(
+            static_cast<std::uint32_t>(picture[i] << 16 | picture[i + 1] << 8 | picture[i + 2]));
+    }
+    std::sort(colours.begin(), colours.end());
+    return static_cast<std::size_t>(std::unique(colours.begin(), colours.end()) - colours.begin());
+}
+
+int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& err) {
+    HeadlessMachine machine;
     std::map<std::uint32_t, std::uint8_t> input;
     if (!options.inputPath.empty()) {
         std::ifstream script(options.inputPath);
@@ -225,57 +283,33 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
             return ExitBadArguments;
         }
     }
-
-    std::unique_ptr<Nes::RomImage> image = formats->LoadImageFile(options.romPath, "");
-    if (!image) {
-        FlushConsole(*console, err);
-        err << "halvo-run: could not load " << options.romPath << '\n';
-        return ExitNotLoaded;
-    }
-    Ref::Ptr<Nes::Process> process = Nes::Process::Create("Static", image.get());
-    if (!process) {
-        FlushConsole(*console, err);
-        return ExitNotLoaded;
-    }
-    Ref::Ptr<Gfx::MemoryNesCanvasBase> canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
-    process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
-    process->Reset(true);
-
-    Nes::KeyStateTable keys;
-    Nes::KeyState* previousKeys = Nes::KeyState::Current();
-    Nes::KeyState::SetCurrent(&keys);
-    const auto start = std::chrono::steady_clock::now();
-    for (std::uint32_t frame = 0; frame < options.frames; ++frame) {
-        if (!input.empty()) {
-            keys.Clear();
-            if (const auto held = input.find(frame); held != input.end()) {
-                for (const auto& binding : Nes::Joypad::Bindings) {
-                    if (held->second & binding.button) {
-                        keys.KeyDown(binding.keyCode);
-                    }
-                }
-            }
+    if (!machine.Load(options.romPath)) {
+        FlushConsole(*machine.console, err);
+        if (!machine.image) {
+            err << "halvo-run: could not load " << options.romPath << '\n';
         }
-        process->RunFrame(true);
+        return ExitNotLoaded;
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    Nes::KeyState::SetCurrent(previousKeys);
-    FlushConsole(*console, err);
 
-    const std::vector<std::uint8_t> picture = canvas->GetPicture();
+    const auto start = std::chrono::steady_clock::now();
+    machine.RunFrames(options.frames, input);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    FlushConsole(*machine.console, err);
+
     int exitCode = ExitPass;
-    if (!options.pngPath.empty() && !Gfx::WritePng(options.pngPath, 256, 240, picture)) {
+    if (!options.pngPath.empty() && !Gfx::WritePng(options.pngPath, 256, 240, machine.Picture())) {
         err << "halvo-run: could not write " << options.pngPath << '\n';
         exitCode = ExitBadArguments;
     }
+    Nes::Process& process = *machine.process;
     if (options.text) {
-        out << NameTableText(*process->ppu);
+        out << NameTableText(*process.ppu);
     }
     for (const std::uint16_t address : options.peeks) {
-        out << '$' << Hex(address, 4) << ": $" << Hex(process->CpuRead(address), 2) << '\n';
+        out << '$' << Hex(address, 4) << ": $" << Hex(process.CpuRead(address), 2) << '\n';
     }
     if (options.result) {
-        const TestResult result = JudgeTestResult(*process);
+        const TestResult result = JudgeTestResult(process);
         out << "result: "
             << (result.verdict == ExitPass   ? "pass"
                 : result.verdict == ExitFail ? "fail"
@@ -298,8 +332,7 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
     const double framesPerSecond = seconds > 0 ? options.frames / seconds : 0.0;
     out << "halvo-run: " << options.frames << " frames in " << std::fixed << std::setprecision(3) << seconds
         << " s, " << std::setprecision(1) << framesPerSecond << " frames per second, picture CRC-32 "
-        << Hex(~Nes::Crc32::Of(picture.data(), picture.size()), 8) << ", peak memory " << PeakMemoryKiB()
-        << " KiB" << std::endl;
+        << Hex(machine.PictureCrc(), 8) << ", peak memory " << PeakMemoryKiB() << " KiB" << std::endl;
     return exitCode;
 }
 

@@ -3,13 +3,16 @@
 #include <cstdint>
 #include <iosfwd>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-namespace Halvo::Nes {
-class Ppu;
-class Process;
-} // namespace Halvo::Nes
+#include "console/System.h"
+#include "gfx/MemoryNesCanvasBase.h"
+#include "nes/KeyState.h"
+#include "nes/Process.h"
+#include "nes/mmc/MmcManager.h"
+#include "nes/rom/RomImageIOManager.h"
 
 namespace Halvo::Tools {
 
@@ -56,6 +59,41 @@ struct TestResult {
 // Judges the result protocols of the test programs: the status block at $6000 (signature $DE $B0 $61
 // at $6001), "Passed" or "Failed" in the first name table, then the result code at $00F8.
 TestResult JudgeTestResult(Nes::Process& process);
+
+// One machine without a window: the cartridge support registered, an image loaded, its process
+// drawing into a 32-bit canvas in memory, and a joypad fed from a script.
+class HeadlessMachine {
+public:
+    HeadlessMachine();
+    ~HeadlessMachine();
+    HeadlessMachine(const HeadlessMachine&) = delete;
+    HeadlessMachine& operator=(const HeadlessMachine&) = delete;
+
+    // Loads the image and builds its machine, hard-reset; false when either fails (the console has
+    // the reports).
+    bool Load(const std::string& romPath);
+    // Runs frames, holding during each frame the buttons the script gives for it (frames counted from
+    // the first frame this machine ran).
+    void RunFrames(std::uint32_t count, const std::map<std::uint32_t, std::uint8_t>& buttons = {});
+    // The picture of the last frame, 256 x 240 8-bit RGB.
+    std::vector<std::uint8_t> Picture() const { return canvas->GetPicture(); }
+    // The standard CRC-32 of the picture.
+    std::uint32_t PictureCrc() const;
+    // How many different colours the picture has.
+    std::size_t PictureColours() const;
+
+    Ref::Ptr<Console::System> console;
+    Ref::Ptr<Nes::RomImageIOManager> formats;
+    Ref::Ptr<Nes::MmcManager> boards;
+    std::unique_ptr<Nes::RomImage> image;
+    Ref::Ptr<Nes::Process> process;
+    Ref::Ptr<Gfx::MemoryNesCanvasBase> canvas;
+    std::uint32_t framesRun = 0;
+
+private:
+    Nes::KeyStateTable keys;
+    Nes::KeyState* previousKeys;
+};
 
 // The whole run: load, build the machine, run the frames, print what was asked for and the summary
 // line on `out`, console reports on `err`. Returns the exit code.
