@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "gfx/DisplayMode.h"
 #include "ref/Object.h"
@@ -50,6 +51,11 @@ public:
     virtual void EndScene() = 0;
     virtual void Clear(float red, float green, float blue, float alpha) = 0;
     virtual void Present() = 0;
+
+    // Reads back what has been drawn into the back buffer since the last Present, as 8-bit RGB rows
+    // top to bottom; false when there is nothing to read. Call it before Present.
+    virtual bool CaptureFrame(std::vector<std::uint8_t>& rgb, std::uint32_t& width,
+                              std::uint32_t& height) = 0;
 
     virtual Ref::Ptr<NesCanvas> CreateNesCanvas() = 0;
     virtual Ref::Ptr<Font> CreateFont(const std::string& face, std::uint32_t height, std::uint32_t style) = 0;

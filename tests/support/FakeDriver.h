@@ -80,6 +80,12 @@ public:
     void EndScene() override {}
     void Clear(float, float, float, float) override {}
     void Present() override {}
+    bool CaptureFrame(std::vector<std::uint8_t>& rgb, std::uint32_t& width, std::uint32_t& height) override {
+        width = currentConfig.width;
+        height = currentConfig.height;
+        rgb.assign(static_cast<std::size_t>(width) * height * 3, 0);
+        return configured;
+    }
     Ref::Ptr<Gfx::NesCanvas> CreateNesCanvas() override { return makeCanvas ? makeCanvas() : nullptr; }
     Ref::Ptr<Gfx::Font> CreateFont(const std::string&, std::uint32_t, std::uint32_t) override {
         return makeFont ? makeFont() : nullptr;

@@ -379,6 +379,21 @@ void SdlDriver::Present() {
     }
 }
 
+bool SdlDriver::CaptureFrame(std::vector<std::uint8_t>& rgb, std::uint32_t& width, std::uint32_t& height) {
+    int w = 0;
+    int h = 0;
+    if (!device->renderer || SDL_GetRendererOutputSize(device->renderer, &w, &h) != 0 || w <= 0 || h <= 0) {
+        return false;
+    }
+    rgb.resize(static_cast<std::size_t>(w) * h * 3);
+    if (SDL_RenderReadPixels(device->renderer, nullptr, SDL_PIXELFORMAT_RGB24, rgb.data(), w * 3) != 0) {
+        return false;
+    }
+    width = static_cast<std::uint32_t>(w);
+    height = static_cast<std::uint32_t>(h);
+    return true;
+}
+
 bool SdlDriver::CanCreate(const char* operation) {
     if (!videoHeld) {
         Console::ReportError(operation, __LINE__) << "Graphics driver not initiated." << std::endl;

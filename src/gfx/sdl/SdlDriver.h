@@ -43,6 +43,7 @@ public:
     void EndScene() override;
     void Clear(float red, float green, float blue, float alpha) override;
     void Present() override;
+    bool CaptureFrame(std::vector<std::uint8_t>& rgb, std::uint32_t& width, std::uint32_t& height) override;
 
     Ref::Ptr<NesCanvas> CreateNesCanvas() override;
     Ref::Ptr<Font> CreateFont(const std::string& face, std::uint32_t height, std::uint32_t style) override;

@@ -1,0 +1,514 @@
+#include "shell/HalvoShell.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <iomanip>
+#include <sstream>
+
+#include "console/ConsoleKey.h"
+#include "console/ReadToken.h"
+#include "gfx/ConsoleDrawing.h"
+#include "gfx/PngFile.h"
+#include "nes/Cartridges.h"
+#include "nes/Ppu.h"
+
+namespace Halvo {
+
+namespace {
+
+constexpr const char* ValidateOperation = "Halvo::HalvoShell::GraphicsValidateVariables";
+
+// Splits the command line into the cartridge to load and the console lines: every word that begins
+// with "+" starts a line, made of the words up to the next such word (words with blanks quoted again).
+void ReadCommandLine(std::istream& commandLine, std::string& romFile, std::vector<std::string>& lines) {
+    std::string word;
+    bool first = true;
+    for (int kind; (kind = Console::ReadToken(commandLine, word)) != Console::NoToken; first = false) {
+        const bool quoted = kind == Console::QuotedLiteral;
+        if (!quoted && word.size() > 0 && word[0] == '+') {
+            lines.push_back(word.substr(1));
+        } else if (!lines.empty()) {
+            const bool needsQuotes = quoted || word.find_first_of(" \t") != std::string::npos;
+            lines.back() += ' ' + (needsQuotes ? '"' + word + '"' : word);
+        } else if (first) {
+            romFile = word;
+        } else {
+            Console::System::Instance()->Output()
+                << "Ignoring the command-line word " << word << ": console lines begin with +." << std::endl;
+        }
+    }
+}
+
+std::string FreeScreenshotName() {
+    for (int number = 0; number < 10000; ++number) {
+        std::ostringstream name;
+        name << "halvo-" << std::setw(4) << std::setfill('0') << number << ".png";
+        if (!std::filesystem::exists(name.str())) {
+            return name.str();
+        }
+    }
+    return "halvo-9999.png";
+}
+
+} // namespace
+
+HalvoShell* HalvoShell::Instance(App::Bridge* bridge) {
+    if (!instance) {
+        instance = Ref::New<HalvoShell>(bridge);
+    }
+    return static_cast<HalvoShell*>(instance);
+}
+
+Ref::Ptr<App::Shell> HalvoShell::Make(App::Bridge* bridge) {
+    return Ref::Ptr<App::Shell>(Instance(bridge));
+}
+
+HalvoShell::HalvoShell(App::Bridge* bridge)
+    : Shell(bridge), console(Console::System::Instance()),
+      inputContext(Ref::New<Console::InputContext>(console.Get())) {
+    for (Console::Function* function : ConsoleFunctions()) {
+        console->RegisterFunction(Ref::Ptr<Console::Function>(function));
+    }
+}
+
+HalvoShell::~HalvoShell() {
+    for (Console::Function* function : ConsoleFunctions()) {
+        console->UnregisterFunction(function->name);
+    }
+    // The machine points into the image it runs.
+    process.Reset();
+    romImage.reset();
+}
+
+std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
+    return {&enumDrivers,         &enumAdapters,    &enumModes,         &enumFormats,     &applyState,
+            &driverIndexVariable, &adapterVariable, &widthVariable,     &heightVariable,  &formatVariable,
+            &windowedVariable,    &syncVariable,    &stretchVariable,   &loadRomFunction, &unloadRomFunction,
+            &resetFunction,       &quitFunction,    &screenshotFunction};
+}
+
+std::uint32_t HalvoShell::GetDriverCount() {
+    return bridge->GetDriverCount();
+}
+
+Ref::Ptr<Gfx::Driver> HalvoShell::GetDriver(std::uint32_t index) {
+    return bridge->GetDriver(index);
+}
+
+void HalvoShell::RequestQuit(std::int32_t exitCode) {
+    bridge->Quit(exitCode);
+}
+
+void HalvoShell::RequestScreenshot(const std::string& fileName) {
+    screenshotFile = fileName;
+    screenshotPending = true;
+}
+
+bool HalvoShell::OnInitiate(std::istream& commandLine) {
+    romIOManager = Nes::RomImageIOManager::Instance();
+    mmcManager = Nes::MmcManager::Instance();
+    Nes::RegisterCartridgeSupport(*romIOManager, *mmcManager);
+
+    // Without a graphics driver there is nothing to show the program in.
+    const Ref::Ptr<Gfx::Driver> firstDriver = bridge->GetDriver(0);
+    if (!firstDriver) {
+        return false;
+    }
+    Gfx::DisplayMode mode;
+    for (std::uint32_t i = 0; firstDriver->GetMode(0, i, mode); ++i) {
+        if (mode.width == 640 && mode.height == 480) {
+            formatVariable.value = static_cast<unsigned int>(mode.format);
+            break;
+        }
+    }
+
+    std::string romFile;
+    std::vector<std::string> lines;
+    ReadCommandLine(commandLine, romFile, lines);
+    for (const std::string& line : lines) {
+        console->Execute(line);
+    }
+    if (!GraphicsApplyState()) {
+        return false;
+    }
+    if (!romFile.empty()) {
+        NesLoadRomImage(romFile);
+    }
+    if (!loaded) {
+        // A newcomer sees the console first, with a hint of what to type.
+        inputContext->OnKey(Console::ToggleKey, 0);
+        console->Output()
+            << "Type loadrom and the file name of a NES ROM image (.nes, .unif) to play; type help "
+               "for the other commands."
+            << std::endl;
+    }
+    return true;
+}
+
+void HalvoShell::GraphicsValidateVariables() {
+    const std::uint32_t driverCount = bridge->GetDriverCount();
+    if (driverIndexVariable.value >= driverCount) {
+        if (!driver) {
+            Console::ReportError(ValidateOperation, __LINE__)
+                << "Forcing default graphics driver." << std::endl;
+            driverIndexVariable.value = 0;
+        } else {
+            Console::ReportError(ValidateOperation, __LINE__)
+                << "Forcing current graphics driver." << std::endl;
+            for (std::uint32_t i = 0; i < driverCount; ++i) {
+                if (bridge->GetDriver(i) == driver) {
+                    driverIndexVariable.value = i;
+                }
+            }
+        }
+    }
+    const Ref::Ptr<Gfx::Driver> chosen = bridge->GetDriver(driverIndexVariable.value);
+    if (!chosen) {
+        return;
+    }
+    std::uint32_t currentAdapter = 0;
+    Gfx::DisplayConfig currentConfig;
+    const bool configured = chosen->GetAdapterConfig(currentAdapter, currentConfig);
+    if (adapterVariable.value >= chosen->GetAdapterCount()) {
+        if (!configured) {
+            Console::ReportError(ValidateOperation, __LINE__)
+                << "Forcing default display adapter." << std::endl;
+            adapterVariable.value = 0;
+        } else {
+            Console::ReportError(ValidateOperation, __LINE__)
+                << "Forcing current display adapter." << std::endl;
+            adapterVariable.value = currentAdapter;
+        }
+    }
+    Gfx::AdapterInfo info;
+    if (!chosen->GetAdapterInfo(adapterVariable.value, info)) {
+        return;
+    }
+    std::ostream& out = console->Output();
+    if (windowedVariable.value && (!info.canRenderWindowed || !info.desktopUsable)) {
+        out << "Forcing full-screen display mode." << std::endl;
+        windowedVariable.value = false;
+    }
+    if (syncVariable.value && !info.canSyncRetrace) {
+        out << "Forcing no vertical retrace synchronization." << std::endl;
+        syncVariable.value = false;
+    }
+    if (stretchVariable.value && !info.canStretch) {
+        out << "Forcing unstretched display." << std::endl;
+        stretchVariable.value = false;
+    }
+    if (windowedVariable.value) {
+        widthVariable.value = std::min(widthVariable.value, info.maxWindowWidth);
+        heightVariable.value = std::min(heightVariable.value, info.maxWindowHeight);
+        formatVariable.value = static_cast<unsigned int>(info.desktopFormat);
+        return;
+    }
+    // Full screen: the requested mode if the adapter has it, else the next larger one in list order.
+    const Gfx::DisplayMode requested{widthVariable.value, heightVariable.value,
+                                     static_cast<Gfx::PixelFormat>(formatVariable.value)};
+    Gfx::DisplayMode mode;
+    for (std::uint32_t i = 0; chosen->GetMode(adapterVariable.value, i, mode); ++i) {
+        if (mode == requested) {
+            return;
+        }
+        if (requested < mode) {
+            widthVariable.value = mode.width;
+            heightVariable.value = mode.height;
+            formatVariable.value = static_cast<unsigned int>(mode.format);
+            return;
+        }
+    }
+}
+
+bool HalvoShell::GraphicsGetState(std::uint32_t& driverIndex, std::uint32_t& adapter,
+                                  Gfx::DisplayConfig& config) {
+    if (!driver || !driver->GetAdapterConfig(adapter, config)) {
+        return false;
+    }
+    for (std::uint32_t i = 0; i < bridge->GetDriverCount(); ++i) {
+        if (bridge->GetDriver(i) == driver) {
+            driverIndex = i;
+        }
+    }
+    return true;
+}
+
+bool HalvoShell::GraphicsApplyState() {
+    GraphicsValidateVariables();
+    std::uint32_t previousDriver = 0;
+    std::uint32_t previousAdapter = 0;
+    Gfx::DisplayConfig previousConfig;
+    const bool hadState = GraphicsGetState(previousDriver, previousAdapter, previousConfig);
+
+    Gfx::DisplayConfig requested;
+    requested.width = widthVariable.value;
+    requested.height = heightVariable.value;
+    requested.format = static_cast<Gfx::PixelFormat>(formatVariable.value);
+    requested.windowed = windowedVariable.value;
+    requested.vsync = syncVariable.value;
+    if (hadState && previousDriver == driverIndexVariable.value && previousAdapter == adapterVariable.value &&
+        previousConfig == requested) {
+        return true;
+    }
+    if (GraphicsSetState(driverIndexVariable.value, adapterVariable.value, requested)) {
+        return true;
+    }
+    if (hadState) {
+        console->Output() << "Attempting to restore previous graphics state." << std::endl;
+        if (GraphicsSetState(previousDriver, previousAdapter, previousConfig)) {
+            return true;
+        }
+    }
+    Console::ReportError("Halvo::HalvoShell::GraphicsApplyState", __LINE__)
+        << "Could not set graphics state." << std::endl;
+    return false;
+}
+
+bool HalvoShell::GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapter,
+                                  const Gfx::DisplayConfig& config) {
+    GraphicsReleaseState();
+    const Ref::Ptr<Gfx::Driver> chosen = bridge->GetDriver(driverIndex);
+    if (!chosen) {
+        Console::ReportError("Halvo::HalvoShell::GraphicsSetState", __LINE__)
+            << "Invalid graphics driver." << std::endl;
+        return false;
+    }
+    std::ostream& out = console->Output();
+    if (chosen != driver) {
+        if (driver) {
+            out << "Terminating graphics driver: " << driver->name << std::endl;
+            driver->Terminate();
+            driver = nullptr;
+        }
+        out << "Initiating graphics driver: " << chosen->name << std::endl;
+        if (!chosen->Initiate(window.Get())) {
+            return false;
+        }
+        driver = chosen;
+    }
+    Gfx::AdapterInfo info;
+    if (!driver->GetAdapterInfo(adapter, info)) {
+        out << "Invalid display adapter." << std::endl;
+        return false;
+    }
+    out << "Setting display adapter: " << info.description << "\n"
+        << "Setting display mode: " << config.width << 'x' << config.height << 'x'
+        << Gfx::GetBitsPerPixel(config.format) << " (" << Gfx::GetFormatName(config.format) << ") ("
+        << (config.windowed ? "Windowed" : "Full Screen") << ")" << std::endl;
+    if (!driver->SetAdapterConfig(adapter, config)) {
+        return false;
+    }
+    const std::uint32_t shorter = std::min(config.width, config.height);
+    font = driver->CreateFont("Courier New", shorter <= 300 ? shorter / 28 : shorter / 38, 0);
+    if (!font) {
+        return false;
+    }
+    consoleRenderer = driver->CreateConsoleRenderer();
+    if (!consoleRenderer) {
+        return false;
+    }
+    canvas = driver->CreateNesCanvas();
+    if (!canvas) {
+        return false;
+    }
+    if (loaded) {
+        process->ppu->SetCanvas(canvas);
+    }
+
+    // The NES picture is 8:7 (256 x 224 shown pixels); stretched, it keeps that shape and is centred.
+    const std::uint32_t w = config.width;
+    const std::uint32_t h = config.height;
+    std::uint32_t pictureWidth = w;
+    std::uint32_t pictureHeight = h;
+    if (stretchVariable.value) {
+        if (static_cast<float>(w) / static_cast<float>(h) >= 8.0f / 7.0f) {
+            pictureWidth = h * 256 / 224;
+        } else {
+            pictureHeight = w * 224 / 256;
+        }
+    }
+    const auto left = static_cast<std::int32_t>((w - pictureWidth) / 2);
+    const auto top = static_cast<std::int32_t>((h - pictureHeight) / 2);
+    displayRect = {left, top, left + static_cast<std::int32_t>(pictureWidth),
+                   top + static_cast<std::int32_t>(pictureHeight)};
+
+    driverIndexVariable.value = driverIndex;
+    adapterVariable.value = adapter;
+    widthVariable.value = config.width;
+    heightVariable.value = config.height;
+    formatVariable.value = static_cast<unsigned int>(config.format);
+    windowedVariable.value = config.windowed;
+    syncVariable.value = config.vsync;
+    return true;
+}
+
+void HalvoShell::GraphicsReleaseState() {
+    if (loaded) {
+        process->ppu->SetCanvas(nullptr);
+    }
+    canvas = nullptr;
+    consoleRenderer = nullptr;
+    font = nullptr;
+}
+
+bool HalvoShell::GraphicsRestoreState() {
+    if (!driver || !driver->ResetAdapterConfig()) {
+        return false;
+    }
+    if (font && font->Reset() && consoleRenderer && consoleRenderer->Reset() && canvas && canvas->Reset()) {
+        return true;
+    }
+    bridge->Quit(0);
+    return false;
+}
+
+void HalvoShell::OnIdle() {
+    inputContext->Update(timer->frameTime);
+    if (!active) {
+        return;
+    }
+    if (loaded && !inputContext->visible) {
+        process->RunFrame(true);
+    }
+    if (lost) {
+        if (GraphicsRestoreState()) {
+            lost = false;
+        }
+        if (lost) {
+            return;
+        }
+    }
+    // A failed resize or apply leaves nothing to draw with until the program ends.
+    if (!driver || !font || !consoleRenderer || !canvas) {
+        return;
+    }
+    driver->Clear(0.0f, 0.0f, 0.0f, 1.0f);
+    if (driver->BeginScene()) {
+        if (loaded) {
+            canvas->Draw(displayRect);
+        }
+        Gfx::DrawConsole(*font, *consoleRenderer, *inputContext, *console);
+        driver->EndScene();
+    }
+    if (screenshotPending) {
+        TakeScreenshot();
+    }
+    driver->Present();
+}
+
+void HalvoShell::TakeScreenshot() {
+    screenshotPending = false;
+    const std::string fileName = screenshotFile.empty() ? FreeScreenshotName() : screenshotFile;
+    std::vector<std::uint8_t> rgb;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    if (driver->CaptureFrame(rgb, width, height) && Gfx::WritePng(fileName, width, height, rgb)) {
+        console->Output() << "Screenshot written to " << fileName << std::endl;
+    } else {
+        Console::ReportError("Halvo::HalvoShell::TakeScreenshot", __LINE__)
+            << "Could not write the screenshot " << fileName << "." << std::endl;
+    }
+}
+
+void HalvoShell::OnActivate(bool nowActive) {
+    if (nowActive) {
+        if (!active) {
+            lost = true;
+        }
+        active = true;
+        return;
+    }
+    if (active) {
+        lost = false;
+        if (canvas) {
+            canvas->Invalidate();
+        }
+        if (consoleRenderer) {
+            consoleRenderer->Invalidate();
+        }
+        if (font) {
+            font->Invalidate();
+        }
+        active = false;
+    }
+}
+
+void HalvoShell::OnResize(std::uint32_t width, std::uint32_t height) {
+    widthVariable.value = width;
+    heightVariable.value = height;
+    if (!GraphicsApplyState()) {
+        Console::ReportError("Halvo::HalvoShell::OnResize", __LINE__)
+            << "Could not resize graphics display. Terminating..." << std::endl;
+        bridge->Quit(0);
+    }
+}
+
+void HalvoShell::OnKeyDown(std::uint32_t keyCode, char character) {
+    if (keyCode == Console::EscapeKey) {
+        bridge->Quit(0);
+    }
+    inputContext->OnKey(keyCode, character);
+}
+
+void HalvoShell::OnKeyUp(std::uint32_t, char) {}
+
+bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
+    std::unique_ptr<Nes::RomImage> image = romIOManager->LoadImageFile(fileName, "");
+    if (!image) {
+        Console::ReportError("Halvo::HalvoShell::NesLoadRomImage", __LINE__)
+            << "Could not load NES ROM image file." << std::endl;
+        return false;
+    }
+    NesUnloadRomImage();
+    romImage = std::move(image);
+    process = Nes::Process::Create("Static", romImage.get());
+    if (!process) {
+        Console::ReportError("Halvo::HalvoShell::NesLoadRomImage", __LINE__)
+            << "Could not create Nes::Process object." << std::endl;
+        // Nothing refers to an image that could not become a machine.
+        romImage.reset();
+        return false;
+    }
+    process->ppu->SetCanvas(canvas);
+    process->Reset(true);
+    console->Output() << fileName << " successfully loaded." << std::endl;
+    loaded = true;
+    UpdateTitle();
+    return true;
+}
+
+void HalvoShell::NesUnloadRomImage() {
+    if (loaded) {
+        process = nullptr;
+        romImage.reset();
+        loaded = false;
+        UpdateTitle();
+    }
+}
+
+void HalvoShell::NesReset(bool hard) {
+    if (loaded) {
+        process->Reset(hard);
+    }
+}
+
+void HalvoShell::UpdateTitle() {
+    if (window) {
+        window->title = loaded ? romImage->name : std::string();
+        window->UpdateTitle();
+    }
+}
+
+void HalvoShell::OnTerminate() {
+    NesUnloadRomImage();
+    if (driver) {
+        GraphicsReleaseState();
+        driver->Terminate();
+        driver = nullptr;
+    }
+    mmcManager = nullptr;
+    romIOManager = nullptr;
+}
+
+} // namespace Halvo

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Shell.h"
+#include "console/InputContext.h"
+#include "console/System.h"
+#include "console/Variable.h"
+#include "gfx/ConsoleRenderer.h"
+#include "gfx/Driver.h"
+#include "gfx/Font.h"
+#include "gfx/GraphicsFunctions.h"
+#include "gfx/NesCanvas.h"
+#include "gfx/ScreenRect.h"
+#include "nes/Process.h"
+#include "nes/mmc/MmcManager.h"
+#include "nes/rom/RomImage.h"
+#include "nes/rom/RomImageIOManager.h"
+#include "shell/RomFunctions.h"
+
+namespace Halvo {
+
+// The emulator: ties the console, the graphics driver and the NES machine together. It chooses and
+// applies the display state, recovers lost graphics objects, and does the work of each frame: one NES
+// frame, its picture, the console over it, present.
+class HalvoShell : public App::Shell, public Gfx::GraphicsHost {
+public:
+    // The one shell, made for the bridge on the first call.
+    static HalvoShell* Instance(App::Bridge* bridge);
+    // For the program entry.
+    static Ref::Ptr<App::Shell> Make(App::Bridge* bridge);
+
+    ~HalvoShell() override;
+
+    bool OnInitiate(std::istream& commandLine) override;
+    void OnTerminate() override;
+    void OnIdle() override;
+    void OnActivate(bool nowActive) override;
+    void OnResize(std::uint32_t width, std::uint32_t height) override;
+    void OnKeyDown(std::uint32_t keyCode, char character) override;
+    void OnKeyUp(std::uint32_t keyCode, char character) override;
+
+    void GraphicsValidateVariables();
+    bool GraphicsApplyState() override;
+    bool GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapter, const Gfx::DisplayConfig& config);
+    bool GraphicsGetState(std::uint32_t& driverIndex, std::uint32_t& adapter, Gfx::DisplayConfig& config);
+    void GraphicsReleaseState();
+    bool GraphicsRestoreState();
+
+    bool NesLoadRomImage(const std::string& fileName);
+    void NesUnloadRomImage();
+    void NesReset(bool hard);
+
+    // The graphics console functions' view of the platform.
+    std::uint32_t GetDriverCount() override;
+    Ref::Ptr<Gfx::Driver> GetDriver(std::uint32_t index) override;
+    void Quit(std::int32_t exitCode) override { RequestQuit(exitCode); }
+
+    void RequestQuit(std::int32_t exitCode);
+    // The next presented frame goes to this PNG file; an empty name takes the first free
+    // halvo-NNNN.png.
+    void RequestScreenshot(const std::string& fileName);
+
+    bool active = false;
+    bool lost = false;
+    Ref::Ptr<Console::System> console;
+    Ref::Ptr<Console::InputContext> inputContext;
+    Ref::Ptr<Gfx::Driver> driver;
+    Ref::Ptr<Gfx::Font> font;
+    Ref::Ptr<Gfx::ConsoleRenderer> consoleRenderer;
+    Ref::Ptr<Gfx::NesCanvas> canvas;
+    Gfx::ScreenRect displayRect;
+
+    Gfx::EnumDrivers enumDrivers{this};
+    Gfx::EnumAdapters enumAdapters{this};
+    Gfx::EnumModes enumModes{this};
+    Gfx::EnumFormats enumFormats;
+    Gfx::ApplyState applyState{this};
+
+    Console::Variable<unsigned int> driverIndexVariable{"g_driver", 0};
+    Console::Variable<unsigned int> adapterVariable{"g_adapter", 0};
+    Console::Variable<unsigned int> widthVariable{"g_width", 640};
+    Console::Variable<unsigned int> heightVariable{"g_height", 480};
+    Console::Variable<unsigned int> formatVariable{"g_format",
+                                                   static_cast<unsigned int>(Gfx::PixelFormat::R5G6B5)};
+    Console::Variable<bool> windowedVariable{"g_windowed", false};
+    Console::Variable<bool> syncVariable{"g_syncvretrace", true};
+    Console::Variable<bool> stretchVariable{"g_stretchdisplay", true};
+
+    bool loaded = false;
+    Ref::Ptr<Nes::RomImageIOManager> romIOManager;
+    Ref::Ptr<Nes::MmcManager> mmcManager;
+    std::unique_ptr<Nes::RomImage> romImage;
+    Ref::Ptr<Nes::Process> process;
+
+    Nes::LoadRomImage loadRomFunction{this};
+    Nes::UnloadRomImage unloadRomFunction{this};
+    Nes::Reset resetFunction{this};
+    QuitFunction quitFunction{this};
+    ScreenshotFunction screenshotFunction{this};
+
+private:
+    explicit HalvoShell(App::Bridge* bridge);
+    template <class T, class... Args>
+    friend T* Ref::New(Args&&... args);
+
+    std::vector<Console::Function*> ConsoleFunctions();
+    void UpdateTitle();
+    void TakeScreenshot();
+
+    std::string screenshotFile;
+    bool screenshotPending = false;
+};
+
+} // namespace Halvo

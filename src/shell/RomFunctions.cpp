@@ -1,0 +1,77 @@
+#include "shell/RomFunctions.h"
+
+#include "console/ReadToken.h"
+#include "shell/HalvoShell.h"
+
+namespace Halvo::Nes {
+
+bool LoadRomImage::Execute(std::istream& arguments, std::ostream&) {
+    std::string fileName;
+    if (Console::ReadToken(arguments, fileName) == Console::NoToken) {
+        return false;
+    }
+    shell->NesLoadRomImage(fileName);
+    return true;
+}
+
+void LoadRomImage::PrintUsage(std::ostream& out) {
+    out << "Loads in a NES ROM image file and instantiates a NES process.\n"
+        << "usage: loadrom [\"<filename>\"]" << std::endl;
+}
+
+bool UnloadRomImage::Execute(std::istream&, std::ostream&) {
+    shell->NesUnloadRomImage();
+    return true;
+}
+
+void UnloadRomImage::PrintUsage(std::ostream& out) {
+    out << "Unloads the current NES process if there is one.\n"
+        << "usage: unloadrom" << std::endl;
+}
+
+bool Reset::Execute(std::istream& arguments, std::ostream&) {
+    std::string word;
+    bool hard = true;
+    if (arguments >> word) {
+        if (word == "soft") {
+            hard = false;
+        } else if (word != "hard") {
+            return false;
+        }
+    }
+    shell->NesReset(hard);
+    return true;
+}
+
+void Reset::PrintUsage(std::ostream& out) {
+    out << "Resets the current NES process.\n"
+        << "usage: reset {hard|soft}" << std::endl;
+}
+
+} // namespace Halvo::Nes
+
+namespace Halvo {
+
+bool QuitFunction::Execute(std::istream&, std::ostream&) {
+    shell->RequestQuit(0);
+    return true;
+}
+
+void QuitFunction::PrintUsage(std::ostream& out) {
+    out << "Ends the program.\n"
+        << "usage: quit" << std::endl;
+}
+
+bool ScreenshotFunction::Execute(std::istream& arguments, std::ostream&) {
+    std::string fileName;
+    Console::ReadToken(arguments, fileName);
+    shell->RequestScreenshot(fileName);
+    return true;
+}
+
+void ScreenshotFunction::PrintUsage(std::ostream& out) {
+    out << "Writes the next frame shown as a PNG file (halvo-NNNN.png unless a name is given).\n"
+        << "usage: screenshot [\"<filename>\"]" << std::endl;
+}
+
+} // namespace Halvo

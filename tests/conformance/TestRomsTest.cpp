@@ -1,0 +1,96 @@
+#include "TestRoms.h"
+
+#include "nes/Cpu.h"
+#include "nes/Joypad.h"
+
+namespace Halvo {
+namespace {
+
+using TestSupport::TestRoms;
+
+struct Expectation {
+    const char* file;
+    std::uint32_t frames; // the most the program needs
+};
+
+void PrintTo(const Expectation& expectation, std::ostream* out) {
+    *out << expectation.file;
+}
+
+class PassingTestRom : public testing::TestWithParam<Expectation> {};
+
+// Each program reports through its own protocol (status at $6000, text on screen or a result code at
+// $00F8) and must report a pass.
+TEST_P(PassingTestRom, ReportsAPass) {
+    const auto path = TestRoms / GetParam().file;
+    HALVO_REQUIRE_TEST_ROM(path);
+    Tools::HeadlessMachine machine;
+    ASSERT_TRUE(machine.Load(path.string()));
+    const Tools::TestResult result = TestSupport::RunUntilResult(machine, GetParam().frames);
+    EXPECT_FALSE(machine.process->cpu->jammed);
+    EXPECT_EQ(result.verdict, Tools::ExitPass) << result.protocol << " code " << result.code << "\n"
+                                               << result.text << Tools::NameTableText(*machine.process->ppu);
+}
+
+std::string RomName(const testing::TestParamInfo<Expectation>& info) {
+    std::string name = std::filesystem::path(info.param.file).stem().string();
+    for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) {
+            c = '_';
+        }
+    }
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(InstrTestV5, PassingTestRom,
+                         testing::Values(Expectation{"cpu/instr_test-v5/01-basics.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/02-implied.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/03-immediate.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/04-zero_page.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/05-zp_xy.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/06-absolute.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/07-abs_xy.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/08-ind_x.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/09-ind_y.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/10-branches.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/11-stack.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/12-jmp_jsr.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/13-rts.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/14-rti.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/15-brk.nes", 3000},
+                                         Expectation{"cpu/instr_test-v5/16-special.nes", 3000}),
+                         RomName);
+
+INSTANTIATE_TEST_SUITE_P(PpuTests, PassingTestRom,
+                         testing::Values(Expectation{"ppu/blargg_ppu_tests/palette_ram.nes", 600},
+                                         Expectation{"ppu/blargg_ppu_tests/sprite_ram.nes", 600},
+                                         Expectation{"ppu/blargg_ppu_tests/vram_access.nes", 600},
+                                         Expectation{"ppu/sprite_hit_tests/01.basics.nes", 600},
+                                         Expectation{"ppu/sprite_hit_tests/02.alignment.nes", 600},
+                                         Expectation{"ppu/sprite_hit_tests/03.corners.nes", 600},
+                                         Expectation{"ppu/sprite_hit_tests/04.flip.nes", 600},
+                                         Expectation{"ppu/sprite_hit_tests/05.left_clip.nes", 600},
+                                         Expectation{"ppu/sprite_hit_tests/06.right_edge.nes", 600},
+                                         Expectation{"ppu/sprite_overflow_tests/1.Basics.nes", 600}),
+                         RomName);
+
+// nestest through the whole machine: Start runs every test of the first page and Select turns to the
+// page of undocumented opcodes. Each page shows "OK" at its top when all its tests passed.
+TEST(Nestest, PassesBothPagesThroughTheWholeMachine) {
+    const auto path = TestRoms / "cpu/nestest.nes";
+    HALVO_REQUIRE_TEST_ROM(path);
+    Tools::HeadlessMachine machine;
+    ASSERT_TRUE(machine.Load(path.string()));
+    machine.RunFrames(120, {{30, Nes::Joypad::ButtonStart}});
+    std::string screen = Tools::NameTableText(*machine.process->ppu);
+    EXPECT_NE(screen.find("OK"), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("Er"), std::string::npos) << screen;
+    machine.RunFrames(120, {{150, Nes::Joypad::ButtonSelect}, {180, Nes::Joypad::ButtonStart}});
+    screen = Tools::NameTableText(*machine.process->ppu);
+    EXPECT_NE(screen.find("OK"), std::string::npos) << screen;
+    EXPECT_EQ(screen.find("Er"), std::string::npos) << screen;
+    EXPECT_FALSE(machine.process->cpu->jammed);
+}
+
+} // namespace
+} // namespace Halvo
