@@ -53,11 +53,18 @@ void Shell::Terminate() {
 }
 
 std::int32_t Shell::Run() {
-    while (bridge->ProcessMessages()) {
-        timer->Update();
-        OnIdle();
+    while (Turn()) {
     }
     return bridge->GetExitCode();
+}
+
+bool Shell::Turn() {
+    if (!bridge->ProcessMessages()) {
+        return false;
+    }
+    timer->Update();
+    OnIdle();
+    return true;
 }
 
 } // namespace Halvo::App

@@ -23,8 +23,11 @@ public:
     bool Initiate(std::istream& commandLine);
     // OnTerminate and the release of window and timer; does nothing unless initiated.
     void Terminate();
-    // The main loop: pump the events, update the timer, OnIdle; until a quit request.
+    // The main loop: turns until a quit request, then gives the bridge's exit code.
     std::int32_t Run();
+    // One turn of the main loop: every pending event, the timer, OnIdle. False (and no OnIdle) once a
+    // quit request has been seen.
+    bool Turn();
 
     virtual bool OnInitiate(std::istream& commandLine) = 0;
     virtual void OnTerminate() = 0;

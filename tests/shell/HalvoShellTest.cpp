@@ -1,0 +1,249 @@
+#include "app/sdl/SdlBridge.h"
+#include "console/ConsoleKey.h"
+#include "gfx/sdl/SdlDriver.h"
+#include "nes/rom/RomImage.h"
+#include "nes/rom/UnifIOStrategy.h"
+#include "shell/HalvoShell.h"
+#include "support/ConsoleCapture.h"
+#include "support/RomBuilder.h"
+#include "support/TempDir.h"
+
+#include <SDL.h>
+
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace Halvo {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+App::Bridge* MakeSdlBridge() { return Ref::New<App::SdlBridge>(); }
+
+bool Contains(const Lines& lines, const std::string& text) {
+    return std::find(lines.begin(), lines.end(), text) != lines.end();
+}
+
+// The emulator shell over the real SDL bridge and driver on SDL's headless display.
+class EmulatorShell : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_RENDER_DRIVER", "software", 1);
+        App::Bridge::SetFactory(MakeSdlBridge);
+        try {
+            bridge = App::Bridge::Instance();
+        } catch (const std::exception& e) {
+            GTEST_SKIP() << "SDL cannot start a display here: " << e.what();
+        }
+        if (bridge->GetDriverCount() == 0) {
+            GTEST_SKIP() << "SDL offers no display here";
+        }
+        shell = HalvoShell::Instance(bridge.Get());
+        TestSupport::BackdropProgram(0x16).Write(Rom("red.nes"));
+        TestSupport::BackdropProgram(0x2A).Write(Rom("green.nes"));
+    }
+
+    void TearDown() override {
+        if (shell) {
+            shell->Terminate();
+        }
+        shell = nullptr;
+        bridge = nullptr;
+        App::Bridge::SetFactory(nullptr);
+    }
+
+    std::string Rom(const std::string& name) const { return dir.Path(name).string(); }
+
+    bool Start(const std::string& commandLine) {
+        std::istringstream line(commandLine);
+        return shell->Initiate(line);
+    }
+
+    // Turns of the main loop; false once the program was asked to quit.
+    bool Turns(int count) {
+        for (int i = 0; i < count; ++i) {
+            if (!shell->Turn()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void Type(const std::string& line) { shell->console->Execute(line); }
+
+    // Draws one frame and reads the back buffer at (x, y) as 0xRRGGBB.
+    std::uint32_t PixelAfterFrame(int x, int y) {
+        std::vector<std::uint8_t> rgb;
+        std::uint32_t width = 0;
+        std::uint32_t height = 0;
+        shell->active = true;
+        shell->OnIdle();
+        // OnIdle presented the frame; draw it again without presenting to read it back.
+        shell->driver->Clear(0, 0, 0, 1);
+        shell->canvas->Draw(shell->displayRect);
+        EXPECT_TRUE(shell->driver->CaptureFrame(rgb, width, height));
+        const std::size_t at = (static_cast<std::size_t>(y) * width + x) * 3;
+        return static_cast<std::uint32_t>(rgb[at] << 16 | rgb[at + 1] << 8 | rgb[at + 2]);
+    }
+
+    TestSupport::TempDir dir;
+    TestSupport::CurrentDir here{dir.Path()};
+    TestSupport::ConsoleCapture capture;
+    Ref::Ptr<App::Bridge> bridge;
+    Ref::Ptr<HalvoShell> shell;
+};
+
+TEST_F(EmulatorShell, StartsOnTheDisplayWithAHintForNewcomers) {
+    ASSERT_TRUE(Start(""));
+    EXPECT_EQ(shell->driver->name, "SDL");
+    // Full screen on the dummy display's one mode, the next one up from 640 x 480.
+    EXPECT_FALSE(shell->windowedVariable.value);
+    EXPECT_EQ(shell->widthVariable.value, 1024u);
+    EXPECT_EQ(shell->heightVariable.value, 768u);
+    EXPECT_EQ(shell->displayRect, (Gfx::ScreenRect{73, 0, 950, 768}));
+    EXPECT_TRUE(Contains(capture.Lines(), "Initiating graphics driver: SDL"));
+    EXPECT_TRUE(shell->inputContext->visible);
+    EXPECT_NE(capture.LastLine().find("loadrom"), std::string::npos);
+    EXPECT_FALSE(shell->loaded);
+}
+
+TEST_F(EmulatorShell, CommandLineRunsItsLinesInOrderThenLoadsTheRom) {
+    ASSERT_TRUE(Start(Rom("red.nes") + " +g_windowed on +g_width = 800 +echo \"two words\" +g_height = 600"));
+    EXPECT_TRUE(shell->windowedVariable.value);
+    EXPECT_EQ(shell->widthVariable.value, 800u);
+    EXPECT_EQ(shell->heightVariable.value, 600u);
+    EXPECT_TRUE(Contains(capture.Lines(), "two words"));
+    EXPECT_TRUE(shell->loaded);
+    EXPECT_FALSE(shell->inputContext->visible);
+    EXPECT_EQ(SDL_GetWindowTitle(static_cast<SDL_Window*>(shell->driver ? shell->GetDriver(0)->name.size(), nullptr
+                                                                            : nullptr)),
+              nullptr);
+}
+
+TEST_F(EmulatorShell, LoadedGameDrawsInsideTheDisplayRectangle) {
+    ASSERT_TRUE(Start("+g_windowed on"));
+    Type("loadrom \"" + Rom("red.nes") + "\"");
+    ASSERT_TRUE(shell->loaded);
+    EXPECT_EQ(capture.LastLine(), Rom("red.nes") + " successfully loaded.");
+    shell->inputContext->OnKey(Console::ToggleKey, 0); // close the console the start opened
+    shell->inputContext->Update(1.0f);
+    // 640 x 480 stretched to 8:7: 548 x 480 from x = 46.
+    EXPECT_EQ(shell->displayRect, (Gfx::ScreenRect{46, 0, 594, 480}));
+    const std::uint32_t inside = PixelAfterFrame(320, 240);
+    EXPECT_GT(inside >> 16, 0x80u);         // red
+    EXPECT_LT(inside & 0xFFFF, 0x4040u);
+    EXPECT_EQ(PixelAfterFrame(20, 240), 0u); // black outside the picture
+}
+
+TEST_F(EmulatorShell, MachinePausesWhileTheConsoleIsOpenOrTheWindowInactive) {
+    ASSERT_TRUE(Start(Rom("red.nes") + " +g_windowed on"));
+    shell->active = true;
+    const auto counter = [&] { return shell->process->ram[0]; };
+    shell->OnIdle();
+    const std::uint8_t running = counter();
+    shell->OnIdle();
+    EXPECT_NE(counter(), running);
+
+    shell->OnActivate(false);
+    const std::uint8_t inactive = counter();
+    shell->OnIdle();
+    EXPECT_EQ(counter(), inactive);
+
+    shell->OnActivate(true);
+    shell->OnKeyDown(Console::ToggleKey, 0);
+    shell->OnIdle();
+    EXPECT_EQ(counter(), inactive);
+}
+
+TEST_F(EmulatorShell, FailedLoadKeepsTheGameUnsupportedBoardLeavesNone) {
+    ASSERT_TRUE(Start(Rom("red.nes")));
+    Nes::Process* running = shell->process.Get();
+    capture.Clear();
+    Type("@loadrom " + Rom("missing.nes"));
+    EXPECT_TRUE(shell->loaded);
+    EXPECT_EQ(shell->process.Get(), running);
+    ASSERT_EQ(capture.ErrorLines().size(), 1u);
+    EXPECT_TRUE(TestSupport::IsReport(capture.ErrorLines()[0], "Halvo::HalvoShell::NesLoadRomImage",
+                                      "Could not load NES ROM image file."));
+
+    // A readable image whose board no factory knows: the old game was unloaded first.
+    Nes::RomImage image;
+    image.boardName = "NES-EKROM";
+    image.prgBankCount = 1;
+    image.prgRom = std::make_unique<std::uint8_t[]>(16384);
+    std::ofstream file(Rom("ekrom.unif"), std::ios::binary);
+    ASSERT_TRUE(Nes::UnifIOStrategy().SaveImage(file, image));
+    file.close();
+    capture.Clear();
+    Type("@loadrom " + Rom("ekrom.unif"));
+    EXPECT_FALSE(shell->loaded);
+    EXPECT_FALSE(shell->romImage);
+    EXPECT_TRUE(TestSupport::IsReport(capture.ErrorLines().back(), "Halvo::HalvoShell::NesLoadRomImage",
+                                      "Could not create Nes::Process object."));
+}
+
+TEST_F(EmulatorShell, ResetAndUnloadCommands) {
+    ASSERT_TRUE(Start(""));
+    capture.Clear();
+    Type("@reset soft");
+    Type("@reset hard");
+    Type("@unloadrom");
+    EXPECT_TRUE(capture.Lines().empty());
+    Type("@reset sideways");
+    EXPECT_EQ(capture.Lines(), (Lines{"Resets the current NES process.", "usage: reset {hard|soft}"}));
+
+    Type("@loadrom " + Rom("red.nes"));
+    shell->process->ram[0x100] = 7;
+    Type("@reset soft");
+    EXPECT_EQ(shell->process->ram[0x100], 7);
+    Type("@reset");
+    EXPECT_EQ(shell->process->ram[0x100], 0);
+    Type("@unloadrom");
+    EXPECT_FALSE(shell->loaded);
+}
+
+TEST_F(EmulatorShell, ResizeAppliesTheNewSize) {
+    ASSERT_TRUE(Start("+g_windowed on"));
+    shell->OnResize(800, 600);
+    std::uint32_t driverIndex = 0;
+    std::uint32_t adapter = 0;
+    Gfx::DisplayConfig config;
+    ASSERT_TRUE(shell->GraphicsGetState(driverIndex, adapter, config));
+    EXPECT_EQ(config.width, 800u);
+    EXPECT_EQ(config.height, 600u);
+    EXPECT_TRUE(config.windowed);
+}
+
+TEST_F(EmulatorShell, DeactivationDropsAndActivationRestoresTheObjects) {
+    ASSERT_TRUE(Start(Rom("red.nes") + " +g_windowed on"));
+    shell->OnActivate(true);
+    shell->OnActivate(false);
+    EXPECT_FALSE(shell->active);
+    shell->OnActivate(true);
+    EXPECT_TRUE(shell->lost);
+    shell->OnIdle();
+    EXPECT_FALSE(shell->lost);
+    EXPECT_GT(PixelAfterFrame(320, 240) >> 16, 0x80u);
+}
+
+TEST_F(EmulatorShell, EscapeQuitCommandAndScreenshots) {
+    ASSERT_TRUE(Start(Rom("green.nes") + " +g_windowed on"));
+    shell->active = true;
+    Type("@screenshot");
+    Type("@screenshot \"named shot.png\"");
+    EXPECT_TRUE(Turns(2));
+    EXPECT_TRUE(std::filesystem::exists(dir.Path("halvo-0000.png")));
+    EXPECT_TRUE(std::filesystem::exists(dir.Path("named shot.png")));
+    EXPECT_TRUE(Contains(capture.Lines(), "Screenshot written to named shot.png"));
+
+    Type("quit");
+    EXPECT_FALSE(Turns(1));
+    EXPECT_EQ(bridge->GetExitCode(), 0);
+
+    shell->OnKeyDown(Console::EscapeKey, 0);
+    EXPECT_FALSE(Turns(1));
+}
+
+} // namespace
+} // namespace Halvo
