@@ -1,0 +1,156 @@
+#include "nes/mmc/Mmc3.h"
+
+#include "nes/Process.h"
+#include "nes/mmc/PrgPageFromEnd.h"
+#include "nes/rom/RomImage.h"
+
+namespace Halvo::Nes {
+
+Mmc3::Mmc3(Process* process) : Mmc(process) {
+    preRenderLine = process->romImage->tvSystem == 1 ? 311 : 261;
+    if (chrPageCount == 0) {
+        EnsureChrRam();
+    }
+    EnsureWram();
+}
+
+void Mmc3::Reset(bool hard) {
+    Mmc::Reset(hard);
+    MapPrg8k(0, 4);
+    MapPrg8k(1, 5);
+    MapPrg8k(PrgPageFromEnd(*this, 2), 6);
+    // $E000 always shows the last page: the reset vector lives there.
+    MapPrg8k(PrgPageFromEnd(*this, 1), 7);
+    chrBanks = {0, 2, 4, 5, 6, 7};
+    chrInvert = 0;
+    MapChrBanks();
+    SetNameTableMirroring(process->romImage->mirroring);
+    bankSelect = 0;
+    r6Slot = 4;
+    fixedSlot = 6;
+    r6 = 0;
+    r7 = 1;
+    // The counter runs on through a soft reset: the reset line of the console does not reach it.
+    if (hard) {
+        irqCounter = irqLatch = 0;
+        irqEnabled = irqRunning = false;
+    }
+}
+
+void Mmc3::WriteRegister(std::uint16_t address, std::uint8_t value) {
+    // The chip sees A0 and A13-A14 only: each register answers at every even or odd address of its
+    // 8 KiB range.
+    switch (address & 0xE001) {
+    case 0x8000: {
+        bankSelect = value & 7;
+        const std::uint32_t invert = (value & 0x80) ? 4 : 0;
+        if (invert != chrInvert) {
+            // The inversion swaps the two pattern tables at once; games flip it without rewriting
+            // the banks.
+            chrInvert = invert;
+            MapChrBanks();
+        }
+        const std::uint32_t mode = (value & 0x40) ? 2 : 0;
+        r6Slot = 4 + mode;
+        fixedSlot = 6 - mode;
+        MapPrg8k(r6, r6Slot);
+        MapPrg8k(r7, 5);
+        MapPrg8k(PrgPageFromEnd(*this, 2), fixedSlot);
+        break;
+    }
+    case 0x8001:
+        if (bankSelect < 2) {
+            // 2 KiB banks: the chip ignores bit 0.
+            chrBanks[bankSelect] = value & 0xFE;
+            const std::uint32_t page = (2 * bankSelect) ^ chrInvert;
+            MapChr1k(chrBanks[bankSelect], page);
+            MapChr1k(chrBanks[bankSelect] + 1u, page + 1);
+        } else if (bankSelect < 6) {
+            chrBanks[bankSelect] = value;
+            MapChr1k(value, (bankSelect + 2) ^ chrInvert);
+        } else if (bankSelect == 6) {
+            r6 = value;
+            MapPrg8k(r6, r6Slot);
+        } else {
+            r7 = value;
+            MapPrg8k(r7, 5);
+        }
+        break;
+    case 0xA000:
+        // Four-screen boards wire their own name-table RAM and ignore the mirroring bit.
+        if (mirroring != MirrorFourScreen) {
+            SetNameTableMirroring((value & 1) ? MirrorHorizontal : MirrorVertical);
+        }
+        break;
+    case 0xC000:
+        irqLatch = value;
+        if (!irqRunning) {
+            irqCounter = value;
+        }
+        break;
+    case 0xC001:
+        irqCounter = irqLatch;
+        irqRunning = false;
+        break;
+    case 0xE000:
+        // An IRQ that the CPU already holds pending stays pending.
+        irqEnabled = false;
+        if (!irqRunning) {
+            irqCounter = irqLatch;
+        }
+        break;
+    case 0xE001:
+        irqEnabled = true;
+        if (!irqRunning) {
+            irqCounter = irqLatch;
+        }
+        break;
+    default: // $A001: work RAM protection, not emulated (the RAM is always open)
+        break;
+    }
+}
+
+void Mmc3::OnScanline() {
+    // The chip counts the rises of PPU A12 that sprite fetches make once per rendered line; this
+    // counts the lines instead, at the end of lines 0-238 and of the pre-render line.
+    const Ppu& ppu = *process->ppu;
+    if ((ppu.mask & 0x18) == 0) {
+        return;
+    }
+    const std::int32_t line = ppu.scanline;
+    if ((line < 1 || line > 239) && line != preRenderLine) {
+        return;
+    }
+    irqRunning = true;
+    const std::uint8_t old = irqCounter--;
+    if (old == 0) {
+        irqCounter = irqLatch;
+        if (irqEnabled) {
+            irqRunning = false;
+            // The CPU holds it pending while its I flag is set.
+            process->cpu->Interrupt(Cpu::IrqVector);
+        }
+    }
+}
+
+void Mmc3::MapChrBanks() {
+    for (std::uint32_t bank = 0; bank < 2; ++bank) {
+        MapChr1k(chrBanks[bank], (2 * bank) ^ chrInvert);
+        MapChr1k(chrBanks[bank] + 1u, (2 * bank + 1) ^ chrInvert);
+    }
+    for (std::uint32_t bank = 2; bank < 6; ++bank) {
+        MapChr1k(chrBanks[bank], (bank + 2) ^ chrInvert);
+    }
+}
+
+namespace {
+
+constexpr std::array<std::string_view, 15> Mmc3Names = {"352026", "51555", "DRROM",  "SL1ROM", "TEROM",
+                                                        "TFROM",  "TGROM", "TKROM",  "TL1ROM", "TLROM",
+                                                        "TLSROM", "TQROM", "TR1ROM", "TSROM",  "TVROM"};
+
+} // namespace
+
+Mmc3Factory::Mmc3Factory() : BoardFactory("MMC3-[A,B,C]", Mmc3Names) {}
+
+} // namespace Halvo::Nes

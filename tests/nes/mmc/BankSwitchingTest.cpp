@@ -1,0 +1,98 @@
+#include <optional>
+
+#include <gtest/gtest.h>
+
+#include "nes/mmc/Cartridge.h"
+
+namespace Halvo {
+namespace {
+
+using TestSupport::Cartridge;
+using TestSupport::Events;
+using TestSupport::MakeImage;
+using TestSupport::Pages4;
+using TestSupport::Pages8;
+using TestSupport::Serial;
+using TestSupport::SoftReset;
+
+// Register writes, pattern fetches and soft resets on a fresh board, and the banks they leave
+// visible: PRG pages at $8000-$E000, CHR pages at PPU $0000-$1FFF, name-table RAM pages of the slots.
+struct BankCase {
+    const char* what;
+    const char* board;
+    std::uint32_t prgBanks; // 16 KiB
+    std::uint32_t chrBanks; // 8 KiB
+    Events events;
+    std::optional<Pages4> prg;
+    std::optional<Pages8> chr = std::nullopt;
+    std::optional<Pages4> nameTables = std::nullopt;
+    std::uint32_t mirroring = Nes::MirrorVertical;
+};
+
+// clang-format off
+const BankCase Cases[] = {
+    {"NROM 16 KiB answers again at $C000", "NROM", 1, 1, {}, Pages4{0, 1, 0, 1}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}, Pages4{0, 1, 0, 1}},
+    {"NROM 32 KiB ignores writes", "NROM", 2, 1, {{0x8000, 3}}, Pages4{0, 1, 2, 3}, std::nullopt, Pages4{0, 0, 1, 1}, Nes::MirrorHorizontal},
+    {"CNROM 5 selects bank 1 of 4", "CNROM", 2, 4, {{0x8000, 5}}, Pages4{0, 1, 2, 3}, Pages8{8, 9, 10, 11, 12, 13, 14, 15}},
+    {"CNROM soft reset returns to bank 0", "CNROM", 2, 4, {{0x8000, 3}, {SoftReset, 0}}, std::nullopt, Pages8{0, 1, 2, 3, 4, 5, 6, 7}},
+    {"CNROM $FF at $FFFF selects bank 3", "CNROM", 2, 4, {{0xFFFF, 0xFF}}, std::nullopt, Pages8{24, 25, 26, 27, 28, 29, 30, 31}},
+    {"UNROM bank 11 wraps to 3, last bank fixed", "UNROM", 8, 0, {{0xC000, 11}}, Pages4{6, 7, 14, 15}},
+    {"GNROM $21: PRG 2, CHR 1", "GNROM", 8, 2, {{0x8000, 0x21}}, Pages4{8, 9, 10, 11}, Pages8{8, 9, 10, 11, 12, 13, 14, 15}},
+    {"GNROM $F0: PRG 3, CHR 0", "GNROM", 8, 2, {{0x8000, 0xF0}}, Pages4{12, 13, 14, 15}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}},
+    {"AOROM starts on name table 0", "AOROM", 8, 0, {}, Pages4{0, 1, 2, 3}, std::nullopt, Pages4{0, 0, 0, 0}},
+    {"AOROM $1F: bank 15 wraps to 3, name table 1", "AOROM", 8, 0, {{0x8000, 0x1F}}, Pages4{12, 13, 14, 15}, std::nullopt, Pages4{1, 1, 1, 1}},
+    {"AOROM soft reset", "AOROM", 8, 0, {{0x8000, 0x13}, {SoftReset, 0}}, Pages4{0, 1, 2, 3}, std::nullopt, Pages4{0, 0, 0, 0}},
+    {"MMC1 after reset", "SLROM", 8, 4, {}, Pages4{0, 1, 14, 15}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}, Pages4{0, 0, 0, 0}},
+    {"MMC1 serial 1 at $E000 selects bank 1", "SLROM", 8, 4, Serial({{0xE000, 1}}), Pages4{2, 3, 14, 15}},
+    {"MMC1 reset bit discards three bits", "SLROM", 8, 4, Events{{0xE000, 1}, {0xE000, 1}, {0xE000, 1}, {0x8000, 0x80}, {0xE000, 0}, {0xE000, 1}, {0xE000, 0}, {0xE000, 0}, {0xE000, 0}}, Pages4{4, 5, 14, 15}},
+    {"MMC1 32 KiB mode", "SLROM", 8, 4, Serial({{0x8000, 0x02}, {0xE000, 3}}), Pages4{4, 5, 6, 7}, std::nullopt, Pages4{0, 1, 0, 1}},
+    {"MMC1 reset bit locks the last bank", "SLROM", 8, 4, Serial({{0x8000, 0x02}, {0xE000, 3}, {0x9FFF, 0xFF}}), Pages4{6, 7, 14, 15}, std::nullopt, Pages4{0, 1, 0, 1}},
+    {"MMC1 first bank fixed, switch at $C000", "SLROM", 8, 4, Serial({{0x8000, 0x0B}, {0xE000, 3}}), Pages4{0, 1, 6, 7}, std::nullopt, Pages4{0, 0, 1, 1}},
+    {"MMC1 8 KiB CHR ignores bit 0", "SLROM", 8, 4, Serial({{0xA000, 3}}), std::nullopt, Pages8{8, 9, 10, 11, 12, 13, 14, 15}},
+    {"MMC1 4 KiB CHR", "SLROM", 8, 4, Serial({{0x8000, 0x1D}, {0xA000, 3}, {0xC000, 5}}), std::nullopt, Pages8{12, 13, 14, 15, 20, 21, 22, 23}, Pages4{1, 1, 1, 1}},
+    {"MMC1 soft reset", "SLROM", 8, 4, Serial({{0x8000, 0x1E}, {0xA000, 3}, {0xE000, 3}, {SoftReset, 0}}), Pages4{0, 1, 14, 15}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}, Pages4{0, 0, 0, 0}},
+    {"MMC1 512 KiB after reset", "SUROM", 32, 0, {}, Pages4{0, 1, 30, 31}},
+    {"MMC1 512 KiB upper half", "SUROM", 32, 0, Serial({{0xA000, 0x10}, {0xE000, 1}}), Pages4{34, 35, 62, 63}},
+    {"MMC2 after reset", "PNROM", 8, 4, {}, Pages4{0, 13, 14, 15}, Pages8{0, 1, 2, 3, 16, 17, 18, 19}},
+    {"MMC2 registers of the latched banks", "PNROM", 8, 4, {{0x8000, 7}, {0xAFFF, 17}, {0xB000, 3}, {0xC000, 2}, {0xD000, 6}, {0xE000, 5}}, Pages4{1, 13, 14, 15}, Pages8{8, 9, 10, 11, 20, 21, 22, 23}},
+    {"MMC2 latch 0 waits for a fetch of tile $FD", "PNROM", 8, 4, {{0xB000, 3}}, std::nullopt, Pages8{0, 1, 2, 3, 16, 17, 18, 19}},
+    {"MMC2 background tile $FD at $0000", "PNROM", 8, 4, {{0xB000, 3}, {0x0FD5, 0}}, std::nullopt, Pages8{12, 13, 14, 15, 16, 17, 18, 19}},
+    {"MMC2 tiles $FC and $FF move no latch", "PNROM", 8, 4, {{0xB000, 3}, {0xD000, 6}, {0x0FC7, 0}, {0x0FF0, 0}, {0x1FCF, 0}, {0x1FF8, 0}}, std::nullopt, Pages8{0, 1, 2, 3, 16, 17, 18, 19}},
+    {"MMC2 background tile $FD at $1000", "PNROM", 8, 4, {{0xD000, 6}, {0x1FD0, 0}}, std::nullopt, Pages8{0, 1, 2, 3, 24, 25, 26, 27}},
+    {"MMC2 sprite tile $FE at $1000, line before", "PNROM", 8, 4, {{0xD000, 6}, {0x1FD0, 0}, {0x1FE2, 0}, {0xE000, 5}}, std::nullopt, Pages8{0, 1, 2, 3, 20, 21, 22, 23}},
+    {"MMC2 soft reset", "PNROM", 8, 4, {{0xA000, 5}, {0xB000, 3}, {0x0FD0, 0}, {SoftReset, 0}}, Pages4{0, 13, 14, 15}, Pages8{0, 1, 2, 3, 16, 17, 18, 19}},
+    {"MMC2 $F000 = 1 horizontal", "PNROM", 8, 4, {{0xF000, 1}}, std::nullopt, std::nullopt, Pages4{0, 0, 1, 1}},
+    {"MMC2 $F000 = 0 vertical", "PNROM", 8, 4, {{0xF000, 1}, {0xFFFF, 0}}, std::nullopt, std::nullopt, Pages4{0, 1, 0, 1}, Nes::MirrorHorizontal},
+    {"MMC3 after reset", "TLROM", 8, 8, {}, Pages4{0, 1, 14, 15}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}},
+    {"MMC3 banks 6 and 7", "TLROM", 8, 8, {{0x8000, 6}, {0x8001, 3}, {0x8000, 7}, {0x8001, 9}}, Pages4{3, 9, 14, 15}},
+    {"MMC3 PRG mode 1 swaps $8000 and $C000", "TLROM", 8, 8, {{0x8000, 0x46}, {0x8001, 3}}, Pages4{14, 1, 3, 15}},
+    {"MMC3 registers answer at their mirrors", "TLROM", 8, 8, {{0x9FFE, 6}, {0x9FFF, 5}}, Pages4{5, 1, 14, 15}},
+    {"MMC3 CHR inversion swaps the tables at once", "TLROM", 8, 8, {{0x8000, 0x80}, {0x8001, 8}}, std::nullopt, Pages8{4, 5, 6, 7, 8, 9, 2, 3}},
+    {"MMC3 2 KiB banks ignore bit 0", "TLROM", 8, 8, {{0x8000, 0}, {0x8001, 9}, {0x8000, 1}, {0x8001, 12}, {0x8000, 5}, {0x8001, 33}}, std::nullopt, Pages8{8, 9, 12, 13, 4, 5, 6, 33}},
+    {"MMC3 soft reset", "TLROM", 8, 8, {{0x8000, 0x46}, {0x8001, 3}, {0x8000, 0x80}, {SoftReset, 0}}, Pages4{0, 1, 14, 15}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}},
+    {"MMC3 $A000 = 1 horizontal", "TLROM", 8, 8, {{0xA000, 1}}, std::nullopt, std::nullopt, Pages4{0, 0, 1, 1}},
+    {"MMC3 $A000 on four screens", "TVROM", 8, 8, {{0xA000, 1}, {0xA000, 0}}, std::nullopt, std::nullopt, Pages4{0, 1, 2, 3}, Nes::MirrorFourScreen},
+};
+// clang-format on
+
+TEST(BankSwitching, WritesSelectTheBanksThatTheCpuAndPpuSee) {
+    for (const BankCase& bankCase : Cases) {
+        SCOPED_TRACE(bankCase.what);
+        auto image = MakeImage(bankCase.prgBanks, bankCase.chrBanks, bankCase.board);
+        image->mirroring = bankCase.mirroring;
+        Cartridge cartridge(std::move(image));
+        cartridge.Apply(bankCase.events);
+        if (bankCase.prg) {
+            EXPECT_EQ(cartridge.Prg(), *bankCase.prg);
+        }
+        if (bankCase.chr) {
+            EXPECT_EQ(cartridge.Chr(), *bankCase.chr);
+        }
+        if (bankCase.nameTables) {
+            EXPECT_EQ(cartridge.NameTables(), *bankCase.nameTables);
+        }
+    }
+}
+
+} // namespace
+} // namespace Halvo

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+#include "nes/mmc/Boards.h"
+#include "nes/mmc/MmcManager.h"
+#include "support/Machine.h"
+
+namespace Halvo::TestSupport {
+
+using Pages4 = std::array<int, 4>;
+using Pages8 = std::array<int, 8>;
+// What happens to a board, in order: a CPU write to $8000-$FFFF, a pattern fetch that the PPU
+// announces at $0000-$1FFF (the value is not used), or a soft reset.
+using Events = std::vector<std::pair<std::uint32_t, std::uint8_t>>;
+constexpr std::uint32_t SoftReset = 0x10000;
+
+// A machine with the board that the registry makes for the image's board name, hard-reset, and a
+// processor with I set (an IRQ stays pending). The image's pages carry their page numbers, so the
+// banks a board mapped can be read back.
+struct Cartridge {
+    explicit Cartridge(std::unique_ptr<Nes::RomImage> image) : machine(std::move(image)) {
+        Ref::Ptr<Nes::MmcManager> manager(Nes::MmcManager::Instance());
+        Nes::RegisterBoards(*manager);
+        machine.process->mmc = manager->CreateMmc(machine.process.Get());
+        machine.process->cpu = Nes::Cpu::Create("Static", machine.process.Get());
+        Board().Reset(true);
+        machine.process->cpu->p = 0x24;
+    }
+
+    Nes::Mmc& Board() { return *machine.process->mmc; }
+    Nes::Ppu& Ppu() { return *machine.process->ppu; }
+
+    void Apply(const Events& events) {
+        for (const auto& [address, value] : events) {
+            if (address == SoftReset) {
+                Board().Reset(false);
+            } else if (address >= 0x8000) {
+                Board().WriteRegister(static_cast<std::uint16_t>(address), value);
+            } else {
+                Board().OnPatternFetch(static_cast<std::uint16_t>(address));
+            }
+        }
+    }
+
+    // The 8 KiB PRG pages at $8000-$E000, the 1 KiB CHR pages at PPU $0000-$1FFF, and the name-table
+    // RAM pages behind $2000-$2C00.
+    Pages4 Prg() {
+        return Read<4>([&](int i) { return machine.Cpu(0x8000 + i * 0x2000); });
+    }
+    Pages8 Chr() {
+        return Read<8>([&](int i) { return machine.Vram(i * 0x400); });
+    }
+    Pages4 NameTables() {
+        return Read<4>([&](int i) { return (Ppu().vramPages[8 + i] - Board().nameTableRam.get()) / 1024; });
+    }
+
+    template <int N, class F>
+    static std::array<int, N> Read(F page) {
+        std::array<int, N> pages;
+        for (int i = 0; i < N; ++i) {
+            pages[i] = static_cast<int>(page(i));
+        }
+        return pages;
+    }
+
+    Machine machine;
+};
+
+// MMC1 serial loads: each 5-bit value becomes five writes of its bits, low bit first; a value with
+// bit 7 set and a soft reset stay as they are.
+inline Events Serial(std::initializer_list<std::pair<std::uint32_t, std::uint8_t>> loads) {
+    Events writes;
+    for (const auto& [address, value] : loads) {
+        if ((value & 0x80) || address == SoftReset) {
+            writes.emplace_back(address, value);
+            continue;
+        }
+        for (int bit = 0; bit < 5; ++bit) {
+            writes.emplace_back(address, (value >> bit) & 1);
+        }
+    }
+    return writes;
+}
+
+} // namespace Halvo::TestSupport
