@@ -1,5 +1,6 @@
 #include "nes/Cartridges.h"
 
+#include "nes/mmc/Boards.h"
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/INesIOStrategy.h"
 #include "nes/rom/RomImageIOManager.h"
@@ -7,9 +8,10 @@
 
 namespace Halvo::Nes {
 
-void RegisterCartridgeSupport(RomImageIOManager& formats, MmcManager&) {
+void RegisterCartridgeSupport(RomImageIOManager& formats, MmcManager& boards) {
     formats.RegisterStrategy(INesIOStrategy());
     formats.RegisterStrategy(UnifIOStrategy());
+    RegisterBoards(boards);
 }
 
 } // namespace Halvo::Nes

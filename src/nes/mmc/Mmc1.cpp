@@ -37,13 +37,8 @@ void Mmc1::Reset(bool hard) {
 
 void Mmc1::WriteRegister(std::uint16_t address, std::uint8_t value) {
     if (value & 0x80) {
-        // The reset bit empties the shift register and locks the last bank at $C000, which is what
-        // the reset stubs of games rely on to find their fixed bank whatever mode they left.
+        // The reset bit empties the shift register; the registers keep their values.
         shift = shiftCount = 0;
-        if ((control & 0x0C) != 0x0C) {
-            control |= 0x0C;
-            MapBanks();
-        }
         return;
     }
     shift |= (value & 1) << shiftCount;

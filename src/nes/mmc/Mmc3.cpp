@@ -21,9 +21,10 @@ void Mmc3::Reset(bool hard) {
     MapPrg8k(PrgPageFromEnd(*this, 2), 6);
     // $E000 always shows the last page: the reset vector lives there.
     MapPrg8k(PrgPageFromEnd(*this, 1), 7);
-    chrBanks = {0, 2, 4, 5, 6, 7};
+    for (std::uint32_t page = 0; page < 8; ++page) {
+        MapChr1k(page, page);
+    }
     chrInvert = 0;
-    MapChrBanks();
     SetNameTableMirroring(process->romImage->mirroring);
     bankSelect = 0;
     r6Slot = 4;
@@ -38,18 +39,12 @@ void Mmc3::Reset(bool hard) {
 }
 
 void Mmc3::WriteRegister(std::uint16_t address, std::uint8_t value) {
-    // The chip sees A0 and A13-A14 only: each register answers at every even or odd address of its
-    // 8 KiB range.
-    switch (address & 0xE001) {
+    // The registers answer at their seven exact addresses only; every other address is ignored.
+    switch (address) {
     case 0x8000: {
         bankSelect = value & 7;
-        const std::uint32_t invert = (value & 0x80) ? 4 : 0;
-        if (invert != chrInvert) {
-            // The inversion swaps the two pattern tables at once; games flip it without rewriting
-            // the banks.
-            chrInvert = invert;
-            MapChrBanks();
-        }
+        // A new inversion applies to the CHR bank writes that follow; the pages mapped stay.
+        chrInvert = (value & 0x80) ? 4 : 0;
         const std::uint32_t mode = (value & 0x40) ? 2 : 0;
         r6Slot = 4 + mode;
         fixedSlot = 6 - mode;
@@ -60,13 +55,11 @@ void Mmc3::WriteRegister(std::uint16_t address, std::uint8_t value) {
     }
     case 0x8001:
         if (bankSelect < 2) {
-            // 2 KiB banks: the chip ignores bit 0.
-            chrBanks[bankSelect] = value & 0xFE;
+            // A 2 KiB bank: the value and the page after it, as written (not made even).
             const std::uint32_t page = (2 * bankSelect) ^ chrInvert;
-            MapChr1k(chrBanks[bankSelect], page);
-            MapChr1k(chrBanks[bankSelect] + 1u, page + 1);
+            MapChr1k(value, page);
+            MapChr1k(value + 1u, page + 1);
         } else if (bankSelect < 6) {
-            chrBanks[bankSelect] = value;
             MapChr1k(value, (bankSelect + 2) ^ chrInvert);
         } else if (bankSelect == 6) {
             r6 = value;
@@ -105,7 +98,7 @@ void Mmc3::WriteRegister(std::uint16_t address, std::uint8_t value) {
             irqCounter = irqLatch;
         }
         break;
-    default: // $A001: work RAM protection, not emulated (the RAM is always open)
+    default: // $A001 (work RAM protection, not emulated: the RAM is always open) and the rest
         break;
     }
 }
@@ -130,16 +123,6 @@ void Mmc3::OnScanline() {
             // The CPU holds it pending while its I flag is set.
             process->cpu->Interrupt(Cpu::IrqVector);
         }
-    }
-}
-
-void Mmc3::MapChrBanks() {
-    for (std::uint32_t bank = 0; bank < 2; ++bank) {
-        MapChr1k(chrBanks[bank], (2 * bank) ^ chrInvert);
-        MapChr1k(chrBanks[bank] + 1u, (2 * bank + 1) ^ chrInvert);
-    }
-    for (std::uint32_t bank = 2; bank < 6; ++bank) {
-        MapChr1k(chrBanks[bank], (bank + 2) ^ chrInvert);
     }
 }
 

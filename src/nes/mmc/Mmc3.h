@@ -22,7 +22,7 @@ public:
     std::uint32_t bankSelect = 0; // register 0-7 that the next $8001 write loads
     std::uint32_t r6Slot = 4;     // CPU slot of register 6's bank: 4 ($8000) or 6 ($C000)
     std::uint32_t fixedSlot = 6;  // CPU slot of the fixed second-last bank: 6 or 4
-    std::uint32_t chrInvert = 0;  // 0 or 4, XORed into the pattern page of every CHR bank
+    std::uint32_t chrInvert = 0;  // 0 or 4, XORed into the pattern page of every later CHR bank write
     std::uint32_t r6 = 0;
     std::uint32_t r7 = 1;
     std::uint8_t irqCounter = 0;
@@ -31,13 +31,8 @@ public:
     // Set by every clock; cleared by a $C001 write and by a raised IRQ. While set, latch and enable
     // writes leave the counter alone.
     bool irqRunning = false;
-    // Registers 0-5: two 2 KiB banks (even 1 KiB page numbers) and four 1 KiB banks.
-    std::array<std::uint8_t, 6> chrBanks{0, 2, 4, 5, 6, 7};
     // The line that precedes line 0: 261 on NTSC, 311 on PAL.
     std::int32_t preRenderLine = 261;
-
-private:
-    void MapChrBanks();
 };
 
 class Mmc3Factory : public BoardFactory<Mmc3> {
