@@ -7,6 +7,10 @@
 #include "nes/Process.h"
 #include "nes/mmc/Mmc.h"
 
+// The steps of a line are forced inline into the frame loop: it makes tens of thousands of them a
+// frame, and the mapper and renderer hooks are already calls enough.
+#define HALVO_PPU_INLINE [[gnu::always_inline]] inline
+
 namespace Halvo::Nes {
 
 namespace {
@@ -45,13 +49,13 @@ constexpr std::uint32_t MirrorRow(std::uint32_t row) {
 
 // The processor's budget for a new line: the line's dots are added, and `target` falls by the
 // slices given to Execute until it reaches 0 at the end of the line.
-void Ppu::StartLine(Cpu& cpu) const {
+HALVO_PPU_INLINE void Ppu::StartLine(Cpu& cpu) const {
     cpu.counter += dotsPerLine;
     cpu.target = dotsPerLine;
     cpu.lineStart = cpu.counter;
 }
 
-void Ppu::CoarseXIncrement() {
+HALVO_PPU_INLINE void Ppu::CoarseXIncrement() {
     if ((vramAddress & 0x1F) == 0x1F) {
         // Past the right edge of a name table: coarse X to 0 in the horizontally adjacent one.
         vramAddress = (vramAddress ^ 0x0400) & 0xFFE0;
@@ -60,7 +64,7 @@ void Ppu::CoarseXIncrement() {
     }
 }
 
-void Ppu::VerticalIncrement() {
+HALVO_PPU_INLINE void Ppu::VerticalIncrement() {
     if ((vramAddress & 0x7000) != 0x7000) {
         vramAddress += 0x1000;
         return;
@@ -81,7 +85,7 @@ void Ppu::VerticalIncrement() {
 // Fetch k (0-35) of the line into the free ring entry; the row is drawn two steps later. Rows only
 // stepped over need no attribute (the mapper's hook still sees the name-table address) and no y.
 template <bool Drawn>
-void Ppu::FetchTileRow(std::int32_t k, Mmc& mmc) {
+HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, Mmc& mmc) {
     if (k < TileSteps) {
         Gfx::TileRecord& record = tiles[tileIndex];
         record.x = 8 * k - static_cast<std::int32_t>(fineX);
@@ -122,12 +126,12 @@ void Ppu::FetchTileRow(std::int32_t k, Mmc& mmc) {
     tileIndex ^= 1;
 }
 
-void Ppu::FetchTile(std::int32_t k, Mmc& mmc) {
+HALVO_PPU_INLINE void Ppu::FetchTile(std::int32_t k, Mmc& mmc) {
     FetchTileRow<true>(k, mmc);
 }
 
 // A tile step of a line that is not drawn: the sprite-0 test on the current row, then the fetch.
-void Ppu::StepTile(std::int32_t k, bool check, Cpu& cpu, Mmc& mmc) {
+HALVO_PPU_INLINE void Ppu::StepTile(std::int32_t k, bool check, Cpu& cpu, Mmc& mmc) {
     if (tileValid[tileIndex] && check && !spriteZeroPending && spriteZeroSlot != -1) {
         CheckSpriteZero(tiles[tileIndex], cpu);
     }
@@ -136,27 +140,28 @@ void Ppu::StepTile(std::int32_t k, bool check, Cpu& cpu, Mmc& mmc) {
 
 // Finds at most one more sprite on the coming line (`scanline`); once eight are found, the scan goes on
 // only to find a ninth, which sets the overflow flag.
-void Ppu::EvaluateSprite(Mmc& mmc) {
+HALVO_PPU_INLINE void Ppu::EvaluateSprite(Mmc& mmc) {
     if (!(mask & MaskSprites)) {
         return;
     }
-    while (oamScan < OamSize) {
-        const std::uint32_t index = oamScan;
-        const std::uint8_t* entry = &oam[index];
-        oamScan += 4;
-        // Sprites are drawn one line below their y.
-        std::int32_t row = scanline - entry[0] - 1;
-        if (row < 0 || row >= static_cast<std::int32_t>(spriteHeight)) {
+    // Sprites are drawn one line below their y; above it the row number wraps to a large value.
+    const std::int32_t line = scanline - 1;
+    std::uint32_t scan = oamScan;
+    while (scan < OamSize) {
+        const std::uint8_t* entry = &oam[scan];
+        scan += 4;
+        auto row = static_cast<std::uint32_t>(line - entry[0]);
+        if (row >= spriteHeight) {
             continue;
         }
         if (spriteCount == SpriteSlots) {
             status |= StatusOverflow;
-            return;
+            break;
         }
         const std::uint32_t tile = entry[1];
         const std::uint32_t attribute = entry[2];
         std::uint32_t patternAddress;
-        std::int32_t flipBase;
+        std::uint32_t flipBase;
         if (spriteHeight == 16) {
             // 8x16 sprites choose their pattern table with the tile's bit 0, not with $2000.
             patternAddress = (tile & 1) * 0x1000 + (tile & 0xFE) * 16;
@@ -168,19 +173,20 @@ void Ppu::EvaluateSprite(Mmc& mmc) {
         if (row > 7) {
             row += 8; // the lower tile of a tall sprite, 16 bytes on
         }
-        patternAddress += static_cast<std::uint32_t>((attribute & 0x80) ? flipBase - row : row);
+        patternAddress += (attribute & 0x80) ? flipBase - row : row;
         mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
         const std::uint32_t pattern =
             ReadVram(patternAddress) | static_cast<std::uint32_t>(ReadVram(patternAddress + 8)) << 8;
-        if (index == 0) {
+        if (entry == oam.data()) {
             spriteZeroSlot = 0;
             spriteZeroColumn = entry[3] / 8;
         }
         sprites[spriteCount] = {entry[3], static_cast<std::uint32_t>(scanline), attribute, pattern};
         if (++spriteCount < SpriteSlots) {
-            return;
+            break;
         }
     }
+    oamScan = scan;
 }
 
 // Sprite 0 against one background row: the first screen x where both have an opaque pixel becomes a
@@ -202,7 +208,7 @@ void Ppu::CheckSpriteZero(const Gfx::TileRecord& background, const Cpu& cpu) {
     spriteZeroPending = true;
 }
 
-void Ppu::EndLine() {
+HALVO_PPU_INLINE void Ppu::EndLine() {
     // The overflow flag lasts from the evaluation that set it to the end of the line it was found for.
     status &= ~StatusOverflow;
     oamScan = 0;
@@ -223,7 +229,7 @@ void Ppu::EndLine() {
 
 // The horizontal blank of the pre-render and visible lines (dots 256-340): the address moves to the
 // next line, the sprites of the next line are evaluated and its first two tiles fetched.
-void Ppu::HBlank(Cpu& cpu, Mmc& mmc) {
+HALVO_PPU_INLINE void Ppu::HBlank(Cpu& cpu, Mmc& mmc) {
     EndLine();
     if (RenderingEnabled()) {
         if (scanline == 0) {
@@ -354,3 +360,5 @@ void Ppu::RunFrame(bool render) {
 }
 
 } // namespace Halvo::Nes
+
+#undef HALVO_PPU_INLINE
