@@ -3,35 +3,79 @@
 #include <array>
 #include <cstdint>
 
+#include "gfx/NesCanvas.h"
+#include "gfx/NesRenderer.h"
 #include "ref/Object.h"
-
-namespace Halvo::Gfx {
-class NesCanvas;
-}
 
 namespace Halvo::Nes {
 
+class Cpu;
+class Mmc;
 class Process;
 
-// The picture processing unit. For now it holds the PPU's page table: the 16 KiB PPU address space
-// $0000-$3FFF in 1 KiB pages (0-7 the pattern tables, 8-11 the name tables, 12-15 their mirror at
-// $3000), each pointing at the memory the mapper installed there, or null when nothing answers.
+// The picture processing unit: its eight registers at $2000-$2007, the VRAM address and scroll
+// registers, palette RAM and sprite memory (OAM), its view of pattern and name-table memory through a
+// page table, and the run of one whole frame, which also clocks the processor and the mapper.
+//
+// A frame is emulated a line at a time with tile granularity: on a rendered line the processor runs
+// 8 dots between background tile fetches, so register writes take effect at the next 8-dot boundary,
+// while the sprite-0 hit is timed to the dot against the processor's `counter`.
 class Ppu : public Ref::Object {
 public:
-    static Ref::Ptr<Ppu> Create(Process*) { return Ref::Ptr<Ppu>(Ref::New<Ppu>()); }
-
-    // Stand-ins until the real PPU arrives.
-    void Reset(bool) { scanline = 241; }
-    std::uint8_t ReadRegister(std::uint32_t) { return 0; }
-    void WriteRegister(std::uint32_t, std::uint8_t) {}
-    std::int32_t SpriteDma(std::uint32_t) { return 1536; }
-    void RunFrame(bool) {}
-    void SetCanvas(const Ref::Ptr<Gfx::NesCanvas>&) {}
-
     static constexpr std::uint32_t VramPageCount = 16;
     static constexpr std::uint32_t VramPageShift = 10;
     static constexpr std::uint32_t VramPageMask = (1u << VramPageShift) - 1;
     static constexpr std::uint32_t VramAddressMask = 0x3FFF;
+    static constexpr std::uint32_t PaletteStart = 0x3F00;
+    static constexpr std::uint32_t OamSize = 256;
+    static constexpr std::int32_t VisibleLines = 240;
+
+    // $2000
+    static constexpr std::uint8_t ControlIncrement32 = 0x04;
+    static constexpr std::uint8_t ControlSpriteTable = 0x08;
+    static constexpr std::uint8_t ControlBackgroundTable = 0x10;
+    static constexpr std::uint8_t ControlTallSprites = 0x20;
+    static constexpr std::uint8_t ControlNmi = 0x80;
+    // $2001
+    static constexpr std::uint8_t MaskGrayscale = 0x01;
+    static constexpr std::uint8_t MaskBackgroundLeft = 0x02;
+    static constexpr std::uint8_t MaskSpritesLeft = 0x04;
+    static constexpr std::uint8_t MaskBackground = 0x08;
+    static constexpr std::uint8_t MaskSprites = 0x10;
+    static constexpr std::uint8_t MaskRendering = MaskBackground | MaskSprites;
+    // $2002
+    static constexpr std::uint8_t StatusOverflow = 0x20;
+    static constexpr std::uint8_t StatusSpriteZeroHit = 0x40;
+    static constexpr std::uint8_t StatusVBlank = 0x80;
+
+    // A new PPU for the process, or null (with a report) when it cannot be made. Reset sets it up.
+    static Ref::Ptr<Ppu> Create(Process* process);
+
+    explicit Ppu(Process* process);
+    Ppu(const Ppu&) = delete;
+    Ppu& operator=(const Ppu&) = delete;
+
+    // Both kinds pick the timing of the cartridge's television system and put the registers in their
+    // power-up state with the frame about to enter vertical blank; a hard one also clears OAM and the
+    // palette. The page table is the mapper's and stays as it is.
+    void Reset(bool hard);
+    // 312 lines a frame for PAL (1), 262 for anything else, and the line timing.
+    void SetTvSystem(std::uint32_t system);
+    // Attaches the output surface (or detaches it with null) and hands it the palette and mask state.
+    void SetCanvas(const Ref::Ptr<Gfx::NesCanvas>& newCanvas);
+    // Brings the canvas's clip widths and colours in line with the mask register; the palette is sent
+    // again when the colours were regenerated, or when `force` asks for it.
+    void UpdateCanvasState(bool force);
+
+    // The CPU's access to $2000-$3FFF: the register is the address AND 7.
+    std::uint8_t ReadRegister(std::uint32_t address);
+    void WriteRegister(std::uint32_t address, std::uint8_t value);
+    // Copies the 256 bytes of CPU page `page` into OAM and returns the dots the processor is stalled.
+    std::int32_t SpriteDma(std::uint8_t page);
+
+    // Runs one frame, from the start of vertical blank to the end of the post-render line, giving the
+    // processor its dots and the mapper its hooks; with `render` and a canvas, draws the picture.
+    void RunFrame(bool render);
 
     // The byte the PPU sees at an address: an unmapped page reads as 0. (The palette at $3F00 and up
     // is the PPU's own and is not reached through here.)
@@ -50,13 +94,82 @@ public:
         }
     }
 
-    // The last value written to $2001; rendering is enabled while bits 3 or 4 are set.
-    std::uint8_t mask = 0;
-    // The current scanline, 0 to the frame's line count - 1.
-    std::int32_t scanline = 0;
+    bool RenderingEnabled() const { return (mask & MaskRendering) != 0; }
 
+    Process* process;
+    Ref::Ptr<Gfx::NesCanvas> canvas;
+    // Held only while a rendered frame is being drawn.
+    Ref::Ptr<Gfx::NesRenderer> renderer;
+
+    // Timing, in PPU dots (3 per CPU cycle).
+    std::uint32_t tvSystem = 2; // 1 PAL, anything else NTSC
+    std::int32_t dotsPerLine = 0;
+    std::int32_t visibleDots = 0;
+    std::int32_t hblankDots = 0;
+    std::int32_t dotsPerFetch = 0;
+    std::int32_t lineTailDots = 0;
+    std::int32_t oddFrameDots = 0;
+    std::int32_t dmaDots = 0;
+    bool oddFrame = false;
+    std::int32_t scanline = 0;
+    std::int32_t linesPerFrame = 0;
+
+    // The two-entry ring of background tile rows: a row is drawn two fetches after it was fetched.
+    std::uint32_t tileIndex = 0;
+    std::array<bool, 2> tileValid{};
+    std::array<Gfx::TileRecord, 2> tiles{};
+
+    // Sprite evaluation for the coming line.
+    std::uint32_t oamScan = 0;
+    std::uint32_t spriteCount = 0;
+    std::int32_t spriteZeroSlot = 0;   // index in `sprites`, -1 when sprite 0 is not on the line
+    std::int32_t spriteZeroColumn = 0; // sprite 0's x / 8, 32 when it is not on the line
+    std::array<Gfx::TileRecord, 8> sprites{};
+
+    // Registers.
+    std::uint8_t control = 0;
+    std::uint8_t mask = 0;
+    std::uint8_t status = 0;
+    std::uint8_t oamAddress = 0;
+    std::uint8_t latch = 0; // what reads of the write-only registers return
+    std::uint8_t readBuffer = 0;
+    bool writeToggle = false;
+    // v and t: bits 0-4 coarse X, 5-9 coarse Y, 10-11 name table, 12-14 fine Y.
+    std::uint32_t vramAddress = 0;
+    std::uint32_t tempAddress = 0;
+    std::uint32_t fineX = 0;
+    std::uint32_t addressIncrement = 0;
+    std::uint32_t spritePatternBase = 0;
+    std::uint32_t bgPatternBase = 0;
+    std::uint32_t spriteHeight = 0;
+
+    // A sprite-0 hit found on the current line becomes visible in $2002 once the processor's
+    // `counter` has come down to `spriteZeroTime`, and at the latest when the line ends.
+    bool spriteZeroPending = false;
+    std::int32_t spriteZeroTime = 0;
+
+    // The page table: 1 KiB pages of $0000-$3FFF (0-7 pattern tables, 8-11 name tables, 12-15 their
+    // mirror at $3000), null where nothing answers; read-only pages ignore $2007 writes.
     std::array<std::uint8_t*, VramPageCount> vramPages{};
     std::array<bool, VramPageCount> vramReadOnly{};
+    // 6-bit NES colours: 0-15 background, 16-31 sprites. Entry 0 of every palette is the backdrop.
+    std::array<std::uint8_t, 32> palette{};
+    // 64 sprites of 4 bytes: y, tile, attribute, x.
+    std::array<std::uint8_t, OamSize> oam{};
+
+private:
+    void StartLine(Cpu& cpu) const;
+    void CoarseXIncrement();
+    void VerticalIncrement();
+    template <bool Drawn>
+    void FetchTileRow(std::int32_t k, Mmc& mmc);
+    void FetchTile(std::int32_t k, Mmc& mmc);
+    void StepTile(std::int32_t k, bool check, Cpu& cpu, Mmc& mmc);
+    void EvaluateSprite(Mmc& mmc);
+    void CheckSpriteZero(const Gfx::TileRecord& background, const Cpu& cpu);
+    void EndLine();
+    void HBlank(Cpu& cpu, Mmc& mmc);
+    void WritePalette(std::uint32_t address, std::uint8_t value);
 };
 
 } // namespace Halvo::Nes

@@ -76,7 +76,7 @@ TEST_F(CpuMemoryMap, WordReadWrapsAtTheTopOfTheAddressSpace) {
 }
 
 TEST(PpuPageTable, UnmappedPagesReadZeroAndReadOnlyPagesIgnoreWrites) {
-    Nes::Ppu ppu;
+    Nes::Ppu ppu(nullptr);
     std::vector<std::uint8_t> chrRom(1024, 0x33);
     std::vector<std::uint8_t> nameTable(1024, 0);
     ppu.vramPages[0] = chrRom.data();

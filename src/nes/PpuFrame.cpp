@@ -1,0 +1,364 @@
+// The time-driven half of the PPU: one whole frame, line by line, in the order the hardware does it.
+
+#include <bit>
+
+#include "nes/Cpu.h"
+#include "nes/Ppu.h"
+#include "nes/Process.h"
+#include "nes/mmc/Mmc.h"
+
+// The steps of a line are forced inline into the frame loop: it makes tens of thousands of them a
+// frame, and the mapper and renderer hooks are already calls enough.
+#define HALVO_PPU_INLINE [[gnu::always_inline]] inline
+
+namespace Halvo::Nes {
+
+namespace {
+
+// Background rows handled per line: 32 on screen plus the two fetched ahead for the next line (the
+// fine scroll can show part of a 33rd).
+constexpr std::int32_t TileSteps = 34;
+constexpr std::int32_t OnScreenTiles = 32;
+constexpr std::int32_t SpriteSlots = 8;
+// The line whose first dot begins vertical blank, and the dot of it that raises the NMI.
+constexpr std::int32_t VBlankLine = 241;
+constexpr std::int32_t NmiDot = 20;
+// spriteZeroColumn when sprite 0 is not on the coming line.
+constexpr std::int32_t NoColumn = 32;
+
+// A row's 16 pattern bits as 8 opacity bits, bit 7 the leftmost pixel.
+constexpr std::uint32_t Opacity(std::uint32_t pattern) {
+    return ((pattern >> 8) | pattern) & 0xFF;
+}
+
+// Shifts an 8-bit row; a shift of 8 or more leaves nothing of it.
+constexpr std::uint32_t ShiftRow(std::uint32_t row, std::int32_t left) {
+    if (left >= 8 || left <= -8) {
+        return 0;
+    }
+    return left >= 0 ? (row << left) & 0xFF : row >> -left;
+}
+
+constexpr std::uint32_t MirrorRow(std::uint32_t row) {
+    row = (row & 0xF0) >> 4 | (row & 0x0F) << 4;
+    row = (row & 0xCC) >> 2 | (row & 0x33) << 2;
+    return (row & 0xAA) >> 1 | (row & 0x55) << 1;
+}
+
+} // namespace
+
+// The processor's budget for a new line: the line's dots are added, and `target` falls by the
+// slices given to Execute until it reaches 0 at the end of the line.
+HALVO_PPU_INLINE void Ppu::StartLine(Cpu& cpu) const {
+    cpu.counter += dotsPerLine;
+    cpu.target = dotsPerLine;
+    cpu.lineStart = cpu.counter;
+}
+
+HALVO_PPU_INLINE void Ppu::CoarseXIncrement() {
+    if ((vramAddress & 0x1F) == 0x1F) {
+        // Past the right edge of a name table: coarse X to 0 in the horizontally adjacent one.
+        vramAddress = (vramAddress ^ 0x0400) & 0xFFE0;
+    } else {
+        ++vramAddress;
+    }
+}
+
+HALVO_PPU_INLINE void Ppu::VerticalIncrement() {
+    if ((vramAddress & 0x7000) != 0x7000) {
+        vramAddress += 0x1000;
+        return;
+    }
+    vramAddress &= 0x8FFF;
+    const std::uint32_t coarseY = vramAddress & 0x03E0;
+    if (coarseY == 0x03A0) {
+        // Row 29 is the last of a name table: on to row 0 of the vertically adjacent one.
+        vramAddress = (vramAddress ^ 0x0800) & 0xFC1F;
+    } else if (coarseY == 0x03E0) {
+        // Rows 30 and 31 lie in the attribute table; row 31 wraps without switching tables.
+        vramAddress &= 0xFC1F;
+    } else {
+        vramAddress += 0x20;
+    }
+}
+
+// Fetch k (0-35) of the line into the free ring entry; the row is drawn two steps later. Rows only
+// stepped over need no attribute (the mapper's hook still sees the name-table address) and no y.
+template <bool Drawn>
+HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, Mmc& mmc) {
+    if (k < TileSteps) {
+        Gfx::TileRecord& record = tiles[tileIndex];
+        record.x = 8 * k - static_cast<std::int32_t>(fineX);
+        if constexpr (Drawn) {
+            record.y = static_cast<std::uint32_t>(scanline);
+        }
+        if (mask & MaskBackground) {
+            const std::uint32_t v = vramAddress;
+            const auto nameAddress = static_cast<std::uint16_t>(0x2000 | (v & 0x0FFF));
+            const std::uint8_t boardAttribute = mmc.GetAttribute(nameAddress);
+            if constexpr (Drawn) {
+                if (boardAttribute != 0) {
+                    record.attribute = boardAttribute;
+                } else {
+                    const std::uint32_t coarseX = v & 0x1F;
+                    const std::uint32_t coarseY = (v >> 5) & 0x1F;
+                    const std::uint32_t attributeAddress =
+                        0x23C0 | (v & 0x0C00) | (coarseY >> 2) << 3 | coarseX >> 2;
+                    // Each attribute byte covers 4 x 4 tiles, two bits per 2 x 2 quarter.
+                    record.attribute = ReadVram(attributeAddress) >> ((coarseY & 2) * 2 + (coarseX & 2));
+                }
+            }
+            const std::uint32_t patternAddress =
+                16u * ReadVram(nameAddress) + ((v >> 12) & 7) + bgPatternBase;
+            mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
+            record.pattern =
+                ReadVram(patternAddress) | static_cast<std::uint32_t>(ReadVram(patternAddress + 8)) << 8;
+            tileValid[tileIndex] = true;
+            CoarseXIncrement();
+        } else {
+            tileValid[tileIndex] = false;
+            // Sprite rendering alone still walks the address along the line.
+            if (mask & MaskSprites) {
+                CoarseXIncrement();
+            }
+        }
+    }
+    tileIndex ^= 1;
+}
+
+HALVO_PPU_INLINE void Ppu::FetchTile(std::int32_t k, Mmc& mmc) {
+    FetchTileRow<true>(k, mmc);
+}
+
+// A tile step of a line that is not drawn: the sprite-0 test on the current row, then the fetch.
+HALVO_PPU_INLINE void Ppu::StepTile(std::int32_t k, bool check, Cpu& cpu, Mmc& mmc) {
+    if (tileValid[tileIndex] && check && !spriteZeroPending && spriteZeroSlot != -1) {
+        CheckSpriteZero(tiles[tileIndex], cpu);
+    }
+    FetchTileRow<false>(k + 2, mmc);
+}
+
+// Finds at most one more sprite on the coming line (`scanline`); once eight are found, the scan goes on
+// only to find a ninth, which sets the overflow flag.
+HALVO_PPU_INLINE void Ppu::EvaluateSprite(Mmc& mmc) {
+    if (!(mask & MaskSprites)) {
+        return;
+    }
+    // Sprites are drawn one line below their y; above it the row number wraps to a large value.
+    const std::int32_t line = scanline - 1;
+    std::uint32_t scan = oamScan;
+    while (scan < OamSize) {
+        const std::uint8_t* entry = &oam[scan];
+        scan += 4;
+        auto row = static_cast<std::uint32_t>(line - entry[0]);
+        if (row >= spriteHeight) {
+            continue;
+        }
+        if (spriteCount == SpriteSlots) {
+            status |= StatusOverflow;
+            break;
+        }
+        const std::uint32_t tile = entry[1];
+        const std::uint32_t attribute = entry[2];
+        std::uint32_t patternAddress;
+        std::uint32_t flipBase;
+        if (spriteHeight == 16) {
+            // 8x16 sprites choose their pattern table with the tile's bit 0, not with $2000.
+            patternAddress = (tile & 1) * 0x1000 + (tile & 0xFE) * 16;
+            flipBase = 23;
+        } else {
+            patternAddress = tile * 16 + spritePatternBase;
+            flipBase = 7;
+        }
+        if (row > 7) {
+            row += 8; // the lower tile of a tall sprite, 16 bytes on
+        }
+        patternAddress += (attribute & 0x80) ? flipBase - row : row;
+        mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
+        const std::uint32_t pattern =
+            ReadVram(patternAddress) | static_cast<std::uint32_t>(ReadVram(patternAddress + 8)) << 8;
+        if (entry == oam.data()) {
+            spriteZeroSlot = 0;
+            spriteZeroColumn = entry[3] / 8;
+        }
+        sprites[spriteCount] = {entry[3], static_cast<std::uint32_t>(scanline), attribute, pattern};
+        if (++spriteCount < SpriteSlots) {
+            break;
+        }
+    }
+    oamScan = scan;
+}
+
+// Sprite 0 against one background row: the first screen x where both have an opaque pixel becomes a
+// pending hit, timed to that pixel's dot. The left-column clip and the priority bit do not matter.
+void Ppu::CheckSpriteZero(const Gfx::TileRecord& background, const Cpu& cpu) {
+    const Gfx::TileRecord& sprite = sprites[static_cast<std::size_t>(spriteZeroSlot)];
+    const std::uint32_t bg = ShiftRow(Opacity(background.pattern), sprite.x - background.x);
+    std::uint32_t sp = Opacity(sprite.pattern);
+    if (sprite.attribute & 0x40) {
+        sp = MirrorRow(sp);
+    }
+    const std::uint32_t both = bg & sp;
+    if (both == 0) {
+        return;
+    }
+    const std::int32_t hitX = sprite.x + std::countl_zero(static_cast<std::uint8_t>(both));
+    // The counter value hitX + 1 dots into the line.
+    spriteZeroTime = cpu.lineStart - hitX - 1;
+    spriteZeroPending = true;
+}
+
+HALVO_PPU_INLINE void Ppu::EndLine() {
+    // The overflow flag lasts from the evaluation that set it to the end of the line it was found for.
+    status &= ~StatusOverflow;
+    oamScan = 0;
+    spriteCount = 0;
+    spriteZeroSlot = -1;
+    spriteZeroColumn = NoColumn;
+    if (spriteZeroPending) {
+        status |= StatusSpriteZeroHit;
+        spriteZeroPending = false;
+    }
+    if (++scanline == linesPerFrame) {
+        scanline = 0;
+    }
+    if (RenderingEnabled()) {
+        VerticalIncrement();
+    }
+}
+
+// The horizontal blank of the pre-render and visible lines (dots 256-340): the address moves to the
+// next line, the sprites of the next line are evaluated and its first two tiles fetched.
+HALVO_PPU_INLINE void Ppu::HBlank(Cpu& cpu, Mmc& mmc) {
+    EndLine();
+    if (RenderingEnabled()) {
+        if (scanline == 0) {
+            vramAddress = tempAddress; // the frame starts at the scroll position
+        } else {
+            vramAddress = (vramAddress & 0xFBE0) | (tempAddress & 0x041F);
+        }
+    }
+    mmc.OnScanline();
+    for (std::int32_t slot = 0; slot < SpriteSlots; ++slot) {
+        EvaluateSprite(mmc);
+        cpu.Execute(dotsPerFetch);
+    }
+    FetchTile(0, mmc);
+    cpu.Execute(dotsPerFetch);
+    FetchTile(1, mmc);
+    cpu.Execute(lineTailDots + dotsPerFetch);
+}
+
+void Ppu::RunFrame(bool render) {
+    Cpu& cpu = *process->cpu;
+    Mmc& mmc = *process->mmc;
+
+    // Line 241: vertical blank begins; the NMI comes 20 dots in.
+    status |= StatusVBlank;
+    mmc.OnVBlank();
+    StartLine(cpu);
+    cpu.Execute(NmiDot);
+    if (control & ControlNmi) {
+        cpu.Interrupt(Cpu::NmiVector);
+    }
+    cpu.Execute(visibleDots - NmiDot);
+    if (++scanline == linesPerFrame) {
+        scanline = 0;
+    }
+    mmc.OnScanline();
+    cpu.Execute(hblankDots);
+
+    // Lines 242 up to the pre-render line: the rest of vertical blank.
+    while (scanline < linesPerFrame - 1) {
+        StartLine(cpu);
+        cpu.Execute(visibleDots);
+        ++scanline;
+        mmc.OnScanline();
+        cpu.Execute(hblankDots);
+    }
+
+    // Pre-render line: flags cleared, every second frame one dot shorter, the fetches of a visible line
+    // without drawing.
+    status &= ~(StatusVBlank | StatusSpriteZeroHit);
+    spriteZeroPending = false;
+    if (oddFrame) {
+        dotsPerLine -= oddFrameDots;
+        hblankDots -= oddFrameDots;
+        lineTailDots -= oddFrameDots;
+    }
+    tileIndex = 0;
+    tileValid = {false, false};
+    spriteZeroColumn = NoColumn;
+    spriteZeroSlot = -1;
+    StartLine(cpu);
+    for (std::int32_t k = 0; k < TileSteps; ++k) {
+        StepTile(k, k >= OnScreenTiles, cpu, mmc);
+        if (k < OnScreenTiles) {
+            cpu.Execute(dotsPerFetch);
+        }
+    }
+    HBlank(cpu, mmc);
+    if (oddFrame) {
+        dotsPerLine += oddFrameDots;
+        hblankDots += oddFrameDots;
+        lineTailDots += oddFrameDots;
+    }
+    oddFrame = !oddFrame;
+    if (render && canvas) {
+        renderer = canvas->BeginFrame();
+    }
+
+    // Lines 0-239, 8 dots per tile step. Sprite 0 can only meet the rows of the two columns it spans.
+    Gfx::NesRenderer* drawer = render ? renderer.Get() : nullptr;
+    while (scanline < VisibleLines) {
+        const std::int32_t column = spriteZeroColumn;
+        StartLine(cpu);
+        if (drawer) {
+            for (std::int32_t k = 0; k < TileSteps; ++k) {
+                const Gfx::TileRecord& tile = tiles[tileIndex];
+                if (tileValid[tileIndex]) {
+                    if ((k == column || k == column + 1) && !spriteZeroPending && spriteZeroSlot != -1) {
+                        CheckSpriteZero(tile, cpu);
+                    }
+                    drawer->DrawTile(tile);
+                } else {
+                    drawer->DrawBackdrop(tile);
+                }
+                FetchTile(k + 2, mmc);
+                if (k < OnScreenTiles) {
+                    cpu.Execute(dotsPerFetch);
+                }
+            }
+            if (!(mask & MaskBackgroundLeft)) {
+                drawer->ClearLeftColumn(static_cast<std::uint32_t>(scanline));
+            }
+            for (std::uint32_t slot = 0; slot < spriteCount; ++slot) {
+                drawer->DrawSprite(sprites[slot]);
+            }
+        } else {
+            for (std::int32_t k = 0; k < TileSteps; ++k) {
+                StepTile(k, k == column || k == column + 1, cpu, mmc);
+                if (k < OnScreenTiles) {
+                    cpu.Execute(dotsPerFetch);
+                }
+            }
+        }
+        HBlank(cpu, mmc);
+    }
+
+    if (canvas) {
+        canvas->EndFrame();
+    }
+    renderer = nullptr;
+
+    // Line 240: post-render, idle.
+    StartLine(cpu);
+    cpu.Execute(visibleDots);
+    ++scanline;
+    mmc.OnScanline();
+    cpu.Execute(hblankDots);
+}
+
+} // namespace Halvo::Nes
+
+#undef HALVO_PPU_INLINE
