@@ -15,13 +15,12 @@ namespace Halvo::Nes {
 
 namespace {
 
-// Background rows handled per line: 32 on screen plus the two fetched ahead for the next line (the
-// fine scroll can show part of a 33rd).
+// Background rows per line: as on the hardware 34, of which fine scroll brings at most 33 on screen.
+// The processor runs a slice after each of the first 32.
 constexpr std::int32_t TileSteps = 34;
 constexpr std::int32_t OnScreenTiles = 32;
 constexpr std::int32_t SpriteSlots = 8;
-// The line whose first dot begins vertical blank, and the dot of it that raises the NMI.
-constexpr std::int32_t VBlankLine = 241;
+// The dot of the first vertical-blank line at which the NMI is raised.
 constexpr std::int32_t NmiDot = 20;
 // spriteZeroColumn when sprite 0 is not on the coming line.
 constexpr std::int32_t NoColumn = 32;
@@ -75,7 +74,7 @@ HALVO_PPU_INLINE void Ppu::VerticalIncrement() {
         // Row 29 is the last of a name table: on to row 0 of the vertically adjacent one.
         vramAddress = (vramAddress ^ 0x0800) & 0xFC1F;
     } else if (coarseY == 0x03E0) {
-        // Rows 30 and 31 lie in the attribute table; row 31 wraps without switching tables.
+        // Row 31 (only reached by scrolling into the attribute bytes) wraps without switching tables.
         vramAddress &= 0xFC1F;
     } else {
         vramAddress += 0x20;
@@ -190,7 +189,8 @@ HALVO_PPU_INLINE void Ppu::EvaluateSprite(Mmc& mmc) {
 }
 
 // Sprite 0 against one background row: the first screen x where both have an opaque pixel becomes a
-// pending hit, timed to that pixel's dot. The left-column clip and the priority bit do not matter.
+// pending hit, timed to that pixel's dot. The priority bit does not matter, as on the hardware; the
+// left-column clip and column 255 are not looked at.
 void Ppu::CheckSpriteZero(const Gfx::TileRecord& background, const Cpu& cpu) {
     const Gfx::TileRecord& sprite = sprites[static_cast<std::size_t>(spriteZeroSlot)];
     const std::uint32_t bg = ShiftRow(Opacity(background.pattern), sprite.x - background.x);

@@ -14,22 +14,20 @@
 
 namespace Halvo::TestSupport {
 
-// A processor that runs no program: it spends every slice exactly and writes the slices and interrupts
-// into a log ("|" where a line starts). `onSlice` is called at the start of each slice with the dots
-// gone by in the line, so a test can touch the registers at a known moment.
+// A processor that runs no program: it spends every slice exactly and writes the slices and NMIs into
+// a log ("|" where a line starts). `onSlice` runs at the start of each slice, so a test can look at
+// the PPU or touch its registers at a known moment.
 class ScriptedCpu final : public Nes::Cpu {
 public:
     ScriptedCpu(Nes::Process* process, std::string& log) : Cpu(process, nullptr), log(log) {}
 
     bool IsReady() override { return true; }
     void Step() override {}
-    void Interrupt(std::uint16_t vector) override { log += vector == NmiVector ? "N " : "I "; }
+    void Interrupt(std::uint16_t) override { log += "N "; }
     void Execute(std::int32_t dots) override {
-        if (target == lineStart) {
-            log += "|";
-        }
+        log += target == lineStart ? "|" : "";
         if (onSlice) {
-            onSlice(lineStart - counter);
+            onSlice();
         }
         target -= dots;
         counter = std::min(counter, target);
@@ -37,11 +35,11 @@ public:
     }
 
     std::string& log;
-    std::function<void(std::int32_t dot)> onSlice;
+    std::function<void()> onSlice;
 };
 
-// The mapper base with its frame hooks written into the same log: "V" for vertical blank, "S" and the
-// PPU's line number for every scanline.
+// The mapper base with its hooks written into the same log: "V" vertical blank, "S" and the PPU's line
+// number for every scanline, "A" and the address after a $2006 pair.
 class LoggingMmc final : public Nes::Mmc {
 public:
     LoggingMmc(Nes::Process* process, std::string& log) : Mmc(process), log(log) {}
@@ -53,51 +51,22 @@ public:
     std::string& log;
 };
 
-// A machine for PPU tests: 16 KiB of PRG-ROM at $8000 and $C000, CHR-RAM, vertical mirroring, the
-// logging mapper, the PPU registers at $2000-$3FFF and sprite DMA at $4014, hard-reset. The processor
-// is the scripted one, or the interpreter for kind "Static".
+// A hard-reset PPU with CHR-RAM, vertically mirrored name tables, the logging mapper and the scripted
+// processor.
 struct PpuMachine {
-    explicit PpuMachine(const char* cpuKind = "", std::uint32_t tvSystem = 0) : machine(MakeImage(1, 0)) {
+    explicit PpuMachine(std::uint32_t tvSystem = 0) : machine(MakeImage(1, 0)) {
         machine.image->tvSystem = tvSystem;
-        Nes::Process& p = *machine.process;
-        if (std::string(cpuKind) == "Static") {
-            p.cpu = Nes::Cpu::Create(cpuKind, &p);
-        } else {
-            scripted = Ref::New<ScriptedCpu>(&p, log);
-            p.cpu = scripted;
-        }
-        p.mmc = Ref::New<LoggingMmc>(&p, log);
-        for (std::uint32_t page = 4; page < 8; ++page) {
-            p.readHandlers[page] = [](Nes::Process* q, std::uint32_t a) { return q->ppu->ReadRegister(a); };
-            p.writeHandlers[page] = [](Nes::Process* q, std::uint32_t a, std::uint8_t v) {
-                q->ppu->WriteRegister(a, v);
-            };
-        }
-        p.writeHandlers[8] = [](Nes::Process* q, std::uint32_t a, std::uint8_t v) {
-            if (a == 0x4014) {
-                q->cpu->counter -= q->ppu->SpriteDma(v);
-            }
-        };
-        p.ppu->Reset(true);
-        p.mmc->Reset(true);
-        for (std::uint32_t slot = 4; slot < 8; ++slot) {
-            p.mmc->MapPrg8k(slot, slot);
-        }
-        p.mmc->SetNameTableMirroring(Nes::MirrorVertical);
+        Nes::Process& process = *machine.process;
+        process.cpu = cpu = Ref::New<ScriptedCpu>(&process, log);
+        process.mmc = Ref::New<LoggingMmc>(&process, log);
+        process.ppu->Reset(true);
+        process.mmc->Reset(true);
+        process.mmc->SetNameTableMirroring(Nes::MirrorVertical);
     }
 
     Nes::Ppu& Ppu() { return *machine.process->ppu; }
-    Nes::Cpu& Cpu() { return *machine.process->cpu; }
 
-    // Program bytes at a CPU address of $8000-$BFFF (mirrored at $C000).
-    void Program(std::uint16_t address, std::initializer_list<std::uint8_t> bytes) {
-        std::uint8_t* rom = machine.image->prgRom.get() + (address & 0x3FFF);
-        for (std::uint8_t byte : bytes) {
-            *rom++ = byte;
-        }
-    }
-
-    // Bytes into VRAM (or the palette) through $2006/$2007.
+    // Bytes into VRAM (or the palette) through $2006/$2007, `repeat` times over.
     void Fill(std::uint16_t address, std::initializer_list<std::uint8_t> bytes, std::uint32_t repeat = 1) {
         Ppu().ReadRegister(0x2002);
         Ppu().WriteRegister(0x2006, static_cast<std::uint8_t>(address >> 8));
@@ -109,17 +78,17 @@ struct PpuMachine {
         }
     }
 
-    // A 32-bit canvas with colours generated, attached to the PPU.
+    // A 32-bit canvas, attached.
     Ref::Ptr<Gfx::MemoryNesCanvas<unsigned, 3>> AttachCanvas() {
-        auto canvas = Ref::Ptr<Gfx::MemoryNesCanvas<unsigned, 3>>(
-            Ref::New<Gfx::MemoryNesCanvas<unsigned, 3>>(Gfx::PixelFormat::X8R8G8B8));
+        Ref::Ptr<Gfx::MemoryNesCanvas<unsigned, 3>> canvas =
+            Ref::New<Gfx::MemoryNesCanvas<unsigned, 3>>(Gfx::PixelFormat::X8R8G8B8);
         Ppu().SetCanvas(canvas);
         return canvas;
     }
 
     std::string log;
     Machine machine;
-    Ref::Ptr<ScriptedCpu> scripted;
+    Ref::Ptr<ScriptedCpu> cpu;
 };
 
 } // namespace Halvo::TestSupport
