@@ -201,6 +201,20 @@ TestResult JudgeTestResult(Nes::Process& process) {
     if (result.code != 0) {
         result.protocol = "result code at $00F8";
         result.verdict = result.code == 1 ? ExitPass : ExitFail;
+        return result;
+    }
+    // Older programs show only their result code on screen, as "$01".
+    std::string shown;
+    for (char c : screen) {
+        if (c != ' ' && c != '\n') {
+            shown += c;
+        }
+    }
+    if (shown.size() == 3 && shown[0] == '$' && std::isxdigit(static_cast<unsigned char>(shown[1])) &&
+        std::isxdigit(static_cast<unsigned char>(shown[2]))) {
+        result.protocol = "result code on screen";
+        result.code = static_cast<std::uint32_t>(std::stoul(shown.substr(1), nullptr, 16));
+        result.verdict = result.code == 1 ? ExitPass : result.code == 0 ? ExitUnknown : ExitFail;
     }
     return result;
 }

@@ -29,6 +29,9 @@ public:
     // quit request has been seen.
     bool Turn();
 
+    Window* GetWindow() const { return window.Get(); }
+    Timer* GetTimer() const { return timer.Get(); }
+
     virtual bool OnInitiate(std::istream& commandLine) = 0;
     virtual void OnTerminate() = 0;
     virtual void OnIdle() = 0;

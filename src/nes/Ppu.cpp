@@ -114,8 +114,10 @@ std::uint8_t Ppu::ReadRegister(std::uint32_t address) {
         const std::uint32_t at = vramAddress & VramAddressMask;
         vramAddress = (vramAddress + addressIncrement) & 0x7FFF;
         if (at >= PaletteStart) {
-            // The palette sits inside the PPU and answers at once, without the read buffer.
+            // The palette sits inside the PPU and answers at once; the read buffer still takes the
+            // name-table byte the address lines point at underneath ($2F00-$2FFF).
             latch = palette[at & 0x1F];
+            readBuffer = ReadVram(at & 0x2FFF);
             return latch;
         }
         // Name and pattern tables answer one read late: the read returns what the previous one
@@ -125,8 +127,14 @@ std::uint8_t Ppu::ReadRegister(std::uint32_t address) {
         latch = result;
         return result;
     }
+    case 4: {
+        // Sprite memory reads back at the OAM address, which does not move. Bits 2-4 of the attribute
+        // bytes do not exist and read as 0.
+        const std::uint8_t value = oam[oamAddress];
+        latch = (oamAddress & 3) == 2 ? value & 0xE3 : value;
+        return latch;
+    }
     default:
-        // $2004 included: sprite memory cannot be read back.
         return latch;
     }
 }
@@ -218,20 +226,6 @@ std::int32_t Ppu::SpriteDma(std::uint8_t page) {
     // The copy starts at the OAM address and wraps, ending where it began.
     for (std::uint32_t i = 0; i < OamSize; ++i) {
         oam[(oamAddress + i) & 0xFF] = bytes[i];
-    }
-    if (oamAddress != 0) {
-        // The 2C02 copies the eight-byte OAM row that holds a non-zero OAM address over sprites 0 and
-        // 1 when rendering starts; games set the address just before the copy, so it is made here.
-        if (oamAddress & 4) {
-            for (std::uint32_t i = 0; i < 4; ++i) {
-                oam[i] = bytes[0xFC + i];
-                oam[4 + i] = bytes[i];
-            }
-        } else {
-            for (std::uint32_t i = 0; i < 8; ++i) {
-                oam[i] = bytes[i];
-            }
-        }
     }
     return dmaDots;
 }

@@ -140,7 +140,9 @@ HALVO_PPU_INLINE void Ppu::StepTile(std::int32_t k, bool check, Cpu& cpu, Mmc& m
 // Finds at most one more sprite on the coming line (`scanline`); once eight are found, the scan goes on
 // only to find a ninth, which sets the overflow flag.
 HALVO_PPU_INLINE void Ppu::EvaluateSprite(Mmc& mmc) {
-    if (!(mask & MaskSprites)) {
+    // The PPU evaluates sprites whenever it renders, even with sprites hidden: the overflow flag and
+    // the pattern fetches a board may watch happen all the same.
+    if (!RenderingEnabled()) {
         return;
     }
     // Sprites are drawn one line below their y; above it the row number wraps to a large value.
@@ -178,7 +180,8 @@ HALVO_PPU_INLINE void Ppu::EvaluateSprite(Mmc& mmc) {
             ReadVram(patternAddress) | static_cast<std::uint32_t>(ReadVram(patternAddress + 8)) << 8;
         if (entry == oam.data()) {
             spriteZeroSlot = 0;
-            spriteZeroColumn = entry[3] / 8;
+            // The background rows the sprite meets: with fine scroll they start fineX dots early.
+            spriteZeroColumn = (entry[3] + fineX) / 8;
         }
         sprites[spriteCount] = {entry[3], static_cast<std::uint32_t>(scanline), attribute, pattern};
         if (++spriteCount < SpriteSlots) {
@@ -189,16 +192,28 @@ HALVO_PPU_INLINE void Ppu::EvaluateSprite(Mmc& mmc) {
 }
 
 // Sprite 0 against one background row: the first screen x where both have an opaque pixel becomes a
-// pending hit, timed to that pixel's dot. The priority bit does not matter, as on the hardware; the
-// left-column clip and column 255 are not looked at.
+// pending hit, timed to that pixel's dot. The priority bit does not matter, as on the hardware. No hit
+// happens where either layer is clipped in the leftmost 8 pixels, at x 255, or past the right edge.
 void Ppu::CheckSpriteZero(const Gfx::TileRecord& background, const Cpu& cpu) {
+    if (!(mask & MaskSprites)) {
+        return;
+    }
     const Gfx::TileRecord& sprite = sprites[static_cast<std::size_t>(spriteZeroSlot)];
     const std::uint32_t bg = ShiftRow(Opacity(background.pattern), sprite.x - background.x);
     std::uint32_t sp = Opacity(sprite.pattern);
     if (sprite.attribute & 0x40) {
         sp = MirrorRow(sp);
     }
-    const std::uint32_t both = bg & sp;
+    constexpr std::uint8_t BothLeft = MaskBackgroundLeft | MaskSpritesLeft;
+    const std::int32_t firstX = (mask & BothLeft) == BothLeft ? 0 : 8;
+    std::uint32_t hittable = 0;
+    for (std::int32_t pixel = 0; pixel < 8; ++pixel) {
+        const std::int32_t x = sprite.x + pixel;
+        if (x >= firstX && x <= 254) {
+            hittable |= 0x80u >> pixel;
+        }
+    }
+    const std::uint32_t both = bg & sp & hittable;
     if (both == 0) {
         return;
     }
@@ -209,8 +224,6 @@ void Ppu::CheckSpriteZero(const Gfx::TileRecord& background, const Cpu& cpu) {
 }
 
 HALVO_PPU_INLINE void Ppu::EndLine() {
-    // The overflow flag lasts from the evaluation that set it to the end of the line it was found for.
-    status &= ~StatusOverflow;
     oamScan = 0;
     spriteCount = 0;
     spriteZeroSlot = -1;
@@ -278,8 +291,8 @@ void Ppu::RunFrame(bool render) {
     }
 
     // Pre-render line: flags cleared, every second frame one dot shorter, the fetches of a visible line
-    // without drawing.
-    status &= ~(StatusVBlank | StatusSpriteZeroHit);
+    // without drawing. The overflow flag, once set, lasts until here, as games read it in vertical blank.
+    status &= ~(StatusVBlank | StatusSpriteZeroHit | StatusOverflow);
     spriteZeroPending = false;
     if (oddFrame) {
         dotsPerLine -= oddFrameDots;
@@ -332,8 +345,10 @@ void Ppu::RunFrame(bool render) {
             if (!(mask & MaskBackgroundLeft)) {
                 drawer->ClearLeftColumn(static_cast<std::uint32_t>(scanline));
             }
-            for (std::uint32_t slot = 0; slot < spriteCount; ++slot) {
-                drawer->DrawSprite(sprites[slot]);
+            if (mask & MaskSprites) {
+                for (std::uint32_t slot = 0; slot < spriteCount; ++slot) {
+                    drawer->DrawSprite(sprites[slot]);
+                }
             }
         } else {
             for (std::int32_t k = 0; k < TileSteps; ++k) {

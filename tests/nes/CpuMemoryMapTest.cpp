@@ -1,11 +1,10 @@
-#include "nes/Process.h"
-
 #include <cstdint>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "nes/Ppu.h"
+#include "nes/Process.h"
 
 namespace Halvo {
 namespace {

@@ -54,9 +54,14 @@ TEST(PpuRegisters, StatusAndDataReads) {
     EXPECT_EQ(ppu.ReadRegister(0x2002), 0x6F); // vertical blank cleared by the first read
     ppu.WriteRegister(0x2005, 0x08);           // a first write again: coarse X
     EXPECT_EQ(ppu.tempAddress & 0x1F, 1u);
-    EXPECT_EQ(ppu.ReadRegister(0x2004), 0x1F); // sprite memory does not read back
+    ppu.WriteRegister(0x2003, 2);
+    ppu.WriteRegister(0x2004, 0xFF);
+    ppu.WriteRegister(0x2003, 2);
+    EXPECT_EQ(ppu.ReadRegister(0x2004), 0xE3); // attribute bits 2-4 do not exist
+    EXPECT_EQ(ppu.ReadRegister(0x2004), 0xE3); // and reading does not move the address
 
     machine.Fill(0x2400, {0x11, 0x22});
+    machine.Fill(0x2F21, {0x33});
     machine.Fill(0x3F01, {0x2A});
     machine.Fill(0x2400, {});
     EXPECT_EQ(ppu.ReadRegister(0x2007), 0x00); // what the buffer held before
@@ -66,7 +71,7 @@ TEST(PpuRegisters, StatusAndDataReads) {
     EXPECT_EQ(ppu.ReadRegister(0x2007), 0x2A); // at once, through the mirror
     EXPECT_EQ(ppu.vramAddress, 0x3F41u);
     machine.Fill(0x2000, {});
-    EXPECT_EQ(ppu.ReadRegister(0x2007), 0x22); // the buffer outlived the palette read
+    EXPECT_EQ(ppu.ReadRegister(0x2007), 0x33); // the palette read filled the buffer from $2F21
 }
 
 TEST(PpuRegisters, PaletteWritesMirrorTheBackdropAndReachTheCanvas) {
@@ -93,8 +98,8 @@ TEST(PpuRegisters, SpriteDmaWrapsFromTheOamAddress) {
     // OAM bytes 0-7, 11 and 12 after the copy, as offsets in the page.
     const std::pair<std::uint8_t, std::vector<std::uint8_t>> cases[] = {
         {0x00, {0, 1, 2, 3, 4, 5, 6, 7, 11, 12}},
-        {0x08, {0, 1, 2, 3, 4, 5, 6, 7, 3, 4}},
-        {0x0C, {0xFC, 0xFD, 0xFE, 0xFF, 0, 1, 2, 3, 0xFF, 0}},
+        {0x08, {0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF, 3, 4}},
+        {0x0C, {0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA, 0xFB, 0xFF, 0}},
     };
     for (const auto& [oamAddress, expected] : cases) {
         PpuMachine machine;
