@@ -191,16 +191,18 @@ TestResult JudgeTestResult(Nes::Process& process) {
         return result;
     }
     const std::string screen = NameTableText(*process.ppu);
-    if (screen.find("Passed") != std::string::npos || screen.find("Failed") != std::string::npos) {
+    std::string lower = screen;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    const bool failed = lower.find("failed") != std::string::npos;
+    if (failed || lower.find("passed") != std::string::npos) {
+        // Some programs also leave their result code at $00F8 (1 when every check passed).
         result.protocol = "text on screen";
-        result.verdict = screen.find("Failed") != std::string::npos ? ExitFail : ExitPass;
-        return result;
-    }
-    // The result code at $00F8 is 0 until the program has finished its checks.
-    result.code = process.ram[0xF8];
-    if (result.code != 0) {
-        result.protocol = "result code at $00F8";
-        result.verdict = result.code == 1 ? ExitPass : ExitFail;
+        result.verdict = failed ? ExitFail : ExitPass;
+        if (process.ram[0xF8] != 0) {
+            result.protocol = "text on screen, result code at $00F8";
+            result.code = process.ram[0xF8];
+        }
         return result;
     }
     // Older programs show only their result code on screen, as "$01".
@@ -330,7 +332,7 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
                                              : "unknown");
         if (!result.protocol.empty()) {
             out << " (" << result.protocol;
-            if (result.protocol != "text on screen") {
+            if (result.code != 0) {
                 out << ", code " << result.code;
             }
             out << ')';

@@ -57,8 +57,8 @@ struct TestResult {
 };
 
 // Judges the result protocols of the test programs: the status block at $6000 (signature $DE $B0 $61
-// at $6001), "Passed" or "Failed" in the first name table, the result code at $00F8, then a result
-// code shown alone on screen ("$01"). A program none of them answers for is "unknown".
+// at $6001), "passed" or "failed" in the first name table (in any case; the code at $00F8 with it), or
+// a result code shown alone on screen ("$01"). A program none of them answers for is "unknown".
 TestResult JudgeTestResult(Nes::Process& process);
 
 // One machine without a window: the cartridge support registered, an image loaded, its process
