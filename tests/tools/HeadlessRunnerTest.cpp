@@ -1,0 +1,129 @@
+#include "HeadlessRunner.h"
+
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "nes/Joypad.h"
+#include "support/ConsoleCapture.h"
+#include "support/RomBuilder.h"
+#include "support/TempDir.h"
+
+namespace Halvo {
+namespace {
+
+using Tools::RunnerOptions;
+
+TEST(RunnerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
+    RunnerOptions options;
+    std::string error;
+    ASSERT_TRUE(Tools::ParseRunnerOptions({"game.nes", "--frames", "120", "--png", "out.png", "--text",
+                                           "--peek", "$6000", "--peek", "0x00F8", "--peek", "16", "--input",
+                                           "in.txt", "--result"},
+                                          options, error));
+    EXPECT_EQ(options.romPath, "game.nes");
+    EXPECT_EQ(options.frames, 120u);
+    EXPECT_EQ(options.pngPath, "out.png");
+    EXPECT_TRUE(options.text && options.result);
+    EXPECT_EQ(options.peeks, (std::vector<std::uint16_t>{0x6000, 0xF8, 16}));
+    EXPECT_EQ(options.inputPath, "in.txt");
+
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"a.nes", "b.nes"},
+        {"a.nes", "--frames"},
+        {"a.nes", "--frames", "x"},
+        {"a.nes", "--peek", "$10000"},
+        {"a.nes", "--speed"},
+    };
+    for (const auto& arguments : bad) {
+        RunnerOptions ignored;
+        error.clear();
+        EXPECT_FALSE(Tools::ParseRunnerOptions(arguments, ignored, error)) << arguments.size();
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(RunnerInput, HoldsTheButtonsOfEachFrame) {
+    std::istringstream script("# comment\n\n10 start\n10 A\n12 UP left B Select\n");
+    std::map<std::uint32_t, std::uint8_t> buttons;
+    std::string error;
+    ASSERT_TRUE(Tools::ParseInputScript(script, buttons, error)) << error;
+    using Nes::Joypad;
+    EXPECT_EQ(buttons[10], Joypad::ButtonStart | Joypad::ButtonA);
+    EXPECT_EQ(buttons[12], Joypad::ButtonUp | Joypad::ButtonLeft | Joypad::ButtonB | Joypad::ButtonSelect);
+
+    std::istringstream badButton("3 JUMP\n");
+    EXPECT_FALSE(Tools::ParseInputScript(badButton, buttons, error));
+    EXPECT_EQ(error, "line 1: unknown button JUMP");
+    std::istringstream badFrame("A 3\n");
+    EXPECT_FALSE(Tools::ParseInputScript(badFrame, buttons, error));
+}
+
+class Runner : public ::testing::Test {
+protected:
+    int Run(std::vector<std::string> arguments) {
+        RunnerOptions options;
+        std::string error;
+        EXPECT_TRUE(Tools::ParseRunnerOptions(arguments, options, error)) << error;
+        out.str("");
+        err.str("");
+        return Tools::RunHeadless(options, out, err);
+    }
+
+    TestSupport::TempDir dir;
+    std::ostringstream out;
+    std::ostringstream err;
+};
+
+TEST_F(Runner, RunsAProgramAndReportsWhatWasAskedFor) {
+    const std::string rom = dir.Path("red.nes").string();
+    TestSupport::BackdropProgram(0x16).Write(rom);
+    EXPECT_EQ(Run({rom, "--frames", "3", "--peek", "0x2002", "--png", dir.Path("shot.png").string()}), 0);
+    EXPECT_NE(out.str().find("$2002: $"), std::string::npos);
+    EXPECT_NE(out.str().find("halvo-run: 3 frames in "), std::string::npos);
+    EXPECT_NE(out.str().find("picture CRC-32 "), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir.Path("shot.png")));
+    EXPECT_EQ(err.str(), "");
+
+    // Without a verdict on screen or in memory the result is unknown.
+    EXPECT_EQ(Run({rom, "--frames", "1", "--result"}), Tools::ExitUnknown);
+    EXPECT_NE(out.str().find("result: unknown"), std::string::npos);
+}
+
+TEST_F(Runner, FeedsTheJoypadFromTheScript) {
+    // Strobes the joypad every frame and stores its first bit (A) at $0010.
+    TestSupport::RomBuilder rom;
+    rom.program = {
+        0xA9, 0x01, 0x8D, 0x16, 0x40, // LDA #1, STA $4016
+        0xA9, 0x00, 0x8D, 0x16, 0x40, // LDA #0, STA $4016
+        0xAD, 0x16, 0x40,             // LDA $4016
+        0x29, 0x01, 0x85, 0x10,       // AND #1, STA $10
+        0x4C, 0x00, 0x80,             // JMP $8000
+    };
+    const std::string path = dir.Path("pad.nes").string();
+    rom.Write(path);
+    const std::string input = dir.Write("input.txt", "2 A\n").string();
+    EXPECT_EQ(Run({path, "--frames", "3", "--input", input, "--peek", "0x10"}), 0);
+    EXPECT_NE(out.str().find("$0010: $01"), std::string::npos) << out.str();
+    EXPECT_EQ(Run({path, "--frames", "4", "--input", input, "--peek", "0x10"}), 0);
+    EXPECT_NE(out.str().find("$0010: $00"), std::string::npos) << out.str();
+}
+
+TEST_F(Runner, FilesItCannotRunEndWithExitCodeThree) {
+    EXPECT_EQ(Run({dir.Path("missing.nes").string()}), Tools::ExitNotLoaded);
+    EXPECT_NE(err.str().find("could not load"), std::string::npos);
+
+    const std::string garbage = dir.Write("garbage.nes", "this is not a cartridge").string();
+    EXPECT_EQ(Run({garbage}), Tools::ExitNotLoaded);
+    EXPECT_NE(err.str().find("] Error: Invalid iNES header."), std::string::npos) << err.str();
+
+    TestSupport::RomBuilder mmc5;
+    mmc5.mapper = 5;
+    mmc5.Write(dir.Path("mmc5.nes").string());
+    EXPECT_EQ(Run({dir.Path("mmc5.nes").string()}), Tools::ExitNotLoaded);
+    EXPECT_NE(err.str().find("Unsupported iNES mapper number."), std::string::npos);
+}
+
+} // namespace
+} // namespace Halvo
