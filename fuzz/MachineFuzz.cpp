@@ -1,0 +1,94 @@
+// Turns arbitrary bytes into an NROM or CNROM cartridge and runs its machine for 30 frames into a
+// 32-bit canvas, with the joypad pressed as the bytes say. Nothing may crash, hang or leak, and every
+// frame must end where frames end (vertical blank about to begin).
+//
+// Input: byte 0 chooses the board and header (bit 0 CNROM, bit 1 two PRG banks, bits 2-3 CHR banks
+// 0-3, bits 4-6 mirroring, bit 7 PAL); bytes 1-30 are the buttons of each frame; the rest, repeated,
+// fill PRG-ROM and CHR-ROM.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "console/System.h"
+#include "gfx/MemoryNesCanvasBase.h"
+#include "nes/Cartridges.h"
+#include "nes/Joypad.h"
+#include "nes/KeyState.h"
+#include "nes/Ppu.h"
+#include "nes/Process.h"
+#include "nes/mmc/MmcManager.h"
+#include "nes/rom/RomImage.h"
+#include "nes/rom/RomImageIOManager.h"
+
+namespace {
+
+using namespace Halvo;
+
+constexpr std::size_t Frames = 30;
+
+void Fill(std::uint8_t* target, std::size_t size, const std::uint8_t* data, std::size_t available) {
+    for (std::size_t i = 0; i < size; ++i) {
+        target[i] = available ? data[i % available] : 0;
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1 + Frames) {
+        return 0;
+    }
+    const std::uint8_t setup = data[0];
+    const std::uint8_t* buttons = data + 1;
+    const std::uint8_t* contents = data + 1 + Frames;
+    const std::size_t contentSize = size - 1 - Frames;
+
+    Ref::Ptr<Console::System> console(Console::System::Instance());
+    Ref::Ptr<Nes::RomImageIOManager> formats(Nes::RomImageIOManager::Instance());
+    Ref::Ptr<Nes::MmcManager> boards(Nes::MmcManager::Instance());
+    Nes::RegisterCartridgeSupport(*formats, *boards);
+
+    auto image = std::make_unique<Nes::RomImage>();
+    image->boardName = (setup & 1) ? "CNROM" : "NROM";
+    image->prgBankCount = (setup & 2) ? 2 : 1;
+    image->prgRom = std::make_unique<std::uint8_t[]>(image->prgBankCount * Nes::RomImage::PrgBankSize);
+    Fill(image->prgRom.get(), image->prgBankCount * Nes::RomImage::PrgBankSize, contents, contentSize);
+    image->chrBankCount = (setup >> 2) & 3;
+    if (image->chrBankCount != 0) {
+        image->chrRom = std::make_unique<std::uint8_t[]>(image->chrBankCount * Nes::RomImage::ChrBankSize);
+        Fill(image->chrRom.get(), image->chrBankCount * Nes::RomImage::ChrBankSize, contents, contentSize);
+    } else {
+        image->hasChrRam = true;
+    }
+    image->mirroring = (setup >> 4) & 7;
+    image->tvSystem = (setup & 0x80) ? 1 : 0;
+
+    Ref::Ptr<Nes::Process> process = Nes::Process::Create("Static", image.get());
+    if (!process) {
+        std::abort(); // both boards are registered: the machine must be made
+    }
+    Ref::Ptr<Gfx::MemoryNesCanvasBase> canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
+    process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
+    process->Reset(true);
+
+    Nes::KeyStateTable keys;
+    Nes::KeyState::SetCurrent(&keys);
+    for (std::size_t frame = 0; frame < Frames; ++frame) {
+        keys.Clear();
+        for (const auto& binding : Nes::Joypad::Bindings) {
+            if (buttons[frame] & binding.button) {
+                keys.KeyDown(binding.keyCode);
+            }
+        }
+        process->RunFrame(true);
+        if (process->ppu->scanline != 241) {
+            std::abort();
+        }
+    }
+    Nes::KeyState::SetCurrent(nullptr);
+    process = nullptr;
+    console->lines.clear();
+    return 0;
+}
