@@ -13,3 +13,15 @@ if(TARGET halvo_sdl)
             PROPERTIES LABELS sdl ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_RENDER_DRIVER=software")
     endif()
 endif()
+
+# The program in a real window on an X server of its own (Xvfb), driven with xdotool. Skips without them.
+if(TARGET halvo)
+    file(GLOB HALVO_WINDOW_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/window/*.cpp)
+    add_executable(halvo_window_tests ${HALVO_WINDOW_TEST_SOURCES})
+    target_include_directories(halvo_window_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(halvo_window_tests PRIVATE halvo_core GTest::gtest GTest::gtest_main)
+    target_compile_definitions(halvo_window_tests PRIVATE HALVO_EXECUTABLE="$<TARGET_FILE:halvo>"
+                               HALVO_TESTROMS_DIR="${HALVO_TESTROMS_DIR}")
+    add_dependencies(halvo_window_tests halvo)
+    gtest_discover_tests(halvo_window_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS window TIMEOUT 120)
+endif()
