@@ -59,7 +59,8 @@ std::int32_t Shell::Run() {
 }
 
 bool Shell::Turn() {
-    if (!bridge->ProcessMessages()) {
+    // A terminated shell has no timer and no window left to turn for.
+    if (!bridge->ProcessMessages() || !initiated) {
         return false;
     }
     timer->Update();

@@ -10,6 +10,11 @@
 namespace Halvo::App {
 
 SdlBridge::SdlBridge() {
+    // SDL_PollEvent normally stops at the end of the events that were queued when a batch began, so a
+    // quit requested while the batch is handled (closing the window, "quit", Escape) would only be seen
+    // one turn later, after the shell had already let its window go. Every event is handled in the
+    // batch that sees it.
+    SDL_SetHint(SDL_HINT_POLL_SENTINEL, "0");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
         throw std::runtime_error(std::string("Could not initialise SDL video. -- ") + SDL_GetError());
     }

@@ -1,0 +1,152 @@
+#include <SDL.h>
+
+#include <gtest/gtest.h>
+
+#include "app/Shell.h"
+#include "app/sdl/SdlBridge.h"
+#include "app/sdl/SdlTimer.h"
+#include "app/sdl/SdlWindow.h"
+#include "nes/KeyState.h"
+#include "support/ConsoleCapture.h"
+
+namespace Halvo {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class RecordingShell : public App::Shell {
+public:
+    using Shell::Shell;
+    bool OnInitiate(std::istream&) override { return true; }
+    void OnTerminate() override { calls.push_back("terminate"); }
+    void OnIdle() override {}
+    void OnActivate(bool active) override { calls.push_back(active ? "active" : "inactive"); }
+    void OnResize(std::uint32_t w, std::uint32_t h) override {
+        calls.push_back("resize " + std::to_string(w) + "x" + std::to_string(h));
+    }
+    void OnKeyDown(std::uint32_t key, char c) override {
+        calls.push_back(key ? "down " + std::to_string(key) : std::string("char ") + c);
+    }
+    void OnKeyUp(std::uint32_t key, char) override { calls.push_back("up " + std::to_string(key)); }
+    Lines calls;
+};
+
+class SdlPlatform : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
+        setenv("SDL_RENDER_DRIVER", "software", 1);
+        try {
+            bridge = Ref::New<App::SdlBridge>();
+        } catch (const std::exception& e) {
+            GTEST_SKIP() << "SDL cannot start here: " << e.what();
+        }
+        shell = Ref::New<RecordingShell>(bridge.Get());
+        std::istringstream none;
+        ASSERT_TRUE(shell->Initiate(none));
+        window = static_cast<App::SdlWindow*>(shell->GetWindow());
+    }
+    void TearDown() override {
+        if (shell) {
+            shell->Terminate();
+        }
+        shell = nullptr;
+        bridge = nullptr;
+    }
+
+    void PushKey(Uint32 type, SDL_Scancode scancode, SDL_Keycode key) {
+        SDL_Event event{};
+        event.type = type;
+        event.key.keysym.scancode = scancode;
+        event.key.keysym.sym = key;
+        event.key.windowID = SDL_GetWindowID(window->GetSdlWindow());
+        SDL_PushEvent(&event);
+    }
+    void PushText(const char* text) {
+        SDL_Event event{};
+        event.type = SDL_TEXTINPUT;
+        SDL_strlcpy(event.text.text, text, sizeof event.text.text);
+        SDL_PushEvent(&event);
+    }
+    void PushWindowEvent(Uint8 kind, int data1 = 0, int data2 = 0) {
+        SDL_Event event{};
+        event.type = SDL_WINDOWEVENT;
+        event.window.event = kind;
+        event.window.data1 = data1;
+        event.window.data2 = data2;
+        event.window.windowID = SDL_GetWindowID(window->GetSdlWindow());
+        SDL_PushEvent(&event);
+    }
+
+    TestSupport::ConsoleCapture capture;
+    Ref::Ptr<App::SdlBridge> bridge;
+    Ref::Ptr<RecordingShell> shell;
+    App::SdlWindow* window = nullptr;
+};
+
+TEST_F(SdlPlatform, AQuitInTheMiddleOfABatchLetsTheRestThrough) {
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_RETURN, SDLK_RETURN);
+    bridge->Quit(5);
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_ESCAPE, SDLK_ESCAPE);
+    EXPECT_FALSE(bridge->ProcessMessages());
+    EXPECT_EQ(bridge->GetExitCode(), 5);
+    EXPECT_EQ(shell->calls, (Lines{"down 5", "down 2"}));
+}
+
+TEST_F(SdlPlatform, KeysBecomeConsoleCodesCharactersAndJoypadKeys) {
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_GRAVE, SDLK_BACKQUOTE);
+    PushText("`a b");
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER);
+    PushKey(SDL_KEYUP, SDL_SCANCODE_DOWN, SDLK_DOWN);
+    PushKey(SDL_KEYDOWN, SDL_SCANCODE_X, SDLK_x); // not a console key, but the joypad's A
+    PushKey(SDL_KEYUP, SDL_SCANCODE_X, SDLK_x);
+    EXPECT_TRUE(bridge->ProcessMessages());
+    EXPECT_EQ(shell->calls, (Lines{"down 1", "char a", "char  ", "char b", "down 5", "up 15"}));
+    // A tap shorter than a frame is still seen once by the joypad's next query.
+    Nes::KeyState* keys = Nes::KeyState::Current();
+    ASSERT_NE(keys, nullptr);
+    EXPECT_TRUE(keys->IsPressed('X'));
+    EXPECT_FALSE(keys->IsPressed('X'));
+}
+
+TEST_F(SdlPlatform, WindowModesCaptionResizeAndClose) {
+    window->width = 800;
+    window->height = 600;
+    window->mode = App::Window::Windowed;
+    window->ApplyMode();
+    int w = 0;
+    int h = 0;
+    SDL_GetWindowSize(window->GetSdlWindow(), &w, &h);
+    EXPECT_EQ(w, 800);
+    EXPECT_EQ(h, 600);
+    window->title = "Game";
+    window->UpdateTitle();
+    EXPECT_STREQ(SDL_GetWindowTitle(window->GetSdlWindow()), "Halvo - Game");
+
+    shell->calls.clear();
+    PushWindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 800, 600); // the size it has: nothing
+    PushWindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 1000, 700);
+    PushWindowEvent(SDL_WINDOWEVENT_FOCUS_LOST);
+    EXPECT_TRUE(bridge->ProcessMessages());
+    // The dummy display has no focus: showing the window made it active first.
+    EXPECT_EQ(shell->calls, (Lines{"active", "resize 1000x700", "inactive"}));
+
+    shell->calls.clear();
+    PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
+    EXPECT_FALSE(bridge->ProcessMessages());
+    EXPECT_EQ(bridge->GetExitCode(), 0);
+    EXPECT_EQ(shell->calls, (Lines{"terminate"}));
+}
+
+TEST(SdlTimer, FirstUpdateGivesZeroThenTheTimeBetweenUpdates) {
+    Ref::Ptr<App::SdlTimer> timer(Ref::New<App::SdlTimer>());
+    timer->Update();
+    EXPECT_EQ(timer->frameTime, 0.0f);
+    SDL_Delay(20);
+    timer->Update();
+    EXPECT_GT(timer->frameTime, 0.015f);
+    EXPECT_LT(timer->frameTime, 1.0f);
+}
+
+} // namespace
+} // namespace Halvo
