@@ -69,6 +69,12 @@ void SdlWindow::ApplyMode() {
             width = static_cast<std::uint32_t>(used.w);
             height = static_cast<std::uint32_t>(used.h);
         }
+        // Without a window manager nobody else moves the window over the whole display.
+        SDL_Rect bounds{};
+        if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(sdlWindow), &bounds) == 0) {
+            SDL_SetWindowPosition(sdlWindow, bounds.x, bounds.y);
+            SDL_SetWindowSize(sdlWindow, static_cast<int>(width), static_cast<int>(height));
+        }
         break;
     }
     default:
