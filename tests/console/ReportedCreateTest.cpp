@@ -10,42 +10,23 @@
 namespace Halvo {
 namespace {
 
-using Lines = std::vector<std::string>;
-
-std::unique_ptr<int> Make(int kind) {
-    return Console::CreateOrReport("Halvo::Nes::Thing::Create", 12, "Could not create Nes::Thing--",
-                                   "Could not create Nes::Thing--unknown exception.", [kind] {
-                                       switch (kind) {
-                                       case 1:
-                                           throw std::runtime_error("broken");
-                                       case 2:
-                                           throw std::bad_alloc();
-                                       case 3:
-                                           throw 42;
-                                       default:
-                                           return std::make_unique<int>(7);
-                                       }
-                                   });
+template <class Thrown>
+std::unique_ptr<int> MakeThrowing(Thrown thrown) {
+    return Console::CreateOrReport("Op", 12, "No thing--", "No thing--unknown exception.",
+                                   [&]() -> std::unique_ptr<int> { throw thrown; });
 }
 
 TEST(ReportedCreate, TurnsConstructorExceptionsIntoReports) {
     TestSupport::ConsoleCapture capture;
-    EXPECT_EQ(*Make(0), 7);
-    EXPECT_TRUE(capture.Lines().empty());
-
-    EXPECT_EQ(Make(1), nullptr);
+    EXPECT_EQ(*Console::CreateOrReport("Op", 12, "", "", [] { return std::make_unique<int>(7); }), 7);
+    EXPECT_EQ(MakeThrowing(std::runtime_error("broken")), nullptr);
+    // Running out of memory, and anything that is not a standard exception, is reported and thrown on.
+    EXPECT_THROW(MakeThrowing(std::bad_alloc()), std::bad_alloc);
+    EXPECT_THROW(MakeThrowing(42), int);
     EXPECT_EQ(capture.ErrorLines(),
-              (Lines{"[Halvo::Nes::Thing::Create][12] Error: Could not create Nes::Thing--broken"}));
-
-    capture.Clear();
-    EXPECT_THROW(Make(2), std::bad_alloc);
-    EXPECT_EQ(capture.ErrorLines().size(), 1u);
-
-    capture.Clear();
-    EXPECT_THROW(Make(3), int);
-    EXPECT_EQ(
-        capture.ErrorLines(),
-        (Lines{"[Halvo::Nes::Thing::Create][12] Error: Could not create Nes::Thing--unknown exception."}));
+              (std::vector<std::string>{"[Op][12] Error: No thing--broken",
+                                        "[Op][12] Error: No thing--std::bad_alloc",
+                                        "[Op][12] Error: No thing--unknown exception."}));
 }
 
 } // namespace
