@@ -14,6 +14,7 @@ namespace {
 
 using Gfx::Color;
 using Gfx::ScreenRect;
+using Lines = std::vector<std::string>;
 
 std::string Describe(const ScreenRect& r) {
     std::ostringstream s;
@@ -21,11 +22,15 @@ std::string Describe(const ScreenRect& r) {
     return s.str();
 }
 
-// A fixed-width font: 8 pixels a character; text longer than the rectangle wraps onto further rows of
-// `height + 2` pixels. It records what it draws.
-class FakeFont : public Gfx::Font {
-public:
-    static constexpr int CharWidth = 8;
+// A fixed-width font of 12-pixel characters 8 pixels wide; text longer than the rectangle wraps onto
+// further rows of 14 pixels. It keeps what it draws.
+struct FakeFont : Gfx::Font {
+    struct Drawn {
+        std::string text;
+        ScreenRect rect;
+        Color color;
+    };
+
     FakeFont() : Font("Courier New", 12, 0) {}
     bool Reset() override { return true; }
     void Invalidate() override {}
@@ -33,29 +38,23 @@ public:
     void End() override {}
     void MeasureText(ScreenRect& rect, std::uint32_t, const std::string& text, std::uint32_t start,
                      std::uint32_t count) override {
-        start = std::min<std::uint32_t>(start, text.size());
-        const auto n = static_cast<int>(std::min<std::size_t>(count, text.size() - start));
-        const int perRow = std::max(1, (rect.right - rect.left) / CharWidth);
-        const int rows = std::max(1, (n + perRow - 1) / perRow);
-        rect.right = rect.left + std::min(n, perRow) * CharWidth;
-        rect.bottom = rect.top + rows * static_cast<int>(height + 2);
+        const auto n = static_cast<int>(
+            std::min<std::size_t>(count, text.size() - std::min<std::size_t>(start, text.size())));
+        const int perRow = std::max(1, (rect.right - rect.left) / 8);
+        rect.right = rect.left + std::min(n, perRow) * 8;
+        rect.bottom = rect.top + std::max(1, (n + perRow - 1) / perRow) * 14;
     }
     void DrawText(const ScreenRect& rect, const Color& color, std::uint32_t, const std::string& text,
                   std::uint32_t, std::uint32_t) override {
         drawn.push_back({text, rect, color});
     }
 
-    struct Drawn {
-        std::string text;
-        ScreenRect rect;
-        Color color;
-    };
     std::vector<Drawn> drawn;
     bool beginSucceeds = true;
 };
 
-class FakeRenderer : public Gfx::ConsoleRenderer {
-public:
+// A 640 x 480 screen that keeps the shapes it is asked to draw and their colours.
+struct FakeRenderer : Gfx::ConsoleRenderer {
     bool Reset() override { return true; }
     void Invalidate() override {}
     void GetScreenSize(std::uint32_t& w, std::uint32_t& h) override {
@@ -70,45 +69,35 @@ public:
         calls.push_back("line" + Describe({a.x, a.y, b.x, b.y}));
         colors.push_back(color);
     }
-    std::vector<std::string> calls;
+    Lines calls;
     std::vector<Color> colors;
 };
 
-const Color Green{0.2f, 0.8f, 0.2f, 1.0f};
-const Color Red{0.8f, 0.2f, 0.2f, 1.0f};
-
 class ConsoleDrawing : public ::testing::Test {
 protected:
-    ConsoleDrawing() : input(Ref::New<Console::InputContext>(&capture.System())) {}
-
     void Draw(float openness) {
         input->openness = openness;
         Gfx::DrawConsole(font, renderer, *input, capture.System());
     }
 
     TestSupport::ConsoleCapture capture;
-    Ref::Ptr<Console::InputContext> input;
+    Ref::Ptr<Console::InputContext> input = Ref::New<Console::InputContext>(&capture.System());
     FakeFont font;
     FakeRenderer renderer;
 };
-
-TEST_F(ConsoleDrawing, ClosedConsoleDrawsNothing) {
-    Draw(0.0f);
-    EXPECT_TRUE(renderer.calls.empty());
-    EXPECT_TRUE(font.drawn.empty());
-}
 
 TEST_F(ConsoleDrawing, HalfOpenGeometryFadesWithOpenness) {
     for (int i = 0; i < 20; ++i) {
         capture.System().Output() << "line " << i << std::endl;
     }
+    Draw(0.0f);
+    EXPECT_TRUE(renderer.calls.empty() && font.drawn.empty()) << "a closed console draws nothing";
     Draw(0.5f);
     // 480 x 0.5 x 0.65f truncates to 155; rows are 14 pixels; the separator sits above the input row.
-    EXPECT_EQ(renderer.calls,
-              (std::vector<std::string>{"fill(0,0,640,155)", "line(0,139,640,139)", "line(0,155,640,155)"}));
+    EXPECT_EQ(renderer.calls, (Lines{"fill(0,0,640,155)", "line(0,139,640,139)", "line(0,155,640,155)"}));
     EXPECT_EQ(renderer.colors[0], (Color{0.2f, 0.2f, 0.2f, 0.85f * 0.5f}));
     EXPECT_EQ(renderer.colors[1], (Color{0.2f, 0.8f, 0.2f, 0.5f}));
-    ASSERT_EQ(font.drawn.size(), 9u); // (155 - 14 - 4) / 14 rows
+    ASSERT_EQ(font.drawn.size(), 9u); // (155 - 14 - 4) / 14 rows, the newest at the bottom
     EXPECT_EQ(font.drawn[0].text, "line 19");
     EXPECT_EQ(Describe(font.drawn[0].rect), "(2,123,58,137)");
     EXPECT_EQ(font.drawn[8].text, "line 11");
@@ -117,18 +106,17 @@ TEST_F(ConsoleDrawing, HalfOpenGeometryFadesWithOpenness) {
 
 TEST_F(ConsoleDrawing, FullyOpenShowsErrorsInRedAndWrappedLinesTakeMoreRows) {
     capture.System().Output() << "oldest" << std::endl;
-    // 79 characters per row at 8 pixels in 636: this wraps onto three rows of 14 pixels.
+    // 79 characters a row in 636 pixels: this wraps onto three rows.
     capture.System().Output() << std::string(200, 'w') << std::endl;
     Console::ReportError("Op", 1) << "failed" << std::endl;
     Draw(1.0f);
     EXPECT_EQ(renderer.calls[0], "fill(0,0,640,311)");
     ASSERT_EQ(font.drawn.size(), 3u);
     EXPECT_EQ(font.drawn[0].text, "[Op][1] Error: failed");
-    EXPECT_EQ(font.drawn[0].color, Red);
+    EXPECT_EQ(font.drawn[0].color, (Color{0.8f, 0.2f, 0.2f, 1.0f}));
     EXPECT_EQ(font.drawn[0].rect.bottom, 311 - 14 - 4);
-    EXPECT_EQ(font.drawn[1].color, Green);
+    EXPECT_EQ(font.drawn[1].color, (Color{0.2f, 0.8f, 0.2f, 1.0f}));
     EXPECT_EQ(Describe(font.drawn[1].rect), "(2,237,634,279)");
-    // The wrapped line used three rows, so the next line sits three rows higher.
     EXPECT_EQ(font.drawn[2].rect.bottom, 279 - 3 * 14);
 }
 
@@ -142,10 +130,10 @@ TEST_F(ConsoleDrawing, InputLineAndCursorInBothModes) {
     // At the end of the line the cursor is half the font height wide, under the next character.
     EXPECT_EQ(renderer.calls.back(), "line(26,309,32,309)");
 
-    renderer.calls.clear();
+    // Overwrite mode fills the character under the cursor; without text the cursor still shows.
     input->cursor = 1;
     input->insertMode = false;
-    font.beginSucceeds = false; // no text, but the cursor is still drawn
+    font.beginSucceeds = false;
     font.drawn.clear();
     Draw(1.0f);
     EXPECT_TRUE(font.drawn.empty());
