@@ -3,9 +3,24 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "console/System.h"
 
 namespace Halvo::TestSupport {
+
+// Whether a line is the error report of the given operation and message, whatever its source line:
+// "[operation][" digits "] Error: message".
+inline bool IsReport(const std::string& line, const std::string& operation, const std::string& message) {
+    const std::string head = "[" + operation + "][";
+    const std::string tail = "] Error: " + message;
+    if (line.size() <= head.size() + tail.size() || line.compare(0, head.size(), head) != 0 ||
+        line.compare(line.size() - tail.size(), tail.size(), tail) != 0) {
+        return false;
+    }
+    const std::string number = line.substr(head.size(), line.size() - head.size() - tail.size());
+    return number.find_first_not_of("0123456789") == std::string::npos;
+}
 
 // Holds the console system for a test and reads back what was written to it.
 class ConsoleCapture {
@@ -32,6 +47,23 @@ public:
 
     void Clear() { console->lines.clear(); }
 
+    // Whether the console holds one line only, the report of the operation with the message; or no line at
+    // all when the message is empty.
+    testing::AssertionResult HoldsOnly(const std::string& operation, const std::string& message) const {
+        const std::vector<std::string> lines = Lines();
+        if (message.empty() ? lines.empty()
+                            : lines.size() == 1 && console->lines.front().isError &&
+                                  IsReport(lines[0], operation, message)) {
+            return testing::AssertionSuccess();
+        }
+        testing::AssertionResult failure = testing::AssertionFailure()
+                                           << "the console holds " << lines.size() << " lines";
+        for (const std::string& line : lines) {
+            failure << "\n" << line;
+        }
+        return failure;
+    }
+
     // Executes one console line and gives the lines it printed.
     std::vector<std::string> Run(const std::string& line) {
         Clear();
@@ -42,18 +74,5 @@ public:
 private:
     Ref::Ptr<Console::System> console;
 };
-
-// Whether a line is the error report of the given operation and message, whatever its source line:
-// "[operation][" digits "] Error: message".
-inline bool IsReport(const std::string& line, const std::string& operation, const std::string& message) {
-    const std::string head = "[" + operation + "][";
-    const std::string tail = "] Error: " + message;
-    if (line.size() <= head.size() + tail.size() || line.compare(0, head.size(), head) != 0 ||
-        line.compare(line.size() - tail.size(), tail.size(), tail) != 0) {
-        return false;
-    }
-    const std::string number = line.substr(head.size(), line.size() - head.size() - tail.size());
-    return number.find_first_not_of("0123456789") == std::string::npos;
-}
 
 } // namespace Halvo::TestSupport
