@@ -1,6 +1,5 @@
 #include "gfx/sdl/SdlDriver.h"
 
-#include <algorithm>
 #include <functional>
 
 #include "app/sdl/SdlWindow.h"
@@ -123,38 +122,6 @@ TEST_F(SdlDriver, ResetAndFactoriesReportWhatTheyLack) {
     }
     driver->Terminate();
     EXPECT_FALSE(driver->BeginScene());
-}
-
-// SDL reports a reset render device: the driver makes a new renderer, and the canvas and font, whose
-// textures went with the old one, draw nothing until they are reset and then draw again.
-TEST_F(SdlDriver, ResetAdapterConfigMakesANewRendererOnlyAfterADeviceReset) {
-    ASSERT_TRUE(Configure(320, 240));
-    Ref::Ptr<Gfx::NesCanvas> canvas = driver->CreateNesCanvas();
-    Ref::Ptr<Gfx::Font> font = driver->CreateFont("Courier New", 16, 0);
-    ASSERT_TRUE(canvas && font);
-    SDL_Renderer* before = driver->GetRenderer();
-    EXPECT_TRUE(driver->ResetAdapterConfig());
-    EXPECT_EQ(driver->GetRenderer(), before);
-
-    SDL_Event reset{};
-    reset.type = SDL_RENDER_DEVICE_RESET;
-    SDL_PushEvent(&reset);
-    ASSERT_TRUE(driver->ResetAdapterConfig());
-    EXPECT_FALSE(canvas->BeginFrame());
-    EXPECT_FALSE(font->Begin());
-    driver->Clear(0.0f, 0.0f, 0.0f, 1.0f);
-    canvas->Draw({0, 0, 256, 224});
-    font->DrawText({0, 0, 100, 20}, {1.0f, 1.0f, 1.0f, 1.0f}, 0, "MM", 0, Gfx::ToEnd);
-    EXPECT_EQ(ReadPixel(5, 5), 0xFF000000u);
-
-    ASSERT_TRUE(font->Reset() && canvas->Reset());
-    ASSERT_TRUE(font->Begin());
-    EXPECT_TRUE(canvas->BeginFrame());
-    canvas->EndFrame();
-    font->DrawText({0, 0, 100, 20}, {1.0f, 1.0f, 1.0f, 1.0f}, 0, "MM", 0, Gfx::ToEnd);
-    const std::vector<Uint32> pixels = ReadPixels(0, 0, 20, 20);
-    EXPECT_GT(std::count_if(pixels.begin(), pixels.end(), [](Uint32 p) { return (p & 0xFFFFFF) != 0; }), 10);
-    EXPECT_TRUE(capture.ErrorLines().empty());
 }
 
 // Without any display to list, the bridge must leave the driver out: construction says "unsupported".
