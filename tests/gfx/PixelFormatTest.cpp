@@ -56,18 +56,6 @@ TEST(PixelFormatter, PacksEachChannelAtItsPlace) {
     }
 }
 
-TEST(PixelFormatter, PalettedFormatsPackTheNearestEntry) {
-    const Ref::Ptr<Palette> palette = Ref::New<Palette>();
-    palette->entries[7] = {255, 0, 0, 255};
-    PixelFormatter formatter(PixelFormat::P8);
-    // Without a palette there is nothing to search: index 0.
-    EXPECT_EQ(formatter.FormatPixel<std::uint8_t>(1.0f, 0.0f, 0.0f, 1.0f), 0);
-    formatter.palette = palette;
-    EXPECT_EQ(formatter.FormatPixel<std::uint8_t>(1.0f, 0.0f, 0.0f, 1.0f), 7);
-    formatter.SetFormat(PixelFormat::A8P8);
-    EXPECT_EQ(formatter.FormatPixel<std::uint16_t>(1.0f, 0.0f, 0.0f, 1.0f), 0xFF07);
-}
-
 TEST(PixelFormatter, ComponentsOutsideTheRangeStayInTheirChannel) {
     const PixelFormatter formatter(PixelFormat::X8R8G8B8);
     EXPECT_EQ(formatter.FormatPixel(0.0f, std::numeric_limits<float>::max(), 0.0f, 1.0f) & ~0x00FF00u, 0u);

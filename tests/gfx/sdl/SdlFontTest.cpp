@@ -54,19 +54,6 @@ protected:
     }
 };
 
-TEST_F(SdlFont, LinesFitTheRequestedHeight) {
-    for (std::uint32_t height : {8u, 16u, 23u, 40u}) {
-        Ref::Ptr<Gfx::SdlFont> font = MakeFont("Courier New", height);
-        ASSERT_TRUE(font) << height;
-        EXPECT_LE(font->GetLineHeight(), static_cast<int>(height));
-        EXPECT_GE(font->GetLineHeight(), static_cast<int>(height) * 3 / 4)
-            << "no smaller than it needs to be";
-        ScreenRect rect{5, 7, 5, 7};
-        font->MeasureText(rect, 0, "Halvo", 0, ToEnd);
-        EXPECT_EQ(rect.bottom - rect.top, font->GetLineHeight());
-    }
-}
-
 TEST_F(SdlFont, CourierNewIsMonospacedAndAProportionalFaceGivesWayToOne) {
     for (const char* face : {"Courier New", "Liberation Sans"}) {
         Ref::Ptr<Gfx::SdlFont> font = MakeFont(face, 16);
