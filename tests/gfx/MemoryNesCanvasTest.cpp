@@ -82,15 +82,5 @@ TEST(MemoryNesCanvas, EveryKindDrawsTheSamePictureAndCopiesTheBorderRows) {
     }
 }
 
-TEST(MemoryNesCanvas, SixteenBitPixelsReadBackAsEightBitRgb) {
-    const Ref::Ptr<MemoryNesCanvasBase> canvas = MemoryNesCanvasBase::Create(PixelFormat::R5G6B5);
-    canvas->SetColor(1, 1.0f, 0.5f, 0.25f, 1.0f);
-    canvas->SetPaletteEntry(1, 1);
-    canvas->BeginFrame()->DrawTile(SolidRow(248, 8));
-    canvas->EndFrame();
-    // 0xFBE7: red 31 of 31, green 31 of 63, blue 7 of 31.
-    EXPECT_EQ(PixelOf(canvas->GetPicture(), 255, 8), (Rgb{255, 125, 58}));
-}
-
 } // namespace
 } // namespace Halvo::Gfx
