@@ -6,7 +6,6 @@
 #include "gfx/ConsoleRenderer.h"
 #include "gfx/Font.h"
 #include "gfx/NesCanvas.h"
-#include "gfx/sdl/SdlFormats.h"
 #include "gfx/sdl/SdlTestDisplay.h"
 
 namespace Halvo {
@@ -122,30 +121,6 @@ TEST_F(SdlDriver, ResetAndFactoriesReportWhatTheyLack) {
     }
     driver->Terminate();
     EXPECT_FALSE(driver->BeginScene());
-}
-
-// The display formats convert by name; texture formats only where the memory layout is the same.
-TEST(SdlFormats, ConvertDisplayAndTextureFormats) {
-    struct Row {
-        Uint32 sdl;
-        PixelFormat display;
-        PixelFormat texture;
-    };
-    // clang-format off
-    const Row rows[] = {
-        {SDL_PIXELFORMAT_RGB565,   PixelFormat::R5G6B5,   PixelFormat::R5G6B5},
-        {SDL_PIXELFORMAT_RGB24,    PixelFormat::R8G8B8,   PixelFormat::Unknown},
-        {SDL_PIXELFORMAT_BGR24,    PixelFormat::Unknown,  PixelFormat::R8G8B8},
-        {SDL_PIXELFORMAT_RGB888,   PixelFormat::X8R8G8B8, PixelFormat::X8R8G8B8},
-        {SDL_PIXELFORMAT_ARGB8888, PixelFormat::A8R8G8B8, PixelFormat::A8R8G8B8},
-        {SDL_PIXELFORMAT_ABGR8888, PixelFormat::Unknown,  PixelFormat::Unknown},
-        {SDL_PIXELFORMAT_YV12,     PixelFormat::Unknown,  PixelFormat::Unknown},
-    };
-    // clang-format on
-    for (const Row& row : rows) {
-        EXPECT_EQ(Gfx::PixelFormatOfDisplay(row.sdl), row.display) << SDL_GetPixelFormatName(row.sdl);
-        EXPECT_EQ(Gfx::PixelFormatOfTexture(row.sdl), row.texture) << SDL_GetPixelFormatName(row.sdl);
-    }
 }
 
 } // namespace
