@@ -35,16 +35,17 @@ pid_t Spawn(std::vector<std::string> arguments) {
     return posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
 }
 
-// Waits up to `limit` for the process to end; its exit code, or -1 when it did not end in time.
+// Waits up to `limit` (looking at least once) for the process to end; its exit code, or -1 when it did
+// not end in time.
 int WaitFor(pid_t pid, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
+    do {
         int status = 0;
         if (waitpid(pid, &status, WNOHANG) == pid) {
             return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         }
         std::this_thread::sleep_for(50ms);
-    }
+    } while (std::chrono::steady_clock::now() < end);
     return -1;
 }
 
