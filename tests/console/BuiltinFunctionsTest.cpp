@@ -11,86 +11,56 @@ namespace {
 using TestSupport::ConsoleCapture;
 using Lines = std::vector<std::string>;
 
-TEST(HelpFunction, ListsFunctionsButNotVariablesThenAnEmptyLine) {
+TEST(BuiltinFunctions, HelpListsFunctionsButNotVariables) {
     ConsoleCapture capture;
-    auto& system = capture.System();
-    Console::Variable<unsigned int> width("g_width", 640);
-    system.RegisterFunction(Ref::Ptr<Console::Function>(&width));
-
-    system.Execute("@help");
-    EXPECT_EQ(capture.Lines(), (Lines{"echo", "help", "run", ""}));
-
-    capture.Clear();
-    system.Execute("@help g_width");
-    EXPECT_EQ(capture.Lines(),
+    capture.System().RegisterFunction(Ref::New<Console::Variable<unsigned int>>("g_width", 640));
+    EXPECT_EQ(capture.Run("@help"), (Lines{"echo", "help", "run", ""}));
+    EXPECT_EQ(capture.Run("@help g_width"),
               (Lines{"usage: g_width [=|+=|-=|*=|/=] [numeric value]", "       g_width is 640"}));
-
-    capture.Clear();
-    system.Execute("@help nothing");
-    EXPECT_EQ(capture.Lines(), (Lines{"nothing is not a valid console function or variable."}));
-    system.UnregisterFunction("g_width");
+    EXPECT_EQ(capture.Run("@help nothing"), Lines{"nothing is not a valid console function or variable."});
 }
 
-TEST(EchoFunction, PrintsLiteralsSwitchesEchoAndExplainsItself) {
+TEST(BuiltinFunctions, EchoPrintsLiteralsAndSwitchesEcho) {
     ConsoleCapture capture;
-    auto& system = capture.System();
-    system.Execute("@echo \"  two  blanks \"");
-    EXPECT_EQ(capture.Lines(), (Lines{"  two  blanks "}));
-
-    const Lines usageOn{"usage: echo [on|off|{\"<string literal>\"}]", "       echo is currently on"};
+    EXPECT_EQ(capture.Run("@echo \"  two  blanks \""), Lines{"  two  blanks "});
     for (const char* bad : {"@echo \"unterminated", "@echo ON", "@echo"}) {
-        capture.Clear();
-        system.Execute(bad);
-        EXPECT_EQ(capture.Lines(), usageOn) << bad;
+        EXPECT_EQ(capture.Run(bad),
+                  (Lines{"usage: echo [on|off|{\"<string literal>\"}]", "       echo is currently on"}))
+            << bad;
     }
-
-    capture.Clear();
-    system.Execute("echo off");
-    system.Execute("echo \"quiet\"");
-    EXPECT_EQ(capture.Lines(), (Lines{"echo off", "quiet"}));
-    EXPECT_FALSE(system.echo);
-    system.Execute("echo on");
-    EXPECT_TRUE(system.echo);
+    EXPECT_EQ(capture.Run("echo off"), Lines{"echo off"});
+    EXPECT_EQ(capture.Run("echo \"quiet\""), Lines{"quiet"});
+    capture.System().Execute("echo on");
+    EXPECT_EQ(capture.Run("echo \"loud\""), (Lines{"echo \"loud\"", "loud"}));
 }
 
-TEST(RunFunction, RunsScriptsAsTypedLines) {
+TEST(BuiltinFunctions, RunExecutesScriptLinesAsTyped) {
     ConsoleCapture capture;
-    auto& system = capture.System();
     TestSupport::TempDir dir;
-    dir.Write("setup.cfg", "# a comment\n@echo \"first\"\r\necho \"second\"\n\n");
-    dir.Write("with blank.cfg", "@echo \"quoted name\"\n");
-    system.history.clear();
-
-    system.Execute("@run " + dir.Path("setup.cfg").string());
-    system.Execute("@run \"" + dir.Path("with blank.cfg").string() + "\"");
+    const std::string setup =
+        dir.Write("setup.cfg", "# a comment\n@echo \"first\"\r\necho \"second\"\n\n").string();
+    const std::string blank = dir.Write("with blank.cfg", "@echo \"quoted name\"\n").string();
+    capture.System().history.clear();
+    capture.System().Execute("@run " + setup);
+    capture.System().Execute("@run \"" + blank + "\"");
     EXPECT_EQ(capture.Lines(), (Lines{"first", "echo \"second\"", "second", "quoted name"}));
-    EXPECT_EQ(system.history.size(), 5u); // two runs, and three script lines that were not comments
+    EXPECT_EQ(capture.System().history.size(), 5u); // two runs, and the three script lines that ran
 
-    capture.Clear();
-    system.Execute("@run " + dir.Path("missing.cfg").string());
-    system.Execute("@run \"unterminated");
-    EXPECT_EQ(capture.Lines(),
-              (Lines{"Could not open " + dir.Path("missing.cfg").string(), "usage: run [\"<file name>\"]"}));
+    const std::string missing = dir.Path("missing.cfg").string();
+    EXPECT_EQ(capture.Run("@run " + missing), Lines{"Could not open " + missing});
+    EXPECT_EQ(capture.Run("@run \"unterminated"), Lines{"usage: run [\"<file name>\"]"});
 }
 
-TEST(RunFunction, AScriptThatRunsItselfStopsAtTheNestingLimit) {
+TEST(BuiltinFunctions, AScriptThatRunsItselfStopsAtTheNestingLimit) {
     ConsoleCapture capture;
-    auto& system = capture.System();
     TestSupport::TempDir dir;
     const std::string self = dir.Path("self.cfg").string();
     dir.Write("self.cfg", "@run " + self + "\n@echo \"after\"\n");
-
-    system.Execute("@run " + self);
-    const Lines lines = capture.Lines();
-    ASSERT_EQ(lines.size(), 17u);
-    EXPECT_EQ(lines[0], "Not running " + self + ": scripts may run other scripts at most 16 levels deep.");
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        EXPECT_EQ(lines[i], "after");
-    }
+    Lines expected(17, "after");
+    expected[0] = "Not running " + self + ": scripts may run other scripts at most 16 levels deep.";
+    EXPECT_EQ(capture.Run("@run " + self), expected);
     // The limit is per chain: the next run starts again from the top.
-    capture.Clear();
-    system.Execute("@run " + self);
-    EXPECT_EQ(capture.Lines().size(), 17u);
+    EXPECT_EQ(capture.Run("@run " + self), expected);
 }
 
 } // namespace

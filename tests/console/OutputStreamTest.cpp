@@ -10,32 +10,20 @@ namespace {
 using TestSupport::ConsoleCapture;
 using Lines = std::vector<std::string>;
 
-TEST(ConsoleOutput, OnlyFlushedLinesBecomeConsoleLines) {
-    ConsoleCapture capture;
-    auto& out = capture.System().Output();
-    out << "first\nsecond\n";
-    EXPECT_TRUE(capture.Lines().empty());
-    out.flush();
-    EXPECT_EQ(capture.Lines(), (Lines{"first", "second"}));
-    EXPECT_EQ(capture.System().lines.front().text, "second");
-
-    capture.Clear();
-    out << "no line end" << std::flush;
-    EXPECT_TRUE(capture.Lines().empty());
-    out << "next" << std::endl;
-    EXPECT_EQ(capture.Lines(), (Lines{"next"}));
-}
-
-TEST(ConsoleOutput, LongLinesGrowTheBufferAndReachTheLog) {
+TEST(ConsoleOutput, FlushedLinesBecomeConsoleLinesAndReachTheLog) {
     ConsoleCapture capture;
     TestSupport::TempDir dir;
     const auto log = dir.Path("halvo.log");
     capture.System().SetLogFile(log.string());
-    const std::string longLine(300, 'x');
-    capture.System().Output() << longLine << std::endl;
-    capture.System().Output() << std::string(1000, 'y') << '\n' << std::flush;
-    EXPECT_EQ(capture.Lines(), (Lines{longLine, std::string(1000, 'y')}));
-    EXPECT_EQ(TestSupport::ReadFile(log), longLine + "\n" + std::string(1000, 'y') + "\n");
+    const std::string longLine(300, 'x'); // more than the buffer holds at first
+    capture.System().Output() << "first\n" << longLine << '\n';
+    EXPECT_TRUE(capture.Lines().empty());
+    // Text after the last line end reaches the log but makes no console line.
+    capture.System().Output() << "partial" << std::flush;
+    EXPECT_EQ(capture.Lines(), (Lines{"first", longLine}));
+    EXPECT_EQ(capture.LastLine(), longLine);
+    // The log is unbuffered: the text is on disk before the log is closed.
+    EXPECT_EQ(TestSupport::ReadFile(log), "first\n" + longLine + "\npartial");
     capture.System().CloseLogFile();
 }
 
@@ -54,17 +42,12 @@ TEST(ConsoleOutput, ErrorReportsCarryOperationLineAndMark) {
     ConsoleCapture capture;
     capture.System().Output() << "plain" << std::endl;
     Console::ReportError("Halvo::Nes::INesIOStrategy::LoadImage", 42) << "Invalid iNES header." << std::endl;
-    capture.System().Output() << "plain again" << std::endl;
-    EXPECT_EQ(capture.Lines(),
-              (Lines{"plain", "[Halvo::Nes::INesIOStrategy::LoadImage][42] Error: Invalid iNES header.",
-                     "plain again"}));
-    EXPECT_EQ(capture.ErrorLines(),
-              (Lines{"[Halvo::Nes::INesIOStrategy::LoadImage][42] Error: Invalid iNES header."}));
-
     // Every line finished by the flush that ends a report carries the mark.
-    capture.Clear();
     Console::ReportError("Op", 7) << "two\nlines" << std::endl;
-    EXPECT_EQ(capture.ErrorLines(), (Lines{"[Op][7] Error: two", "lines"}));
+    capture.System().Output() << "plain again" << std::endl;
+    const std::string report = "[Halvo::Nes::INesIOStrategy::LoadImage][42] Error: Invalid iNES header.";
+    EXPECT_EQ(capture.Lines(), (Lines{"plain", report, "[Op][7] Error: two", "lines", "plain again"}));
+    EXPECT_EQ(capture.ErrorLines(), (Lines{report, "[Op][7] Error: two", "lines"}));
 }
 
 TEST(ConsoleLog, IsDeletedWhenNothingWasWrittenAndKeptOtherwise) {
@@ -72,26 +55,19 @@ TEST(ConsoleLog, IsDeletedWhenNothingWasWrittenAndKeptOtherwise) {
     const auto empty = dir.Path("empty.log");
     const auto used = dir.Path("used.log");
     {
-        Ref::Ptr<Console::System> console(Console::System::Instance());
-        console->SetLogFile(empty.string());
-        EXPECT_EQ(console->logFileName, empty.string());
+        ConsoleCapture capture;
+        capture.System().SetLogFile(empty.string());
         EXPECT_TRUE(std::filesystem::exists(empty));
-        // Opening another log closes the first one, which is empty.
-        console->SetLogFile(used.string());
+        capture.System().SetLogFile(used.string()); // closes the first one, which is empty
         EXPECT_FALSE(std::filesystem::exists(empty));
-        console->Output() << "kept" << std::endl;
-        console->Output() << "partial" << std::flush;
-        // The log is unbuffered: the text is on disk before the log is closed.
-        EXPECT_EQ(TestSupport::ReadFile(used), "kept\npartial");
+        capture.System().Output() << "kept" << std::endl;
+        // A log that cannot be opened leaves the text on the console only.
+        capture.System().SetLogFile(dir.Path("no/such/folder.log").string());
+        EXPECT_TRUE(capture.System().logFileName.empty());
+        capture.System().Output() << "console only" << std::endl;
+        EXPECT_EQ(capture.LastLine(), "console only");
     }
-    EXPECT_EQ(TestSupport::ReadFile(used), "kept\npartial");
-
-    Ref::Ptr<Console::System> console(Console::System::Instance());
-    console->SetLogFile(dir.Path("no/such/folder.log").string());
-    EXPECT_EQ(console->logFile, nullptr);
-    EXPECT_TRUE(console->logFileName.empty());
-    console->Output() << "still on the console" << std::endl;
-    EXPECT_EQ(console->lines.front().text, "still on the console");
+    EXPECT_EQ(TestSupport::ReadFile(used), "kept\n");
 }
 
 } // namespace

@@ -14,142 +14,105 @@ namespace {
 
 using Gfx::Color;
 using Gfx::ScreenRect;
+using Lines = std::vector<std::string>;
 
-std::string Describe(const ScreenRect& r) {
-    std::ostringstream s;
-    s << "(" << r.left << "," << r.top << "," << r.right << "," << r.bottom << ")";
-    return s.str();
-}
-
-// A fixed-width font: 8 pixels a character; text longer than the rectangle wraps onto further rows of
-// `height + 2` pixels. It records what it draws.
-class FakeFont : public Gfx::Font {
-public:
-    static constexpr int CharWidth = 8;
-    FakeFont() : Font("Courier New", 12, 0) {}
+// A font and a 640 x 480 screen in one. Characters are 8 pixels wide and 12 high, and text longer than
+// its rectangle wraps onto further rows of 14 pixels. Everything drawn goes into one list as
+// "fill|line|text left,top,right,bottom red,green,blue,alpha" and the text's first characters.
+struct Recorder : Gfx::Font, Gfx::ConsoleRenderer {
+    Recorder() : Font("Courier New", 12, 0) {}
     bool Reset() override { return true; }
     void Invalidate() override {}
-    bool Begin() override { return beginSucceeds; }
+    bool Begin() override { return fontWorks; }
     void End() override {}
+    void GetScreenSize(std::uint32_t& width, std::uint32_t& height) override {
+        width = 640;
+        height = 480;
+    }
     void MeasureText(ScreenRect& rect, std::uint32_t, const std::string& text, std::uint32_t start,
                      std::uint32_t count) override {
-        start = std::min<std::uint32_t>(start, text.size());
-        const auto n = static_cast<int>(std::min<std::size_t>(count, text.size() - start));
-        const int perRow = std::max(1, (rect.right - rect.left) / CharWidth);
-        const int rows = std::max(1, (n + perRow - 1) / perRow);
-        rect.right = rect.left + std::min(n, perRow) * CharWidth;
-        rect.bottom = rect.top + rows * static_cast<int>(height + 2);
+        const auto n = static_cast<int>(
+            std::min<std::size_t>(count, text.size() - std::min<std::size_t>(start, text.size())));
+        const int perRow = std::max(1, (rect.right - rect.left) / 8);
+        rect.right = rect.left + std::min(n, perRow) * 8;
+        rect.bottom = rect.top + std::max(1, (n + perRow - 1) / perRow) * 14;
     }
     void DrawText(const ScreenRect& rect, const Color& color, std::uint32_t, const std::string& text,
                   std::uint32_t, std::uint32_t) override {
-        drawn.push_back({text, rect, color});
+        Log("text", rect, color, " " + text.substr(0, 12));
     }
-
-    struct Drawn {
-        std::string text;
-        ScreenRect rect;
-        Color color;
-    };
-    std::vector<Drawn> drawn;
-    bool beginSucceeds = true;
-};
-
-class FakeRenderer : public Gfx::ConsoleRenderer {
-public:
-    bool Reset() override { return true; }
-    void Invalidate() override {}
-    void GetScreenSize(std::uint32_t& w, std::uint32_t& h) override {
-        w = 640;
-        h = 480;
-    }
-    void FillRect(const ScreenRect& rect, const Color& color) override {
-        calls.push_back("fill" + Describe(rect));
-        colors.push_back(color);
-    }
+    void FillRect(const ScreenRect& rect, const Color& color) override { Log("fill", rect, color); }
     void DrawLine(const Gfx::ScreenPoint& a, const Gfx::ScreenPoint& b, const Color& color) override {
-        calls.push_back("line" + Describe({a.x, a.y, b.x, b.y}));
-        colors.push_back(color);
+        Log("line", {a.x, a.y, b.x, b.y}, color);
     }
-    std::vector<std::string> calls;
-    std::vector<Color> colors;
-};
+    void Log(const char* what, const ScreenRect& r, const Color& c, const std::string& text = "") {
+        std::ostringstream s;
+        s << what << ' ' << r.left << ',' << r.top << ',' << r.right << ',' << r.bottom << ' ' << c.red << ','
+          << c.green << ',' << c.blue << ',' << c.alpha << text;
+        drawn.push_back(s.str());
+    }
 
-const Color Green{0.2f, 0.8f, 0.2f, 1.0f};
-const Color Red{0.8f, 0.2f, 0.2f, 1.0f};
+    Lines drawn;
+    bool fontWorks = true;
+};
 
 class ConsoleDrawing : public ::testing::Test {
 protected:
-    ConsoleDrawing() : input(Ref::New<Console::InputContext>(&capture.System())) {}
-
-    void Draw(float openness) {
+    const Lines& Draw(float openness) {
         input->openness = openness;
-        Gfx::DrawConsole(font, renderer, *input, capture.System());
+        recorder.drawn.clear();
+        Gfx::DrawConsole(recorder, recorder, *input, capture.System());
+        return recorder.drawn;
     }
 
     TestSupport::ConsoleCapture capture;
-    Ref::Ptr<Console::InputContext> input;
-    FakeFont font;
-    FakeRenderer renderer;
+    Ref::Ptr<Console::InputContext> input = Ref::New<Console::InputContext>(&capture.System());
+    Recorder recorder;
 };
-
-TEST_F(ConsoleDrawing, ClosedConsoleDrawsNothing) {
-    Draw(0.0f);
-    EXPECT_TRUE(renderer.calls.empty());
-    EXPECT_TRUE(font.drawn.empty());
-}
 
 TEST_F(ConsoleDrawing, HalfOpenGeometryFadesWithOpenness) {
     for (int i = 0; i < 20; ++i) {
         capture.System().Output() << "line " << i << std::endl;
     }
-    Draw(0.5f);
-    // 480 x 0.5 x 0.65f truncates to 155; rows are 14 pixels; the separator sits above the input row.
-    EXPECT_EQ(renderer.calls,
-              (std::vector<std::string>{"fill(0,0,640,155)", "line(0,139,640,139)", "line(0,155,640,155)"}));
-    EXPECT_EQ(renderer.colors[0], (Color{0.2f, 0.2f, 0.2f, 0.85f * 0.5f}));
-    EXPECT_EQ(renderer.colors[1], (Color{0.2f, 0.8f, 0.2f, 0.5f}));
-    ASSERT_EQ(font.drawn.size(), 9u); // (155 - 14 - 4) / 14 rows
-    EXPECT_EQ(font.drawn[0].text, "line 19");
-    EXPECT_EQ(Describe(font.drawn[0].rect), "(2,123,58,137)");
-    EXPECT_EQ(font.drawn[8].text, "line 11");
-    EXPECT_EQ(font.drawn[8].rect.bottom, 137 - 8 * 14);
+    EXPECT_TRUE(Draw(0.0f).empty()) << "a closed console draws nothing";
+    // 480 x 0.5 x 0.65f truncates to 155; rows are 14 pixels; the separator sits above the input row;
+    // (155 - 14 - 4) / 14 = 9 rows of text, the newest at the bottom.
+    const Lines& drawn = Draw(0.5f);
+    ASSERT_EQ(drawn.size(), 12u);
+    EXPECT_EQ(Lines(drawn.begin(), drawn.begin() + 4),
+              (Lines{"fill 0,0,640,155 0.2,0.2,0.2,0.425", "line 0,139,640,139 0.2,0.8,0.2,0.5",
+                     "line 0,155,640,155 0.2,0.8,0.2,0.5", "text 2,123,58,137 0.2,0.8,0.2,0.5 line 19"}));
+    EXPECT_EQ(drawn.back(), "text 2,11,58,25 0.2,0.8,0.2,0.5 line 11");
 }
 
 TEST_F(ConsoleDrawing, FullyOpenShowsErrorsInRedAndWrappedLinesTakeMoreRows) {
     capture.System().Output() << "oldest" << std::endl;
-    // 79 characters per row at 8 pixels in 636: this wraps onto three rows of 14 pixels.
+    // 79 characters a row in 636 pixels: this wraps onto three rows.
     capture.System().Output() << std::string(200, 'w') << std::endl;
     Console::ReportError("Op", 1) << "failed" << std::endl;
-    Draw(1.0f);
-    EXPECT_EQ(renderer.calls[0], "fill(0,0,640,311)");
-    ASSERT_EQ(font.drawn.size(), 3u);
-    EXPECT_EQ(font.drawn[0].text, "[Op][1] Error: failed");
-    EXPECT_EQ(font.drawn[0].color, Red);
-    EXPECT_EQ(font.drawn[0].rect.bottom, 311 - 14 - 4);
-    EXPECT_EQ(font.drawn[1].color, Green);
-    EXPECT_EQ(Describe(font.drawn[1].rect), "(2,237,634,279)");
-    // The wrapped line used three rows, so the next line sits three rows higher.
-    EXPECT_EQ(font.drawn[2].rect.bottom, 279 - 3 * 14);
+    const Lines& drawn = Draw(1.0f);
+    ASSERT_EQ(drawn.size(), 6u);
+    EXPECT_EQ(drawn[0], "fill 0,0,640,311 0.2,0.2,0.2,0.85");
+    EXPECT_EQ(Lines(drawn.begin() + 3, drawn.end()), (Lines{"text 2,279,170,293 0.8,0.2,0.2,1 [Op][1] Erro",
+                                                            "text 2,237,634,279 0.2,0.8,0.2,1 wwwwwwwwwwww",
+                                                            "text 2,223,50,237 0.2,0.8,0.2,1 oldest"}));
 }
 
 TEST_F(ConsoleDrawing, InputLineAndCursorInBothModes) {
     input->line = "abc";
     input->cursor = 3;
     input->cursorShown = true;
-    Draw(1.0f);
-    ASSERT_EQ(font.drawn.size(), 1u);
-    EXPECT_EQ(Describe(font.drawn[0].rect), "(2,297,638,311)");
+    const Lines& drawn = Draw(1.0f);
     // At the end of the line the cursor is half the font height wide, under the next character.
-    EXPECT_EQ(renderer.calls.back(), "line(26,309,32,309)");
+    EXPECT_EQ(Lines(drawn.end() - 2, drawn.end()),
+              (Lines{"text 2,297,638,311 0.2,0.8,0.2,1 abc", "line 26,309,32,309 0.2,0.8,0.2,1"}));
 
-    renderer.calls.clear();
+    // Overwrite mode fills the character under the cursor; without text the cursor still shows.
     input->cursor = 1;
     input->insertMode = false;
-    font.beginSucceeds = false; // no text, but the cursor is still drawn
-    font.drawn.clear();
-    Draw(1.0f);
-    EXPECT_TRUE(font.drawn.empty());
-    EXPECT_EQ(renderer.calls.back(), "fill(10,297,18,309)");
+    recorder.fontWorks = false;
+    EXPECT_EQ(Draw(1.0f).back(), "fill 10,297,18,309 0.2,0.8,0.2,1");
+    EXPECT_EQ(recorder.drawn.size(), 4u);
 }
 
 } // namespace

@@ -2,118 +2,111 @@
 
 #include <gtest/gtest.h>
 
+#include "gfx/ConsoleRenderer.h"
+#include "gfx/Driver.h"
+#include "gfx/Font.h"
+#include "gfx/NesCanvas.h"
 #include "support/ConsoleCapture.h"
-#include "support/FakeDriver.h"
 
 namespace Halvo {
 namespace {
 
-using Lines = std::vector<std::string>;
+using Gfx::DisplayMode;
 using Gfx::PixelFormat;
+using Lines = std::vector<std::string>;
 
-class FakeHost : public Gfx::GraphicsHost {
-public:
-    std::uint32_t GetDriverCount() override { return static_cast<std::uint32_t>(drivers.size()); }
+// A driver with two adapters, the first with two modes. It can list them and nothing else.
+struct ListingDriver : Gfx::Driver {
+    using Driver::Driver;
+    std::uint32_t GetAdapterCount() override { return 2; }
+    bool GetAdapterInfo(std::uint32_t adapter, Gfx::AdapterInfo& info) override {
+        info.description = "Display " + std::to_string(adapter);
+        return adapter < 2;
+    }
+    std::uint32_t GetModeCount(std::uint32_t adapter) override { return adapter == 0 ? 2 : 0; }
+    bool GetMode(std::uint32_t, std::uint32_t mode, DisplayMode& displayMode) override {
+        displayMode = mode == 0 ? DisplayMode{640, 480, PixelFormat::R5G6B5}
+                                : DisplayMode{1024, 768, PixelFormat::X8R8G8B8};
+        return mode < 2;
+    }
+    std::uint32_t GetFirstFeatureCount(std::uint32_t, std::uint32_t) override { return 0; }
+    bool GetFirstFeatureName(std::uint32_t, std::uint32_t, std::uint32_t, std::string&) override {
+        return false;
+    }
+    std::uint32_t GetSecondFeatureCount(std::uint32_t, std::uint32_t) override { return 0; }
+    bool GetSecondFeatureName(std::uint32_t, std::uint32_t, std::uint32_t, std::string&) override {
+        return false;
+    }
+    bool Initiate(App::Window*) override { return false; }
+    void Terminate() override {}
+    bool GetAdapterConfig(std::uint32_t&, Gfx::DisplayConfig&) override { return false; }
+    bool SetAdapterConfig(std::uint32_t, const Gfx::DisplayConfig&) override { return false; }
+    bool ResetAdapterConfig() override { return false; }
+    bool BeginScene() override { return false; }
+    void EndScene() override {}
+    void Clear(float, float, float, float) override {}
+    void Present() override {}
+    bool CaptureFrame(std::vector<std::uint8_t>&, std::uint32_t&, std::uint32_t&) override { return false; }
+    Ref::Ptr<Gfx::NesCanvas> CreateNesCanvas() override { return nullptr; }
+    Ref::Ptr<Gfx::Font> CreateFont(const std::string&, std::uint32_t, std::uint32_t) override {
+        return nullptr;
+    }
+    Ref::Ptr<Gfx::ConsoleRenderer> CreateConsoleRenderer() override { return nullptr; }
+};
+
+// The five functions on the console, with the test as their host.
+class GraphicsFunctions : public ::testing::Test, public Gfx::GraphicsHost {
+protected:
+    GraphicsFunctions() {
+        const Ref::Ptr<Console::Function> functions[] = {
+            Ref::New<Gfx::EnumDrivers>(this), Ref::New<Gfx::EnumAdapters>(this),
+            Ref::New<Gfx::EnumModes>(this), Ref::New<Gfx::EnumFormats>(), Ref::New<Gfx::ApplyState>(this)};
+        for (const auto& function : functions) {
+            capture.System().RegisterFunction(function);
+        }
+    }
+
+    std::uint32_t GetDriverCount() override { return 2; }
     Ref::Ptr<Gfx::Driver> GetDriver(std::uint32_t index) override {
-        return index < drivers.size() ? drivers[index] : nullptr;
+        return index < 2 ? drivers[index] : nullptr;
     }
-    bool GraphicsApplyState() override {
-        ++applies;
-        return applySucceeds;
-    }
+    bool GraphicsApplyState() override { return applySucceeds; }
     void Quit(std::int32_t code) override { quitCode = code; }
 
-    std::vector<Ref::Ptr<Gfx::Driver>> drivers;
+    TestSupport::ConsoleCapture capture;
+    Ref::Ptr<Gfx::Driver> drivers[2] = {Ref::New<ListingDriver>("SDL"), Ref::New<ListingDriver>("Other")};
     bool applySucceeds = true;
-    int applies = 0;
     std::int32_t quitCode = -1;
 };
 
-class GraphicsFunctions : public ::testing::Test {
-protected:
-    GraphicsFunctions() : driver(Ref::New<TestSupport::FakeDriver>("SDL")) {
-        TestSupport::FakeDriver::Adapter adapter;
-        adapter.info.description = "Display 0";
-        adapter.modes = {{640, 480, PixelFormat::R5G6B5}, {1024, 768, PixelFormat::X8R8G8B8}};
-        driver->adapters.push_back(adapter);
-        adapter.info.description = "Display 1";
-        adapter.modes.clear();
-        driver->adapters.push_back(adapter);
-        host.drivers.push_back(driver);
-        host.drivers.push_back(Ref::Ptr<Gfx::Driver>(Ref::New<TestSupport::FakeDriver>("Other")));
-
-        auto& system = capture.System();
-        system.echo = false;
-        for (Console::Function* function : std::initializer_list<Console::Function*>{
-                 &enumDrivers, &enumAdapters, &enumModes, &enumFormats, &applyState}) {
-            system.RegisterFunction(Ref::Ptr<Console::Function>(function));
-        }
-    }
-    ~GraphicsFunctions() override {
-        for (const char* name :
-             {"g_enumdrivers", "g_enumadapters", "g_enummodes", "g_enumformats", "g_apply"}) {
-            capture.System().UnregisterFunction(name);
-        }
-    }
-
-    Lines Run(const std::string& line) {
-        capture.Clear();
-        capture.System().Execute(line);
-        return capture.Lines();
-    }
-
-    TestSupport::ConsoleCapture capture;
-    Ref::Ptr<TestSupport::FakeDriver> driver;
-    FakeHost host;
-    Gfx::EnumDrivers enumDrivers{&host};
-    Gfx::EnumAdapters enumAdapters{&host};
-    Gfx::EnumModes enumModes{&host};
-    Gfx::EnumFormats enumFormats;
-    Gfx::ApplyState applyState{&host};
-};
-
-TEST_F(GraphicsFunctions, ListDriversAdaptersAndModes) {
-    EXPECT_EQ(Run("g_enumdrivers"), (Lines{"SDL", "Other", ""}));
-    EXPECT_EQ(Run("g_enumadapters 0"), (Lines{"Display 0", "Display 1", ""}));
-    EXPECT_EQ(Run("g_enummodes 0 0"), (Lines{"640x480x16 (R5G6B5)", "1024x768x32 (X8R8G8B8)", ""}));
-    EXPECT_EQ(Run("g_enummodes 0 1"), (Lines{""}));
+TEST_F(GraphicsFunctions, ListDriversAdaptersModesAndFormats) {
+    EXPECT_EQ(capture.Run("@g_enumdrivers"), (Lines{"SDL", "Other", ""}));
+    EXPECT_EQ(capture.Run("@g_enumadapters 0"), (Lines{"Display 0", "Display 1", ""}));
+    EXPECT_EQ(capture.Run("@g_enummodes 0 0"), (Lines{"640x480x16 (R5G6B5)", "1024x768x32 (X8R8G8B8)", ""}));
+    EXPECT_EQ(capture.Run("@g_enummodes 0 1"), Lines{""});
+    const Lines formats = capture.Run("@g_enumformats");
+    ASSERT_EQ(formats.size(), 19u);
+    EXPECT_EQ(formats.front(), "Unknown");
+    EXPECT_EQ(formats[10], "R5G6B5");
+    EXPECT_EQ(formats[17], "A16R16G16B16");
+    EXPECT_EQ(formats.back(), "");
 }
 
 TEST_F(GraphicsFunctions, InvalidIndicesAndMissingNumbers) {
-    EXPECT_EQ(Run("g_enumadapters"), Lines{}); // false, and the usage is empty
-    EXPECT_EQ(Run("g_enumadapters 7"), (Lines{"Invalid graphics driver index."}));
-    EXPECT_EQ(Run("g_enummodes 0"), Lines{});
-    EXPECT_EQ(Run("g_enummodes x 0"), Lines{});
-    EXPECT_EQ(Run("g_enummodes 7 0"), (Lines{"Invalid graphics driver index."}));
-    EXPECT_EQ(Run("g_enummodes 0 9"), (Lines{"Invalid display adapter index.", ""}));
-}
-
-TEST_F(GraphicsFunctions, ListsTheEighteenFormats) {
-    const Lines lines = Run("g_enumformats");
-    ASSERT_EQ(lines.size(), 19u);
-    EXPECT_EQ(lines.front(), "Unknown");
-    EXPECT_EQ(lines[10], "R5G6B5");
-    EXPECT_EQ(lines[17], "A16R16G16B16");
-    EXPECT_EQ(lines.back(), "");
+    EXPECT_EQ(capture.Run("@g_enumadapters"), Lines{}); // false, and the usage is empty
+    EXPECT_EQ(capture.Run("@g_enumadapters 7"), Lines{"Invalid graphics driver index."});
+    EXPECT_EQ(capture.Run("@g_enummodes 0"), Lines{});
+    EXPECT_EQ(capture.Run("@g_enummodes x 0"), Lines{});
+    EXPECT_EQ(capture.Run("@g_enummodes 7 0"), Lines{"Invalid graphics driver index."});
+    EXPECT_EQ(capture.Run("@g_enummodes 0 9"), (Lines{"Invalid display adapter index.", ""}));
 }
 
 TEST_F(GraphicsFunctions, ApplyQuitsWhenNoStateCanBeSet) {
-    EXPECT_EQ(Run("g_apply"), Lines{});
-    EXPECT_EQ(host.applies, 1);
-    EXPECT_EQ(host.quitCode, -1);
-    host.applySucceeds = false;
-    EXPECT_EQ(Run("g_apply"), (Lines{"No graphics state set, terminating..."}));
-    EXPECT_EQ(host.quitCode, 0);
-}
-
-TEST(DisplayModeOrder, ByFormatThenWidthThenHeight) {
-    using Gfx::DisplayMode;
-    EXPECT_LT((DisplayMode{1024, 768, PixelFormat::R5G6B5}), (DisplayMode{640, 480, PixelFormat::X8R8G8B8}));
-    EXPECT_LT((DisplayMode{640, 1024, PixelFormat::R5G6B5}), (DisplayMode{800, 600, PixelFormat::R5G6B5}));
-    EXPECT_LT((DisplayMode{800, 480, PixelFormat::R5G6B5}), (DisplayMode{800, 600, PixelFormat::R5G6B5}));
-    // Formats compare as signed numbers.
-    EXPECT_LT((DisplayMode{640, 480, static_cast<PixelFormat>(0x80000000u)}),
-              (DisplayMode{640, 480, PixelFormat::Unknown}));
+    EXPECT_EQ(capture.Run("@g_apply"), Lines{});
+    EXPECT_EQ(quitCode, -1);
+    applySucceeds = false;
+    EXPECT_EQ(capture.Run("@g_apply"), Lines{"No graphics state set, terminating..."});
+    EXPECT_EQ(quitCode, 0);
 }
 
 } // namespace

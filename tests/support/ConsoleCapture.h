@@ -3,9 +3,24 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "console/System.h"
 
 namespace Halvo::TestSupport {
+
+// Whether a line is the error report of the given operation and message, whatever its source line:
+// "[operation][" digits "] Error: message".
+inline bool IsReport(const std::string& line, const std::string& operation, const std::string& message) {
+    const std::string head = "[" + operation + "][";
+    const std::string tail = "] Error: " + message;
+    if (line.size() <= head.size() + tail.size() || line.compare(0, head.size(), head) != 0 ||
+        line.compare(line.size() - tail.size(), tail.size(), tail) != 0) {
+        return false;
+    }
+    const std::string number = line.substr(head.size(), line.size() - head.size() - tail.size());
+    return number.find_first_not_of("0123456789") == std::string::npos;
+}
 
 // Holds the console system for a test and reads back what was written to it.
 class ConsoleCapture {
@@ -14,25 +29,17 @@ public:
 
     Console::System& System() { return *console; }
 
-    // The output lines, oldest first.
-    std::vector<std::string> Lines() const {
+    // The output lines (all, or only those with the error mark), oldest first.
+    std::vector<std::string> Lines(bool errorsOnly = false) const {
         std::vector<std::string> texts;
         for (auto line = console->lines.rbegin(); line != console->lines.rend(); ++line) {
-            texts.push_back(line->text);
-        }
-        return texts;
-    }
-
-    // The output lines that carry the error mark, oldest first.
-    std::vector<std::string> ErrorLines() const {
-        std::vector<std::string> texts;
-        for (auto line = console->lines.rbegin(); line != console->lines.rend(); ++line) {
-            if (line->isError) {
+            if (line->isError || !errorsOnly) {
                 texts.push_back(line->text);
             }
         }
         return texts;
     }
+    std::vector<std::string> ErrorLines() const { return Lines(true); }
 
     std::string LastLine() const {
         return console->lines.empty() ? std::string() : console->lines.front().text;
@@ -40,21 +47,32 @@ public:
 
     void Clear() { console->lines.clear(); }
 
+    // Whether the console holds one line only, the report of the operation with the message; or no line at
+    // all when the message is empty.
+    testing::AssertionResult HoldsOnly(const std::string& operation, const std::string& message) const {
+        const std::vector<std::string> lines = Lines();
+        if (message.empty() ? lines.empty()
+                            : lines.size() == 1 && console->lines.front().isError &&
+                                  IsReport(lines[0], operation, message)) {
+            return testing::AssertionSuccess();
+        }
+        testing::AssertionResult failure = testing::AssertionFailure()
+                                           << "the console holds " << lines.size() << " lines";
+        for (const std::string& line : lines) {
+            failure << "\n" << line;
+        }
+        return failure;
+    }
+
+    // Executes one console line and gives the lines it printed.
+    std::vector<std::string> Run(const std::string& line) {
+        Clear();
+        console->Execute(line);
+        return Lines();
+    }
+
 private:
     Ref::Ptr<Console::System> console;
 };
-
-// The text an error report of the given operation and message begins with, without the source line:
-// matches "[operation][" ... "] Error: message".
-inline bool IsReport(const std::string& line, const std::string& operation, const std::string& message) {
-    const std::string head = "[" + operation + "][";
-    const std::string tail = "] Error: " + message;
-    if (line.compare(0, head.size(), head) != 0 || line.size() < head.size() + tail.size()) {
-        return false;
-    }
-    const std::string number = line.substr(head.size(), line.size() - head.size() - tail.size());
-    return !number.empty() && number.find_first_not_of("0123456789") == std::string::npos &&
-           line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 } // namespace Halvo::TestSupport

@@ -18,10 +18,7 @@ public:
         }
         path = pattern;
     }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
+    ~TempDir() { std::filesystem::remove_all(path, ignored); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
@@ -30,30 +27,26 @@ public:
     }
 
     std::filesystem::path Write(const std::string& name, const std::string& content) const {
-        std::ofstream file(path / name, std::ios::binary);
-        file << content;
+        std::ofstream(path / name, std::ios::binary) << content;
         return path / name;
     }
 
 private:
     std::filesystem::path path;
+    std::error_code ignored;
 };
 
 // Makes a folder the current one for the scope, then goes back.
 class CurrentDir {
 public:
-    explicit CurrentDir(const std::filesystem::path& path) : previous(std::filesystem::current_path()) {
-        std::filesystem::current_path(path);
-    }
-    ~CurrentDir() {
-        std::error_code ignored;
-        std::filesystem::current_path(previous, ignored);
-    }
+    explicit CurrentDir(const std::filesystem::path& path) { std::filesystem::current_path(path); }
+    ~CurrentDir() { std::filesystem::current_path(previous, ignored); }
     CurrentDir(const CurrentDir&) = delete;
     CurrentDir& operator=(const CurrentDir&) = delete;
 
 private:
-    std::filesystem::path previous;
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::error_code ignored;
 };
 
 inline std::string ReadFile(const std::filesystem::path& path) {

@@ -4,7 +4,6 @@
 
 #include "app/Shell.h"
 #include "app/sdl/SdlBridge.h"
-#include "app/sdl/SdlTimer.h"
 #include "app/sdl/SdlWindow.h"
 #include "nes/KeyState.h"
 #include "support/ConsoleCapture.h"
@@ -57,24 +56,13 @@ protected:
     void PushKey(Uint32 type, SDL_Scancode scancode, SDL_Keycode key) {
         SDL_Event event{};
         event.type = type;
-        event.key.keysym.scancode = scancode;
-        event.key.keysym.sym = key;
-        event.key.windowID = SDL_GetWindowID(window->GetSdlWindow());
+        event.key.keysym = {scancode, key, 0, 0};
         SDL_PushEvent(&event);
     }
-    void PushText(const char* text) {
+    void PushWindowEvent(Uint8 kind, int width = 0, int height = 0) {
         SDL_Event event{};
-        event.type = SDL_TEXTINPUT;
-        SDL_strlcpy(event.text.text, text, sizeof event.text.text);
-        SDL_PushEvent(&event);
-    }
-    void PushWindowEvent(Uint8 kind, int data1 = 0, int data2 = 0) {
-        SDL_Event event{};
-        event.type = SDL_WINDOWEVENT;
-        event.window.event = kind;
-        event.window.data1 = data1;
-        event.window.data2 = data2;
-        event.window.windowID = SDL_GetWindowID(window->GetSdlWindow());
+        const Uint32 id = SDL_GetWindowID(window->GetSdlWindow());
+        event.window = {SDL_WINDOWEVENT, 0, id, kind, 0, 0, 0, width, height};
         SDL_PushEvent(&event);
     }
 
@@ -95,7 +83,10 @@ TEST_F(SdlPlatform, AQuitInTheMiddleOfABatchLetsTheRestThrough) {
 
 TEST_F(SdlPlatform, KeysBecomeConsoleCodesCharactersAndJoypadKeys) {
     PushKey(SDL_KEYDOWN, SDL_SCANCODE_GRAVE, SDLK_BACKQUOTE);
-    PushText("`a b");
+    SDL_Event text{};
+    text.type = SDL_TEXTINPUT;
+    SDL_strlcpy(text.text.text, "`a b", sizeof text.text.text);
+    SDL_PushEvent(&text);
     PushKey(SDL_KEYDOWN, SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER);
     PushKey(SDL_KEYUP, SDL_SCANCODE_DOWN, SDLK_DOWN);
     PushKey(SDL_KEYDOWN, SDL_SCANCODE_X, SDLK_x); // not a console key, but the joypad's A
@@ -109,20 +100,11 @@ TEST_F(SdlPlatform, KeysBecomeConsoleCodesCharactersAndJoypadKeys) {
     EXPECT_FALSE(keys->IsPressed('X'));
 }
 
-TEST_F(SdlPlatform, WindowModesCaptionResizeAndClose) {
+TEST_F(SdlPlatform, WindowEventsReachTheShell) {
     window->width = 800;
     window->height = 600;
     window->mode = App::Window::Windowed;
     window->ApplyMode();
-    int w = 0;
-    int h = 0;
-    SDL_GetWindowSize(window->GetSdlWindow(), &w, &h);
-    EXPECT_EQ(w, 800);
-    EXPECT_EQ(h, 600);
-    window->title = "Game";
-    window->UpdateTitle();
-    EXPECT_STREQ(SDL_GetWindowTitle(window->GetSdlWindow()), "Halvo - Game");
-
     shell->calls.clear();
     PushWindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 800, 600); // the size it has: nothing
     PushWindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 1000, 700);
@@ -136,16 +118,6 @@ TEST_F(SdlPlatform, WindowModesCaptionResizeAndClose) {
     EXPECT_FALSE(bridge->ProcessMessages());
     EXPECT_EQ(bridge->GetExitCode(), 0);
     EXPECT_EQ(shell->calls, (Lines{"terminate"}));
-}
-
-TEST(SdlTimer, FirstUpdateGivesZeroThenTheTimeBetweenUpdates) {
-    Ref::Ptr<App::SdlTimer> timer(Ref::New<App::SdlTimer>());
-    timer->Update();
-    EXPECT_EQ(timer->frameTime, 0.0f);
-    SDL_Delay(20);
-    timer->Update();
-    EXPECT_GT(timer->frameTime, 0.015f);
-    EXPECT_LT(timer->frameTime, 1.0f);
 }
 
 } // namespace

@@ -15,6 +15,17 @@
 
 namespace Halvo::TestSupport {
 
+struct Rgb {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+};
+
+inline Rgb ToRgb(Uint32 pixel) {
+    return {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
+            static_cast<int>(pixel & 0xFF)};
+}
+
 // A test on SDL's headless display: the bridge (which starts SDL), its window and an SDL driver.
 // Skips when SDL cannot start.
 class SdlTestDisplay : public ::testing::Test {
@@ -38,10 +49,10 @@ protected:
         bridge = nullptr;
     }
 
-    // Initiates the driver with the window and sets a configuration on the one display.
-    bool Configure(std::uint32_t width, std::uint32_t height, bool windowed = true) {
+    // Initiates the driver with the window and sets a windowed configuration on the one display.
+    bool Configure(std::uint32_t width, std::uint32_t height) {
         return driver->Initiate(window.Get()) &&
-               driver->SetAdapterConfig(0, {width, height, Gfx::PixelFormat::X8R8G8B8, windowed, false});
+               driver->SetAdapterConfig(0, {width, height, Gfx::PixelFormat::X8R8G8B8, true, false});
     }
 
     // The back buffer's pixels in the rectangle as 0xAARRGGBB, rows top to bottom.
@@ -57,35 +68,22 @@ protected:
 
     Uint32 ReadPixel(int x, int y) const { return ReadPixels(x, y, 1, 1)[0]; }
 
+    // Whether the back buffer shows the colour at (x, y), within 1 in every channel: blending may round
+    // either way.
+    testing::AssertionResult Shows(int x, int y, Rgb expected) const {
+        const Rgb actual = ToRgb(ReadPixel(x, y));
+        if (std::abs(actual.red - expected.red) <= 1 && std::abs(actual.green - expected.green) <= 1 &&
+            std::abs(actual.blue - expected.blue) <= 1) {
+            return testing::AssertionSuccess();
+        }
+        return testing::AssertionFailure() << "(" << actual.red << ", " << actual.green << ", " << actual.blue
+                                           << ") at (" << x << ", " << y << ")";
+    }
+
     ConsoleCapture capture;
     Ref::Ptr<App::SdlBridge> bridge;
     Ref::Ptr<App::Window> window;
     Ref::Ptr<Gfx::SdlDriver> driver;
 };
-
-struct Rgb {
-    int red = 0;
-    int green = 0;
-    int blue = 0;
-};
-
-inline Rgb ToRgb(Uint32 pixel) {
-    return {static_cast<int>((pixel >> 16) & 0xFF), static_cast<int>((pixel >> 8) & 0xFF),
-            static_cast<int>(pixel & 0xFF)};
-}
-
-// Whether two colours agree within `tolerance` in every channel: blending may round either way.
-inline bool Near(Uint32 pixel, Rgb expected, int tolerance = 1) {
-    const Rgb actual = ToRgb(pixel);
-    return std::abs(actual.red - expected.red) <= tolerance &&
-           std::abs(actual.green - expected.green) <= tolerance &&
-           std::abs(actual.blue - expected.blue) <= tolerance;
-}
-
-inline std::string Describe(Uint32 pixel) {
-    const Rgb rgb = ToRgb(pixel);
-    return "(" + std::to_string(rgb.red) + ", " + std::to_string(rgb.green) + ", " +
-           std::to_string(rgb.blue) + ")";
-}
 
 } // namespace Halvo::TestSupport

@@ -7,10 +7,11 @@
 
 #include "nes/rom/Crc32.h"
 #include "nes/rom/RomImage.h"
+#include "support/Machine.h"
 
 namespace Halvo::TestSupport {
 
-// Byte strings of synthetic ROM image files.
+// Byte strings of synthetic ROM image files. (Images to save come from MakeImage in support/Machine.h.)
 
 // `size` bytes of a pattern that differs from bank to bank, so misplaced banks show.
 inline std::string Pattern(std::size_t size, std::uint8_t seed) {
@@ -72,24 +73,6 @@ inline std::string Summary(const Nes::RomImage& image) {
          << image.dumperName << "' '" << image.dumperAgent << "' " << int{image.dumpDay} << "/"
          << int{image.dumpMonth} << "/" << image.dumpYear;
     return text.str();
-}
-
-// An image with recognisable banks.
-inline std::unique_ptr<Nes::RomImage> MakeImage(const char* board, std::uint32_t prgBanks,
-                                                std::uint32_t chrBanks) {
-    auto image = std::make_unique<Nes::RomImage>();
-    image->boardName = board;
-    image->prgBankCount = prgBanks;
-    image->prgRom = std::make_unique<std::uint8_t[]>(prgBanks * 16384u);
-    for (std::uint32_t index = 0; index < prgBanks * 16384u; index += 4096) {
-        image->prgRom[index] = static_cast<std::uint8_t>(index >> 12);
-    }
-    image->chrBankCount = chrBanks;
-    if (chrBanks > 0) {
-        image->chrRom = std::make_unique<std::uint8_t[]>(chrBanks * 8192u);
-        image->chrRom[chrBanks * 8192u - 1] = 0xC5;
-    }
-    return image;
 }
 
 } // namespace Halvo::TestSupport
