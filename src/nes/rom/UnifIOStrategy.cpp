@@ -112,11 +112,16 @@ void BuildRom(NumberedChunks& chunks, std::uint32_t bankSize, std::unique_ptr<st
 }
 
 // Compares every block that has a checksum chunk with it. Blocks without one, and checksums without
-// a block, say nothing.
+// a block, say nothing. This program writes the checksum register without its final inversion; other
+// tools write the standard CRC-32, its complement. Both are accepted, so that their files load too.
 bool ChecksumsAgree(const NumberedChunks& chunks, const char* kind, bool strict) {
     for (std::uint32_t number = 0; number < UnifIOStrategy::MaxChunkCount; ++number) {
         const auto& slot = chunks.slots[number];
-        if (!slot.block || !slot.checksum || Crc32::Of(slot.block.get(), slot.size) == *slot.checksum) {
+        if (!slot.block || !slot.checksum) {
+            continue;
+        }
+        const std::uint32_t crc = Crc32::Of(slot.block.get(), slot.size);
+        if (crc == *slot.checksum || ~crc == *slot.checksum) {
             continue;
         }
         const std::string chunkName = std::string(kind) + ChunkDigit(number);

@@ -93,8 +93,11 @@ TEST(UnifIOStrategy, AppliesTheChecksumPolicy) {
     const std::string good = UnifHeader() + Chunk("PRG0", prg) + Chunk("PCK0", Checksum(prg));
     const std::string bad = good + Chunk("CHR1", chr) + Chunk("CCK1", LittleEndian32(0x12345678));
     TestSupport::ConsoleCapture console;
-    // Checksums without blocks, and blocks without checksums, are fine.
-    EXPECT_TRUE(Read(good + Chunk("CCK5", "abcd") + Chunk("CHR0", chr)));
+    // Checksums without blocks, and blocks without checksums, are fine; so is the standard CRC-32 that
+    // other tools write (the complement of this program's form).
+    const std::uint32_t crc = Nes::Crc32::Of(reinterpret_cast<const std::uint8_t*>(chr.data()), chr.size());
+    EXPECT_TRUE(
+        Read(good + Chunk("CCK5", "abcd") + Chunk("CHR0", chr) + Chunk("CCK0", LittleEndian32(~crc))));
     EXPECT_TRUE(console.HoldsOnly(Load, ""));
     EXPECT_FALSE(Read(bad, true));
     EXPECT_TRUE(console.HoldsOnly(Load, "Checksum mismatch in UNIF chunk CHR1."));
