@@ -254,12 +254,12 @@ HALVO_PPU_INLINE void Ppu::HBlank(Cpu& cpu, Mmc& mmc) {
     mmc.OnScanline();
     for (std::int32_t slot = 0; slot < SpriteSlots; ++slot) {
         EvaluateSprite(mmc);
-        cpu.Execute(dotsPerFetch);
+        cpu.RunSlice(dotsPerFetch);
     }
     FetchTile(0, mmc);
-    cpu.Execute(dotsPerFetch);
+    cpu.RunSlice(dotsPerFetch);
     FetchTile(1, mmc);
-    cpu.Execute(lineTailDots + dotsPerFetch);
+    cpu.RunSlice(lineTailDots + dotsPerFetch);
 }
 
 void Ppu::RunFrame(bool render) {
@@ -270,24 +270,24 @@ void Ppu::RunFrame(bool render) {
     status |= StatusVBlank;
     mmc.OnVBlank();
     StartLine(cpu);
-    cpu.Execute(NmiDot);
+    cpu.RunSlice(NmiDot);
     if (control & ControlNmi) {
         cpu.Interrupt(Cpu::NmiVector);
     }
-    cpu.Execute(visibleDots - NmiDot);
+    cpu.RunSlice(visibleDots - NmiDot);
     if (++scanline == linesPerFrame) {
         scanline = 0;
     }
     mmc.OnScanline();
-    cpu.Execute(hblankDots);
+    cpu.RunSlice(hblankDots);
 
     // Lines 242 up to the pre-render line: the rest of vertical blank.
     while (scanline < linesPerFrame - 1) {
         StartLine(cpu);
-        cpu.Execute(visibleDots);
+        cpu.RunSlice(visibleDots);
         ++scanline;
         mmc.OnScanline();
-        cpu.Execute(hblankDots);
+        cpu.RunSlice(hblankDots);
     }
 
     // Pre-render line: flags cleared, every second frame one dot shorter, the fetches of a visible line
@@ -307,7 +307,7 @@ void Ppu::RunFrame(bool render) {
     for (std::int32_t k = 0; k < TileSteps; ++k) {
         StepTile(k, k >= OnScreenTiles, cpu, mmc);
         if (k < OnScreenTiles) {
-            cpu.Execute(dotsPerFetch);
+            cpu.RunSlice(dotsPerFetch);
         }
     }
     HBlank(cpu, mmc);
@@ -339,7 +339,7 @@ void Ppu::RunFrame(bool render) {
                 }
                 FetchTile(k + 2, mmc);
                 if (k < OnScreenTiles) {
-                    cpu.Execute(dotsPerFetch);
+                    cpu.RunSlice(dotsPerFetch);
                 }
             }
             if (!(mask & MaskBackgroundLeft)) {
@@ -354,7 +354,7 @@ void Ppu::RunFrame(bool render) {
             for (std::int32_t k = 0; k < TileSteps; ++k) {
                 StepTile(k, k == column || k == column + 1, cpu, mmc);
                 if (k < OnScreenTiles) {
-                    cpu.Execute(dotsPerFetch);
+                    cpu.RunSlice(dotsPerFetch);
                 }
             }
         }
@@ -368,10 +368,10 @@ void Ppu::RunFrame(bool render) {
 
     // Line 240: post-render, idle.
     StartLine(cpu);
-    cpu.Execute(visibleDots);
+    cpu.RunSlice(visibleDots);
     ++scanline;
     mmc.OnScanline();
-    cpu.Execute(hblankDots);
+    cpu.RunSlice(hblankDots);
 }
 
 } // namespace Halvo::Nes

@@ -7,9 +7,9 @@
 namespace Halvo::Nes {
 
 // The table-driven interpreter: one jump through a 256-entry table per instruction, every instruction
-// body inlined into the loop. While a run is going on, the registers and the unpacked status flags live
-// in a StaticCpuCore on the stack, and the object's fields are brought up to date when it ends; only
-// `counter` is kept current during the run, since memory handlers read and change it.
+// body inlined into the loop. During a run PC and `counter` live in a StaticCpuCore on the stack and are
+// written back when it ends (`counter` also around every memory handler, which may read or change it);
+// the other registers and the unpacked status flags are used in place.
 class StaticCpu final : public Cpu {
 public:
     StaticCpu(Process* process, const Cpu* previous);
