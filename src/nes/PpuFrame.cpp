@@ -55,12 +55,9 @@ HALVO_PPU_INLINE void Ppu::StartLine(Cpu& cpu) const {
 }
 
 HALVO_PPU_INLINE void Ppu::CoarseXIncrement() {
-    if ((vramAddress & 0x1F) == 0x1F) {
-        // Past the right edge of a name table: coarse X to 0 in the horizontally adjacent one.
-        vramAddress = (vramAddress ^ 0x0400) & 0xFFE0;
-    } else {
-        ++vramAddress;
-    }
+    const std::uint32_t v = vramAddress;
+    // Past the right edge of a name table (coarse X 31): coarse X to 0 in the horizontally adjacent one.
+    vramAddress = (v & 0x1F) == 0x1F ? v ^ 0x041F : v + 1;
 }
 
 HALVO_PPU_INLINE void Ppu::VerticalIncrement() {
@@ -83,46 +80,58 @@ HALVO_PPU_INLINE void Ppu::VerticalIncrement() {
 
 // Fetch k (0-35) of the line into the free ring entry; the row is drawn two steps later. Rows only
 // stepped over need no attribute (the mapper's hook still sees the name-table address) and no y.
+//
+// The name-table byte and its attribute byte lie in the same 1 KiB page, and so do the two bit planes
+// of a pattern row (fine Y is below 8), so each pair takes one look into the page table. Each page is
+// looked up after the mapper's hook that precedes the reads, as a hook may switch banks.
 template <bool Drawn>
 HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, Mmc& mmc) {
-    if (k < TileSteps) {
-        Gfx::TileRecord& record = tiles[tileIndex];
-        record.x = 8 * k - static_cast<std::int32_t>(fineX);
-        if constexpr (Drawn) {
-            record.y = static_cast<std::uint32_t>(scanline);
-        }
-        if (mask & MaskBackground) {
-            const std::uint32_t v = vramAddress;
-            const auto nameAddress = static_cast<std::uint16_t>(0x2000 | (v & 0x0FFF));
-            const std::uint8_t boardAttribute = mmc.GetAttribute(nameAddress);
-            if constexpr (Drawn) {
-                if (boardAttribute != 0) {
-                    record.attribute = boardAttribute;
-                } else {
-                    const std::uint32_t coarseX = v & 0x1F;
-                    const std::uint32_t coarseY = (v >> 5) & 0x1F;
-                    const std::uint32_t attributeAddress =
-                        0x23C0 | (v & 0x0C00) | (coarseY >> 2) << 3 | coarseX >> 2;
-                    // Each attribute byte covers 4 x 4 tiles, two bits per 2 x 2 quarter.
-                    record.attribute = ReadVram(attributeAddress) >> ((coarseY & 2) * 2 + (coarseX & 2));
-                }
-            }
-            const std::uint32_t patternAddress =
-                16u * ReadVram(nameAddress) + ((v >> 12) & 7) + bgPatternBase;
-            mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
-            record.pattern =
-                ReadVram(patternAddress) | static_cast<std::uint32_t>(ReadVram(patternAddress + 8)) << 8;
-            tileValid[tileIndex] = true;
+    const std::uint32_t slot = tileIndex;
+    tileIndex = slot ^ 1;
+    if (k >= TileSteps) {
+        return;
+    }
+    Gfx::TileRecord& record = tiles[slot];
+    record.x = 8 * k - static_cast<std::int32_t>(fineX);
+    if constexpr (Drawn) {
+        record.y = static_cast<std::uint32_t>(scanline);
+    }
+    if (!(mask & MaskBackground)) {
+        tileValid[slot] = false;
+        // Sprite rendering alone still walks the address along the line.
+        if (mask & MaskSprites) {
             CoarseXIncrement();
+        }
+        return;
+    }
+    const std::uint32_t v = vramAddress;
+    const std::uint32_t nameAddress = 0x2000 | (v & 0x0FFF);
+    const std::uint8_t boardAttribute = mmc.GetAttribute(static_cast<std::uint16_t>(nameAddress));
+    const std::uint8_t* names = vramPages[nameAddress >> VramPageShift];
+    const std::uint32_t tile = names ? names[v & VramPageMask] : 0;
+    if constexpr (Drawn) {
+        if (boardAttribute != 0) {
+            record.attribute = boardAttribute;
         } else {
-            tileValid[tileIndex] = false;
-            // Sprite rendering alone still walks the address along the line.
-            if (mask & MaskSprites) {
-                CoarseXIncrement();
-            }
+            // Each attribute byte covers 4 x 4 tiles, two bits per 2 x 2 quarter: the byte is at
+            // $3C0 + (coarse Y / 4) x 8 + coarse X / 4 in the name table, and the quarter's two bits at
+            // (coarse Y AND 2) x 2 + (coarse X AND 2).
+            const std::uint32_t attributeOffset = 0x3C0 | ((v >> 4) & 0x38) | ((v >> 2) & 0x07);
+            const std::uint32_t attribute = names ? names[attributeOffset] : 0;
+            record.attribute = attribute >> (((v >> 4) & 4) | (v & 2));
         }
     }
-    tileIndex ^= 1;
+    const std::uint32_t patternAddress = 16 * tile + ((v >> 12) & 7) + bgPatternBase;
+    mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
+    const std::uint8_t* patterns = vramPages[patternAddress >> VramPageShift];
+    if (patterns) {
+        const std::uint8_t* row = patterns + (patternAddress & VramPageMask);
+        record.pattern = row[0] | static_cast<std::uint32_t>(row[8]) << 8;
+    } else {
+        record.pattern = 0;
+    }
+    tileValid[slot] = true;
+    CoarseXIncrement();
 }
 
 HALVO_PPU_INLINE void Ppu::FetchTile(std::int32_t k, Mmc& mmc) {
@@ -328,9 +337,11 @@ void Ppu::RunFrame(bool render) {
         StartLine(cpu);
         if (drawer) {
             for (std::int32_t k = 0; k < TileSteps; ++k) {
-                const Gfx::TileRecord& tile = tiles[tileIndex];
-                if (tileValid[tileIndex]) {
-                    if ((k == column || k == column + 1) && !spriteZeroPending && spriteZeroSlot != -1) {
+                const std::uint32_t slot = tileIndex;
+                const Gfx::TileRecord& tile = tiles[slot];
+                if (tileValid[slot]) {
+                    if (static_cast<std::uint32_t>(k - column) < 2 && !spriteZeroPending &&
+                        spriteZeroSlot != -1) {
                         CheckSpriteZero(tile, cpu);
                     }
                     drawer->DrawTile(tile);
