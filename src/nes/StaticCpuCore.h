@@ -62,10 +62,8 @@ public:
         cpu.counter = counter;
     }
 
-    // Fetches, dispatches and runs one instruction (defined beside the opcode grid).
-    void ExecuteInstruction();
-
-    std::int32_t Counter() const { return counter; }
+    // The interpreter loop works on the run's state directly.
+    friend class StaticCpu;
 
 private:
     // Memory through the map. A handler may look at the processor's `counter` (the PPU times the
