@@ -106,7 +106,8 @@ HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, Mmc& mmc) {
     }
     const std::uint32_t v = vramAddress;
     const std::uint32_t nameAddress = 0x2000 | (v & 0x0FFF);
-    const std::uint8_t boardAttribute = mmc.GetAttribute(static_cast<std::uint16_t>(nameAddress));
+    const std::uint8_t boardAttribute =
+        mmc.attributeHook ? mmc.GetAttribute(static_cast<std::uint16_t>(nameAddress)) : 0;
     const std::uint8_t* names = vramPages[nameAddress >> VramPageShift];
     const std::uint32_t tile = names ? names[v & VramPageMask] : 0;
     if constexpr (Drawn) {
@@ -122,7 +123,9 @@ HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, Mmc& mmc) {
         }
     }
     const std::uint32_t patternAddress = 16 * tile + ((v >> 12) & 7) + bgPatternBase;
-    mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
+    if (mmc.patternFetchHook) {
+        mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
+    }
     const std::uint8_t* patterns = vramPages[patternAddress >> VramPageShift];
     if (patterns) {
         const std::uint8_t* row = patterns + (patternAddress & VramPageMask);
@@ -156,14 +159,24 @@ HALVO_PPU_INLINE void Ppu::EvaluateSprite(Mmc& mmc) {
     }
     // Sprites are drawn one line below their y; above it the row number wraps to a large value.
     const std::int32_t line = scanline - 1;
+    // An entry is on the line when its y lies in lowest..line.
+    const std::uint32_t height = spriteHeight;
+    const std::int32_t lowest = line - static_cast<std::int32_t>(height) + 1;
     std::uint32_t scan = oamScan;
     while (scan < OamSize) {
+        // Most entries are not on the line: a tight scan for the next one that is.
+#pragma GCC unroll 4
+        for (; scan < OamSize; scan += 4) {
+            if (static_cast<std::uint32_t>(oam[scan] - lowest) < height) {
+                break;
+            }
+        }
+        if (scan == OamSize) {
+            break;
+        }
         const std::uint8_t* entry = &oam[scan];
         scan += 4;
         auto row = static_cast<std::uint32_t>(line - entry[0]);
-        if (row >= spriteHeight) {
-            continue;
-        }
         if (spriteCount == SpriteSlots) {
             status |= StatusOverflow;
             break;
@@ -184,7 +197,9 @@ HALVO_PPU_INLINE void Ppu::EvaluateSprite(Mmc& mmc) {
             row += 8; // the lower tile of a tall sprite, 16 bytes on
         }
         patternAddress += (attribute & 0x80) ? flipBase - row : row;
-        mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
+        if (mmc.patternFetchHook) {
+            mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
+        }
         const std::uint32_t pattern =
             ReadVram(patternAddress) | static_cast<std::uint32_t>(ReadVram(patternAddress + 8)) << 8;
         if (entry == oam.data()) {
