@@ -94,15 +94,16 @@ public:
         // and one store of the eight lineMask bytes.
         if (static_cast<std::uint32_t>(x) <= 248u && static_cast<std::uint32_t>(x) >= *bgClipWidth)
             [[likely]] {
+            // The record is read before the stores, which the compiler cannot tell apart from it.
+            const std::uint32_t pattern = record.pattern;
             std::uint8_t* out = pixels + static_cast<std::ptrdiff_t>(record.y) * pitch + x * BytesPerPixel;
             const Pair* pairs = backgroundPairs[record.attribute & 3].data();
-            const unsigned values = PixelValues(record.pattern, PatternTables::LeftFirst);
+            const unsigned values = PixelValues(pattern, PatternTables::LeftFirst);
+            const std::uint64_t opaque = PatternTables::OpaqueBytes[(pattern | pattern >> 8) & 0xFF];
             StorePair<false>(out, pairs[values & 15]);
             StorePair<false>(out + 2 * BytesPerPixel, pairs[(values >> 4) & 15]);
             StorePair<false>(out + 4 * BytesPerPixel, pairs[(values >> 8) & 15]);
             StorePair<true>(out + 6 * BytesPerPixel, pairs[values >> 12]);
-            const std::uint64_t opaque =
-                PatternTables::OpaqueBytes[(record.pattern | record.pattern >> 8) & 0xFF];
             std::memcpy(lineMask.data() + x, &opaque, sizeof(opaque));
             return;
         }

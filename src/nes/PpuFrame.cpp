@@ -78,16 +78,14 @@ HALVO_PPU_INLINE void Ppu::VerticalIncrement() {
     }
 }
 
-// Fetch k (0-35) of the line into the free ring entry; the row is drawn two steps later. Rows only
+// Fetch k (0-35) of the line into ring entry `slot`; the row is drawn two steps later. Rows only
 // stepped over need no attribute (the mapper's hook still sees the name-table address) and no y.
 //
 // The name-table byte and its attribute byte lie in the same 1 KiB page, and so do the two bit planes
 // of a pattern row (fine Y is below 8), so each pair takes one look into the page table. Each page is
 // looked up after the mapper's hook that precedes the reads, as a hook may switch banks.
 template <bool Drawn>
-HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, Mmc& mmc) {
-    const std::uint32_t slot = tileIndex;
-    tileIndex = slot ^ 1;
+HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, std::uint32_t slot, Mmc& mmc) {
     if (k >= TileSteps) {
         return;
     }
@@ -138,7 +136,9 @@ HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, Mmc& mmc) {
 }
 
 HALVO_PPU_INLINE void Ppu::FetchTile(std::int32_t k, Mmc& mmc) {
-    FetchTileRow<true>(k, mmc);
+    const std::uint32_t slot = tileIndex;
+    tileIndex = slot ^ 1;
+    FetchTileRow<true>(k, slot, mmc);
 }
 
 // A tile step of a line that is not drawn: the sprite-0 test on the current row, then the fetch.
@@ -146,7 +146,29 @@ HALVO_PPU_INLINE void Ppu::StepTile(std::int32_t k, bool check, Cpu& cpu, Mmc& m
     if (tileValid[tileIndex] && check && !spriteZeroPending && spriteZeroSlot != -1) {
         CheckSpriteZero(tiles[tileIndex], cpu);
     }
-    FetchTileRow<false>(k + 2, mmc);
+    const std::uint32_t slot = tileIndex;
+    tileIndex = slot ^ 1;
+    FetchTileRow<false>(k + 2, slot, mmc);
+}
+
+// A tile step of a drawn line on ring entry `slot`: its row is drawn (after the sprite-0 test where
+// sprite 0 may meet it) and the entry refilled by fetch k + 2; the processor runs after each of the
+// first 32 steps.
+HALVO_PPU_INLINE void Ppu::DrawStep(std::int32_t k, std::uint32_t slot, std::int32_t column,
+                                    Gfx::NesRenderer& drawer, Cpu& cpu, Mmc& mmc) {
+    const Gfx::TileRecord& tile = tiles[slot];
+    if (tileValid[slot]) {
+        if (static_cast<std::uint32_t>(k - column) < 2 && !spriteZeroPending && spriteZeroSlot != -1) {
+            CheckSpriteZero(tile, cpu);
+        }
+        drawer.DrawTile(tile);
+    } else {
+        drawer.DrawBackdrop(tile);
+    }
+    FetchTileRow<true>(k + 2, slot, mmc);
+    if (k < OnScreenTiles) {
+        cpu.RunSlice(dotsPerFetch);
+    }
 }
 
 // Finds at most one more sprite on the coming line (`scanline`); once eight are found, the scan goes on
@@ -351,22 +373,12 @@ void Ppu::RunFrame(bool render) {
         const std::int32_t column = spriteZeroColumn;
         StartLine(cpu);
         if (drawer) {
-            for (std::int32_t k = 0; k < TileSteps; ++k) {
-                const std::uint32_t slot = tileIndex;
-                const Gfx::TileRecord& tile = tiles[slot];
-                if (tileValid[slot]) {
-                    if (static_cast<std::uint32_t>(k - column) < 2 && !spriteZeroPending &&
-                        spriteZeroSlot != -1) {
-                        CheckSpriteZero(tile, cpu);
-                    }
-                    drawer->DrawTile(tile);
-                } else {
-                    drawer->DrawBackdrop(tile);
-                }
-                FetchTile(k + 2, mmc);
-                if (k < OnScreenTiles) {
-                    cpu.RunSlice(dotsPerFetch);
-                }
+            // The 34 steps of a line move the ring on 34 times, back to the entry it started with: the
+            // even steps use that entry and the odd steps the other.
+            const std::uint32_t first = tileIndex;
+            for (std::int32_t k = 0; k < TileSteps; k += 2) {
+                DrawStep(k, first, column, *drawer, cpu, mmc);
+                DrawStep(k + 1, first ^ 1, column, *drawer, cpu, mmc);
             }
             if (!(mask & MaskBackgroundLeft)) {
                 drawer->ClearLeftColumn(static_cast<std::uint32_t>(scanline));
