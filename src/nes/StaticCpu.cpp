@@ -44,7 +44,8 @@ StaticCpu::StaticCpu(Process* process, const Cpu* previous) : Cpu(process, previ
 
 // The interpreter loop, the only place the instruction bodies are expanded. The budget is checked after
 // each instruction, so the last one may overshoot `target`. Each opcode ends in a jump of its own to the
-// next one, so the host's branch predictor learns what usually follows what.
+// next one (through a table of label addresses, an extension GCC and Clang share), so the host's branch
+// predictor learns what usually follows what.
 //
 // The 256 opcodes. Names are the usual mnemonics (undocumented ones included); halts are Jam. Costs
 // are the cycle counts of the NMOS 6502 with these departures: ORA, AND, EOR, ADC, CMP and SBC abs,X
