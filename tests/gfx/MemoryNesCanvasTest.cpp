@@ -80,8 +80,14 @@ TEST(MemoryNesCanvas, FrameDrawsIntoTheSurfaceAndCopiesTheBorderRows) {
     canvas->SetPaletteEntry(1, 0x20);
     renderer = canvas->BeginFrame();
     renderer->DrawTile(SolidRow(0, 8));
+    // A palette write while the picture is drawn (games change colours between lines) colours the rows
+    // drawn after it.
+    canvas->SetColor(0x21, 0.0f, 0.0f, 1.0f, 1.0f);
+    canvas->SetPaletteEntry(1, 0x21);
+    renderer->DrawTile(SolidRow(8, 8));
     canvas->EndFrame();
     EXPECT_EQ(canvas->GetPixel(0, 7), 0x00FF00u);
+    EXPECT_EQ(canvas->GetPixel(8, 8), 0x0000FFu);
 
     // With no frame open (the PPU may still hold its renderer) EndFrame leaves the surface alone.
     const std::vector<std::uint8_t> before = canvas->Surface();
