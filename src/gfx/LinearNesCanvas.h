@@ -21,6 +21,7 @@ public:
         // A copy, not a link: the entry keeps this pixel value until the PPU sets it again, even when the
         // colours are regenerated. Palette RAM holds 6-bit colours in 32 entries.
         paletteMap[index & 31] = colors[colour & 63];
+        renderer->PaletteEntryChanged(index & 31);
     }
 
     void SetColor(std::uint32_t index, float red, float green, float blue, float alpha) override {
@@ -43,7 +44,7 @@ protected:
     Ref::Ptr<NesRenderer> OpenFrame(std::uint8_t* pixels, std::int32_t pitch) {
         renderer->pixels = pixels;
         renderer->pitch = pitch;
-        renderer->palette = paletteMap.data();
+        renderer->SetPalette(paletteMap.data());
         renderer->clearColour = &colors[0x0D];
         renderer->bgClipWidth = &bgClipWidth;
         renderer->spriteClipWidth = &spriteClipWidth;

@@ -89,6 +89,24 @@ public:
     }
 
     void DrawTile(const TileRecord& record) override {
+        const std::int32_t x = record.x;
+        // All but the two edge rows of a line are drawn whole: four stores of two ready-made pixels each
+        // and one store of the eight lineMask bytes.
+        if (static_cast<std::uint32_t>(x) <= 248u && static_cast<std::uint32_t>(x) >= *bgClipWidth)
+            [[likely]] {
+            // The record is read before the stores, which the compiler cannot tell apart from it.
+            const std::uint32_t pattern = record.pattern;
+            std::uint8_t* out = pixels + static_cast<std::ptrdiff_t>(record.y) * pitch + x * BytesPerPixel;
+            const Pair* pairs = backgroundPairs[record.attribute & 3].data();
+            const unsigned values = PixelValues(pattern, PatternTables::LeftFirst);
+            const std::uint64_t opaque = PatternTables::OpaqueBytes[(pattern | pattern >> 8) & 0xFF];
+            StorePair<false>(out, pairs[values & 15]);
+            StorePair<false>(out + 2 * BytesPerPixel, pairs[(values >> 4) & 15]);
+            StorePair<false>(out + 4 * BytesPerPixel, pairs[(values >> 8) & 15]);
+            StorePair<true>(out + 6 * BytesPerPixel, pairs[values >> 12]);
+            std::memcpy(lineMask.data() + x, &opaque, sizeof(opaque));
+            return;
+        }
         Span span;
         if (!FindSpan(record, *bgClipWidth, span)) {
             return;
@@ -96,28 +114,7 @@ public:
         // Entry 4p of every background palette is the backdrop (the PPU mirrors it), so value 0 needs
         // no special case.
         const T* colours = palette + 4 * (record.attribute & 3);
-        unsigned values = PixelValues(record.pattern, PatternTables::LeftFirst);
-        if (span.count == 8) {
-            // All but the two edge rows of a line: eight independent stores and one mask store.
-            if constexpr (N == 2 && std::endian::native == std::endian::little) {
-                // One 4-byte store per pixel: its top byte lands on the next pixel of the row, which the
-                // next store overwrites. Only the last pixel stops at three bytes.
-                for (std::int32_t pixel = 0; pixel < 7; ++pixel) {
-                    const T value = colours[(values >> (2 * pixel)) & 3];
-                    std::memcpy(span.out + pixel * BytesPerPixel, &value, sizeof(T));
-                }
-                Store(span.out + 7 * BytesPerPixel, colours[(values >> 14) & 3]);
-            } else {
-                for (std::int32_t pixel = 0; pixel < 8; ++pixel) {
-                    Store(span.out + pixel * BytesPerPixel, colours[(values >> (2 * pixel)) & 3]);
-                }
-            }
-            const std::uint64_t opaque =
-                PatternTables::OpaqueBytes[(record.pattern | record.pattern >> 8) & 0xFF];
-            std::memcpy(span.mask, &opaque, sizeof(opaque));
-            return;
-        }
-        values >>= 2 * span.skipped;
+        unsigned values = PixelValues(record.pattern, PatternTables::LeftFirst) >> (2 * span.skipped);
         ForEachPixel(span.count, [&] {
             const unsigned value = values & 3;
             Store(span.out, colours[value]);
@@ -169,9 +166,26 @@ public:
         }
     }
 
+    // Points the renderer at the 32 palette entries as surface pixel values and prepares the pixel pairs
+    // of the background palettes from them.
+    void SetPalette(const T* entries) {
+        palette = entries;
+        for (std::uint32_t number = 0; number < 4; ++number) {
+            MakePairs(number);
+        }
+    }
+
+    // Palette entry `index` (0-31) has a new value: its background palette's pairs are made again.
+    void PaletteEntryChanged(std::uint32_t index) {
+        if (palette && index < 16) {
+            MakePairs(index / 4);
+        }
+    }
+
     // The frame target, set by the canvas for each frame; the renderer owns none of this memory.
     std::uint8_t* pixels = nullptr;
     std::int32_t pitch = 0;
+    // Set through SetPalette.
     const T* palette = nullptr;
     const T* clearColour = nullptr;
     const std::uint32_t* bgClipWidth = nullptr;
@@ -181,6 +195,36 @@ public:
     std::array<std::uint8_t, 256> lineMask{};
 
 private:
+    // Two neighbouring pixels as they lie in the surface, first pixel at the lower address: 2, 4, 6 (in
+    // the low bytes of 8) or 8 bytes.
+    using Pair =
+        std::conditional_t<N == 0, std::uint16_t, std::conditional_t<N == 1, std::uint32_t, std::uint64_t>>;
+
+    // The pairs of background palette `number`: entry f + 4s is pixel value f followed by pixel value s,
+    // which is how two neighbouring pixels lie in PixelValues.
+    void MakePairs(std::uint32_t number) {
+        const T* colours = palette + 4 * number;
+        for (std::uint32_t index = 0; index < 16; ++index) {
+            std::uint8_t bytes[sizeof(Pair)] = {};
+            Store(bytes, colours[index & 3]);
+            Store(bytes + BytesPerPixel, colours[index >> 2]);
+            std::memcpy(&backgroundPairs[number][index], bytes, sizeof(Pair));
+        }
+    }
+
+    // Stores a pair. A 3-byte pair is stored with 8 bytes, the last two of which the next pair
+    // overwrites; only the last pair of a row stops at its own six bytes.
+    template <bool Last>
+    static void StorePair(std::uint8_t* out, Pair pair) {
+        if constexpr (N == 2 && Last) {
+            std::memcpy(out, &pair, 2 * BytesPerPixel);
+        } else {
+            std::memcpy(out, &pair, sizeof(Pair));
+        }
+    }
+
+    std::array<std::array<Pair, 16>, 4> backgroundPairs{};
+
     struct Span {
         std::uint8_t* out;
         std::uint8_t* mask;

@@ -7,9 +7,9 @@ namespace Halvo::Nes {
 
 namespace {
 
-constexpr std::uint8_t FlagI = 0x04;
-constexpr std::uint8_t FlagD = 0x08;
-constexpr std::uint8_t FlagB = 0x10;
+constexpr std::uint8_t FlagI = StatusRegister::FlagI;
+constexpr std::uint8_t FlagD = StatusRegister::FlagD;
+constexpr std::uint8_t FlagB = StatusRegister::FlagB;
 
 } // namespace
 
@@ -54,7 +54,7 @@ void Cpu::Interrupt(std::uint16_t vector) {
     if (jammed) {
         return;
     }
-    if (vector == IrqVector && (p & FlagI)) {
+    if (vector == IrqVector && (p.bdi & FlagI)) {
         irqPending = true;
         return;
     }
@@ -64,7 +64,7 @@ void Cpu::Interrupt(std::uint16_t vector) {
         Push(static_cast<std::uint8_t>(pc >> 8));
         Push(static_cast<std::uint8_t>(pc));
         Push(p & ~FlagB);
-        p = (p & ~FlagD) | FlagI;
+        p.bdi = (p.bdi & ~FlagD) | FlagI;
         cycles = 7;
     }
     pc = process->CpuReadWord(vector);

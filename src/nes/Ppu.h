@@ -162,9 +162,11 @@ private:
     void CoarseXIncrement();
     void VerticalIncrement();
     template <bool Drawn>
-    void FetchTileRow(std::int32_t k, Mmc& mmc);
+    void FetchTileRow(std::int32_t k, std::uint32_t slot, Mmc& mmc);
     void FetchTile(std::int32_t k, Mmc& mmc);
     void StepTile(std::int32_t k, bool check, Cpu& cpu, Mmc& mmc);
+    void DrawStep(std::int32_t k, std::uint32_t slot, std::int32_t column, Gfx::NesRenderer& drawer, Cpu& cpu,
+                  Mmc& mmc);
     void EvaluateSprite(Mmc& mmc);
     void CheckSpriteZero(const Gfx::TileRecord& background, const Cpu& cpu);
     void EndLine();

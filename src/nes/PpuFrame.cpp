@@ -55,12 +55,9 @@ HALVO_PPU_INLINE void Ppu::StartLine(Cpu& cpu) const {
 }
 
 HALVO_PPU_INLINE void Ppu::CoarseXIncrement() {
-    if ((vramAddress & 0x1F) == 0x1F) {
-        // Past the right edge of a name table: coarse X to 0 in the horizontally adjacent one.
-        vramAddress = (vramAddress ^ 0x0400) & 0xFFE0;
-    } else {
-        ++vramAddress;
-    }
+    const std::uint32_t v = vramAddress;
+    // Past the right edge of a name table (coarse X 31): coarse X to 0 in the horizontally adjacent one.
+    vramAddress = (v & 0x1F) == 0x1F ? v ^ 0x041F : v + 1;
 }
 
 HALVO_PPU_INLINE void Ppu::VerticalIncrement() {
@@ -81,52 +78,67 @@ HALVO_PPU_INLINE void Ppu::VerticalIncrement() {
     }
 }
 
-// Fetch k (0-35) of the line into the free ring entry; the row is drawn two steps later. Rows only
+// Fetch k (0-35) of the line into ring entry `slot`; the row is drawn two steps later. Rows only
 // stepped over need no attribute (the mapper's hook still sees the name-table address) and no y.
+//
+// The name-table byte and its attribute byte lie in the same 1 KiB page, and so do the two bit planes
+// of a pattern row (fine Y is below 8), so each pair takes one look into the page table. Each page is
+// looked up after the mapper's hook that precedes the reads, as a hook may switch banks.
 template <bool Drawn>
-HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, Mmc& mmc) {
-    if (k < TileSteps) {
-        Gfx::TileRecord& record = tiles[tileIndex];
-        record.x = 8 * k - static_cast<std::int32_t>(fineX);
-        if constexpr (Drawn) {
-            record.y = static_cast<std::uint32_t>(scanline);
-        }
-        if (mask & MaskBackground) {
-            const std::uint32_t v = vramAddress;
-            const auto nameAddress = static_cast<std::uint16_t>(0x2000 | (v & 0x0FFF));
-            const std::uint8_t boardAttribute = mmc.GetAttribute(nameAddress);
-            if constexpr (Drawn) {
-                if (boardAttribute != 0) {
-                    record.attribute = boardAttribute;
-                } else {
-                    const std::uint32_t coarseX = v & 0x1F;
-                    const std::uint32_t coarseY = (v >> 5) & 0x1F;
-                    const std::uint32_t attributeAddress =
-                        0x23C0 | (v & 0x0C00) | (coarseY >> 2) << 3 | coarseX >> 2;
-                    // Each attribute byte covers 4 x 4 tiles, two bits per 2 x 2 quarter.
-                    record.attribute = ReadVram(attributeAddress) >> ((coarseY & 2) * 2 + (coarseX & 2));
-                }
-            }
-            const std::uint32_t patternAddress =
-                16u * ReadVram(nameAddress) + ((v >> 12) & 7) + bgPatternBase;
-            mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
-            record.pattern =
-                ReadVram(patternAddress) | static_cast<std::uint32_t>(ReadVram(patternAddress + 8)) << 8;
-            tileValid[tileIndex] = true;
+HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, std::uint32_t slot, Mmc& mmc) {
+    if (k >= TileSteps) {
+        return;
+    }
+    Gfx::TileRecord& record = tiles[slot];
+    record.x = 8 * k - static_cast<std::int32_t>(fineX);
+    if constexpr (Drawn) {
+        record.y = static_cast<std::uint32_t>(scanline);
+    }
+    if (!(mask & MaskBackground)) {
+        tileValid[slot] = false;
+        // Sprite rendering alone still walks the address along the line.
+        if (mask & MaskSprites) {
             CoarseXIncrement();
+        }
+        return;
+    }
+    const std::uint32_t v = vramAddress;
+    const std::uint32_t nameAddress = 0x2000 | (v & 0x0FFF);
+    const std::uint8_t boardAttribute =
+        mmc.attributeHook ? mmc.GetAttribute(static_cast<std::uint16_t>(nameAddress)) : 0;
+    const std::uint8_t* names = vramPages[nameAddress >> VramPageShift];
+    const std::uint32_t tile = names ? names[v & VramPageMask] : 0;
+    if constexpr (Drawn) {
+        if (boardAttribute != 0) {
+            record.attribute = boardAttribute;
         } else {
-            tileValid[tileIndex] = false;
-            // Sprite rendering alone still walks the address along the line.
-            if (mask & MaskSprites) {
-                CoarseXIncrement();
-            }
+            // Each attribute byte covers 4 x 4 tiles, two bits per 2 x 2 quarter: the byte is at
+            // $3C0 + (coarse Y / 4) x 8 + coarse X / 4 in the name table, and the quarter's two bits at
+            // (coarse Y AND 2) x 2 + (coarse X AND 2).
+            const std::uint32_t attributeOffset = 0x3C0 | ((v >> 4) & 0x38) | ((v >> 2) & 0x07);
+            const std::uint32_t attribute = names ? names[attributeOffset] : 0;
+            record.attribute = attribute >> (((v >> 4) & 4) | (v & 2));
         }
     }
-    tileIndex ^= 1;
+    const std::uint32_t patternAddress = 16 * tile + ((v >> 12) & 7) + bgPatternBase;
+    if (mmc.patternFetchHook) {
+        mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
+    }
+    const std::uint8_t* patterns = vramPages[patternAddress >> VramPageShift];
+    if (patterns) {
+        const std::uint8_t* row = patterns + (patternAddress & VramPageMask);
+        record.pattern = row[0] | static_cast<std::uint32_t>(row[8]) << 8;
+    } else {
+        record.pattern = 0;
+    }
+    tileValid[slot] = true;
+    CoarseXIncrement();
 }
 
 HALVO_PPU_INLINE void Ppu::FetchTile(std::int32_t k, Mmc& mmc) {
-    FetchTileRow<true>(k, mmc);
+    const std::uint32_t slot = tileIndex;
+    tileIndex = slot ^ 1;
+    FetchTileRow<true>(k, slot, mmc);
 }
 
 // A tile step of a line that is not drawn: the sprite-0 test on the current row, then the fetch.
@@ -134,7 +146,29 @@ HALVO_PPU_INLINE void Ppu::StepTile(std::int32_t k, bool check, Cpu& cpu, Mmc& m
     if (tileValid[tileIndex] && check && !spriteZeroPending && spriteZeroSlot != -1) {
         CheckSpriteZero(tiles[tileIndex], cpu);
     }
-    FetchTileRow<false>(k + 2, mmc);
+    const std::uint32_t slot = tileIndex;
+    tileIndex = slot ^ 1;
+    FetchTileRow<false>(k + 2, slot, mmc);
+}
+
+// A tile step of a drawn line on ring entry `slot`: its row is drawn (after the sprite-0 test where
+// sprite 0 may meet it) and the entry refilled by fetch k + 2; the processor runs after each of the
+// first 32 steps.
+HALVO_PPU_INLINE void Ppu::DrawStep(std::int32_t k, std::uint32_t slot, std::int32_t column,
+                                    Gfx::NesRenderer& drawer, Cpu& cpu, Mmc& mmc) {
+    const Gfx::TileRecord& tile = tiles[slot];
+    if (tileValid[slot]) {
+        if (static_cast<std::uint32_t>(k - column) < 2 && !spriteZeroPending && spriteZeroSlot != -1) {
+            CheckSpriteZero(tile, cpu);
+        }
+        drawer.DrawTile(tile);
+    } else {
+        drawer.DrawBackdrop(tile);
+    }
+    FetchTileRow<true>(k + 2, slot, mmc);
+    if (k < OnScreenTiles) {
+        cpu.RunSlice(dotsPerFetch);
+    }
 }
 
 // Finds at most one more sprite on the coming line (`scanline`); once eight are found, the scan goes on
@@ -147,14 +181,24 @@ HALVO_PPU_INLINE void Ppu::EvaluateSprite(Mmc& mmc) {
     }
     // Sprites are drawn one line below their y; above it the row number wraps to a large value.
     const std::int32_t line = scanline - 1;
+    // An entry is on the line when its y lies in lowest..line.
+    const std::uint32_t height = spriteHeight;
+    const std::int32_t lowest = line - static_cast<std::int32_t>(height) + 1;
     std::uint32_t scan = oamScan;
     while (scan < OamSize) {
+        // Most entries are not on the line: a tight scan for the next one that is.
+#pragma GCC unroll 4
+        for (; scan < OamSize; scan += 4) {
+            if (static_cast<std::uint32_t>(oam[scan] - lowest) < height) {
+                break;
+            }
+        }
+        if (scan == OamSize) {
+            break;
+        }
         const std::uint8_t* entry = &oam[scan];
         scan += 4;
         auto row = static_cast<std::uint32_t>(line - entry[0]);
-        if (row >= spriteHeight) {
-            continue;
-        }
         if (spriteCount == SpriteSlots) {
             status |= StatusOverflow;
             break;
@@ -175,7 +219,9 @@ HALVO_PPU_INLINE void Ppu::EvaluateSprite(Mmc& mmc) {
             row += 8; // the lower tile of a tall sprite, 16 bytes on
         }
         patternAddress += (attribute & 0x80) ? flipBase - row : row;
-        mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
+        if (mmc.patternFetchHook) {
+            mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
+        }
         const std::uint32_t pattern =
             ReadVram(patternAddress) | static_cast<std::uint32_t>(ReadVram(patternAddress + 8)) << 8;
         if (entry == oam.data()) {
@@ -254,12 +300,12 @@ HALVO_PPU_INLINE void Ppu::HBlank(Cpu& cpu, Mmc& mmc) {
     mmc.OnScanline();
     for (std::int32_t slot = 0; slot < SpriteSlots; ++slot) {
         EvaluateSprite(mmc);
-        cpu.Execute(dotsPerFetch);
+        cpu.RunSlice(dotsPerFetch);
     }
     FetchTile(0, mmc);
-    cpu.Execute(dotsPerFetch);
+    cpu.RunSlice(dotsPerFetch);
     FetchTile(1, mmc);
-    cpu.Execute(lineTailDots + dotsPerFetch);
+    cpu.RunSlice(lineTailDots + dotsPerFetch);
 }
 
 void Ppu::RunFrame(bool render) {
@@ -270,24 +316,24 @@ void Ppu::RunFrame(bool render) {
     status |= StatusVBlank;
     mmc.OnVBlank();
     StartLine(cpu);
-    cpu.Execute(NmiDot);
+    cpu.RunSlice(NmiDot);
     if (control & ControlNmi) {
         cpu.Interrupt(Cpu::NmiVector);
     }
-    cpu.Execute(visibleDots - NmiDot);
+    cpu.RunSlice(visibleDots - NmiDot);
     if (++scanline == linesPerFrame) {
         scanline = 0;
     }
     mmc.OnScanline();
-    cpu.Execute(hblankDots);
+    cpu.RunSlice(hblankDots);
 
     // Lines 242 up to the pre-render line: the rest of vertical blank.
     while (scanline < linesPerFrame - 1) {
         StartLine(cpu);
-        cpu.Execute(visibleDots);
+        cpu.RunSlice(visibleDots);
         ++scanline;
         mmc.OnScanline();
-        cpu.Execute(hblankDots);
+        cpu.RunSlice(hblankDots);
     }
 
     // Pre-render line: flags cleared, every second frame one dot shorter, the fetches of a visible line
@@ -307,7 +353,7 @@ void Ppu::RunFrame(bool render) {
     for (std::int32_t k = 0; k < TileSteps; ++k) {
         StepTile(k, k >= OnScreenTiles, cpu, mmc);
         if (k < OnScreenTiles) {
-            cpu.Execute(dotsPerFetch);
+            cpu.RunSlice(dotsPerFetch);
         }
     }
     HBlank(cpu, mmc);
@@ -327,20 +373,12 @@ void Ppu::RunFrame(bool render) {
         const std::int32_t column = spriteZeroColumn;
         StartLine(cpu);
         if (drawer) {
-            for (std::int32_t k = 0; k < TileSteps; ++k) {
-                const Gfx::TileRecord& tile = tiles[tileIndex];
-                if (tileValid[tileIndex]) {
-                    if ((k == column || k == column + 1) && !spriteZeroPending && spriteZeroSlot != -1) {
-                        CheckSpriteZero(tile, cpu);
-                    }
-                    drawer->DrawTile(tile);
-                } else {
-                    drawer->DrawBackdrop(tile);
-                }
-                FetchTile(k + 2, mmc);
-                if (k < OnScreenTiles) {
-                    cpu.Execute(dotsPerFetch);
-                }
+            // The 34 steps of a line move the ring on 34 times, back to the entry it started with: the
+            // even steps use that entry and the odd steps the other.
+            const std::uint32_t first = tileIndex;
+            for (std::int32_t k = 0; k < TileSteps; k += 2) {
+                DrawStep(k, first, column, *drawer, cpu, mmc);
+                DrawStep(k + 1, first ^ 1, column, *drawer, cpu, mmc);
             }
             if (!(mask & MaskBackgroundLeft)) {
                 drawer->ClearLeftColumn(static_cast<std::uint32_t>(scanline));
@@ -354,7 +392,7 @@ void Ppu::RunFrame(bool render) {
             for (std::int32_t k = 0; k < TileSteps; ++k) {
                 StepTile(k, k == column || k == column + 1, cpu, mmc);
                 if (k < OnScreenTiles) {
-                    cpu.Execute(dotsPerFetch);
+                    cpu.RunSlice(dotsPerFetch);
                 }
             }
         }
@@ -368,10 +406,10 @@ void Ppu::RunFrame(bool render) {
 
     // Line 240: post-render, idle.
     StartLine(cpu);
-    cpu.Execute(visibleDots);
+    cpu.RunSlice(visibleDots);
     ++scanline;
     mmc.OnScanline();
-    cpu.Execute(hblankDots);
+    cpu.RunSlice(hblankDots);
 }
 
 } // namespace Halvo::Nes

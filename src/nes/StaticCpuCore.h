@@ -32,53 +32,38 @@ enum class AddressMode {
 // What a read-modify-write instruction does to its operand.
 enum class Change { ShiftLeft, ShiftRight, RotateLeft, RotateRight, Increment, Decrement };
 
-// The state of one run of the interpreter and the instruction bodies that work on it. It is made on
-// the stack by Execute and Step, loaded from the processor's fields and written back when the run ends;
-// its address never leaves the run, so the compiler keeps its fields in machine registers. (Kept in the
-// processor object, every byte stored into RAM through a pointer would force them to be reloaded.)
-//
-// The status register is held unpacked: `n` and `z` are the last result byte (N is its bit 7, Z means
-// it is zero), `v` and `c` hold either 0 or their own bit of the packed register, and `bdi` holds B, D
-// and I together in their packed positions. Only a few cold instructions touch those three, and one
-// byte instead of three keeps the unpacking and packing around every run short.
+// One run of the interpreter and the instruction bodies that work on it. It is made on the stack by
+// Execute and Step and its address never leaves the run. The two values every instruction changes, PC and the
+// time account, are copies held in machine registers and written back when the run ends. The other registers
+// and the unpacked status flags are used in place in the processor object: most runs are one or two
+// instructions long, and copying all of them in and out around each would cost more than the few loads
+// and stores of the instructions that touch them.
 class StaticCpuCore {
 public:
     using Mode = AddressMode;
     static constexpr std::int32_t Cycle = Cpu::DotsPerCycle;
-    static constexpr std::uint8_t FlagC = 0x01;
-    static constexpr std::uint8_t FlagZ = 0x02;
-    static constexpr std::uint8_t FlagI = 0x04;
-    static constexpr std::uint8_t FlagD = 0x08;
-    static constexpr std::uint8_t FlagB = 0x10;
-    static constexpr std::uint8_t FlagUnused = 0x20;
-    static constexpr std::uint8_t FlagV = 0x40;
-    static constexpr std::uint8_t FlagN = 0x80;
+    static constexpr std::uint8_t FlagC = StatusRegister::FlagC;
+    static constexpr std::uint8_t FlagZ = StatusRegister::FlagZ;
+    static constexpr std::uint8_t FlagI = StatusRegister::FlagI;
+    static constexpr std::uint8_t FlagD = StatusRegister::FlagD;
+    static constexpr std::uint8_t FlagB = StatusRegister::FlagB;
+    static constexpr std::uint8_t FlagUnused = StatusRegister::FlagUnused;
+    static constexpr std::uint8_t FlagV = StatusRegister::FlagV;
+    static constexpr std::uint8_t FlagN = StatusRegister::FlagN;
 
     HALVO_CPU_INLINE explicit StaticCpuCore(StaticCpu& cpu)
-        : cpu(cpu), process(*cpu.process), pc(static_cast<std::uint16_t>(cpu.pc)), a(cpu.a), x(cpu.x),
-          y(cpu.y), s(cpu.s), counter(cpu.counter) {
-        n = cpu.p;
-        v = cpu.p & FlagV;
-        bdi = cpu.p & (FlagB | FlagD | FlagI);
-        z = ~cpu.p & FlagZ;
-        c = cpu.p & FlagC;
-    }
+        : cpu(cpu), process(*cpu.process), pc(static_cast<std::uint16_t>(cpu.pc)), counter(cpu.counter),
+          a(cpu.a), x(cpu.x), y(cpu.y), s(cpu.s), n(cpu.p.n), v(cpu.p.v), bdi(cpu.p.bdi), z(cpu.p.z),
+          c(cpu.p.c) {}
 
-    // Writes the run's registers and the packed flags back into the processor.
+    // Writes PC and the time account back into the processor.
     HALVO_CPU_INLINE void Finish() {
         cpu.pc = pc;
-        cpu.a = a;
-        cpu.x = x;
-        cpu.y = y;
-        cpu.s = s;
-        cpu.p = Pack();
         cpu.counter = counter;
     }
 
-    // Fetches, dispatches and runs one instruction (defined beside the opcode grid).
-    void ExecuteInstruction();
-
-    std::int32_t Counter() const { return counter; }
+    // The interpreter loop works on the run's state directly.
+    friend class StaticCpu;
 
 private:
     // Memory through the map. A handler may look at the processor's `counter` (the PPU times the
@@ -144,9 +129,7 @@ private:
         return static_cast<std::uint16_t>(low | Pull() << 8);
     }
 
-    HALVO_CPU_INLINE std::uint8_t Pack() const {
-        return static_cast<std::uint8_t>((n & FlagN) | FlagUnused | v | bdi | (z ? 0 : FlagZ) | c);
-    }
+    HALVO_CPU_INLINE std::uint8_t Pack() const { return cpu.p; }
 
     // PLP and RTI. B is left as it is: the processor has no B flag, only the pushed copy of the status
     // register marks a BRK or PHP apart from an interrupt.
@@ -567,16 +550,17 @@ private:
     StaticCpu& cpu;
     Process& process;
     std::uint16_t pc;
-    std::uint8_t a;
-    std::uint8_t x;
-    std::uint8_t y;
-    std::uint8_t s;
-    std::uint8_t n;
-    std::uint8_t v;
-    std::uint8_t bdi;
-    std::uint8_t z;
-    std::uint8_t c;
     std::int32_t counter;
+    // The processor's registers and flags, in place.
+    std::uint8_t& a;
+    std::uint8_t& x;
+    std::uint8_t& y;
+    std::uint8_t& s;
+    std::uint8_t& n;
+    std::uint8_t& v;
+    std::uint8_t& bdi;
+    std::uint8_t& z;
+    std::uint8_t& c;
 };
 
 } // namespace Halvo::Nes

@@ -51,7 +51,7 @@ protected:
         clear = static_cast<T>(ValueOf(ClearCode));
         renderer->pixels = surface.data();
         renderer->pitch = Pitch;
-        renderer->palette = palette.data();
+        renderer->SetPalette(palette.data());
         renderer->clearColour = &clear;
         renderer->bgClipWidth = &bgClip;
         renderer->spriteClipWidth = &spriteClip;

@@ -82,5 +82,21 @@ TEST(MemoryNesCanvas, EveryKindDrawsTheSamePictureAndCopiesTheBorderRows) {
     }
 }
 
+// Games change colours between lines: a palette write while the picture is drawn colours the rows
+// drawn after it, and only those.
+TEST(MemoryNesCanvas, PaletteWritesDuringAFrameColourTheRowsDrawnAfterThem) {
+    const Ref::Ptr<MemoryNesCanvasBase> canvas = MemoryNesCanvasBase::Create(PixelFormat::X8R8G8B8);
+    canvas->SetColor(0x20, 0.0f, 1.0f, 0.0f, 1.0f);
+    canvas->SetColor(0x21, 0.0f, 0.0f, 1.0f, 1.0f);
+    canvas->SetPaletteEntry(1, 0x20);
+    Ref::Ptr<NesRenderer> renderer = canvas->BeginFrame();
+    renderer->DrawTile(SolidRow(0, 10));
+    canvas->SetPaletteEntry(1, 0x21);
+    renderer->DrawTile(SolidRow(0, 11));
+    canvas->EndFrame();
+    EXPECT_EQ(canvas->GetPixel(0, 10), 0x00FF00u);
+    EXPECT_EQ(canvas->GetPixel(0, 11), 0x0000FFu);
+}
+
 } // namespace
 } // namespace Halvo::Gfx

@@ -300,6 +300,26 @@ TEST(CpuExecute, HandlerStallEndsTheRun) {
     EXPECT_NE(cpu.pc, 0x8005u);
 }
 
+// Each run takes the opcode that is at PC when it starts, even when the memory there was written or
+// remapped since the previous run ended.
+TEST(CpuExecute, RunsTheOpcodeFoundAtPcWhenTheRunStarts) {
+    CpuHarness machine;
+    machine.Load({Nop, 0xA9, 0x05}); // NOP; LDA #$05
+    Nes::Cpu& cpu = machine.Cpu();
+    machine.Step();
+    machine.Poke(0x8001, {0xA2, 0x07}); // LDX #$07
+    machine.Step();
+    EXPECT_EQ(cpu.x, 0x07);
+    EXPECT_EQ(cpu.a, 0x00);
+
+    std::vector<std::uint8_t> other(Nes::Process::PageSize, 0xE8); // INX
+    machine.process->MapCpuPage(0x8000 >> Nes::Process::PageShift, other.data(), nullptr);
+    cpu.counter = cpu.target = 341;
+    cpu.Execute(6);
+    EXPECT_EQ(cpu.x, 0x08);
+    EXPECT_EQ(cpu.pc, 0x8004u);
+}
+
 TEST(CpuMemory, WordReadAtTheEndOfRamTakesItsHighByteFromTheMirror) {
     CpuHarness machine;
     machine.process->ram[0x7FF] = 0x34;

@@ -176,5 +176,47 @@ TEST(PpuFrame, BackgroundFollowsFineScrollAttributesAndLeftClip) {
     }
 }
 
+// A board that watches pattern fetches (as MMC2 does for its latches) hears of every background row of
+// the pre-render and visible lines, 34 a line, and one that supplies attributes has them drawn. Boards
+// that keep the base hooks, which do nothing, are asked once and then no more.
+TEST(PpuFrame, BoardHooksSeeEveryBackgroundFetch) {
+    class WatchingMmc final : public Nes::Mmc {
+    public:
+        using Mmc::Mmc;
+        void OnPatternFetch(std::uint16_t) override { ++patternFetches; }
+        std::uint8_t GetAttribute(std::uint16_t) override {
+            ++attributeQueries;
+            return 2;
+        }
+        int patternFetches = 0;
+        int attributeQueries = 0;
+    };
+    PpuMachine machine;
+    Nes::Process& process = *machine.machine.process;
+    const Ref::Ptr<WatchingMmc> board = Ref::New<WatchingMmc>(&process);
+    process.mmc = board;
+    board->Reset(true);
+    board->SetNameTableMirroring(Nes::MirrorVertical);
+    auto canvas = machine.AttachCanvas();
+    SetOam(machine, {});
+    machine.Fill(0x0000, {0xFF}, 8); // tile 0: colour 1
+    machine.Fill(0x3F00, {0x30, 0x01, 0x02, 0x03, 0x00, 0x05, 0x06, 0x07, 0x00, 0x09});
+    machine.Ppu().WriteRegister(0x2001, 0x0A);
+    machine.Ppu().RunFrame(true);
+    EXPECT_EQ(board->patternFetches, 241 * 34);
+    EXPECT_EQ(board->attributeQueries, 241 * 34);
+    EXPECT_EQ(canvas->GetPixel(100, 100), canvas->paletteMap[9]);
+
+    Nes::Mmc& plain = *Ref::New<Nes::Mmc>(&process);
+    process.mmc = &plain;
+    plain.Reset(true);
+    plain.SetNameTableMirroring(Nes::MirrorVertical);
+    machine.Fill(0x0000, {0xFF}, 8);
+    machine.Ppu().RunFrame(true);
+    EXPECT_FALSE(plain.patternFetchHook);
+    EXPECT_FALSE(plain.attributeHook);
+    EXPECT_EQ(canvas->GetPixel(100, 100), canvas->paletteMap[1]);
+}
+
 } // namespace
 } // namespace Halvo

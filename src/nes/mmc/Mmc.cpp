@@ -79,8 +79,12 @@ void Mmc::WriteRegister(std::uint16_t, std::uint8_t) {}
 void Mmc::OnScanline() {}
 void Mmc::OnVBlank() {}
 void Mmc::OnVramAddress(std::uint16_t) {}
-void Mmc::OnPatternFetch(std::uint16_t) {}
+void Mmc::OnPatternFetch(std::uint16_t) {
+    patternFetchHook = false;
+}
+
 std::uint8_t Mmc::GetAttribute(std::uint16_t) {
+    attributeHook = false;
     return 0;
 }
 

@@ -76,6 +76,13 @@ public:
     std::unique_ptr<std::uint8_t[]> nameTableRam;
     std::uint32_t mirroring = MirrorNotSet;
 
+    // Whether the PPU still calls OnPatternFetch and GetAttribute. It calls them some 16,000 times a
+    // frame, and most boards keep the base versions, which do nothing; so the first call of a base
+    // version clears its flag and the PPU calls it no more. (An override therefore never calls the base
+    // version.)
+    bool patternFetchHook = true;
+    bool attributeHook = true;
+
 protected:
     // For boards that always carry work RAM or CHR-RAM, whatever the image says.
     void EnsureWram();
