@@ -98,6 +98,7 @@ void Ppu::UpdateCanvasState(bool force) {
 }
 
 std::uint8_t Ppu::ReadRegister(std::uint32_t address) {
+    CatchUp();
     switch (address & 7) {
     case 2: {
         // A hit found earlier on this line shows once the processor has reached its dot.
@@ -140,6 +141,7 @@ std::uint8_t Ppu::ReadRegister(std::uint32_t address) {
 }
 
 void Ppu::WriteRegister(std::uint32_t address, std::uint8_t value) {
+    CatchUp();
     switch (address & 7) {
     case 0:
         control = value;
@@ -217,6 +219,7 @@ void Ppu::WritePalette(std::uint32_t address, std::uint8_t value) {
 }
 
 std::int32_t Ppu::SpriteDma(std::uint8_t page) {
+    CatchUp();
     const std::uint32_t source = static_cast<std::uint32_t>(page) << 8;
     // Each source byte is read once, as the processor would read it; a register page sees each read.
     std::array<std::uint8_t, OamSize> bytes;

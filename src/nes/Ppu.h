@@ -77,6 +77,15 @@ public:
     // processor its dots and the mapper its hooks; with `render` and a canvas, draws the picture.
     void RunFrame(bool render);
 
+    // Runs the steps of the current line that the processor's present instruction must see. Every
+    // access of the processor that the PPU could observe or be observed by (its registers, sprite DMA,
+    // the board's registers) calls it first; see `pending`.
+    void CatchUp() {
+        if (pending != PendingSteps::None) {
+            CatchUpSteps();
+        }
+    }
+
     // The byte the PPU sees at an address: an unmapped page reads as 0. (The palette at $3F00 and up
     // is the PPU's own and is not reached through here.)
     std::uint8_t ReadVram(std::uint32_t address) const {
@@ -158,6 +167,29 @@ public:
     std::array<std::uint8_t, OamSize> oam{};
 
 private:
+    // A rendered line gives the processor 32 slices of 8 dots between its tile steps, and the
+    // horizontal blank 10 slices between its sprite and prefetch steps. The processor runs all the
+    // slices of such a stretch in one go, and the steps wait here until it needs them: an instruction
+    // that reaches the PPU or the board first runs every step its slice would have followed (its slice
+    // is known from the processor's counter). Nothing else the processor does can see the PPU, so each
+    // instruction finds the PPU exactly as the 8-dot interleave would have left it, at a fraction of the
+    // calls.
+    enum class PendingSteps : std::uint8_t { None, Tiles, HBlank };
+    PendingSteps pending = PendingSteps::None;
+    std::int32_t pendingTarget = 0; // the processor's target when the stretch's first slice began
+    std::int32_t pendingNext = 0;   // the next step to run
+    // How the tile steps of the line run: drawn by `lineDrawer` (null when the line is not drawn), with
+    // sprite 0 met in columns `lineColumn` and the one after, the ring starting at `lineFirstSlot`.
+    Gfx::NesRenderer* lineDrawer = nullptr;
+    std::int32_t lineColumn = 0;
+    std::uint32_t lineFirstSlot = 0;
+    bool preRenderLine = false;
+
+    void CatchUpSteps();
+    void RunTileStepsTo(std::int32_t last);
+    void RunHBlankStepsTo(std::int32_t last);
+    void TileLine(Gfx::NesRenderer* drawer, bool preRender);
+
     void StartLine(Cpu& cpu) const;
     void CoarseXIncrement();
     void VerticalIncrement();
@@ -167,6 +199,7 @@ private:
     void StepTile(std::int32_t k, bool check, Cpu& cpu, Mmc& mmc);
     void DrawStep(std::int32_t k, std::uint32_t slot, std::int32_t column, Gfx::NesRenderer& drawer, Cpu& cpu,
                   Mmc& mmc);
+    void TileStep(std::int32_t k, Cpu& cpu, Mmc& mmc);
     void EvaluateSprite(Mmc& mmc);
     void CheckSpriteZero(const Gfx::TileRecord& background, const Cpu& cpu);
     void EndLine();

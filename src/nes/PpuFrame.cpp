@@ -1,5 +1,6 @@
 // The time-driven half of the PPU: one whole frame, line by line, in the order the hardware does it.
 
+#include <algorithm>
 #include <bit>
 
 #include "nes/Cpu.h"
@@ -152,8 +153,7 @@ HALVO_PPU_INLINE void Ppu::StepTile(std::int32_t k, bool check, Cpu& cpu, Mmc& m
 }
 
 // A tile step of a drawn line on ring entry `slot`: its row is drawn (after the sprite-0 test where
-// sprite 0 may meet it) and the entry refilled by fetch k + 2; the processor runs after each of the
-// first 32 steps.
+// sprite 0 may meet it) and the entry refilled by fetch k + 2.
 HALVO_PPU_INLINE void Ppu::DrawStep(std::int32_t k, std::uint32_t slot, std::int32_t column,
                                     Gfx::NesRenderer& drawer, Cpu& cpu, Mmc& mmc) {
     const Gfx::TileRecord& tile = tiles[slot];
@@ -166,9 +166,69 @@ HALVO_PPU_INLINE void Ppu::DrawStep(std::int32_t k, std::uint32_t slot, std::int
         drawer.DrawBackdrop(tile);
     }
     FetchTileRow<true>(k + 2, slot, mmc);
-    if (k < OnScreenTiles) {
-        cpu.RunSlice(dotsPerFetch);
+}
+
+// Tile step k (0-33) of the current line, drawn or not. The 34 steps of a line move the ring on 34
+// times, back to the entry it started with: the even steps use that entry and the odd steps the other.
+HALVO_PPU_INLINE void Ppu::TileStep(std::int32_t k, Cpu& cpu, Mmc& mmc) {
+    if (lineDrawer) {
+        DrawStep(k, lineFirstSlot ^ static_cast<std::uint32_t>(k & 1), lineColumn, *lineDrawer, cpu, mmc);
+    } else {
+        // The pre-render line looks for sprite 0 only in the two steps after the visible ones, where
+        // it never finds it: sprite 0 is not evaluated for the line before line 0.
+        const bool check = preRenderLine ? k >= OnScreenTiles : k == lineColumn || k == lineColumn + 1;
+        StepTile(k, check, cpu, mmc);
     }
+}
+
+void Ppu::RunTileStepsTo(std::int32_t last) {
+    Cpu& cpu = *process->cpu;
+    Mmc& mmc = *process->mmc;
+    for (; pendingNext <= last; ++pendingNext) {
+        TileStep(pendingNext, cpu, mmc);
+    }
+}
+
+// Steps 0-7 of the horizontal blank evaluate the sprites of the next line; steps 8 and 9 fetch its
+// first two tiles.
+void Ppu::RunHBlankStepsTo(std::int32_t last) {
+    Mmc& mmc = *process->mmc;
+    for (; pendingNext <= last; ++pendingNext) {
+        if (pendingNext < SpriteSlots) {
+            EvaluateSprite(mmc);
+        } else {
+            FetchTile(pendingNext - SpriteSlots, mmc);
+        }
+    }
+}
+
+void Ppu::CatchUpSteps() {
+    // The slice of the instruction about to reach the PPU: slice j began once the processor's target
+    // had fallen j x 8 dots below where the stretch started (its last slice is longer).
+    const std::int32_t elapsed = pendingTarget - process->cpu->counter;
+    const std::int32_t slice = elapsed > 0 ? elapsed / dotsPerFetch : 0;
+    if (pending == PendingSteps::Tiles) {
+        RunTileStepsTo(std::min(slice, OnScreenTiles - 1));
+    } else {
+        RunHBlankStepsTo(std::min(slice, SpriteSlots + 1));
+    }
+}
+
+// Dots 0-255 of a line that fetches tiles: the 34 tile steps with the processor's 32 slices of 8 dots
+// after the first 32 of them.
+HALVO_PPU_INLINE void Ppu::TileLine(Gfx::NesRenderer* drawer, bool preRender) {
+    Cpu& cpu = *process->cpu;
+    lineDrawer = drawer;
+    lineColumn = spriteZeroColumn;
+    lineFirstSlot = tileIndex;
+    preRenderLine = preRender;
+    pending = PendingSteps::Tiles;
+    pendingTarget = cpu.target;
+    pendingNext = 0;
+    RunTileStepsTo(0);
+    cpu.RunSlice(OnScreenTiles * dotsPerFetch);
+    RunTileStepsTo(TileSteps - 1);
+    pending = PendingSteps::None;
 }
 
 // Finds at most one more sprite on the coming line (`scanline`); once eight are found, the scan goes on
@@ -287,7 +347,8 @@ HALVO_PPU_INLINE void Ppu::EndLine() {
 }
 
 // The horizontal blank of the pre-render and visible lines (dots 256-340): the address moves to the
-// next line, the sprites of the next line are evaluated and its first two tiles fetched.
+// next line, the sprites of the next line are evaluated and its first two tiles fetched, with the
+// processor's slices of 8 x 8, 8 and 13 dots between the steps.
 HALVO_PPU_INLINE void Ppu::HBlank(Cpu& cpu, Mmc& mmc) {
     EndLine();
     if (RenderingEnabled()) {
@@ -298,14 +359,13 @@ HALVO_PPU_INLINE void Ppu::HBlank(Cpu& cpu, Mmc& mmc) {
         }
     }
     mmc.OnScanline();
-    for (std::int32_t slot = 0; slot < SpriteSlots; ++slot) {
-        EvaluateSprite(mmc);
-        cpu.RunSlice(dotsPerFetch);
-    }
-    FetchTile(0, mmc);
-    cpu.RunSlice(dotsPerFetch);
-    FetchTile(1, mmc);
-    cpu.RunSlice(lineTailDots + dotsPerFetch);
+    pending = PendingSteps::HBlank;
+    pendingTarget = cpu.target;
+    pendingNext = 0;
+    RunHBlankStepsTo(0);
+    cpu.RunSlice(SpriteSlots * dotsPerFetch + dotsPerFetch + lineTailDots + dotsPerFetch);
+    RunHBlankStepsTo(SpriteSlots + 1);
+    pending = PendingSteps::None;
 }
 
 void Ppu::RunFrame(bool render) {
@@ -350,12 +410,7 @@ void Ppu::RunFrame(bool render) {
     spriteZeroColumn = NoColumn;
     spriteZeroSlot = -1;
     StartLine(cpu);
-    for (std::int32_t k = 0; k < TileSteps; ++k) {
-        StepTile(k, k >= OnScreenTiles, cpu, mmc);
-        if (k < OnScreenTiles) {
-            cpu.RunSlice(dotsPerFetch);
-        }
-    }
+    TileLine(nullptr, true);
     HBlank(cpu, mmc);
     if (oddFrame) {
         dotsPerLine += oddFrameDots;
@@ -370,29 +425,15 @@ void Ppu::RunFrame(bool render) {
     // Lines 0-239, 8 dots per tile step. Sprite 0 can only meet the rows of the two columns it spans.
     Gfx::NesRenderer* drawer = render ? renderer.Get() : nullptr;
     while (scanline < VisibleLines) {
-        const std::int32_t column = spriteZeroColumn;
         StartLine(cpu);
+        TileLine(drawer, false);
         if (drawer) {
-            // The 34 steps of a line move the ring on 34 times, back to the entry it started with: the
-            // even steps use that entry and the odd steps the other.
-            const std::uint32_t first = tileIndex;
-            for (std::int32_t k = 0; k < TileSteps; k += 2) {
-                DrawStep(k, first, column, *drawer, cpu, mmc);
-                DrawStep(k + 1, first ^ 1, column, *drawer, cpu, mmc);
-            }
             if (!(mask & MaskBackgroundLeft)) {
                 drawer->ClearLeftColumn(static_cast<std::uint32_t>(scanline));
             }
             if (mask & MaskSprites) {
                 for (std::uint32_t slot = 0; slot < spriteCount; ++slot) {
                     drawer->DrawSprite(sprites[slot]);
-                }
-            }
-        } else {
-            for (std::int32_t k = 0; k < TileSteps; ++k) {
-                StepTile(k, k == column || k == column + 1, cpu, mmc);
-                if (k < OnScreenTiles) {
-                    cpu.RunSlice(dotsPerFetch);
                 }
             }
         }

@@ -37,6 +37,8 @@ void WriteIoRegister(Process* process, std::uint32_t address, std::uint8_t value
 
 // $8000-$FFFF: every write reaches the board's registers.
 void WriteMapperRegister(Process* process, std::uint32_t address, std::uint8_t value) {
+    // A bank switch changes what the PPU's coming fetches see.
+    process->ppu->CatchUp();
     process->mmc->WriteRegister(static_cast<std::uint16_t>(address), value);
 }
 

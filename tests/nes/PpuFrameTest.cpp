@@ -11,22 +11,15 @@ namespace {
 using TestSupport::PpuMachine;
 
 // The log of one frame (see ScriptedCpu and LoggingMmc): vertical blank with the NMI 20 dots in, the
-// idle lines up to the pre-render line, then the pre-render and visible lines with 32 tile slices, the
-// scanline hook at dot 256, eight evaluation slices and the two prefetches (8 + 13 dots), and the
-// post-render line.
+// idle lines up to the pre-render line, then the pre-render and visible lines, each with its tile
+// fetches (256 dots), the scanline hook and its horizontal blank (85 dots), and the post-render line.
 std::string ExpectedFrame(std::int32_t lines, bool nmi, bool shortPreRender) {
     std::string log = std::string("V |20 ") + (nmi ? "N " : "") + "236 S242 85 ";
     for (std::int32_t line = 243; line < lines; ++line) {
         log += "|256 S" + std::to_string(line) + " 85 ";
     }
-    std::string tiles, evaluation;
-    for (int slice = 0; slice < 32; ++slice) {
-        tiles += "8 ";
-        evaluation += slice < 8 ? "8 " : "";
-    }
     for (std::int32_t next = 0; next <= 240; ++next) {
-        log += "|" + tiles + "S" + std::to_string(next) + " " + evaluation + "8 " +
-               (next == 0 && shortPreRender ? "12 " : "13 ");
+        log += "|256 S" + std::to_string(next) + (next == 0 && shortPreRender ? " 84 " : " 85 ");
     }
     return log + "|256 S241 85 ";
 }
@@ -95,6 +88,7 @@ TEST(PpuFrame, SpriteZeroHitsAtTheFirstPixelOpaqueInBoth) {
             // Once found, the hit shows in $2002 from its dot on: not one dot earlier.
             std::vector<int> reads;
             machine.cpu->onSlice = [&] {
+                ppu.CatchUp();
                 if (ppu.spriteZeroPending && reads.empty()) {
                     const std::int32_t counter = machine.cpu->counter;
                     for (const std::int32_t at : {ppu.spriteZeroTime + 1, ppu.spriteZeroTime}) {
@@ -130,6 +124,7 @@ TEST(PpuFrame, NineSpritesOnALineSetOverflowUntilPreRenderAndOnlyEightAreDrawn) 
         ppu.WriteRegister(0x2001, 0x14);
         std::set<std::int32_t> overflowLines;
         machine.cpu->onSlice = [&] {
+            ppu.CatchUp();
             if (ppu.status & 0x20) {
                 overflowLines.insert(ppu.scanline);
             }

@@ -15,8 +15,9 @@
 namespace Halvo::TestSupport {
 
 // A processor that runs no program: it spends every slice exactly and writes the slices and NMIs into
-// a log ("|" where a line starts). `onSlice` runs at the start of each slice, so a test can look at
-// the PPU or touch its registers at a known moment.
+// a log ("|" where a line starts). It spends a slice as instructions of 8 dots; `onSlice` runs before
+// each of them, so a test can look at the PPU or touch its registers at a known moment, as a program's
+// instruction would (reading the PPU's state directly needs `CatchUp` first).
 class ScriptedCpu final : public Nes::Cpu {
 public:
     ScriptedCpu(Nes::Process* process, std::string& log) : Cpu(process, nullptr), log(log) {}
@@ -26,11 +27,13 @@ public:
     void Interrupt(std::uint16_t) override { log += "N "; }
     void Execute(std::int32_t dots) override {
         log += target == lineStart ? "|" : "";
-        if (onSlice) {
-            onSlice();
-        }
         target -= dots;
-        counter = std::min(counter, target);
+        while (counter > target) {
+            if (onSlice) {
+                onSlice();
+            }
+            counter = std::max(target, counter - 8);
+        }
         log += std::to_string(dots) + " ";
     }
 
