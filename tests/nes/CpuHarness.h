@@ -1,7 +1,7 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <initializer_list>
 #include <vector>
 
 #include "nes/Cpu.h"
@@ -23,7 +23,7 @@ public:
 
     Nes::Cpu& Cpu() { return *process->cpu; }
 
-    void Poke(std::uint16_t address, std::initializer_list<std::uint8_t> bytes) {
+    void Poke(std::uint16_t address, const std::vector<std::uint8_t>& bytes) {
         for (std::uint8_t byte : bytes) {
             process->CpuWrite(address++, byte);
         }
@@ -31,13 +31,15 @@ public:
 
     std::uint8_t Peek(std::uint16_t address) { return process->CpuRead(address); }
 
-    // Places the program at `origin`, points the reset and IRQ vectors and hard-resets the processor.
-    void Load(std::initializer_list<std::uint8_t> program, std::uint16_t origin = 0x8000) {
+    // A, X, Y, S and P, to compare in one go.
+    std::array<int, 5> Registers() { return {Cpu().a, Cpu().x, Cpu().y, Cpu().s, Cpu().p}; }
+
+    // Places the program at `origin`, points the reset, IRQ ($9000) and NMI ($A000) vectors and
+    // hard-resets the processor.
+    void Load(const std::vector<std::uint8_t>& program, std::uint16_t origin = 0x8000) {
         Poke(origin, program);
-        Poke(Nes::Cpu::ResetVector,
-             {static_cast<std::uint8_t>(origin), static_cast<std::uint8_t>(origin >> 8)});
-        Poke(Nes::Cpu::IrqVector, {0x00, 0x90});
-        Poke(Nes::Cpu::NmiVector, {0x00, 0xA0});
+        Poke(Nes::Cpu::NmiVector, {0x00, 0xA0, static_cast<std::uint8_t>(origin),
+                                   static_cast<std::uint8_t>(origin >> 8), 0x00, 0x90});
         Cpu().Reset(true);
     }
 

@@ -172,8 +172,7 @@ TEST(PpuFrame, BackgroundFollowsFineScrollAttributesAndLeftClip) {
 }
 
 // A board that watches pattern fetches (as MMC2 does for its latches) hears of every background row of
-// the pre-render and visible lines, 34 a line, and one that supplies attributes has them drawn. Boards
-// that keep the base hooks, which do nothing, are asked once and then no more.
+// the pre-render and visible lines, 34 a line, and one that supplies attributes has them drawn.
 TEST(PpuFrame, BoardHooksSeeEveryBackgroundFetch) {
     class WatchingMmc final : public Nes::Mmc {
     public:
@@ -201,16 +200,6 @@ TEST(PpuFrame, BoardHooksSeeEveryBackgroundFetch) {
     EXPECT_EQ(board->patternFetches, 241 * 34);
     EXPECT_EQ(board->attributeQueries, 241 * 34);
     EXPECT_EQ(canvas->GetPixel(100, 100), canvas->paletteMap[9]);
-
-    Nes::Mmc& plain = *Ref::New<Nes::Mmc>(&process);
-    process.mmc = &plain;
-    plain.Reset(true);
-    plain.SetNameTableMirroring(Nes::MirrorVertical);
-    machine.Fill(0x0000, {0xFF}, 8);
-    machine.Ppu().RunFrame(true);
-    EXPECT_FALSE(plain.patternFetchHook);
-    EXPECT_FALSE(plain.attributeHook);
-    EXPECT_EQ(canvas->GetPixel(100, 100), canvas->paletteMap[1]);
 }
 
 } // namespace

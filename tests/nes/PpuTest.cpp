@@ -94,14 +94,9 @@ TEST(PpuRegisters, PaletteWritesMirrorTheBackdropAndReachTheCanvas) {
     }
 }
 
+// The copy starts at the OAM address and wraps, and stalls the processor for 512 cycles.
 TEST(PpuRegisters, SpriteDmaWrapsFromTheOamAddress) {
-    // OAM bytes 0-7, 11 and 12 after the copy, as offsets in the page.
-    const std::pair<std::uint8_t, std::vector<std::uint8_t>> cases[] = {
-        {0x00, {0, 1, 2, 3, 4, 5, 6, 7, 11, 12}},
-        {0x08, {0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF, 3, 4}},
-        {0x0C, {0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA, 0xFB, 0xFF, 0}},
-    };
-    for (const auto& [oamAddress, expected] : cases) {
+    for (const std::uint8_t oamAddress : {0x00, 0x08}) {
         PpuMachine machine;
         for (std::uint32_t i = 0; i < 256; ++i) {
             machine.machine.process->ram[0x300 + i] = static_cast<std::uint8_t>(i);
@@ -109,9 +104,9 @@ TEST(PpuRegisters, SpriteDmaWrapsFromTheOamAddress) {
         Nes::Ppu& ppu = machine.Ppu();
         ppu.WriteRegister(0x2003, oamAddress);
         EXPECT_EQ(ppu.SpriteDma(3), 1536);
-        const std::vector<std::uint8_t> oam = {ppu.oam[0], ppu.oam[1], ppu.oam[2], ppu.oam[3],  ppu.oam[4],
-                                               ppu.oam[5], ppu.oam[6], ppu.oam[7], ppu.oam[11], ppu.oam[12]};
-        EXPECT_EQ(oam, expected) << int(oamAddress);
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            ASSERT_EQ(ppu.oam[(oamAddress + i) % 256], i) << int(oamAddress) << " byte " << i;
+        }
     }
 }
 

@@ -1,5 +1,8 @@
 #include "nes/Process.h"
 
+#include <string>
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 #include "nes/mmc/MmcFactory.h"
@@ -46,41 +49,37 @@ protected:
         image->prgRom[0x7FFD] = 0x80;
     }
 
-    Lines CreateFailure() {
-        capture.Clear();
-        EXPECT_FALSE(Nes::Process::Create("Static", image.get()));
-        return capture.ErrorLines();
-    }
-
     TestSupport::ConsoleCapture capture;
     Ref::Ptr<Nes::MmcManager> boards;
     std::unique_ptr<Nes::RomImage> image;
 };
 
+// Each failure ends in one report naming the part that could not be made; an unknown board is
+// reported by the registry first.
 TEST_F(MachineProcess, CreationFailuresNameTheMissingComponent) {
-    capture.Clear();
-    EXPECT_FALSE(Nes::Process::Create("static", image.get()));
-    ASSERT_EQ(capture.ErrorLines().size(), 1u);
-    EXPECT_TRUE(TestSupport::IsReport(capture.ErrorLines()[0], "Halvo::Nes::Process::Create",
-                                      "Could not create Nes::Process--Could not create Nes::Cpu object."));
-
-    image->boardName = "HVC-UNKNOWN";
-    Lines errors = CreateFailure();
-    ASSERT_EQ(errors.size(), 2u);
-    EXPECT_TRUE(TestSupport::IsReport(errors[0], "Halvo::Nes::MmcManager::CreateMmc",
-                                      "HVC-UNKNOWN cartridges are not currently supported."));
-    EXPECT_TRUE(TestSupport::IsReport(errors[1], "Halvo::Nes::Process::Create",
-                                      "Could not create Nes::Process--Could not create Nes::Mmc object."));
-
-    image->boardName = "TESTROM";
-    image->portsType = 1;
-    errors = CreateFailure();
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_TRUE(TestSupport::IsReport(errors[0], "Halvo::Nes::Process::Create",
-                                      "Could not create Nes::Process--Could not create Nes::Ports object."));
+    const std::tuple<const char*, const char*, std::uint32_t, std::string> cases[] = {
+        {"static", "TESTROM", 0, "Cpu"},
+        {"Static ", "TESTROM", 0, "Cpu"},
+        {"Static", "HVC-UNKNOWN", 0, "Mmc"},
+        {"Static", "TESTROM", 1, "Ports"},
+    };
+    for (const auto& [cpu, board, portsType, part] : cases) {
+        image->boardName = board;
+        image->portsType = portsType;
+        capture.Clear();
+        EXPECT_FALSE(Nes::Process::Create(cpu, image.get()));
+        const Lines errors = capture.ErrorLines();
+        ASSERT_EQ(errors.size(), part == "Mmc" ? 2u : 1u) << cpu << " " << board;
+        EXPECT_TRUE(part != "Mmc" ||
+                    TestSupport::IsReport(errors[0], "Halvo::Nes::MmcManager::CreateMmc",
+                                          "HVC-UNKNOWN cartridges are not currently supported."));
+        EXPECT_TRUE(TestSupport::IsReport(errors.back(), "Halvo::Nes::Process::Create",
+                                          "Could not create Nes::Process--Could not create Nes::" + part +
+                                              " object."));
+    }
 }
 
-TEST_F(MachineProcess, MemoryMapRoutesEveryRange) {
+TEST_F(MachineProcess, MemoryMapRoutesEveryRangeAndResetsClearRamOnlyWhenHard) {
     Ref::Ptr<Nes::Process> process = Nes::Process::Create("Static", image.get());
     ASSERT_TRUE(process);
     process->Reset(true);
@@ -107,12 +106,8 @@ TEST_F(MachineProcess, MemoryMapRoutesEveryRange) {
     const std::int32_t before = process->cpu->counter;
     process->CpuWrite(0x4014, 0x02);
     EXPECT_EQ(process->cpu->counter, before - 1536);
-}
 
-TEST_F(MachineProcess, HardResetClearsRamSoftResetKeepsIt) {
-    Ref::Ptr<Nes::Process> process = Nes::Process::Create("Static", image.get());
-    ASSERT_TRUE(process);
-    process->Reset(true);
+    // A hard reset clears the internal RAM, a soft one keeps it.
     process->CpuWrite(0x0123, 0x99);
     process->Reset(false);
     EXPECT_EQ(process->CpuRead(0x0123), 0x99);

@@ -1,5 +1,6 @@
 #include "nes/StaticCpu.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,11 +15,7 @@ namespace {
 using TestSupport::CpuHarness;
 
 struct Registers {
-    std::uint8_t a = 0;
-    std::uint8_t x = 0;
-    std::uint8_t y = 0;
-    std::uint8_t p = 0x20;
-    std::uint8_t s = 0xFD;
+    std::uint8_t a = 0, x = 0, y = 0, p = 0x20, s = 0xFD;
 };
 
 struct Cell {
@@ -40,19 +37,12 @@ struct InstructionCase {
     std::uint16_t origin = 0x8000;
 };
 
-void PrintTo(const InstructionCase& test, std::ostream* out) {
-    *out << test.name;
-}
-
 class Instruction : public testing::TestWithParam<InstructionCase> {};
 
 TEST_P(Instruction, ChangesRegistersMemoryAndTime) {
     const InstructionCase& test = GetParam();
     CpuHarness machine;
-    for (std::size_t index = 0; index < test.program.size(); ++index) {
-        machine.Poke(static_cast<std::uint16_t>(test.origin + index), {test.program[index]});
-    }
-    machine.Load({}, test.origin);
+    machine.Load(test.program, test.origin);
     for (const Cell& cell : test.memory) {
         machine.Poke(cell.address, {cell.value});
     }
@@ -64,11 +54,9 @@ TEST_P(Instruction, ChangesRegistersMemoryAndTime) {
     cpu.s = test.before.s;
 
     EXPECT_EQ(machine.Step(), test.cycles) << "cycles";
-    EXPECT_EQ(cpu.a, test.after.a) << "A";
-    EXPECT_EQ(cpu.x, test.after.x) << "X";
-    EXPECT_EQ(cpu.y, test.after.y) << "Y";
-    EXPECT_EQ(cpu.p, test.after.p) << "P";
-    EXPECT_EQ(cpu.s, test.after.s) << "S";
+    const Registers& after = test.after;
+    EXPECT_EQ(machine.Registers(), (std::array<int, 5>{after.a, after.x, after.y, after.s, after.p}))
+        << "A X Y S P";
     const std::uint32_t pc = test.pc >= 0 ? static_cast<std::uint32_t>(test.pc)
                                           : test.origin + static_cast<std::uint32_t>(test.program.size());
     EXPECT_EQ(cpu.pc, pc) << "PC";
@@ -79,7 +67,8 @@ TEST_P(Instruction, ChangesRegistersMemoryAndTime) {
 
 // Flags in P: N $80, V $40, bit 5 $20, B $10, D $08, I $04, Z $02, C $01.
 // clang-format off
-const InstructionCase AddressingCases[] = {
+const InstructionCase Cases[] = {
+    // Addressing: the wraps and the page-crossing costs.
     {"LDA ($FF),Y takes its pointer from $FF and $00", {0xB1, 0xFF}, {.y = 0}, {{0x00FF, 0x34}, {0x0000, 0x62}, {0x6234, 0x99}}, {.a = 0x99, .p = 0xA0}, {}, 5},
     {"LDA ($F0,X) wraps its pointer to $10", {0xA1, 0xF0}, {.x = 0x20}, {{0x0010, 0x00}, {0x0011, 0x63}, {0x6300, 0x42}}, {.a = 0x42, .x = 0x20}, {}, 7},
     {"LDA ($F0,X) without a wrap", {0xA1, 0xF0}, {.x = 0x05}, {{0x00F5, 0x00}, {0x00F6, 0x63}, {0x6300, 0x42}}, {.a = 0x42, .x = 0x05}, {}, 6},
@@ -98,71 +87,29 @@ const InstructionCase AddressingCases[] = {
     {"ASL $62F0,X crossing", {0x1E, 0xF0, 0x62}, {.x = 0x20}, {{0x6310, 0x81}}, {.x = 0x20, .p = 0x21}, {{0x6310, 0x02}}, 8},
     {"INC $6200,X", {0xFE, 0x00, 0x62}, {}, {{0x6200, 0xFF}}, {.p = 0x22}, {{0x6200, 0x00}}, 7},
     {"JMP ($60FF) takes its high byte from $6000", {0x6C, 0xFF, 0x60}, {}, {{0x60FF, 0x34}, {0x6000, 0x12}, {0x6100, 0x56}}, {}, {}, 5, 0x1234},
-};
-
-const InstructionCase StackCases[] = {
-    {"JSR pushes the address of its last byte", {0x20, 0x34, 0x12}, {}, {}, {.s = 0xFB}, {{0x01FD, 0x80}, {0x01FC, 0x02}}, 6, 0x1234},
+    // The stack, the flags it carries and the B bit.
     {"JSR with S = 0 wraps the stack", {0x20, 0x34, 0x12}, {.s = 0x00}, {}, {.s = 0xFE}, {{0x0100, 0x80}, {0x01FF, 0x02}}, 6, 0x1234},
-    {"RTS", {0x60}, {.s = 0xFB}, {{0x01FC, 0x02}, {0x01FD, 0x80}}, {}, {}, 6, 0x8003},
     {"RTS with S = $FF wraps the stack", {0x60}, {.s = 0xFF}, {{0x0100, 0x02}, {0x0101, 0x80}}, {.s = 0x01}, {}, 6, 0x8003},
     {"RTI loads every flag but B", {0x40}, {.s = 0xFA}, {{0x01FB, 0xFF}, {0x01FC, 0x34}, {0x01FD, 0x12}}, {.p = 0xEF}, {}, 6, 0x1234},
     {"PLP loads every flag but B", {0x28}, {.s = 0xFC}, {{0x01FD, 0xFF}}, {.p = 0xEF}, {}, 4},
-    {"PLP of zero keeps bit 5", {0x28}, {.p = 0xEF, .s = 0xFC}, {{0x01FD, 0x00}}, {.p = 0x20}, {}, 4},
     {"PHP after a hard reset pushes B and bit 5", {0x08}, {.p = 0x26}, {}, {.p = 0x26, .s = 0xFC}, {{0x01FD, 0x36}}, 3},
-    {"PHA", {0x48}, {.a = 0x81}, {}, {.a = 0x81, .s = 0xFC}, {{0x01FD, 0x81}}, 3},
-    {"PLA", {0x68}, {.a = 0x81}, {{0x01FE, 0x00}}, {.p = 0x22, .s = 0xFE}, {}, 4},
     {"BRK pushes B set, masks IRQs and keeps D", {0x00, 0xFF}, {.p = 0xE9}, {}, {.p = 0xED, .s = 0xFA}, {{0x01FD, 0x80}, {0x01FC, 0x02}, {0x01FB, 0xF9}}, 7, 0x9000},
-    {"TXS changes no flag", {0x9A}, {.x = 0x00, .p = 0xA0}, {}, {.p = 0xA0, .s = 0x00}, {}, 2},
-    {"TSX sets N and Z", {0xBA}, {.s = 0x80}, {}, {.x = 0x80, .p = 0xA0, .s = 0x80}, {}, 2},
-};
-
-const InstructionCase ArithmeticCases[] = {
+    // No decimal mode: D changes nothing in the arithmetic.
     {"ADC ignores D", {0x69, 0x01}, {.a = 0x09, .p = 0x28}, {}, {.a = 0x0A, .p = 0x28}, {}, 2},
-    {"ADC signed overflow", {0x69, 0x50}, {.a = 0x50}, {}, {.a = 0xA0, .p = 0xE0}, {}, 2},
-    {"ADC carry in and out", {0x69, 0x01}, {.a = 0xFF, .p = 0x21}, {}, {.a = 0x01, .p = 0x21}, {}, 2},
-    {"SBC without borrow in", {0xE9, 0xF0}, {.a = 0x50, .p = 0x21}, {}, {.a = 0x60, .p = 0x20}, {}, 2},
-    {"SBC signed overflow", {0xE9, 0xB0}, {.a = 0x50, .p = 0x21}, {}, {.a = 0xA0, .p = 0xE0}, {}, 2},
     {"SBC with borrow in, D set", {0xE9, 0x01}, {.a = 0x10, .p = 0x28}, {}, {.a = 0x0E, .p = 0x29}, {}, 2},
-    {"CMP below", {0xC9, 0x20}, {.a = 0x10}, {}, {.a = 0x10, .p = 0xA0}, {}, 2},
-    {"CPX equal", {0xE0, 0x20}, {.x = 0x20}, {}, {.x = 0x20, .p = 0x23}, {}, 2},
-    {"CPY above", {0xC0, 0x20}, {.y = 0x30}, {}, {.y = 0x30, .p = 0x21}, {}, 2},
-    {"BIT takes N and V from memory, Z from A AND M", {0x24, 0x10}, {.a = 0x01}, {{0x0010, 0xC0}}, {.a = 0x01, .p = 0xE2}, {}, 3},
-    {"ROR A shifts the carry in", {0x6A}, {.a = 0x01, .p = 0x21}, {}, {.a = 0x80, .p = 0xA1}, {}, 2},
     {"ROL zero page", {0x26, 0x10}, {}, {{0x0010, 0x80}}, {.p = 0x23}, {{0x0010, 0x00}}, 5},
     {"LSR absolute", {0x4E, 0x00, 0x62}, {}, {{0x6200, 0x03}}, {.p = 0x21}, {{0x6200, 0x01}}, 6},
-};
-
-// At least one case for every family of undocumented opcodes.
-const InstructionCase UndocumentedCases[] = {
-    {"SLO: shift left, then ORA", {0x07, 0x10}, {.a = 0x02}, {{0x0010, 0x81}}, {.a = 0x02, .p = 0x21}, {{0x0010, 0x02}}, 5},
+    // Undocumented opcodes: the costs of each class, and the unstable ones no test program covers.
     {"SLO abs,Y crossing", {0x1B, 0xF0, 0x62}, {.a = 0x00, .y = 0x20}, {{0x6310, 0x40}}, {.a = 0x80, .y = 0x20, .p = 0xA0}, {{0x6310, 0x80}}, 8},
-    {"RLA: rotate left, then AND", {0x27, 0x10}, {.a = 0xFF, .p = 0x21}, {{0x0010, 0x81}}, {.a = 0x03, .p = 0x21}, {{0x0010, 0x03}}, 5},
-    {"SRE: shift right, then EOR", {0x47, 0x10}, {.a = 0x01}, {{0x0010, 0x03}}, {.a = 0x00, .p = 0x23}, {{0x0010, 0x01}}, 5},
-    {"RRA: rotate right, then ADC", {0x67, 0x10}, {.a = 0x10, .p = 0x21}, {{0x0010, 0x02}}, {.a = 0x91, .p = 0xA0}, {{0x0010, 0x81}}, 5},
-    {"DCP: decrement, then CMP", {0xC7, 0x10}, {.a = 0x10}, {{0x0010, 0x11}}, {.a = 0x10, .p = 0x23}, {{0x0010, 0x10}}, 5},
     {"DCP (zp),Y crossing", {0xD3, 0x10}, {.a = 0x10, .y = 0x20}, {{0x0010, 0xF0}, {0x0011, 0x62}, {0x6310, 0x11}}, {.a = 0x10, .y = 0x20, .p = 0x23}, {{0x6310, 0x10}}, 9},
-    {"ISC: increment, then SBC", {0xE7, 0x10}, {.a = 0x20, .p = 0x21}, {{0x0010, 0x0F}}, {.a = 0x10, .p = 0x21}, {{0x0010, 0x10}}, 5},
     {"ISC (zp,X) wrapping", {0xE3, 0xF0}, {.a = 0x20, .x = 0x20, .p = 0x21}, {{0x0010, 0x00}, {0x0011, 0x63}, {0x6300, 0x0F}}, {.a = 0x10, .x = 0x20, .p = 0x21}, {{0x6300, 0x10}}, 9},
-    {"SAX stores A AND X", {0x87, 0x10}, {.a = 0xF0, .x = 0x3C}, {}, {.a = 0xF0, .x = 0x3C}, {{0x0010, 0x30}}, 3},
     {"SAX zp,Y", {0x97, 0xF0}, {.a = 0xF0, .x = 0x3C, .y = 0x20}, {}, {.a = 0xF0, .x = 0x3C, .y = 0x20}, {{0x0010, 0x30}}, 4},
-    {"LAX loads A and X", {0xA7, 0x10}, {}, {{0x0010, 0x80}}, {.a = 0x80, .x = 0x80, .p = 0xA0}, {}, 3},
     {"LAX abs,Y crossing", {0xBF, 0xF0, 0x62}, {.y = 0x20}, {{0x6310, 0x01}}, {.a = 0x01, .x = 0x01, .y = 0x20}, {}, 5},
-    {"LAX immediate mixes in A OR $EE", {0xAB, 0x0F}, {.a = 0x01}, {}, {.a = 0x0F, .x = 0x0F}, {}, 2},
     {"XAA", {0x8B, 0xFF}, {.a = 0x00, .x = 0x0F}, {}, {.a = 0x0E, .x = 0x0F}, {}, 2},
-    {"ANC copies N into C", {0x0B, 0x80}, {.a = 0xFF}, {}, {.a = 0x80, .p = 0xA1}, {}, 2},
-    {"ANC $2B", {0x2B, 0x7F}, {.a = 0xFF, .p = 0x21}, {}, {.a = 0x7F, .p = 0x20}, {}, 2},
-    {"ALR: AND, then shift right", {0x4B, 0x03}, {.a = 0xFF}, {}, {.a = 0x01, .p = 0x21}, {}, 2},
-    {"ARR: C from bit 6, V from bit 6 XOR bit 5", {0x6B, 0xFF}, {.a = 0xC0, .p = 0x21}, {}, {.a = 0xE0, .p = 0xA1}, {}, 2},
-    {"ARR sets V", {0x6B, 0xFF}, {.a = 0x80}, {}, {.a = 0x40, .p = 0x61}, {}, 2},
-    {"AXS without borrow", {0xCB, 0x02}, {.a = 0x0F, .x = 0xF3}, {}, {.a = 0x0F, .x = 0x01, .p = 0x21}, {}, 2},
-    {"AXS with borrow", {0xCB, 0x05}, {.a = 0x0F, .x = 0xF3}, {}, {.a = 0x0F, .x = 0xFE, .p = 0xA0}, {}, 2},
-    {"SBC $EB is SBC immediate", {0xEB, 0xB0}, {.a = 0x50, .p = 0x21}, {}, {.a = 0xA0, .p = 0xE0}, {}, 2},
     {"LAS", {0xBB, 0x00, 0x62}, {.s = 0xF3}, {{0x6200, 0x3F}}, {.a = 0x33, .x = 0x33, .s = 0x33}, {}, 5},
     {"LAS crossing", {0xBB, 0xF0, 0x62}, {.y = 0x20, .s = 0xF3}, {{0x6310, 0x3F}}, {.a = 0x33, .x = 0x33, .y = 0x20, .s = 0x33}, {}, 6},
     {"TAS", {0x9B, 0x00, 0x62}, {.a = 0xFF, .x = 0xF7}, {}, {.a = 0xFF, .x = 0xF7, .s = 0xF7}, {{0x6200, 0x63}}, 5},
-    {"SHY", {0x9C, 0x00, 0x62}, {.y = 0xFF}, {}, {.y = 0xFF}, {{0x6200, 0x63}}, 5},
     {"SHY crossing takes the base page", {0x9C, 0xF0, 0x62}, {.x = 0x20, .y = 0xFF}, {}, {.x = 0x20, .y = 0xFF}, {{0x6310, 0x63}}, 6},
-    {"SHX", {0x9E, 0x00, 0x62}, {.x = 0x0F}, {}, {.x = 0x0F}, {{0x6200, 0x03}}, 5},
     {"AHX abs,Y", {0x9F, 0x00, 0x62}, {.a = 0xFF, .x = 0xF1}, {}, {.a = 0xFF, .x = 0xF1}, {{0x6200, 0x61}}, 5},
     {"AHX (zp),Y", {0x93, 0x10}, {.a = 0xFF, .x = 0xF1}, {{0x0010, 0x00}, {0x0011, 0x62}}, {.a = 0xFF, .x = 0xF1}, {{0x6200, 0x61}}, 6},
     {"NOP immediate", {0x80, 0xFF}, {}, {}, {}, {}, 2},
@@ -170,10 +117,6 @@ const InstructionCase UndocumentedCases[] = {
     {"NOP zero page,X", {0x14, 0x10}, {}, {}, {}, {}, 4},
     {"NOP absolute,X never pays for a crossing", {0x1C, 0xF0, 0x62}, {.x = 0x20}, {}, {.x = 0x20}, {}, 5},
     {"NOP implied", {0x1A}, {}, {}, {}, {}, 2},
-    {"NOP absolute $0C skips two bytes", {0x0C, 0xA9, 0x05}, {}, {}, {}, {}, 4},
-};
-
-const InstructionCase BranchCases[] = {
     {"BNE taken across a page", {0xD0, 0x10}, {}, {}, {}, {}, 4, 0x6102, 0x60F0},
     {"BNE taken within the page", {0xD0, 0x05}, {}, {}, {}, {}, 3, 0x60F7, 0x60F0},
     {"BNE not taken", {0xD0, 0x10}, {.p = 0x22}, {}, {.p = 0x22}, {}, 2, 0x60F2, 0x60F0},
@@ -190,22 +133,26 @@ std::string CaseName(const testing::TestParamInfo<InstructionCase>& info) {
     return name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Addressing, Instruction, testing::ValuesIn(AddressingCases), CaseName);
-INSTANTIATE_TEST_SUITE_P(Stack, Instruction, testing::ValuesIn(StackCases), CaseName);
-INSTANTIATE_TEST_SUITE_P(Arithmetic, Instruction, testing::ValuesIn(ArithmeticCases), CaseName);
-INSTANTIATE_TEST_SUITE_P(Undocumented, Instruction, testing::ValuesIn(UndocumentedCases), CaseName);
-INSTANTIATE_TEST_SUITE_P(Branch, Instruction, testing::ValuesIn(BranchCases), CaseName);
+INSTANTIATE_TEST_SUITE_P(StaticCpu, Instruction, testing::ValuesIn(Cases), CaseName);
 
-// $0C is a three-byte no-operation: the operand is skipped, not executed and not read.
-TEST(StaticCpu, NopAbsoluteSkipsItsOperandWithoutReadingIt) {
-    CpuHarness machine;
-    static int reads = 0;
-    reads = 0;
-    machine.process->MapCpuPage(4, nullptr, nullptr);
-    machine.process->readHandlers[4] = [](Nes::Process*, std::uint32_t) -> std::uint8_t {
-        ++reads;
+int handlerCalls = 0;
+
+// Maps a page to handlers that only count their calls.
+void CountHandlerCalls(CpuHarness& machine, std::uint32_t page) {
+    handlerCalls = 0;
+    machine.process->MapCpuPage(page, nullptr, nullptr);
+    machine.process->readHandlers[page] = [](Nes::Process*, std::uint32_t) -> std::uint8_t {
+        ++handlerCalls;
         return 0;
     };
+    machine.process->writeHandlers[page] = [](Nes::Process*, std::uint32_t, std::uint8_t) { ++handlerCalls; };
+}
+
+// $0C is a three-byte no-operation: its operand is skipped, not executed and not read. Nor do the
+// other no-operations with operands read them (a read of $2002 would clear the PPU's status).
+TEST(StaticCpu, NopsSkipTheirOperandsWithoutReadingThem) {
+    CpuHarness machine;
+    CountHandlerCalls(machine, 4);
     machine.Load({0x0C, 0x02, 0x20, 0xA9, 0x05, 0x04, 0x10, 0x1C, 0x02, 0x20});
     EXPECT_EQ(machine.Step(), 4);
     EXPECT_EQ(machine.Cpu().pc, 0x8003u);
@@ -214,29 +161,22 @@ TEST(StaticCpu, NopAbsoluteSkipsItsOperandWithoutReadingIt) {
     machine.Step();
     machine.Step();
     EXPECT_EQ(machine.Cpu().pc, 0x800Au);
-    EXPECT_EQ(reads, 0);
+    EXPECT_EQ(handlerCalls, 0);
 }
 
 // Zero page is the internal RAM itself: no map entry, and so no handler, is ever involved.
 TEST(StaticCpu, ZeroPageNeverGoesThroughTheMap) {
     CpuHarness machine;
-    static int calls = 0;
-    calls = 0;
-    machine.Load({0x85, 0xFF, 0xE6, 0xFF, 0xA5, 0xFF});
-    machine.process->MapCpuPage(0, nullptr, nullptr);
-    machine.process->readHandlers[0] = [](Nes::Process*, std::uint32_t) -> std::uint8_t {
-        ++calls;
-        return 0;
-    };
-    machine.process->writeHandlers[0] = [](Nes::Process*, std::uint32_t, std::uint8_t) { ++calls; };
+    machine.Load({0x85, 0xFF, 0xE6, 0xFF, 0xA5, 0xFF}); // STA $FF; INC $FF; LDA $FF
+    CountHandlerCalls(machine, 0);
     machine.Cpu().a = 0x41;
-    machine.Step(); // STA $FF
-    machine.Step(); // INC $FF
+    machine.Step();
+    machine.Step();
     machine.Cpu().a = 0;
-    machine.Step(); // LDA $FF
+    machine.Step();
     EXPECT_EQ(machine.Cpu().a, 0x42);
     EXPECT_EQ(machine.process->ram[0xFF], 0x42);
-    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(handlerCalls, 0);
 }
 
 } // namespace
