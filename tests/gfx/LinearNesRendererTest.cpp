@@ -1,7 +1,9 @@
 #include "gfx/LinearNesRenderer.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -65,21 +67,17 @@ protected:
     }
 
     char At(std::int32_t x, std::int32_t y) const {
-        std::uint32_t stored = 0;
-        std::uint32_t filler = 0;
-        for (std::int32_t byte = 0; byte < Bytes; ++byte) {
-            stored |= static_cast<std::uint32_t>(surface[y * Pitch + x * Bytes + byte]) << (8 * byte);
-            filler |= std::uint32_t{Untouched} << (8 * byte);
-        }
-        const unsigned code = (stored & 0xFF) - 0x80u;
-        const std::uint32_t mask = Bytes == 4 ? ~0u : (1u << (8 * Bytes)) - 1;
-        if (stored == filler) {
+        const std::uint8_t* pixel = &surface[y * Pitch + x * Bytes];
+        if (std::all_of(pixel, pixel + Bytes, [](std::uint8_t byte) { return byte == Untouched; })) {
             return '.';
         }
-        if (code > ClearCode || stored != (ValueOf(code) & mask)) {
-            return '?';
+        for (unsigned code = 0; code <= ClearCode; ++code) {
+            const std::uint32_t value = ValueOf(code); // little-endian, as the renderer stores it
+            if (std::memcmp(pixel, &value, Bytes) == 0) {
+                return "0123456789abcdefghijklmnopqrstuv#"[code];
+            }
         }
-        return code == ClearCode ? '#' : "0123456789abcdefghijklmnopqrstuv"[code];
+        return '?';
     }
 
     std::string Row(std::int32_t y, std::int32_t from, std::int32_t count) const {
@@ -173,13 +171,13 @@ TYPED_TEST(LinearNesRendererTest, SpriteClipping) {
     EXPECT_EQ(this->Row(1, 0, 13) + this->Row(1, 248, 20), "........hhhh.....hijh............");
 }
 
-// A fresh renderer: sprite claims last until the next line's background is drawn.
+// A fresh renderer (sprite claims last until the next line's background is drawn). A clipped prefix of
+// a flipped row skips from the row's low bits.
 TYPED_TEST(LinearNesRendererTest, HorizontalFlip) {
     auto& renderer = *this->renderer;
     this->spriteClip = 8;
     renderer.DrawSprite({16, 0, 0x40, Pattern("00000001")});
     renderer.DrawSprite({24, 0, 0, Pattern("00000001")});
-    // A clipped prefix of a flipped row skips from the row's low bits.
     renderer.DrawSprite({4, 0, 0x40, Pattern("12300000")});
     EXPECT_EQ(this->Row(0, 7, 25), "..jih....h..............h");
 }

@@ -56,12 +56,7 @@ public:
                                   IsReport(lines[0], operation, message)) {
             return testing::AssertionSuccess();
         }
-        testing::AssertionResult failure = testing::AssertionFailure()
-                                           << "the console holds " << lines.size() << " lines";
-        for (const std::string& line : lines) {
-            failure << "\n" << line;
-        }
-        return failure;
+        return testing::AssertionFailure() << "the console holds " << testing::PrintToString(lines);
     }
 
     // Executes one console line and gives the lines it printed.

@@ -1,6 +1,7 @@
 #include "HeadlessRunner.h"
 
 #include <sstream>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -21,12 +22,10 @@ TEST(RunnerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
                                            "--peek", "$6000", "--peek", "0x00F8", "--peek", "16", "--input",
                                            "in.txt", "--result"},
                                           options, error));
-    EXPECT_EQ(options.romPath, "game.nes");
-    EXPECT_EQ(options.frames, 120u);
-    EXPECT_EQ(options.pngPath, "out.png");
+    EXPECT_EQ(std::tie(options.romPath, options.frames, options.pngPath, options.inputPath),
+              std::make_tuple("game.nes", 120u, "out.png", "in.txt"));
     EXPECT_TRUE(options.text && options.result);
     EXPECT_EQ(options.peeks, (std::vector<std::uint16_t>{0x6000, 0xF8, 16}));
-    EXPECT_EQ(options.inputPath, "in.txt");
 
     const std::vector<std::vector<std::string>> bad = {
         {},

@@ -20,10 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool HaveCommand(const char* name) {
-    return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 // Starts a program; gives its pid.
 pid_t Spawn(std::vector<std::string> arguments) {
     std::vector<char*> argv;
@@ -66,7 +62,7 @@ class RealWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         for (const char* command : {"Xvfb", "xdotool", "import"}) {
-            if (!HaveCommand(command)) {
+            if (X("command -v " + std::string(command)).empty()) {
                 GTEST_SKIP() << command
                              << " is not installed: the window test needs Xvfb, xdotool and imagemagick";
             }
@@ -93,10 +89,7 @@ protected:
     std::string X(const std::string& command) { return Output(command + " 2>/dev/null"); }
 
     void Key(const std::string& key) {
-        X("xdotool keydown " + key);
-        std::this_thread::sleep_for(100ms);
-        X("xdotool keyup " + key);
-        std::this_thread::sleep_for(100ms);
+        X("xdotool keydown " + key + "; sleep 0.1; xdotool keyup " + key + "; sleep 0.1");
     }
 
     TestSupport::TempDir dir;
@@ -140,9 +133,7 @@ TEST_F(RealWindow, ShowsTheGameTakesConsoleInputAndQuitsOnEscape) {
     std::this_thread::sleep_for(300ms);
     Key("Escape");
     const int exitCode = WaitFor(program, 5s);
-    if (exitCode != -1) {
-        program = -1;
-    }
+    program = exitCode == -1 ? program : -1;
     EXPECT_EQ(exitCode, 0);
     EXPECT_NE(TestSupport::ReadFile(dir.Path("halvo.log")).find("\nhello\n"), std::string::npos);
 }

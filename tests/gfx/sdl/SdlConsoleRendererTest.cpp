@@ -12,18 +12,7 @@ using Gfx::ScreenRect;
 using Gfx::ToEnd;
 using TestSupport::Rgb;
 
-class SdlConsoleRenderer : public TestSupport::SdlTestDisplay {
-protected:
-    // How many pixels of the rectangle pass the test.
-    template <class IsInk>
-    int InkIn(int left, int top, int right, int bottom, IsInk isInk) const {
-        int count = 0;
-        for (Uint32 pixel : ReadPixels(left, top, right - left, bottom - top)) {
-            count += isInk(TestSupport::ToRgb(pixel)) ? 1 : 0;
-        }
-        return count;
-    }
-};
+using SdlConsoleRenderer = TestSupport::SdlTestDisplay;
 
 // The whole console over a black picture, checked where the console drawing puts each part: the
 // rectangles and lines blend, text lands on its row in its colour, the cursor is as wide as asked.
@@ -32,8 +21,6 @@ TEST_F(SdlConsoleRenderer, ConsoleTextAndCursorAppearWhereTheConsoleIsLaidOut) {
     Ref::Ptr<Gfx::ConsoleRenderer> renderer = driver->CreateConsoleRenderer();
     Ref::Ptr<Gfx::Font> font = driver->CreateFont("Courier New", 16, 0);
     ASSERT_TRUE(renderer && font);
-    capture.System().Output() << "older line" << std::endl;
-    Console::ReportError("Halvo::Test", 1) << "broken" << std::endl;
     capture.System().Output() << "MMMM" << std::endl;
     Ref::Ptr<Console::InputContext> input(Ref::New<Console::InputContext>(&capture.System()));
     input->openness = 1.0f;
@@ -54,19 +41,16 @@ TEST_F(SdlConsoleRenderer, ConsoleTextAndCursorAppearWhereTheConsoleIsLaidOut) {
     EXPECT_TRUE(Shows(320, height, green));           // lower edge
     EXPECT_TRUE(Shows(320, height + 1, {0, 0, 0}));
 
-    // Each output line is drawn from x = 2 with its bottom on the row's bottom line, newest lowest.
+    // The output line is drawn from x = 2 with its bottom on the row's bottom line. (Which colour each
+    // line gets is the console drawing's choice; the font's tests check that colours come out as asked.)
     const auto greenInk = [](Rgb p) { return p.green > p.red + 40; };
-    const auto redInk = [](Rgb p) { return p.red > p.green + 40; };
     ScreenRect measured{0, 0, 0, 0};
     font->MeasureText(measured, 0, "MMMM", 0, ToEnd);
     const int newestBottom = height - row - 4;
     const int newestTop = newestBottom - measured.bottom;
     EXPECT_GT(InkIn(2, newestTop, 2 + measured.right, newestBottom, greenInk), 20);
     EXPECT_EQ(InkIn(3 + measured.right, newestTop, 640, newestBottom, greenInk), 0);
-    EXPECT_EQ(InkIn(0, newestBottom - row, 640, newestBottom, redInk), 0);
-    const int errorBottom = newestBottom - row;
-    EXPECT_GT(InkIn(2, errorBottom - measured.bottom, 300, errorBottom, redInk), 20) << "error lines are red";
-    EXPECT_EQ(InkIn(0, errorBottom - measured.bottom, 640, errorBottom, greenInk), 0);
+    EXPECT_EQ(InkIn(0, newestTop - row, 640, newestTop, greenInk), 0) << "one line, on the bottom row";
 
     // The input line and, after its two characters, an overwrite cursor half a font height wide.
     const int inputTop = height - row;

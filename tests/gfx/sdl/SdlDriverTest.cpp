@@ -1,6 +1,7 @@
 #include "gfx/sdl/SdlDriver.h"
 
 #include <functional>
+#include <tuple>
 
 #include "app/sdl/SdlWindow.h"
 #include "gfx/ConsoleRenderer.h"
@@ -20,20 +21,17 @@ TEST_F(SdlDriver, ListsTheHeadlessDisplayWithItsOneMode) {
     ASSERT_EQ(driver->GetAdapterCount(), 1u);
     Gfx::AdapterInfo info;
     ASSERT_TRUE(driver->GetAdapterInfo(0, info));
-    EXPECT_EQ(info.description, "0 (display 0)");
-    EXPECT_EQ(info.driverName, "dummy");
-    // The software renderer can render windowed, stretch and wait for the retrace.
+    // The software renderer can render windowed, wait for the retrace and stretch.
+    EXPECT_EQ(std::tie(info.description, info.driverName, info.maxWindowWidth, info.maxWindowHeight),
+              std::make_tuple("0 (display 0)", "dummy", 1024u, 768u));
     EXPECT_TRUE(info.canRenderWindowed && info.canSyncRetrace && info.canStretch && info.desktopUsable);
     EXPECT_EQ(info.desktopFormat, PixelFormat::X8R8G8B8);
-    EXPECT_EQ(info.maxWindowWidth, 1024u);
-    EXPECT_EQ(info.maxWindowHeight, 768u);
     Gfx::DisplayMode mode;
     ASSERT_EQ(driver->GetModeCount(0), 1u);
     ASSERT_TRUE(driver->GetMode(0, 0, mode));
     EXPECT_EQ(mode, (Gfx::DisplayMode{1024, 768, PixelFormat::X8R8G8B8}));
     EXPECT_FALSE(driver->GetAdapterInfo(1, info) || driver->GetMode(0, 1, mode) ||
-                 driver->GetMode(1, 0, mode));
-    EXPECT_EQ(driver->GetModeCount(1), 0u);
+                 driver->GetMode(1, 0, mode) || driver->GetModeCount(1) != 0);
 }
 
 TEST_F(SdlDriver, WindowedFullScreenAndBackKeepTheRendererAndRestoreTheWindowSize) {

@@ -27,7 +27,8 @@ protected:
     }
 
     // One frame: the shown rows 8-231 in four quadrants (red, blue / white, yellow), the rows outside
-    // them magenta. EndFrame must replace rows 7 and 232 before the filter can sample them.
+    // them magenta. EndFrame must replace rows 7 and 232 before the filter can sample them: the top and
+    // bottom rows drawn show no magenta.
     void PaintQuadrants() {
         Ref::Ptr<Gfx::NesRenderer> frame = canvas->BeginFrame();
         auto* renderer = dynamic_cast<Renderer32*>(frame.Get());
@@ -71,17 +72,6 @@ TEST_F(SdlNesCanvas, TheShownRowsFillTheRectangleWithTheirEdgesIntact) {
     EXPECT_TRUE(Shows(80, 390, rgb(White)));
     EXPECT_TRUE(Shows(72, 10, {0, 0, 0}));
     EXPECT_TRUE(Shows(950, 10, {0, 0, 0}));
-
-    // The rows above and below the shown ones now repeat its edges for the filter.
-    Ref::Ptr<Gfx::NesRenderer> frame = canvas->BeginFrame();
-    auto* renderer = static_cast<Renderer32*>(frame.Get());
-    const auto pixelAt = [&](int x, int y) {
-        return reinterpret_cast<const Uint32*>(renderer->pixels + y * renderer->pitch)[x];
-    };
-    EXPECT_EQ(pixelAt(0, 7), Red);
-    EXPECT_EQ(pixelAt(255, 232), Yellow);
-    EXPECT_EQ(pixelAt(0, 6), Magenta);
-    canvas->EndFrame();
 }
 
 TEST_F(SdlNesCanvas, OneFrameAtATimeAndAStrayEndFrameChangesNothing) {

@@ -16,9 +16,7 @@
 namespace Halvo::TestSupport {
 
 struct Rgb {
-    int red = 0;
-    int green = 0;
-    int blue = 0;
+    int red = 0, green = 0, blue = 0;
 };
 
 inline Rgb ToRgb(Uint32 pixel) {
@@ -67,6 +65,16 @@ protected:
     }
 
     Uint32 ReadPixel(int x, int y) const { return ReadPixels(x, y, 1, 1)[0]; }
+
+    // How many pixels of the rectangle pass the test.
+    template <class IsInk>
+    int InkIn(int left, int top, int right, int bottom, IsInk isInk) const {
+        int count = 0;
+        for (Uint32 pixel : ReadPixels(left, top, right - left, bottom - top)) {
+            count += isInk(ToRgb(pixel)) ? 1 : 0;
+        }
+        return count;
+    }
 
     // Whether the back buffer shows the colour at (x, y), within 1 in every channel: blending may round
     // either way.
