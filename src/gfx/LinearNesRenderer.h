@@ -88,40 +88,12 @@ public:
         });
     }
 
-    void DrawTile(const TileRecord& record) override {
-        const std::int32_t x = record.x;
-        // All but the two edge rows of a line are drawn whole: four stores of two ready-made pixels each
-        // and one store of the eight lineMask bytes.
-        if (static_cast<std::uint32_t>(x) <= 248u && static_cast<std::uint32_t>(x) >= *bgClipWidth)
-            [[likely]] {
-            // The record is read before the stores, which the compiler cannot tell apart from it.
-            const std::uint32_t pattern = record.pattern;
-            std::uint8_t* out = pixels + static_cast<std::ptrdiff_t>(record.y) * pitch + x * BytesPerPixel;
-            const Pair* pairs = backgroundPairs[record.attribute & 3].data();
-            const unsigned values = PixelValues(pattern, PatternTables::LeftFirst);
-            const std::uint64_t opaque = PatternTables::OpaqueBytes[(pattern | pattern >> 8) & 0xFF];
-            StorePair<false>(out, pairs[values & 15]);
-            StorePair<false>(out + 2 * BytesPerPixel, pairs[(values >> 4) & 15]);
-            StorePair<false>(out + 4 * BytesPerPixel, pairs[(values >> 8) & 15]);
-            StorePair<true>(out + 6 * BytesPerPixel, pairs[values >> 12]);
-            std::memcpy(lineMask.data() + x, &opaque, sizeof(opaque));
-            return;
+    void DrawTile(const TileRecord& record) override { DrawTileRow(record); }
+
+    void DrawTiles(const TileRecord* records, std::size_t count) override {
+        for (std::size_t index = 0; index < count; ++index) {
+            DrawTileRow(records[index]);
         }
-        Span span;
-        if (!FindSpan(record, *bgClipWidth, span)) {
-            return;
-        }
-        // Entry 4p of every background palette is the backdrop (the PPU mirrors it), so value 0 needs
-        // no special case.
-        const T* colours = palette + 4 * (record.attribute & 3);
-        unsigned values = PixelValues(record.pattern, PatternTables::LeftFirst) >> (2 * span.skipped);
-        ForEachPixel(span.count, [&] {
-            const unsigned value = values & 3;
-            Store(span.out, colours[value]);
-            *span.mask++ = value != 0 ? BackgroundOpaque : 0;
-            span.out += BytesPerPixel;
-            values >>= 2;
-        });
     }
 
     void DrawSprite(const TileRecord& record) override {
@@ -221,6 +193,42 @@ private:
         } else {
             std::memcpy(out, &pair, sizeof(Pair));
         }
+    }
+
+    [[gnu::always_inline]] void DrawTileRow(const TileRecord& record) {
+        const std::int32_t x = record.x;
+        // All but the two edge rows of a line are drawn whole: four stores of two ready-made pixels each
+        // and one store of the eight lineMask bytes.
+        if (static_cast<std::uint32_t>(x) <= 248u && static_cast<std::uint32_t>(x) >= *bgClipWidth)
+            [[likely]] {
+            // The record is read before the stores, which the compiler cannot tell apart from it.
+            const std::uint32_t pattern = record.pattern;
+            std::uint8_t* out = pixels + static_cast<std::ptrdiff_t>(record.y) * pitch + x * BytesPerPixel;
+            const Pair* pairs = backgroundPairs[record.attribute & 3].data();
+            const unsigned values = PixelValues(pattern, PatternTables::LeftFirst);
+            const std::uint64_t opaque = PatternTables::OpaqueBytes[(pattern | pattern >> 8) & 0xFF];
+            StorePair<false>(out, pairs[values & 15]);
+            StorePair<false>(out + 2 * BytesPerPixel, pairs[(values >> 4) & 15]);
+            StorePair<false>(out + 4 * BytesPerPixel, pairs[(values >> 8) & 15]);
+            StorePair<true>(out + 6 * BytesPerPixel, pairs[values >> 12]);
+            std::memcpy(lineMask.data() + x, &opaque, sizeof(opaque));
+            return;
+        }
+        Span span;
+        if (!FindSpan(record, *bgClipWidth, span)) {
+            return;
+        }
+        // Entry 4p of every background palette is the backdrop (the PPU mirrors it), so value 0 needs
+        // no special case.
+        const T* colours = palette + 4 * (record.attribute & 3);
+        unsigned values = PixelValues(record.pattern, PatternTables::LeftFirst) >> (2 * span.skipped);
+        ForEachPixel(span.count, [&] {
+            const unsigned value = values & 3;
+            Store(span.out, colours[value]);
+            *span.mask++ = value != 0 ? BackgroundOpaque : 0;
+            span.out += BytesPerPixel;
+            values >>= 2;
+        });
     }
 
     std::array<std::array<Pair, 16>, 4> backgroundPairs{};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "ref/Object.h"
@@ -20,9 +21,10 @@ struct TileRecord {
     std::uint32_t pattern;
 };
 
-// What the PPU draws through during a rendered frame. Per visible line it calls DrawTile or DrawBackdrop
-// for the 34 background rows left to right, then ClearLeftColumn when the left 8 background pixels are
-// hidden, then DrawSprite for the line's sprite rows in OAM order (highest priority first).
+// What the PPU draws through during a rendered frame. Per visible line it calls DrawTile (DrawTiles for
+// several neighbours at once) or DrawBackdrop for the 34 background rows left to right, then ClearLeftColumn
+// when the left 8 background pixels are hidden, then DrawSprite for the line's sprite rows in OAM order
+// (highest priority first).
 class NesRenderer : public Ref::Object {
 public:
     // Paints pixels 0-7 of the scanline with the clear colour.
@@ -30,6 +32,8 @@ public:
     // A row with background rendering off: the backdrop colour.
     virtual void DrawBackdrop(const TileRecord& record) = 0;
     virtual void DrawTile(const TileRecord& record) = 0;
+    // `count` rows in a row, as DrawTile would draw them one by one: one call for a line's worth.
+    virtual void DrawTiles(const TileRecord* records, std::size_t count) = 0;
     virtual void DrawSprite(const TileRecord& record) = 0;
 };
 

@@ -123,10 +123,12 @@ public:
     std::int32_t scanline = 0;
     std::int32_t linesPerFrame = 0;
 
-    // The two-entry ring of background tile rows: a row is drawn two fetches after it was fetched.
-    std::uint32_t tileIndex = 0;
-    std::array<bool, 2> tileValid{};
-    std::array<Gfx::TileRecord, 2> tiles{};
+    // The background rows of the current line, one per tile step: step k draws row k and fetches row
+    // k + 2; the horizontal blank before the line fetches rows 0 and 1. A row is not valid when the
+    // background was off as it was fetched.
+    static constexpr std::int32_t TileSteps = 34;
+    std::array<bool, TileSteps> rowValid{};
+    std::array<Gfx::TileRecord, TileSteps> tileRows{};
 
     // Sprite evaluation for the coming line.
     std::uint32_t oamScan = 0;
@@ -179,27 +181,22 @@ private:
     std::int32_t pendingTarget = 0; // the processor's target when the stretch's first slice began
     std::int32_t pendingNext = 0;   // the next step to run
     // How the tile steps of the line run: drawn by `lineDrawer` (null when the line is not drawn), with
-    // sprite 0 met in columns `lineColumn` and the one after, the ring starting at `lineFirstSlot`.
+    // sprite 0 met in columns `lineColumn` and the one after.
     Gfx::NesRenderer* lineDrawer = nullptr;
     std::int32_t lineColumn = 0;
-    std::uint32_t lineFirstSlot = 0;
-    bool preRenderLine = false;
 
     void CatchUpSteps();
     void RunTileStepsTo(std::int32_t last);
     void RunHBlankStepsTo(std::int32_t last);
-    void TileLine(Gfx::NesRenderer* drawer, bool preRender);
+    void TileLine(Gfx::NesRenderer* drawer);
 
     void StartLine(Cpu& cpu) const;
-    void CoarseXIncrement();
+    static std::uint32_t CoarseXIncrement(std::uint32_t v);
     void VerticalIncrement();
+    template <bool Drawn, bool Hooks>
+    void FetchTileRow(std::int32_t k, std::uint32_t& v, Mmc& mmc);
     template <bool Drawn>
-    void FetchTileRow(std::int32_t k, std::uint32_t slot, Mmc& mmc);
-    void FetchTile(std::int32_t k, Mmc& mmc);
-    void StepTile(std::int32_t k, bool check, Cpu& cpu, Mmc& mmc);
-    void DrawStep(std::int32_t k, std::uint32_t slot, std::int32_t column, Gfx::NesRenderer& drawer, Cpu& cpu,
-                  Mmc& mmc);
-    void TileStep(std::int32_t k, Cpu& cpu, Mmc& mmc);
+    void FetchTileRows(std::int32_t first, std::int32_t last, Mmc& mmc);
     void EvaluateSprite(Mmc& mmc);
     void CheckSpriteZero(const Gfx::TileRecord& background, const Cpu& cpu);
     void EndLine();

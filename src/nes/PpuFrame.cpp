@@ -16,9 +16,8 @@ namespace Halvo::Nes {
 
 namespace {
 
-// Background rows per line: as on the hardware 34, of which fine scroll brings at most 33 on screen.
-// The processor runs a slice after each of the first 32.
-constexpr std::int32_t TileSteps = 34;
+// Background rows per line: as on the hardware 34 (TileSteps), of which fine scroll brings at most 33
+// on screen. The processor runs a slice after each of the first 32.
 constexpr std::int32_t OnScreenTiles = 32;
 constexpr std::int32_t SpriteSlots = 8;
 // The dot of the first vertical-blank line at which the NMI is raised.
@@ -55,10 +54,9 @@ HALVO_PPU_INLINE void Ppu::StartLine(Cpu& cpu) const {
     cpu.lineStart = cpu.counter;
 }
 
-HALVO_PPU_INLINE void Ppu::CoarseXIncrement() {
-    const std::uint32_t v = vramAddress;
-    // Past the right edge of a name table (coarse X 31): coarse X to 0 in the horizontally adjacent one.
-    vramAddress = (v & 0x1F) == 0x1F ? v ^ 0x041F : v + 1;
+// Past the right edge of a name table (coarse X 31): coarse X to 0 in the horizontally adjacent one.
+HALVO_PPU_INLINE std::uint32_t Ppu::CoarseXIncrement(std::uint32_t v) {
+    return (v & 0x1F) == 0x1F ? v ^ 0x041F : v + 1;
 }
 
 HALVO_PPU_INLINE void Ppu::VerticalIncrement() {
@@ -79,34 +77,31 @@ HALVO_PPU_INLINE void Ppu::VerticalIncrement() {
     }
 }
 
-// Fetch k (0-35) of the line into ring entry `slot`; the row is drawn two steps later. Rows only
-// stepped over need no attribute (the mapper's hook still sees the name-table address) and no y.
+// Fetch k (0-33) of the line into row k, with the address `v` (moved on to the next tile). Rows of a
+// line that is not drawn need no attribute (the mapper's hook still sees the name-table address) and no
+// y. Without `Hooks` the board has none, and the fetches make no calls at all.
 //
 // The name-table byte and its attribute byte lie in the same 1 KiB page, and so do the two bit planes
 // of a pattern row (fine Y is below 8), so each pair takes one look into the page table. Each page is
 // looked up after the mapper's hook that precedes the reads, as a hook may switch banks.
-template <bool Drawn>
-HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, std::uint32_t slot, Mmc& mmc) {
-    if (k >= TileSteps) {
-        return;
-    }
-    Gfx::TileRecord& record = tiles[slot];
+template <bool Drawn, bool Hooks>
+HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, std::uint32_t& v, Mmc& mmc) {
+    Gfx::TileRecord& record = tileRows[k];
     record.x = 8 * k - static_cast<std::int32_t>(fineX);
     if constexpr (Drawn) {
         record.y = static_cast<std::uint32_t>(scanline);
     }
     if (!(mask & MaskBackground)) {
-        tileValid[slot] = false;
+        rowValid[k] = false;
         // Sprite rendering alone still walks the address along the line.
         if (mask & MaskSprites) {
-            CoarseXIncrement();
+            v = CoarseXIncrement(v);
         }
         return;
     }
-    const std::uint32_t v = vramAddress;
     const std::uint32_t nameAddress = 0x2000 | (v & 0x0FFF);
     const std::uint8_t boardAttribute =
-        mmc.attributeHook ? mmc.GetAttribute(static_cast<std::uint16_t>(nameAddress)) : 0;
+        Hooks && mmc.attributeHook ? mmc.GetAttribute(static_cast<std::uint16_t>(nameAddress)) : 0;
     const std::uint8_t* names = vramPages[nameAddress >> VramPageShift];
     const std::uint32_t tile = names ? names[v & VramPageMask] : 0;
     if constexpr (Drawn) {
@@ -122,7 +117,7 @@ HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, std::uint32_t slot, Mmc&
         }
     }
     const std::uint32_t patternAddress = 16 * tile + ((v >> 12) & 7) + bgPatternBase;
-    if (mmc.patternFetchHook) {
+    if (Hooks && mmc.patternFetchHook) {
         mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
     }
     const std::uint8_t* patterns = vramPages[patternAddress >> VramPageShift];
@@ -132,72 +127,80 @@ HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, std::uint32_t slot, Mmc&
     } else {
         record.pattern = 0;
     }
-    tileValid[slot] = true;
-    CoarseXIncrement();
+    rowValid[k] = true;
+    v = CoarseXIncrement(v);
 }
 
-HALVO_PPU_INLINE void Ppu::FetchTile(std::int32_t k, Mmc& mmc) {
-    const std::uint32_t slot = tileIndex;
-    tileIndex = slot ^ 1;
-    FetchTileRow<true>(k, slot, mmc);
-}
-
-// A tile step of a line that is not drawn: the sprite-0 test on the current row, then the fetch.
-HALVO_PPU_INLINE void Ppu::StepTile(std::int32_t k, bool check, Cpu& cpu, Mmc& mmc) {
-    if (tileValid[tileIndex] && check && !spriteZeroPending && spriteZeroSlot != -1) {
-        CheckSpriteZero(tiles[tileIndex], cpu);
-    }
-    const std::uint32_t slot = tileIndex;
-    tileIndex = slot ^ 1;
-    FetchTileRow<false>(k + 2, slot, mmc);
-}
-
-// A tile step of a drawn line on ring entry `slot`: its row is drawn (after the sprite-0 test where
-// sprite 0 may meet it) and the entry refilled by fetch k + 2.
-HALVO_PPU_INLINE void Ppu::DrawStep(std::int32_t k, std::uint32_t slot, std::int32_t column,
-                                    Gfx::NesRenderer& drawer, Cpu& cpu, Mmc& mmc) {
-    const Gfx::TileRecord& tile = tiles[slot];
-    if (tileValid[slot]) {
-        if (static_cast<std::uint32_t>(k - column) < 2 && !spriteZeroPending && spriteZeroSlot != -1) {
-            CheckSpriteZero(tile, cpu);
+// Fetches first..last of the line. The address stays in a register while no board hook can look.
+template <bool Drawn>
+HALVO_PPU_INLINE void Ppu::FetchTileRows(std::int32_t first, std::int32_t last, Mmc& mmc) {
+    if (mmc.attributeHook || mmc.patternFetchHook) {
+        for (std::int32_t k = first; k <= last; ++k) {
+            std::uint32_t v = vramAddress;
+            FetchTileRow<Drawn, true>(k, v, mmc);
+            vramAddress = v;
         }
-        drawer.DrawTile(tile);
     } else {
-        drawer.DrawBackdrop(tile);
-    }
-    FetchTileRow<true>(k + 2, slot, mmc);
-}
-
-// Tile step k (0-33) of the current line, drawn or not. The 34 steps of a line move the ring on 34
-// times, back to the entry it started with: the even steps use that entry and the odd steps the other.
-HALVO_PPU_INLINE void Ppu::TileStep(std::int32_t k, Cpu& cpu, Mmc& mmc) {
-    if (lineDrawer) {
-        DrawStep(k, lineFirstSlot ^ static_cast<std::uint32_t>(k & 1), lineColumn, *lineDrawer, cpu, mmc);
-    } else {
-        // The pre-render line looks for sprite 0 only in the two steps after the visible ones, where
-        // it never finds it: sprite 0 is not evaluated for the line before line 0.
-        const bool check = preRenderLine ? k >= OnScreenTiles : k == lineColumn || k == lineColumn + 1;
-        StepTile(k, check, cpu, mmc);
+        std::uint32_t v = vramAddress;
+        for (std::int32_t k = first; k <= last; ++k) {
+            FetchTileRow<Drawn, false>(k, v, mmc);
+        }
+        vramAddress = v;
     }
 }
 
+// Steps first..last of the current line. Step k draws row k (after the sprite-0 test where sprite 0
+// may meet it) and fetches row k + 2. A fetch changes nothing that a draw or a sprite-0 test reads and
+// the other way round, and the processor does not run in between, so the fetches of the steps go first,
+// each kind in a loop of its own.
 void Ppu::RunTileStepsTo(std::int32_t last) {
-    Cpu& cpu = *process->cpu;
+    const std::int32_t first = pendingNext;
+    if (first > last) {
+        return;
+    }
+    pendingNext = last + 1;
     Mmc& mmc = *process->mmc;
-    for (; pendingNext <= last; ++pendingNext) {
-        TileStep(pendingNext, cpu, mmc);
+    const std::int32_t lastFetch = std::min(last + 2, TileSteps - 1);
+    if (lineDrawer) {
+        FetchTileRows<true>(first + 2, lastFetch, mmc);
+    } else {
+        FetchTileRows<false>(first + 2, lastFetch, mmc);
+    }
+    // Sprite 0 can only meet the rows of the two columns it spans; on the pre-render line and lines
+    // without it, `lineColumn` is 32 and the slot -1.
+    for (const std::int32_t column : {lineColumn, lineColumn + 1}) {
+        if (column >= first && column <= last && rowValid[column] && !spriteZeroPending &&
+            spriteZeroSlot != -1) {
+            CheckSpriteZero(tileRows[column], *process->cpu);
+        }
+    }
+    if (lineDrawer) {
+        // Runs of valid rows go to the renderer in one call.
+        for (std::int32_t k = first; k <= last;) {
+            if (!rowValid[k]) {
+                lineDrawer->DrawBackdrop(tileRows[k]);
+                ++k;
+                continue;
+            }
+            std::int32_t end = k + 1;
+            while (end <= last && rowValid[end]) {
+                ++end;
+            }
+            lineDrawer->DrawTiles(&tileRows[k], static_cast<std::size_t>(end - k));
+            k = end;
+        }
     }
 }
 
 // Steps 0-7 of the horizontal blank evaluate the sprites of the next line; steps 8 and 9 fetch its
-// first two tiles.
+// first two rows.
 void Ppu::RunHBlankStepsTo(std::int32_t last) {
     Mmc& mmc = *process->mmc;
     for (; pendingNext <= last; ++pendingNext) {
         if (pendingNext < SpriteSlots) {
             EvaluateSprite(mmc);
         } else {
-            FetchTile(pendingNext - SpriteSlots, mmc);
+            FetchTileRows<true>(pendingNext - SpriteSlots, pendingNext - SpriteSlots, mmc);
         }
     }
 }
@@ -216,12 +219,10 @@ void Ppu::CatchUpSteps() {
 
 // Dots 0-255 of a line that fetches tiles: the 34 tile steps with the processor's 32 slices of 8 dots
 // after the first 32 of them.
-HALVO_PPU_INLINE void Ppu::TileLine(Gfx::NesRenderer* drawer, bool preRender) {
+HALVO_PPU_INLINE void Ppu::TileLine(Gfx::NesRenderer* drawer) {
     Cpu& cpu = *process->cpu;
     lineDrawer = drawer;
     lineColumn = spriteZeroColumn;
-    lineFirstSlot = tileIndex;
-    preRenderLine = preRender;
     pending = PendingSteps::Tiles;
     pendingTarget = cpu.target;
     pendingNext = 0;
@@ -405,12 +406,11 @@ void Ppu::RunFrame(bool render) {
         hblankDots -= oddFrameDots;
         lineTailDots -= oddFrameDots;
     }
-    tileIndex = 0;
-    tileValid = {false, false};
+    rowValid[0] = rowValid[1] = false;
     spriteZeroColumn = NoColumn;
     spriteZeroSlot = -1;
     StartLine(cpu);
-    TileLine(nullptr, true);
+    TileLine(nullptr);
     HBlank(cpu, mmc);
     if (oddFrame) {
         dotsPerLine += oddFrameDots;
@@ -426,7 +426,7 @@ void Ppu::RunFrame(bool render) {
     Gfx::NesRenderer* drawer = render ? renderer.Get() : nullptr;
     while (scanline < VisibleLines) {
         StartLine(cpu);
-        TileLine(drawer, false);
+        TileLine(drawer);
         if (drawer) {
             if (!(mask & MaskBackgroundLeft)) {
                 drawer->ClearLeftColumn(static_cast<std::uint32_t>(scanline));
