@@ -11,6 +11,7 @@
 #include "gfx/sdl/SdlDriver.h"
 #include "nes/rom/RomFiles.h"
 #include "support/ConsoleCapture.h"
+#include "support/HeadlessSdl.h"
 #include "support/RomBuilder.h"
 #include "support/TempDir.h"
 
@@ -27,8 +28,7 @@ bool Contains(const Lines& lines, const std::string& text) {
 class EmulatorShell : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        setenv("SDL_RENDER_DRIVER", "software", 1);
+        TestSupport::UseHeadlessSdl();
         App::Bridge::SetFactory([]() -> App::Bridge* { return Ref::New<App::SdlBridge>(); });
         try {
             bridge = App::Bridge::Instance();

@@ -7,6 +7,7 @@
 #include "app/sdl/SdlWindow.h"
 #include "nes/KeyState.h"
 #include "support/ConsoleCapture.h"
+#include "support/HeadlessSdl.h"
 
 namespace Halvo {
 namespace {
@@ -33,8 +34,7 @@ public:
 class SdlPlatform : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        setenv("SDL_RENDER_DRIVER", "software", 1);
+        TestSupport::UseHeadlessSdl();
         try {
             bridge = Ref::New<App::SdlBridge>();
         } catch (const std::exception& e) {

@@ -12,6 +12,7 @@
 #include "app/sdl/SdlBridge.h"
 #include "gfx/sdl/SdlDriver.h"
 #include "support/ConsoleCapture.h"
+#include "support/HeadlessSdl.h"
 
 namespace Halvo::TestSupport {
 
@@ -29,8 +30,7 @@ inline Rgb ToRgb(Uint32 pixel) {
 class SdlTestDisplay : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("SDL_VIDEODRIVER", "dummy", 1);
-        setenv("SDL_RENDER_DRIVER", "software", 1);
+        TestSupport::UseHeadlessSdl();
         try {
             bridge = Ref::New<App::SdlBridge>();
             window = bridge->CreateWindow(nullptr);
