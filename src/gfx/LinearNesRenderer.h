@@ -44,11 +44,27 @@ constexpr std::array<std::uint64_t, 256> MakeOpaqueBytes() {
     return table;
 }
 
+// The four pixel values of a quad index (low-plane bits in bits 0-3, high-plane bits in 4-7, bits 3
+// and 7 the leftmost pixel), two bits each, the leftmost in bits 0-1.
+constexpr std::array<std::uint8_t, 256> MakeQuadValues() {
+    std::array<std::uint8_t, 256> table{};
+    for (unsigned index = 0; index < 256; ++index) {
+        unsigned values = 0;
+        for (unsigned pixel = 0; pixel < 4; ++pixel) {
+            const unsigned bit = 3 - pixel;
+            values |= (((index >> bit) & 1u) | ((index >> (4 + bit)) & 1u) << 1) << (2 * pixel);
+        }
+        table[index] = static_cast<std::uint8_t>(values);
+    }
+    return table;
+}
+
 // Plain rows: bit 7 is the leftmost pixel.
 inline constexpr std::array<std::uint16_t, 256> LeftFirst = MakeSpread(false);
 // Horizontally flipped sprite rows: bit 0 is the leftmost pixel.
 inline constexpr std::array<std::uint16_t, 256> RightFirst = MakeSpread(true);
 inline constexpr std::array<std::uint64_t, 256> OpaqueBytes = MakeOpaqueBytes();
+inline constexpr std::array<std::uint8_t, 256> QuadValues = MakeQuadValues();
 
 } // namespace PatternTables
 
@@ -88,11 +104,16 @@ public:
         });
     }
 
-    void DrawTile(const TileRecord& record) override { DrawTileRow(record); }
+    void DrawTile(const TileRecord& record) override {
+        MakeStaleQuads();
+        DrawTileRow(record, Target{pixels, pitch, *bgClipWidth});
+    }
 
     void DrawTiles(const TileRecord* records, std::size_t count) override {
+        MakeStaleQuads();
+        const Target target{pixels, pitch, *bgClipWidth};
         for (std::size_t index = 0; index < count; ++index) {
-            DrawTileRow(records[index]);
+            DrawTileRow(records[index], target);
         }
     }
 
@@ -138,19 +159,16 @@ public:
         }
     }
 
-    // Points the renderer at the 32 palette entries as surface pixel values and prepares the pixel pairs
-    // of the background palettes from them.
+    // Points the renderer at the 32 palette entries as surface pixel values.
     void SetPalette(const T* entries) {
         palette = entries;
-        for (std::uint32_t number = 0; number < 4; ++number) {
-            MakePairs(number);
-        }
+        staleQuads = AllPalettes;
     }
 
-    // Palette entry `index` (0-31) has a new value: its background palette's pairs are made again.
+    // Palette entry `index` (0-31) has a new value.
     void PaletteEntryChanged(std::uint32_t index) {
-        if (palette && index < 16) {
-            MakePairs(index / 4);
+        if (index < 16) {
+            staleQuads |= 1u << (index / 4);
         }
     }
 
@@ -167,55 +185,69 @@ public:
     std::array<std::uint8_t, 256> lineMask{};
 
 private:
-    // Two neighbouring pixels as they lie in the surface, first pixel at the lower address: 2, 4, 6 (in
-    // the low bytes of 8) or 8 bytes.
-    using Pair =
-        std::conditional_t<N == 0, std::uint16_t, std::conditional_t<N == 1, std::uint32_t, std::uint64_t>>;
+    // Four neighbouring background pixels as they lie in the surface, the leftmost at the lowest address.
+    struct Quad {
+        std::uint8_t bytes[4 * BytesPerPixel];
+    };
+    static constexpr std::uint32_t AllPalettes = 15;
 
-    // The pairs of background palette `number`: entry f + 4s is pixel value f followed by pixel value s,
-    // which is how two neighbouring pixels lie in PixelValues.
-    void MakePairs(std::uint32_t number) {
+    // What the tile rows are drawn into, read once per call: the compiler cannot tell the pixel stores
+    // apart from the members.
+    struct Target {
+        std::uint8_t* pixels;
+        std::int32_t pitch;
+        std::uint32_t clipWidth;
+    };
+
+    // Makes again the quads of the background palettes whose colours changed since they were last made.
+    // Games change palettes between frames, if at all, so this is done when drawing starts rather than
+    // for each of the (often 32 at once) palette writes.
+    void MakeStaleQuads() {
+        if (staleQuads == 0) [[likely]] {
+            return;
+        }
+        for (std::uint32_t number = 0; number < 4; ++number) {
+            if (staleQuads & (1u << number)) {
+                MakeQuads(number);
+            }
+        }
+        staleQuads = 0;
+    }
+
+    // The quads of background palette `number`: entry l + 16h holds the four pixels whose low-plane bits
+    // are l and high-plane bits h, bit 3 the leftmost pixel.
+    void MakeQuads(std::uint32_t number) {
         const T* colours = palette + 4 * number;
-        for (std::uint32_t index = 0; index < 16; ++index) {
-            std::uint8_t bytes[sizeof(Pair)] = {};
-            Store(bytes, colours[index & 3]);
-            Store(bytes + BytesPerPixel, colours[index >> 2]);
-            std::memcpy(&backgroundPairs[number][index], bytes, sizeof(Pair));
+        for (std::uint32_t index = 0; index < 256; ++index) {
+            Quad& quad = backgroundQuads[number][index];
+            const std::uint32_t values = PatternTables::QuadValues[index];
+            for (std::uint32_t pixel = 0; pixel < 4; ++pixel) {
+                Store(quad.bytes + pixel * BytesPerPixel, colours[(values >> (2 * pixel)) & 3]);
+            }
         }
     }
 
-    // Stores a pair. A 3-byte pair is stored with 8 bytes, the last two of which the next pair
-    // overwrites; only the last pair of a row stops at its own six bytes.
-    template <bool Last>
-    static void StorePair(std::uint8_t* out, Pair pair) {
-        if constexpr (N == 2 && Last) {
-            std::memcpy(out, &pair, 2 * BytesPerPixel);
-        } else {
-            std::memcpy(out, &pair, sizeof(Pair));
-        }
-    }
-
-    [[gnu::always_inline]] void DrawTileRow(const TileRecord& record) {
+    [[gnu::always_inline]] void DrawTileRow(const TileRecord& record, const Target& target) {
         const std::int32_t x = record.x;
-        // All but the two edge rows of a line are drawn whole: four stores of two ready-made pixels each
+        // All but the two edge rows of a line are drawn whole: two stores of four ready-made pixels each
         // and one store of the eight lineMask bytes.
-        if (static_cast<std::uint32_t>(x) <= 248u && static_cast<std::uint32_t>(x) >= *bgClipWidth)
+        if (static_cast<std::uint32_t>(x) <= 248u && static_cast<std::uint32_t>(x) >= target.clipWidth)
             [[likely]] {
-            // The record is read before the stores, which the compiler cannot tell apart from it.
             const std::uint32_t pattern = record.pattern;
-            std::uint8_t* out = pixels + static_cast<std::ptrdiff_t>(record.y) * pitch + x * BytesPerPixel;
-            const Pair* pairs = backgroundPairs[record.attribute & 3].data();
-            const unsigned values = PixelValues(pattern, PatternTables::LeftFirst);
+            std::uint8_t* out =
+                target.pixels + static_cast<std::ptrdiff_t>(record.y) * target.pitch + x * BytesPerPixel;
+            const Quad* quads = backgroundQuads[record.attribute & 3].data();
+            // Pixels 0-3 are the planes' high nibbles, pixels 4-7 their low ones.
+            const Quad& leftHalf = quads[((pattern >> 4) & 0x0F) | ((pattern >> 8) & 0xF0)];
+            const Quad& rightHalf = quads[(pattern & 0x0F) | ((pattern >> 4) & 0xF0)];
             const std::uint64_t opaque = PatternTables::OpaqueBytes[(pattern | pattern >> 8) & 0xFF];
-            StorePair<false>(out, pairs[values & 15]);
-            StorePair<false>(out + 2 * BytesPerPixel, pairs[(values >> 4) & 15]);
-            StorePair<false>(out + 4 * BytesPerPixel, pairs[(values >> 8) & 15]);
-            StorePair<true>(out + 6 * BytesPerPixel, pairs[values >> 12]);
+            std::memcpy(out, &leftHalf, sizeof(Quad));
+            std::memcpy(out + 4 * BytesPerPixel, &rightHalf, sizeof(Quad));
             std::memcpy(lineMask.data() + x, &opaque, sizeof(opaque));
             return;
         }
         Span span;
-        if (!FindSpan(record, *bgClipWidth, span)) {
+        if (!FindSpan(record, target.clipWidth, span)) {
             return;
         }
         // Entry 4p of every background palette is the backdrop (the PPU mirrors it), so value 0 needs
@@ -231,7 +263,8 @@ private:
         });
     }
 
-    std::array<std::array<Pair, 16>, 4> backgroundPairs{};
+    std::array<std::array<Quad, 256>, 4> backgroundQuads{};
+    std::uint32_t staleQuads = AllPalettes;
 
     struct Span {
         std::uint8_t* out;

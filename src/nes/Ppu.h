@@ -124,10 +124,10 @@ public:
     std::int32_t linesPerFrame = 0;
 
     // The background rows of the current line, one per tile step: step k draws row k and fetches row
-    // k + 2; the horizontal blank before the line fetches rows 0 and 1. A row is not valid when the
-    // background was off as it was fetched.
+    // k + 2; the horizontal blank before the line fetches rows 0 and 1. Bit k of `validRows` is clear
+    // when the background was off as row k was fetched.
     static constexpr std::int32_t TileSteps = 34;
-    std::array<bool, TileSteps> rowValid{};
+    std::uint64_t validRows = 0;
     std::array<Gfx::TileRecord, TileSteps> tileRows{};
 
     // Sprite evaluation for the coming line.
@@ -193,8 +193,10 @@ private:
     void StartLine(Cpu& cpu) const;
     static std::uint32_t CoarseXIncrement(std::uint32_t v);
     void VerticalIncrement();
-    template <bool Drawn, bool Hooks>
+    template <bool Drawn>
     void FetchTileRow(std::int32_t k, std::uint32_t& v, Mmc& mmc);
+    template <bool Drawn>
+    void FetchPlainRows(std::int32_t first, std::int32_t last);
     template <bool Drawn>
     void FetchTileRows(std::int32_t first, std::int32_t last, Mmc& mmc);
     void EvaluateSprite(Mmc& mmc);

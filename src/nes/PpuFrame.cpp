@@ -1,6 +1,7 @@
 // The time-driven half of the PPU: one whole frame, line by line, in the order the hardware does it.
 
 #include <algorithm>
+#include <array>
 #include <bit>
 
 #include "nes/Cpu.h"
@@ -24,6 +25,15 @@ constexpr std::int32_t SpriteSlots = 8;
 constexpr std::int32_t NmiDot = 20;
 // spriteZeroColumn when sprite 0 is not on the coming line.
 constexpr std::int32_t NoColumn = 32;
+// Bits of Ppu::validRows.
+constexpr std::uint64_t RowBit(std::int32_t row) {
+    return std::uint64_t{1} << row;
+}
+constexpr std::uint64_t RowBits(std::int32_t first, std::int32_t last) {
+    return (std::uint64_t{2} << last) - (std::uint64_t{1} << first);
+}
+// What an unmapped page reads as.
+constexpr std::array<std::uint8_t, 1u << Ppu::VramPageShift> ZeroPage{};
 
 // A row's 16 pattern bits as 8 opacity bits, bit 7 the leftmost pixel.
 constexpr std::uint32_t Opacity(std::uint32_t pattern) {
@@ -77,14 +87,14 @@ HALVO_PPU_INLINE void Ppu::VerticalIncrement() {
     }
 }
 
-// Fetch k (0-33) of the line into row k, with the address `v` (moved on to the next tile). Rows of a
-// line that is not drawn need no attribute (the mapper's hook still sees the name-table address) and no
-// y. Without `Hooks` the board has none, and the fetches make no calls at all.
+// Fetch k (0-33) of the line into row k on a board with hooks, with the address `v` (moved on to the
+// next tile). Rows of a line that is not drawn need no attribute (the mapper's hook still sees the
+// name-table address) and no y.
 //
 // The name-table byte and its attribute byte lie in the same 1 KiB page, and so do the two bit planes
 // of a pattern row (fine Y is below 8), so each pair takes one look into the page table. Each page is
 // looked up after the mapper's hook that precedes the reads, as a hook may switch banks.
-template <bool Drawn, bool Hooks>
+template <bool Drawn>
 HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, std::uint32_t& v, Mmc& mmc) {
     Gfx::TileRecord& record = tileRows[k];
     record.x = 8 * k - static_cast<std::int32_t>(fineX);
@@ -92,7 +102,7 @@ HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, std::uint32_t& v, Mmc& m
         record.y = static_cast<std::uint32_t>(scanline);
     }
     if (!(mask & MaskBackground)) {
-        rowValid[k] = false;
+        validRows &= ~RowBit(k);
         // Sprite rendering alone still walks the address along the line.
         if (mask & MaskSprites) {
             v = CoarseXIncrement(v);
@@ -101,7 +111,7 @@ HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, std::uint32_t& v, Mmc& m
     }
     const std::uint32_t nameAddress = 0x2000 | (v & 0x0FFF);
     const std::uint8_t boardAttribute =
-        Hooks && mmc.attributeHook ? mmc.GetAttribute(static_cast<std::uint16_t>(nameAddress)) : 0;
+        mmc.attributeHook ? mmc.GetAttribute(static_cast<std::uint16_t>(nameAddress)) : 0;
     const std::uint8_t* names = vramPages[nameAddress >> VramPageShift];
     const std::uint32_t tile = names ? names[v & VramPageMask] : 0;
     if constexpr (Drawn) {
@@ -117,7 +127,7 @@ HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, std::uint32_t& v, Mmc& m
         }
     }
     const std::uint32_t patternAddress = 16 * tile + ((v >> 12) & 7) + bgPatternBase;
-    if (Hooks && mmc.patternFetchHook) {
+    if (mmc.patternFetchHook) {
         mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
     }
     const std::uint8_t* patterns = vramPages[patternAddress >> VramPageShift];
@@ -127,25 +137,81 @@ HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, std::uint32_t& v, Mmc& m
     } else {
         record.pattern = 0;
     }
-    rowValid[k] = true;
+    validRows |= RowBit(k);
     v = CoarseXIncrement(v);
 }
 
-// Fetches first..last of the line. The address stays in a register while no board hook can look.
+// Fetches first..last of a line on a board without hooks: nothing runs between the fetches, so the
+// registers they read are taken once, and each row is written whole from values held in registers.
+template <bool Drawn>
+HALVO_PPU_INLINE void Ppu::FetchPlainRows(std::int32_t first, std::int32_t last) {
+    std::uint32_t v = vramAddress;
+    const std::int32_t left = -static_cast<std::int32_t>(fineX);
+    const auto y = static_cast<std::uint32_t>(scanline);
+    if (!(mask & MaskBackground)) {
+        for (std::int32_t k = first; k <= last; ++k) {
+            tileRows[k].x = left + 8 * k;
+            tileRows[k].y = y;
+        }
+        validRows &= ~RowBits(first, last);
+        // Sprite rendering alone still walks the address along the line.
+        if (mask & MaskSprites) {
+            for (std::int32_t k = first; k <= last; ++k) {
+                v = CoarseXIncrement(v);
+            }
+        }
+        vramAddress = v;
+        return;
+    }
+    // The pattern table's four pages, with an unmapped one reading as zeros.
+    std::array<const std::uint8_t*, 4> patternPages;
+    for (std::uint32_t page = 0; page < 4; ++page) {
+        const std::uint8_t* data = vramPages[(bgPatternBase >> VramPageShift) + page];
+        patternPages[page] = data ? data : ZeroPage.data();
+    }
+    // The line's rows lie in at most two name tables (three with the widest fine scroll): within one,
+    // the tile numbers and attributes of the row run on byte by byte.
+    for (std::int32_t k = first; k <= last;) {
+        const std::uint8_t* names = vramPages[8 + ((v >> 10) & 3)];
+        if (!names) {
+            names = ZeroPage.data();
+        }
+        const std::uint32_t coarseX = v & 0x1F;
+        const std::int32_t count = std::min(last - k + 1, static_cast<std::int32_t>(32 - coarseX));
+        const std::uint8_t* tiles = names + (v & 0x03E0);
+        // The attribute byte of tiles 4n..4n + 3 is byte n of its row of 8, at $3C0 + (coarse Y / 4) x 8;
+        // the tile's 2 x 2 quarter picks two of its bits: (coarse Y AND 2) x 2 + (coarse X AND 2).
+        const std::uint8_t* attributes = names + 0x3C0 + ((v >> 4) & 0x38);
+        const std::uint32_t quarterY = (v >> 4) & 4;
+        const std::uint32_t fineY = (v >> 12) & 7;
+        for (std::uint32_t column = coarseX; column < coarseX + static_cast<std::uint32_t>(count);
+             ++column, ++k) {
+            std::uint32_t attribute = 0;
+            if constexpr (Drawn) {
+                attribute = attributes[column >> 2] >> (quarterY | (column & 2));
+            }
+            const std::uint32_t offset = 16 * tiles[column] + fineY;
+            const std::uint8_t* row = patternPages[offset >> VramPageShift] + (offset & VramPageMask);
+            tileRows[k] = {left + 8 * k, y, attribute, row[0] | static_cast<std::uint32_t>(row[8]) << 8};
+        }
+        // Past coarse X 31 the address goes on in the horizontally adjacent name table.
+        v = coarseX + static_cast<std::uint32_t>(count) == 32 ? (v & ~0x1Fu) ^ 0x0400 : v + count;
+    }
+    validRows |= RowBits(first, last);
+    vramAddress = v;
+}
+
+// Fetches first..last of the line.
 template <bool Drawn>
 HALVO_PPU_INLINE void Ppu::FetchTileRows(std::int32_t first, std::int32_t last, Mmc& mmc) {
     if (mmc.attributeHook || mmc.patternFetchHook) {
         for (std::int32_t k = first; k <= last; ++k) {
             std::uint32_t v = vramAddress;
-            FetchTileRow<Drawn, true>(k, v, mmc);
+            FetchTileRow<Drawn>(k, v, mmc);
             vramAddress = v;
         }
     } else {
-        std::uint32_t v = vramAddress;
-        for (std::int32_t k = first; k <= last; ++k) {
-            FetchTileRow<Drawn, false>(k, v, mmc);
-        }
-        vramAddress = v;
+        FetchPlainRows<Drawn>(first, last);
     }
 }
 
@@ -169,7 +235,7 @@ void Ppu::RunTileStepsTo(std::int32_t last) {
     // Sprite 0 can only meet the rows of the two columns it spans; on the pre-render line and lines
     // without it, `lineColumn` is 32 and the slot -1.
     for (const std::int32_t column : {lineColumn, lineColumn + 1}) {
-        if (column >= first && column <= last && rowValid[column] && !spriteZeroPending &&
+        if (column >= first && column <= last && (validRows & RowBit(column)) && !spriteZeroPending &&
             spriteZeroSlot != -1) {
             CheckSpriteZero(tileRows[column], *process->cpu);
         }
@@ -177,15 +243,12 @@ void Ppu::RunTileStepsTo(std::int32_t last) {
     if (lineDrawer) {
         // Runs of valid rows go to the renderer in one call.
         for (std::int32_t k = first; k <= last;) {
-            if (!rowValid[k]) {
+            if (!(validRows & RowBit(k))) {
                 lineDrawer->DrawBackdrop(tileRows[k]);
                 ++k;
                 continue;
             }
-            std::int32_t end = k + 1;
-            while (end <= last && rowValid[end]) {
-                ++end;
-            }
+            const std::int32_t end = std::min(last + 1, k + std::countr_one(validRows >> k));
             lineDrawer->DrawTiles(&tileRows[k], static_cast<std::size_t>(end - k));
             k = end;
         }
@@ -196,12 +259,12 @@ void Ppu::RunTileStepsTo(std::int32_t last) {
 // first two rows.
 void Ppu::RunHBlankStepsTo(std::int32_t last) {
     Mmc& mmc = *process->mmc;
-    for (; pendingNext <= last; ++pendingNext) {
-        if (pendingNext < SpriteSlots) {
-            EvaluateSprite(mmc);
-        } else {
-            FetchTileRows<true>(pendingNext - SpriteSlots, pendingNext - SpriteSlots, mmc);
-        }
+    for (; pendingNext <= last && pendingNext < SpriteSlots; ++pendingNext) {
+        EvaluateSprite(mmc);
+    }
+    if (pendingNext <= last) {
+        FetchTileRows<true>(pendingNext - SpriteSlots, last - SpriteSlots, mmc);
+        pendingNext = last + 1;
     }
 }
 
@@ -406,7 +469,7 @@ void Ppu::RunFrame(bool render) {
         hblankDots -= oddFrameDots;
         lineTailDots -= oddFrameDots;
     }
-    rowValid[0] = rowValid[1] = false;
+    validRows &= ~RowBits(0, 1);
     spriteZeroColumn = NoColumn;
     spriteZeroSlot = -1;
     StartLine(cpu);
