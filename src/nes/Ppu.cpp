@@ -1,5 +1,7 @@
 #include "nes/Ppu.h"
 
+#include <algorithm>
+
 #include "console/ReportedCreate.h"
 #include "gfx/NesColors.h"
 #include "nes/Process.h"
@@ -29,6 +31,7 @@ void Ppu::Reset(bool hard) {
         oam.fill(0);
         palette.fill(0);
     }
+    spriteLinesStale = true;
     // A machine put together without a cartridge (only in tests) runs as NTSC.
     SetTvSystem(process->romImage ? process->romImage->tvSystem : 0);
     control = 0;
@@ -148,7 +151,10 @@ void Ppu::WriteRegister(std::uint32_t address, std::uint8_t value) {
         addressIncrement = (value & ControlIncrement32) ? 32 : 1;
         spritePatternBase = (value & ControlSpriteTable) ? 0x1000 : 0;
         bgPatternBase = (value & ControlBackgroundTable) ? 0x1000 : 0;
-        spriteHeight = (value & ControlTallSprites) ? 16 : 8;
+        if (const std::uint32_t height = (value & ControlTallSprites) ? 16 : 8; height != spriteHeight) {
+            spriteHeight = height;
+            spriteLinesStale = true;
+        }
         tempAddress = (tempAddress & 0xF3FF) | static_cast<std::uint32_t>(value & 3) << 10;
         break;
     case 1:
@@ -162,7 +168,7 @@ void Ppu::WriteRegister(std::uint32_t address, std::uint8_t value) {
         oamAddress = value;
         break;
     case 4:
-        oam[oamAddress++] = value;
+        WriteOam(oamAddress++, value);
         break;
     case 5:
         if (!writeToggle) {
@@ -230,7 +236,36 @@ std::int32_t Ppu::SpriteDma(std::uint8_t page) {
     for (std::uint32_t i = 0; i < OamSize; ++i) {
         oam[(oamAddress + i) & 0xFF] = bytes[i];
     }
+    spriteLinesStale = true;
     return dmaDots;
+}
+
+void Ppu::WriteOam(std::uint32_t index, std::uint8_t value) {
+    index &= 0xFF;
+    if ((index & 3) == 0 && !spriteLinesStale) {
+        const std::uint64_t bit = std::uint64_t{1} << (index / 4);
+        ForSpriteLines(oam[index], [bit](std::uint64_t& lines) { lines &= ~bit; });
+        ForSpriteLines(value, [bit](std::uint64_t& lines) { lines |= bit; });
+    }
+    oam[index] = value;
+}
+
+// A sprite shows one line below its y: on scanlines y + 1 to y + height.
+template <class Change>
+void Ppu::ForSpriteLines(std::uint8_t y, Change change) {
+    const std::int32_t last = std::min(y + static_cast<std::int32_t>(spriteHeight), VisibleLines);
+    for (std::int32_t line = y + 1; line <= last; ++line) {
+        change(spriteLines[static_cast<std::size_t>(line)]);
+    }
+}
+
+void Ppu::MakeSpriteLines() {
+    spriteLines.fill(0);
+    for (std::uint32_t sprite = 0; sprite < OamSize / 4; ++sprite) {
+        const std::uint64_t bit = std::uint64_t{1} << sprite;
+        ForSpriteLines(oam[4 * sprite], [bit](std::uint64_t& lines) { lines |= bit; });
+    }
+    spriteLinesStale = false;
 }
 
 } // namespace Halvo::Nes

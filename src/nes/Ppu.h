@@ -105,6 +105,10 @@ public:
 
     bool RenderingEnabled() const { return (mask & MaskRendering) != 0; }
 
+    // Writes OAM byte `index` (taken modulo 256). Outside the PPU's own registers and DMA, OAM is
+    // written only through here.
+    void WriteOam(std::uint32_t index, std::uint8_t value);
+
     Process* process;
     Ref::Ptr<Gfx::NesCanvas> canvas;
     // Held only while a rendered frame is being drawn.
@@ -165,7 +169,7 @@ public:
     std::array<bool, VramPageCount> vramReadOnly{};
     // 6-bit NES colours: 0-15 background, 16-31 sprites. Entry 0 of every palette is the backdrop.
     std::array<std::uint8_t, 32> palette{};
-    // 64 sprites of 4 bytes: y, tile, attribute, x.
+    // 64 sprites of 4 bytes: y, tile, attribute, x. Read freely; written through WriteOam.
     std::array<std::uint8_t, OamSize> oam{};
 
 private:
@@ -176,6 +180,16 @@ private:
     // is known from the processor's counter). Nothing else the processor does can see the PPU, so each
     // instruction finds the PPU exactly as the 8-dot interleave would have left it, at a fraction of the
     // calls.
+    // Bit n of spriteLines[s] is set when sprite n's y puts it on scanline s (0-240) at the present
+    // sprite height, so that evaluating a line does not scan all of OAM. A write of one y moves its
+    // sprite; a new height or a whole new OAM marks the table stale, and the next evaluation makes it
+    // again.
+    std::array<std::uint64_t, VisibleLines + 1> spriteLines{};
+    bool spriteLinesStale = true;
+    template <class Change>
+    void ForSpriteLines(std::uint8_t y, Change change);
+    void MakeSpriteLines();
+
     enum class PendingSteps : std::uint8_t { None, Tiles, HBlank };
     PendingSteps pending = PendingSteps::None;
     std::int32_t pendingTarget = 0; // the processor's target when the stretch's first slice began

@@ -303,30 +303,25 @@ HALVO_PPU_INLINE void Ppu::EvaluateSprite(Mmc& mmc) {
     if (!RenderingEnabled()) {
         return;
     }
-    // Sprites are drawn one line below their y; above it the row number wraps to a large value.
+    if (spriteLinesStale) {
+        MakeSpriteLines();
+    }
+    // The entries from the scan position on that are on the line.
+    const std::uint32_t next = oamScan / 4;
+    std::uint64_t entries = next < 64 && scanline <= VisibleLines
+                                ? spriteLines[static_cast<std::size_t>(scanline)] >> next << next
+                                : 0;
+    // Sprites are drawn one line below their y.
     const std::int32_t line = scanline - 1;
-    // An entry is on the line when its y lies in lowest..line.
-    const std::uint32_t height = spriteHeight;
-    const std::int32_t lowest = line - static_cast<std::int32_t>(height) + 1;
-    std::uint32_t scan = oamScan;
-    while (scan < OamSize) {
-        // Most entries are not on the line: a tight scan for the next one that is.
-#pragma GCC unroll 4
-        for (; scan < OamSize; scan += 4) {
-            if (static_cast<std::uint32_t>(oam[scan] - lowest) < height) {
-                break;
-            }
-        }
-        if (scan == OamSize) {
-            break;
-        }
-        const std::uint8_t* entry = &oam[scan];
-        scan += 4;
-        auto row = static_cast<std::uint32_t>(line - entry[0]);
+    while (entries != 0) {
+        const std::uint8_t* entry = &oam[4 * static_cast<std::uint32_t>(std::countr_zero(entries))];
+        entries &= entries - 1;
+        oamScan = static_cast<std::uint32_t>(entry - oam.data()) + 4;
         if (spriteCount == SpriteSlots) {
             status |= StatusOverflow;
-            break;
+            return;
         }
+        auto row = static_cast<std::uint32_t>(line - entry[0]);
         const std::uint32_t tile = entry[1];
         const std::uint32_t attribute = entry[2];
         std::uint32_t patternAddress;
@@ -355,10 +350,10 @@ HALVO_PPU_INLINE void Ppu::EvaluateSprite(Mmc& mmc) {
         }
         sprites[spriteCount] = {entry[3], static_cast<std::uint32_t>(scanline), attribute, pattern};
         if (++spriteCount < SpriteSlots) {
-            break;
+            return;
         }
     }
-    oamScan = scan;
+    oamScan = OamSize;
 }
 
 // Sprite 0 against one background row: the first screen x where both have an opaque pixel becomes a

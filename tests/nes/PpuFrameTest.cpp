@@ -33,7 +33,7 @@ void Scroll(PpuMachine& machine, std::uint8_t x) {
 // The given sprites first; every other sprite below the picture.
 void SetOam(PpuMachine& machine, const std::vector<std::uint8_t>& bytes) {
     for (std::uint32_t i = 0; i < 256; ++i) {
-        machine.Ppu().oam[i] = i < bytes.size() ? bytes[i] : 0xF0;
+        machine.Ppu().WriteOam(i, i < bytes.size() ? bytes[i] : 0xF0);
     }
 }
 
@@ -143,6 +143,52 @@ TEST(PpuFrame, NineSpritesOnALineSetOverflowUntilPreRenderAndOnlyEightAreDrawn) 
         EXPECT_EQ(canvas->GetPixel(8 * 16 + 8, 50), backdrop);
         EXPECT_EQ(canvas->GetPixel(8, 49), backdrop); // sprites show one line below their y
     }
+}
+
+TEST(PpuFrame, SpritesFollowOamWritesHeightChangesAndDmaBetweenFrames) {
+    PpuMachine machine;
+    auto canvas = machine.AttachCanvas();
+    Nes::Ppu& ppu = machine.Ppu();
+    machine.Fill(0x3F00, {0x30});
+    machine.Fill(0x3F11, {0x16, 0x16, 0x16});
+    machine.Fill(0x0010, {0xFF}, 8);  // tile 1 of table 0: every pixel opaque
+    machine.Fill(0x1000, {0xFF}, 32); // tiles 0 and 1 of table 1, for the 8x16 sprite 1
+    SetOam(machine, {49, 0x01, 0x00, 8});
+    ppu.WriteRegister(0x2001, 0x14);
+    const auto sprite = [&](std::uint32_t y) { return canvas->GetPixel(8, y) != canvas->paletteMap[0]; };
+
+    ppu.RunFrame(true);
+    EXPECT_TRUE(sprite(50) && sprite(57));
+    EXPECT_FALSE(sprite(49) || sprite(58));
+
+    // A y written through $2003/$2004 moves the sprite.
+    ppu.WriteRegister(0x2003, 0);
+    ppu.WriteRegister(0x2004, 99);
+    ppu.RunFrame(true);
+    EXPECT_FALSE(sprite(50));
+    EXPECT_TRUE(sprite(100) && sprite(107));
+    EXPECT_FALSE(sprite(108));
+
+    // Tall sprites cover 16 lines.
+    ppu.WriteRegister(0x2000, 0x20);
+    ppu.RunFrame(true);
+    EXPECT_TRUE(sprite(100) && sprite(115));
+    EXPECT_FALSE(sprite(99) || sprite(116));
+
+    // A DMA brings in a whole new OAM; y 255 is below the picture and y 239 shows on no visible line.
+    std::fill(machine.machine.process->ram.begin() + 0x200, machine.machine.process->ram.begin() + 0x300,
+              0xFF);
+    machine.machine.process->ram[0x200] = 149;
+    machine.machine.process->ram[0x201] = 0x01;
+    machine.machine.process->ram[0x202] = 0x00;
+    machine.machine.process->ram[0x203] = 8;
+    machine.machine.process->ram[0x204] = 239;
+    ppu.WriteRegister(0x2003, 0);
+    ppu.SpriteDma(2);
+    ppu.RunFrame(true);
+    EXPECT_FALSE(sprite(100));
+    EXPECT_TRUE(sprite(150) && sprite(165));
+    EXPECT_FALSE(sprite(166) || sprite(0) || sprite(239));
 }
 
 TEST(PpuFrame, BackgroundFollowsFineScrollAttributesAndLeftClip) {
