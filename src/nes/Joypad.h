@@ -28,6 +28,8 @@ public:
     };
     static const Binding Bindings[8];
 
+    Joypad() { drivenLines = 0x01; }
+
     std::uint8_t Read(std::uint32_t port, std::uint32_t line) override;
     void Write(std::uint8_t value) override;
 

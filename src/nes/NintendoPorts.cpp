@@ -51,6 +51,26 @@ Ref::Ptr<ExtDevice> NintendoPorts::DisconnectDevice(std::uint32_t port) {
     return std::exchange(devices[port], nullptr);
 }
 
+namespace {
+
+// The levels of the lines in `lines` that the device drives, each in its own bit.
+std::uint8_t ReadLines(ExtDevice& device, std::uint32_t port, std::uint32_t lines) {
+    lines &= device.drivenLines;
+    std::uint8_t value = 0;
+    for (std::uint32_t line = 0; lines >> line != 0; ++line) {
+        if ((lines >> line) & 1) {
+            value |= static_cast<std::uint8_t>(device.Read(port, line) << line);
+        }
+    }
+    return value;
+}
+
+// The controller ports carry data lines 0, 3 and 4; line 0 is the serial one.
+constexpr std::uint32_t SerialLine = 0x01;
+constexpr std::uint32_t ParallelLines = 0x18;
+
+} // namespace
+
 std::uint8_t NintendoPorts::Read(std::uint32_t address) {
     if (address != 0x4016 && address != 0x4017) {
         return 0;
@@ -61,16 +81,11 @@ std::uint8_t NintendoPorts::Read(std::uint32_t address) {
     ExtDevice* second = devices[port + 2].Get(); // port 2 or 3
     std::uint8_t value = 0;
     if (first) {
-        if (count < 8) {
-            value |= first->Read(port, 0);
-        }
-        value |= static_cast<std::uint8_t>(first->Read(port, 4) << 4 | first->Read(port, 3) << 3);
+        value |= ReadLines(*first, port, count < 8 ? SerialLine | ParallelLines : ParallelLines);
     }
     if (second) {
-        if (count >= 8 && count < 16) {
-            value |= second->Read(port, 0);
-        }
-        value |= static_cast<std::uint8_t>(second->Read(port, 4) << 4 | second->Read(port, 3) << 3);
+        value |=
+            ReadLines(*second, port, count >= 8 && count < 16 ? SerialLine | ParallelLines : ParallelLines);
     }
     if (count >= 16 && count < 24) {
         // Reads 17-24 tell which ports hold a device.
@@ -79,9 +94,7 @@ std::uint8_t NintendoPorts::Read(std::uint32_t address) {
         value |= static_cast<std::uint8_t>((signature >> (count - 16)) & 1);
     }
     if (ExtDevice* expansion = devices[4].Get()) {
-        for (std::uint32_t line = 0; line < 5; ++line) {
-            value |= static_cast<std::uint8_t>(expansion->Read(port, line) << line);
-        }
+        value |= ReadLines(*expansion, port, 0x1F);
     }
     ++count;
     return value;
