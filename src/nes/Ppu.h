@@ -173,13 +173,6 @@ public:
     std::array<std::uint8_t, OamSize> oam{};
 
 private:
-    // A rendered line gives the processor 32 slices of 8 dots between its tile steps, and the
-    // horizontal blank 10 slices between its sprite and prefetch steps. The processor runs all the
-    // slices of such a stretch in one go, and the steps wait here until it needs them: an instruction
-    // that reaches the PPU or the board first runs every step its slice would have followed (its slice
-    // is known from the processor's counter). Nothing else the processor does can see the PPU, so each
-    // instruction finds the PPU exactly as the 8-dot interleave would have left it, at a fraction of the
-    // calls.
     // Bit n of spriteLines[s] is set when sprite n's y puts it on scanline s (0-240) at the present
     // sprite height, so that evaluating a line does not scan all of OAM. A write of one y moves its
     // sprite; a new height or a whole new OAM marks the table stale, and the next evaluation makes it
@@ -190,6 +183,13 @@ private:
     void ForSpriteLines(std::uint8_t y, Change change);
     void MakeSpriteLines();
 
+    // A rendered line gives the processor 32 slices of 8 dots between its tile steps, and the
+    // horizontal blank 10 slices between its sprite and prefetch steps. The processor runs all the
+    // slices of such a stretch in one go, and the steps, the one before its first slice included, wait
+    // here until it needs them: an instruction that reaches the PPU or the board first runs every step
+    // its slice would have followed (its slice is known from the processor's counter). Nothing else the
+    // processor does can see the PPU, so each instruction finds the PPU exactly as the 8-dot interleave
+    // would have left it, at a fraction of the calls.
     enum class PendingSteps : std::uint8_t { None, Tiles, HBlank };
     PendingSteps pending = PendingSteps::None;
     std::int32_t pendingTarget = 0; // the processor's target when the stretch's first slice began

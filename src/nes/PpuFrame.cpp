@@ -289,7 +289,6 @@ HALVO_PPU_INLINE void Ppu::TileLine(Gfx::NesRenderer* drawer) {
     pending = PendingSteps::Tiles;
     pendingTarget = cpu.target;
     pendingNext = 0;
-    RunTileStepsTo(0);
     cpu.RunSlice(OnScreenTiles * dotsPerFetch);
     RunTileStepsTo(TileSteps - 1);
     pending = PendingSteps::None;
@@ -421,7 +420,6 @@ HALVO_PPU_INLINE void Ppu::HBlank(Cpu& cpu, Mmc& mmc) {
     pending = PendingSteps::HBlank;
     pendingTarget = cpu.target;
     pendingNext = 0;
-    RunHBlankStepsTo(0);
     cpu.RunSlice(SpriteSlots * dotsPerFetch + dotsPerFetch + lineTailDots + dotsPerFetch);
     RunHBlankStepsTo(SpriteSlots + 1);
     pending = PendingSteps::None;
