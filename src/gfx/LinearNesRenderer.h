@@ -106,12 +106,15 @@ public:
 
     void DrawTile(const TileRecord& record) override {
         MakeStaleQuads();
-        DrawTileRow(record, Target{pixels, pitch, *bgClipWidth});
+        DrawTileRow(record, LineTarget(record.y));
     }
 
     void DrawTiles(const TileRecord* records, std::size_t count) override {
+        if (count == 0) {
+            return;
+        }
         MakeStaleQuads();
-        const Target target{pixels, pitch, *bgClipWidth};
+        const Target target = LineTarget(records[0].y);
         for (std::size_t index = 0; index < count; ++index) {
             DrawTileRow(records[index], target);
         }
@@ -191,13 +194,16 @@ private:
     };
     static constexpr std::uint32_t AllPalettes = 15;
 
-    // What the tile rows are drawn into, read once per call: the compiler cannot tell the pixel stores
-    // apart from the members.
+    // The line the tile rows are drawn into, read once per call: the compiler cannot tell the pixel
+    // stores apart from the members.
     struct Target {
-        std::uint8_t* pixels;
-        std::int32_t pitch;
+        std::uint8_t* line;
         std::uint32_t clipWidth;
     };
+
+    Target LineTarget(std::uint32_t y) const {
+        return {pixels + static_cast<std::ptrdiff_t>(y) * pitch, *bgClipWidth};
+    }
 
     // Makes again the quads of the background palettes whose colours changed since they were last made.
     // Games change palettes between frames, if at all, so this is done when drawing starts rather than
@@ -234,8 +240,7 @@ private:
         if (static_cast<std::uint32_t>(x) <= 248u && static_cast<std::uint32_t>(x) >= target.clipWidth)
             [[likely]] {
             const std::uint32_t pattern = record.pattern;
-            std::uint8_t* out =
-                target.pixels + static_cast<std::ptrdiff_t>(record.y) * target.pitch + x * BytesPerPixel;
+            std::uint8_t* out = target.line + x * BytesPerPixel;
             const Quad* quads = backgroundQuads[record.attribute & 3].data();
             // Pixels 0-3 are the planes' high nibbles, pixels 4-7 their low ones.
             const Quad& leftHalf = quads[((pattern >> 4) & 0x0F) | ((pattern >> 8) & 0xF0)];

@@ -32,7 +32,7 @@ public:
     // A row with background rendering off: the backdrop colour.
     virtual void DrawBackdrop(const TileRecord& record) = 0;
     virtual void DrawTile(const TileRecord& record) = 0;
-    // `count` rows in a row, as DrawTile would draw them one by one: one call for a line's worth.
+    // `count` rows of one line, as DrawTile would draw them one by one: one call for a line's worth.
     virtual void DrawTiles(const TileRecord* records, std::size_t count) = 0;
     virtual void DrawSprite(const TileRecord& record) = 0;
 };

@@ -192,5 +192,41 @@ TYPED_TEST(LinearNesRendererTest, RowsSitAtTheirByteOffsets) {
     EXPECT_EQ(this->Row(238, 0, 268), std::string(8, '#') + std::string(260, '.'));
 }
 
+// A line's rows in one call come out as the same rows drawn one at a time, the clipped edges included.
+TYPED_TEST(LinearNesRendererTest, RowsInOneCallMatchRowsOneByOne) {
+    auto& renderer = *this->renderer;
+    for (const std::uint32_t clip : {0u, 8u}) {
+        this->bgClip = clip;
+        const std::uint32_t y = clip == 0 ? 20 : 30;
+        std::vector<TileRecord> line;
+        for (std::int32_t k = 0; k < 34; ++k) {
+            const char* patterns[] = {"01233210", "33333333", "00000000", "12012012"};
+            line.push_back({8 * k - 5, y, static_cast<std::uint32_t>(k), Pattern(patterns[k % 4])});
+        }
+        renderer.DrawTiles(line.data(), line.size());
+        for (TileRecord record : line) {
+            record.y = y + 1;
+            renderer.DrawTile(record);
+        }
+        EXPECT_EQ(this->Row(y, 0, 268), this->Row(y + 1, 0, 268)) << clip;
+        EXPECT_EQ(this->Row(y, 0, 12), clip == 0 ? "210777777778" : "........7778");
+        EXPECT_EQ(this->Row(y, 256, 12), std::string(12, '.'));
+    }
+}
+
+// A colour that changes between two draws is in the second one, whichever palette entry it is.
+TYPED_TEST(LinearNesRendererTest, ChangedColoursShowInTheNextRow) {
+    auto& renderer = *this->renderer;
+    renderer.DrawTile({0, 0, 2, Pattern("01230123")});
+    EXPECT_EQ(this->Row(0, 0, 8), "89ab89ab");
+    this->palette[9] = this->palette[3];
+    renderer.PaletteEntryChanged(9);
+    this->palette[8] = this->palette[5];
+    renderer.PaletteEntryChanged(8);
+    const TileRecord row{8, 0, 2, Pattern("01230123")};
+    renderer.DrawTiles(&row, 1);
+    EXPECT_EQ(this->Row(0, 8, 8), "53ab53ab");
+}
+
 } // namespace
 } // namespace Halvo::Gfx
