@@ -115,8 +115,8 @@ public:
         }
         MakeStaleQuads();
         const Target target = LineTarget(records[0].y);
-        for (std::size_t index = 0; index < count; ++index) {
-            DrawTileRow(records[index], target);
+        for (const TileRecord* record = records; record != records + count; ++record) {
+            DrawTileRow(*record, target);
         }
     }
 
@@ -198,11 +198,13 @@ private:
     // stores apart from the members.
     struct Target {
         std::uint8_t* line;
+        std::uint8_t* mask;
         std::uint32_t clipWidth;
     };
 
-    Target LineTarget(std::uint32_t y) const {
-        return {pixels + static_cast<std::ptrdiff_t>(y) * pitch, *bgClipWidth};
+    Target LineTarget(std::uint32_t y) {
+        std::uint8_t* line = pixels + static_cast<std::ptrdiff_t>(y) * pitch;
+        return {line, lineMask.data(), *bgClipWidth};
     }
 
     // Makes again the quads of the background palettes whose colours changed since they were last made.
@@ -233,26 +235,42 @@ private:
         }
     }
 
-    [[gnu::always_inline]] void DrawTileRow(const TileRecord& record, const Target& target) {
+    [[gnu::always_inline]] void DrawTileRow(const TileRecord& record, Target target) {
         const std::int32_t x = record.x;
         // All but the two edge rows of a line are drawn whole: two stores of four ready-made pixels each
         // and one store of the eight lineMask bytes.
-        if (static_cast<std::uint32_t>(x) <= 248u && static_cast<std::uint32_t>(x) >= target.clipWidth)
-            [[likely]] {
-            const std::uint32_t pattern = record.pattern;
-            std::uint8_t* out = target.line + x * BytesPerPixel;
-            const Quad* quads = backgroundQuads[record.attribute & 3].data();
-            // Pixels 0-3 are the planes' high nibbles, pixels 4-7 their low ones.
-            const Quad& leftHalf = quads[((pattern >> 4) & 0x0F) | ((pattern >> 8) & 0xF0)];
-            const Quad& rightHalf = quads[(pattern & 0x0F) | ((pattern >> 4) & 0xF0)];
-            const std::uint64_t opaque = PatternTables::OpaqueBytes[(pattern | pattern >> 8) & 0xFF];
-            std::memcpy(out, &leftHalf, sizeof(Quad));
-            std::memcpy(out + 4 * BytesPerPixel, &rightHalf, sizeof(Quad));
-            std::memcpy(lineMask.data() + x, &opaque, sizeof(opaque));
+        if (static_cast<std::uint32_t>(x) > 248u || static_cast<std::uint32_t>(x) < target.clipWidth)
+            [[unlikely]] {
+            DrawRowPart(record, target.clipWidth);
             return;
         }
+        const std::uint32_t pattern = record.pattern;
+        const Quad* quads = backgroundQuads[record.attribute & 3].data();
+        // Pixels 0-3 are the planes' high nibbles, pixels 4-7 their low ones. The indices are formed 16
+        // times over, where the nibbles lie with fewer shifts: for 16-byte quads that is their offset.
+        const std::uint32_t left16 = (pattern & 0xF0) | ((pattern >> 4) & 0xF00);
+        const std::uint32_t right16 = ((pattern << 4) & 0xF0) | (pattern & 0xF00);
+        const Quad& leftHalf = QuadAt(quads, left16);
+        const Quad& rightHalf = QuadAt(quads, right16);
+        const std::uint64_t opaque = PatternTables::OpaqueBytes[(pattern | pattern >> 8) & 0xFF];
+        std::uint8_t* out = target.line + static_cast<std::ptrdiff_t>(x) * BytesPerPixel;
+        std::memcpy(out, &leftHalf, sizeof(Quad));
+        std::memcpy(out + 4 * BytesPerPixel, &rightHalf, sizeof(Quad));
+        std::memcpy(target.mask + x, &opaque, sizeof(opaque));
+    }
+
+    static const Quad& QuadAt(const Quad* quads, std::uint32_t index16) {
+        if constexpr (sizeof(Quad) == 16) {
+            return *reinterpret_cast<const Quad*>(reinterpret_cast<const std::uint8_t*>(quads) + index16);
+        } else {
+            return quads[index16 / 16];
+        }
+    }
+
+    // An edge row, cut by the clip or the screen's right edge: pixel by pixel, out of the line's loop.
+    [[gnu::noinline]] void DrawRowPart(const TileRecord& record, std::uint32_t clipWidth) {
         Span span;
-        if (!FindSpan(record, target.clipWidth, span)) {
+        if (!FindSpan(record, clipWidth, span)) {
             return;
         }
         // Entry 4p of every background palette is the backdrop (the PPU mirrors it), so value 0 needs

@@ -298,8 +298,9 @@ HALVO_PPU_INLINE void Ppu::TileLine(Gfx::NesRenderer* drawer) {
 // only to find a ninth, which sets the overflow flag.
 HALVO_PPU_INLINE void Ppu::EvaluateSprite(Mmc& mmc) {
     // The PPU evaluates sprites whenever it renders, even with sprites hidden: the overflow flag and
-    // the pattern fetches a board may watch happen all the same.
-    if (!RenderingEnabled()) {
+    // the pattern fetches a board may watch happen all the same. Once the scan has passed the last
+    // entry, the remaining steps of the line have nothing to do.
+    if (!RenderingEnabled() || oamScan >= OamSize) {
         return;
     }
     if (spriteLinesStale) {
