@@ -9,8 +9,8 @@
 namespace Halvo::Gfx {
 namespace {
 
-// One frame as the PPU hands it over: per visible line 34 background rows (fine scroll 3), the hidden
-// left column, then the line's sprite rows; 64 sprites of 8 rows over the frame.
+// One frame as the PPU hands it over: per visible line 34 background rows (fine scroll 3) in one call,
+// the hidden left column, then the line's sprite rows; 64 sprites of 8 rows over the frame.
 struct FrameRecords {
     std::vector<TileRecord> tiles;
     std::vector<std::vector<TileRecord>> spriteRows;
@@ -58,9 +58,8 @@ void RenderFrame(benchmark::State& state, PixelFormat format) {
         benchmark::DoNotOptimize(renderer);
         const TileRecord* tile = frame.tiles.data();
         for (std::uint32_t y = 0; y < 240; ++y) {
-            for (int column = 0; column < 34; ++column) {
-                renderer->DrawTile(*tile++);
-            }
+            renderer->DrawTiles(tile, 34);
+            tile += 34;
             renderer->ClearLeftColumn(y);
             for (const TileRecord& sprite : frame.spriteRows[y]) {
                 renderer->DrawSprite(sprite);

@@ -189,8 +189,12 @@ public:
 
 private:
     // Four neighbouring background pixels as they lie in the surface, the leftmost at the lowest address.
+    // The 12 bytes of a 3-byte quad are padded to 16, so that every quad is found by byte offset and the
+    // left half of a row is stored in one 16-byte move (its last 4 bytes are then overwritten by the
+    // right half, which stores its own 12 bytes only).
+    static constexpr std::size_t QuadBytes = 4 * BytesPerPixel;
     struct Quad {
-        std::uint8_t bytes[4 * BytesPerPixel];
+        std::uint8_t bytes[N == 2 ? 16 : QuadBytes];
     };
     static constexpr std::uint32_t AllPalettes = 15;
 
@@ -255,7 +259,7 @@ private:
         const std::uint64_t opaque = PatternTables::OpaqueBytes[(pattern | pattern >> 8) & 0xFF];
         std::uint8_t* out = target.line + static_cast<std::ptrdiff_t>(x) * BytesPerPixel;
         std::memcpy(out, &leftHalf, sizeof(Quad));
-        std::memcpy(out + 4 * BytesPerPixel, &rightHalf, sizeof(Quad));
+        std::memcpy(out + QuadBytes, &rightHalf, QuadBytes);
         std::memcpy(target.mask + x, &opaque, sizeof(opaque));
     }
 
