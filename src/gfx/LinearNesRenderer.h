@@ -215,7 +215,7 @@ private:
     // Games change palettes between frames, if at all, so this is done when drawing starts rather than
     // for each of the (often 32 at once) palette writes.
     void MakeStaleQuads() {
-        if (staleQuads == 0) [[likely]] {
+        if (staleQuads == 0 || !palette) [[likely]] {
             return;
         }
         for (std::uint32_t number = 0; number < 4; ++number) {
