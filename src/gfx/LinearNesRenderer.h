@@ -230,12 +230,18 @@ private:
     // are l and high-plane bits h, bit 3 the leftmost pixel.
     void MakeQuads(std::uint32_t number) {
         const T* colours = palette + 4 * number;
+        // The 16 pixel pairs first: entry a + 4b is value a followed by value b.
+        constexpr std::size_t PairBytes = 2 * BytesPerPixel;
+        std::uint8_t pairs[16][PairBytes];
+        for (std::uint32_t index = 0; index < 16; ++index) {
+            Store(pairs[index], colours[index & 3]);
+            Store(pairs[index] + BytesPerPixel, colours[index >> 2]);
+        }
         for (std::uint32_t index = 0; index < 256; ++index) {
             Quad& quad = backgroundQuads[number][index];
             const std::uint32_t values = PatternTables::QuadValues[index];
-            for (std::uint32_t pixel = 0; pixel < 4; ++pixel) {
-                Store(quad.bytes + pixel * BytesPerPixel, colours[(values >> (2 * pixel)) & 3]);
-            }
+            std::memcpy(quad.bytes, pairs[values & 15], PairBytes);
+            std::memcpy(quad.bytes + PairBytes, pairs[values >> 4], PairBytes);
         }
     }
 
