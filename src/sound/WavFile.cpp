@@ -1,37 +1,33 @@
 #include "sound/WavFile.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <vector>
 
 namespace Halvo::Sound {
 
 namespace {
 
-void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
+constexpr std::size_t HeaderSize = 44;
+
+void PutLe(std::array<std::uint8_t, HeaderSize>& out, std::size_t at, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) {
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+        out[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
     }
 }
 
-std::vector<std::uint8_t> Header(std::uint32_t rate, std::uint64_t frames) {
-    const std::uint32_t dataBytes =
-        static_cast<std::uint32_t>(std::min<std::uint64_t>(frames * 2, 0xFFFFFFF0u - 36));
-    std::vector<std::uint8_t> header;
-    header.insert(header.end(), {'R', 'I', 'F', 'F'});
-    PutLe(header, 36 + dataBytes, 4);
-    header.insert(header.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    PutLe(header, 16, 4);
-    PutLe(header, 1, 2); // PCM
-    PutLe(header, 1, 2); // mono
-    PutLe(header, rate, 4);
-    PutLe(header, rate * 2, 4);
-    PutLe(header, 2, 2);
-    PutLe(header, 16, 2);
-    header.insert(header.end(), {'d', 'a', 't', 'a'});
-    PutLe(header, dataBytes, 4);
+// The RIFF header of 16-bit mono PCM at `rate` with `frames` samples.
+std::array<std::uint8_t, HeaderSize> Header(std::uint32_t rate, std::uint64_t frames) {
+    const auto dataBytes = static_cast<std::uint32_t>(std::min<std::uint64_t>(frames * 2, 0xFFFFFFF0u - 36));
+    std::array<std::uint8_t, HeaderSize> header{
+        'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16,  0,   0, 0, 1, 0,
+        1,   0,   0,   0,   0, 0, 0, 0, 0,   0,   2,   0,   16,  0,   'd', 'a', 't', 'a', 0, 0, 0, 0};
+    PutLe(header, 4, 36 + dataBytes, 4);
+    PutLe(header, 24, rate, 4);
+    PutLe(header, 28, rate * 2, 4);
+    PutLe(header, 40, dataBytes, 4);
     return header;
 }
 
@@ -47,7 +43,7 @@ bool WavFile::Open(const std::string& path, std::uint32_t sampleRate) {
     rate = sampleRate;
     frames = 0;
     failed = false;
-    const std::vector<std::uint8_t> header = Header(rate, 0);
+    const auto header = Header(rate, 0);
     failed = std::fwrite(header.data(), 1, header.size(), file) != header.size();
     return true;
 }
@@ -77,7 +73,7 @@ bool WavFile::Close() {
     if (!file) {
         return !failed;
     }
-    const std::vector<std::uint8_t> header = Header(rate, frames);
+    const auto header = Header(rate, frames);
     failed |= std::fseek(file, 0, SEEK_SET) != 0;
     failed |= std::fwrite(header.data(), 1, header.size(), file) != header.size();
     failed |= std::fclose(file) != 0;
