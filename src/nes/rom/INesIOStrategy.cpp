@@ -96,7 +96,9 @@ std::unique_ptr<RomImage> INesIOStrategy::LoadImage(std::istream& in, bool) cons
     image->boardName = row->boardName;
     image->hasWram = battery;
     image->hasBattery = battery;
-    image->mirroring = fourScreen ? RomImage::MirrorFourScreen : (flags6 & FlagVertical);
+    image->mirroring = fourScreen                ? MirrorFourScreen
+                       : (flags6 & FlagVertical) ? MirrorVertical
+                                                 : MirrorHorizontal;
 
     if (flags6 & FlagTrainer) {
         image->trainer = ReadBlock(in, RomImage::TrainerSize);
@@ -164,7 +166,7 @@ bool INesIOStrategy::SaveImage(std::ostream& out, const RomImage& image) const {
     header[4] = static_cast<std::uint8_t>(image.prgBankCount);
     header[5] = static_cast<std::uint8_t>(image.chrBankCount);
     std::uint8_t flags6 = static_cast<std::uint8_t>((row->mapper & 0x0Fu) << 4);
-    if (image.mirroring == RomImage::MirrorFourScreen) {
+    if (image.mirroring == MirrorFourScreen) {
         flags6 |= FlagFourScreen;
     }
     if (image.trainer) {
@@ -173,7 +175,7 @@ bool INesIOStrategy::SaveImage(std::ostream& out, const RomImage& image) const {
     if (image.hasBattery || image.hasWram) {
         flags6 |= FlagBattery;
     }
-    if (image.mirroring == RomImage::MirrorVertical) {
+    if (image.mirroring == MirrorVertical) {
         flags6 |= FlagVertical;
     }
     header[6] = flags6;
