@@ -35,6 +35,8 @@ struct RomImage {
     static constexpr std::uint32_t PrgBankSize = 16384;
     static constexpr std::uint32_t ChrBankSize = 8192;
     static constexpr std::uint32_t TrainerSize = 512;
+    // No cartridge holds more; a larger file or stream is refused before it is read.
+    static constexpr std::uint64_t MaxFileSize = 64 * 1024 * 1024;
 
     static constexpr std::uint32_t ControllersNotGiven = 0xFFFFFFFFu;
 
