@@ -15,20 +15,13 @@ namespace {
 using TestSupport::Cartridge;
 using TestSupport::MakeImage;
 
-// The registry asks its families in the order of their registry names; the first that accepts a board
-// name runs it. Every name the iNES reader gives (by its mapper number) and every UNIF board name of the
-// README's table, bare and as printed on cartridges, reaches its family.
+// The first family (in the order of the registry names) that accepts a board name runs it. Every name the
+// iNES reader gives (by its mapper number) and every UNIF board name of the README's table, bare and as
+// printed on cartridges, reaches its family.
 TEST(Boards, EveryBoardNameReachesItsFamily) {
     Ref::Ptr<Nes::MmcManager> manager(Nes::MmcManager::Instance());
     EXPECT_TRUE(Nes::RegisterBoards(*manager));
     EXPECT_FALSE(Nes::RegisterBoards(*manager));
-    std::vector<std::string> order;
-    for (const auto& factory : manager->Factories()) {
-        order.push_back(factory->name);
-    }
-    EXPECT_EQ(order,
-              (std::vector<std::string>{"MMC1-[A,B,B2]", "MMC3-[A,B,C]", "NES-AOROM-03", "NES-CN-ROM-[02,05]",
-                                        "NES-GNROM", "NES-NROM-256", "NES-PNROM-05", "NES-UNROM-[05,09]"}));
     const auto family = [&](const std::string& board) -> std::string {
         for (const auto& factory : manager->Factories()) {
             if (factory->Match(board)) {
