@@ -4,6 +4,7 @@
 // Seeds come from the writers: run once with HALVO_FUZZ_SEEDS=<folder> to write them there, e.g.
 //   HALVO_FUZZ_SEEDS=/tmp/rom-seeds ./halvo-fuzz-RomImageFuzz -runs=0
 //   ./halvo-fuzz-RomImageFuzz -rss_limit_mb=256 -malloc_limit_mb=64 /tmp/rom-corpus /tmp/rom-seeds
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -125,7 +126,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     for (const char* extension : {"nes", "unif", ""}) {
         std::istringstream in(bytes);
-        if (const auto image = manager->LoadImageStream(in, extension)) {
+        console->lines.clear();
+        const auto image = manager->LoadImageStream(in, extension);
+        // A format that reads the bytes leaves no complaint behind; bytes that none reads are explained.
+        const bool complained =
+            std::any_of(console->lines.begin(), console->lines.end(),
+                        [](const Console::ConsoleLine& line) { return line.isError != 0; });
+        Require(complained != static_cast<bool>(image));
+        if (image) {
             CheckImage(*image);
             RoundTrip(Nes::UnifIOStrategy(), *image, true);
             RoundTrip(Nes::INesIOStrategy(), *image, false);

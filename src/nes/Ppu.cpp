@@ -33,7 +33,7 @@ void Ppu::Reset(bool hard) {
     }
     spriteLinesStale = true;
     // A machine put together without a cartridge (only in tests) runs as NTSC.
-    SetTvSystem(process->romImage ? process->romImage->tvSystem : 0);
+    SetTvSystem(process->romImage ? process->romImage->tvSystem : std::uint32_t{TvNtsc});
     control = 0;
     // Left columns shown, rendering off.
     mask = MaskBackgroundLeft | MaskSpritesLeft;

@@ -1,10 +1,9 @@
 #include "nes/mmc/AORom.h"
 
-#include <array>
-
 namespace Halvo::Nes {
 
 AORom::AORom(Process* process) : Mmc(process) {
+    // CHR is always RAM on this board: CHR-ROM in the image is never seen.
     EnsureChrRam();
 }
 
@@ -15,19 +14,8 @@ void AORom::Reset(bool hard) {
 }
 
 void AORom::WriteRegister(std::uint16_t, std::uint8_t value) {
-    const std::uint32_t prgBank = value & 0x0F;
-    for (std::uint32_t i = 0; i < 4; ++i) {
-        MapPrg8k(prgBank * 4 + i, 4 + i);
-    }
+    MapPrg32k(value & 0x0F);
     SetNameTableMirroring((value & 0x10) ? MirrorSinglePage1 : MirrorSinglePage0);
 }
-
-namespace {
-
-constexpr std::array<std::string_view, 1> AORomNames = {"AOROM"};
-
-} // namespace
-
-AORomFactory::AORomFactory() : BoardFactory("NES-AOROM-03", AORomNames) {}
 
 } // namespace Halvo::Nes

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "nes/mmc/BoardFactory.h"
 #include "nes/mmc/Mmc.h"
 
 namespace Halvo::Nes {
@@ -13,11 +12,6 @@ public:
 
     void Reset(bool hard) override;
     void WriteRegister(std::uint16_t address, std::uint8_t value) override;
-};
-
-class AORomFactory : public BoardFactory<AORom> {
-public:
-    AORomFactory();
 };
 
 } // namespace Halvo::Nes

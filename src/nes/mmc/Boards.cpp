@@ -1,11 +1,14 @@
 #include "nes/mmc/Boards.h"
 
+#include <string_view>
+
 #include "nes/mmc/AORom.h"
 #include "nes/mmc/CNRom.h"
 #include "nes/mmc/GNRom.h"
 #include "nes/mmc/Mmc1.h"
 #include "nes/mmc/Mmc2.h"
 #include "nes/mmc/Mmc3.h"
+#include "nes/mmc/MmcFactory.h"
 #include "nes/mmc/MmcManager.h"
 #include "nes/mmc/NRom.h"
 #include "nes/mmc/UNRom.h"
@@ -14,22 +17,78 @@ namespace Halvo::Nes {
 
 namespace {
 
-template <class Factory>
-bool Register(MmcManager& manager) {
-    return manager.RegisterFactory(Ref::Ptr<MmcFactory>(Ref::New<Factory>()));
+// One supported board family: its registry name, the board names it accepts (the PCB names and chip
+// part numbers printed on the cartridges of that family, separated by blanks) and the class it builds.
+struct BoardFamily {
+    const char* registryName;
+    std::string_view boardNames;
+    Ref::Ptr<Mmc> (*create)(Process* process);
+};
+
+template <class Board>
+Ref::Ptr<Mmc> Make(Process* process) {
+    return Ref::Ptr<Mmc>(Ref::New<Board>(process));
 }
+
+// The registry asks the families in byte order of their registry names, whatever the order here.
+// clang-format off
+constexpr BoardFamily Families[] = {
+    {"NES-NROM-256",       "NROM RROM",                                                              Make<NRom>},
+    {"MMC1-[A,B,B2]",      "351908 SAROM SBROM SC1ROM SEROM SGROM SKROM SLROM SNROM SOROM SVROM SUROM", Make<Mmc1>},
+    {"NES-UNROM-[05,09]",  "351358 351298 351320 UNROM",                                             Make<UNRom>},
+    {"NES-CN-ROM-[02,05]", "CNROM",                                                                  Make<CNRom>},
+    {"MMC3-[A,B,C]",       "352026 51555 DRROM SL1ROM TEROM TFROM TGROM TKROM TL1ROM TLROM TLSROM TQROM "
+                           "TR1ROM TSROM TVROM",                                                     Make<Mmc3>},
+    {"NES-AOROM-03",       "AOROM",                                                                  Make<AORom>},
+    {"NES-PNROM-05",       "PNROM",                                                                  Make<Mmc2>},
+    {"NES-GNROM",          "GNROM",                                                                  Make<GNRom>},
+};
+// clang-format on
+
+bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// Whether the board name holds `name` where a name begins: at its start or after a character that is
+// not a letter ("NES-", "HVC-", a digit). Board names differ by their first letters only ("NROM",
+// "UNROM", "PNROM", "SNROM", "ANROM" are five boards), so a name inside a longer word is another board.
+bool Names(const std::string& boardName, std::string_view name) {
+    for (auto at = boardName.find(name); at != std::string::npos; at = boardName.find(name, at + 1)) {
+        if (at == 0 || !IsLetter(boardName[at - 1])) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class FamilyFactory : public MmcFactory {
+public:
+    explicit FamilyFactory(const BoardFamily& family) : MmcFactory(family.registryName), family(family) {}
+
+    bool Match(const std::string& boardName) override {
+        for (std::string_view names = family.boardNames; !names.empty();) {
+            const auto blank = names.find(' ');
+            if (Names(boardName, names.substr(0, blank))) {
+                return true;
+            }
+            names.remove_prefix(blank == std::string_view::npos ? names.size() : blank + 1);
+        }
+        return false;
+    }
+
+    Ref::Ptr<Mmc> Create(Process* process) override { return family.create(process); }
+
+private:
+    const BoardFamily& family;
+};
 
 } // namespace
 
 bool RegisterBoards(MmcManager& manager) {
-    bool all = Register<NRomFactory>(manager);
-    all &= Register<Mmc1Factory>(manager);
-    all &= Register<UNRomFactory>(manager);
-    all &= Register<CNRomFactory>(manager);
-    all &= Register<Mmc3Factory>(manager);
-    all &= Register<AORomFactory>(manager);
-    all &= Register<Mmc2Factory>(manager);
-    all &= Register<GNRomFactory>(manager);
+    bool all = true;
+    for (const BoardFamily& family : Families) {
+        all &= manager.RegisterFactory(Ref::Ptr<MmcFactory>(Ref::New<FamilyFactory>(family)));
+    }
     return all;
 }
 

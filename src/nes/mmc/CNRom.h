@@ -13,9 +13,4 @@ public:
     void WriteRegister(std::uint16_t address, std::uint8_t value) override;
 };
 
-class CNRomFactory : public BoardFactory<CNRom> {
-public:
-    CNRomFactory();
-};
-
 } // namespace Halvo::Nes

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "nes/mmc/BoardFactory.h"
 #include "nes/mmc/Mmc.h"
 
 namespace Halvo::Nes {
@@ -9,15 +8,10 @@ namespace Halvo::Nes {
 // $8000-$FFFF: bits 4-5 the PRG bank, bits 0-3 the CHR bank.
 class GNRom : public Mmc {
 public:
-    explicit GNRom(Process* process);
+    using Mmc::Mmc;
 
     void Reset(bool hard) override;
     void WriteRegister(std::uint16_t address, std::uint8_t value) override;
-};
-
-class GNRomFactory : public BoardFactory<GNRom> {
-public:
-    GNRomFactory();
 };
 
 } // namespace Halvo::Nes

@@ -30,7 +30,8 @@ Mmc::Mmc(Process* process)
     if (image.hasWram) {
         EnsureWram();
     }
-    if (image.hasChrRam) {
+    // A cartridge without CHR-ROM carries CHR-RAM in its place, whether or not the image says so.
+    if (image.hasChrRam || chrPageCount == 0) {
         EnsureChrRam();
     }
 }
@@ -99,6 +100,21 @@ void Mmc::MapPrg8k(std::uint32_t bank, std::uint32_t slot) {
     }
 }
 
+void Mmc::MapPrg16k(std::uint32_t bank, std::uint32_t slot) {
+    MapPrg8k(bank * 2, slot);
+    MapPrg8k(bank * 2 + 1, slot + 1);
+}
+
+void Mmc::MapPrg32k(std::uint32_t bank) {
+    for (std::uint32_t i = 0; i < 4; ++i) {
+        MapPrg8k(bank * 4 + i, 4 + i);
+    }
+}
+
+std::uint32_t Mmc::PrgPageFromEnd(std::uint32_t back) const {
+    return prgPageCount == 0 ? 0 : (prgPageCount - back % prgPageCount) % prgPageCount;
+}
+
 void Mmc::MapChr1k(std::uint32_t bank, std::uint32_t page) {
     if (chrPageCount == 0) {
         return;
@@ -106,6 +122,18 @@ void Mmc::MapChr1k(std::uint32_t bank, std::uint32_t page) {
     Ppu& ppu = *process->ppu;
     ppu.vramPages[page] = process->romImage->chrRom.get() + (bank % chrPageCount) * ChrPageSize;
     ppu.vramReadOnly[page] = true;
+}
+
+void Mmc::MapChr4k(std::uint32_t bank, std::uint32_t table) {
+    for (std::uint32_t i = 0; i < 4; ++i) {
+        MapChr1k(bank * 4 + i, table * 4 + i);
+    }
+}
+
+void Mmc::MapChr8k(std::uint32_t bank) {
+    for (std::uint32_t page = 0; page < 8; ++page) {
+        MapChr1k(bank * 8 + page, page);
+    }
 }
 
 void Mmc::MapNameTable(std::uint32_t slot, std::uint32_t ramPage) {

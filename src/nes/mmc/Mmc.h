@@ -3,25 +3,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "nes/rom/RomImage.h"
 #include "ref/Object.h"
 
 namespace Halvo::Nes {
 
 class Process;
-
-// The name-table arrangements of a board: which of the four 1 KiB name-table RAM pages each of the
-// four name-table slots ($2000, $2400, $2800, $2C00) shows.
-enum MirroringType : std::uint32_t {
-    MirrorHorizontal = 0,  // 0 0 1 1
-    MirrorVertical = 1,    // 0 1 0 1
-    MirrorSinglePage0 = 2, // 0 0 0 0
-    MirrorSinglePage1 = 3, // 1 1 1 1
-    MirrorFourScreen = 4,  // 0 1 2 3
-    MirrorByMapper = 5,    // slots as the board last set them
-    MirrorSinglePage2 = 6, // 2 2 2 2
-    MirrorSinglePage3 = 7, // 3 3 3 3
-    MirrorNotSet = 8,      // after construction
-};
 
 // The cartridge board: which PRG-ROM the CPU sees at $8000-$FFFF, which CHR memory the PPU sees at
 // $0000-$1FFF, how the name tables map onto name-table RAM, and whether there is work RAM at
@@ -59,9 +46,22 @@ public:
     // 8 KiB PRG-ROM page `bank` (modulo the page count) into CPU slot 0-7 ($0000 + slot x $2000),
     // readable directly; writes go to WriteRegister.
     void MapPrg8k(std::uint32_t bank, std::uint32_t slot);
+    // 16 KiB PRG-ROM bank `bank` into slots `slot` and `slot` + 1 (4 = $8000, 6 = $C000).
+    void MapPrg16k(std::uint32_t bank, std::uint32_t slot);
+    // 32 KiB PRG-ROM bank `bank` at $8000-$FFFF.
+    void MapPrg32k(std::uint32_t bank);
+    // The 8 KiB PRG page `back` pages before the end of PRG-ROM (1 = the last page). An image smaller
+    // than the window a board fixes at its top (a 16 KiB image on a board with its last 24 KiB fixed)
+    // wraps into itself, as the smaller chip does when the upper address lines are not connected.
+    std::uint32_t PrgPageFromEnd(std::uint32_t back) const;
+
     // 1 KiB CHR-ROM page `bank` (modulo the page count) into PPU pattern page 0-7, read-only; nothing
-    // without CHR-ROM.
+    // without CHR-ROM, so CHR-RAM boards keep their fixed 8 KiB whatever their registers say.
     void MapChr1k(std::uint32_t bank, std::uint32_t page);
+    // 4 KiB CHR-ROM bank `bank` into pattern table 0 ($0000) or 1 ($1000).
+    void MapChr4k(std::uint32_t bank, std::uint32_t table);
+    // 8 KiB CHR-ROM bank `bank` at $0000-$1FFF.
+    void MapChr8k(std::uint32_t bank);
     // Name-table slot 0-3 (and its mirror at $3000) onto name-table RAM page 0-3; mirroring becomes
     // "by mapper".
     void MapNameTable(std::uint32_t slot, std::uint32_t ramPage);
@@ -84,7 +84,7 @@ public:
     bool attributeHook = true;
 
 protected:
-    // For boards that always carry work RAM or CHR-RAM, whatever the image says.
+    // For boards that always carry work RAM, or CHR-RAM even beside CHR-ROM, whatever the image says.
     void EnsureWram();
     void EnsureChrRam();
 };

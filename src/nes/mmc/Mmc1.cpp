@@ -2,14 +2,12 @@
 
 #include <array>
 
-#include "nes/mmc/PrgPageFromEnd.h"
-
 namespace Halvo::Nes {
 
 namespace {
 
-// 256 KiB in 8 KiB pages: what the chip's PRG lines reach; bit 4 of the CHR registers goes above it.
-constexpr std::uint32_t PagesIn256k = 32;
+// 256 KiB in 16 KiB banks: what the chip's PRG lines reach; bit 4 of the CHR registers goes above it.
+constexpr std::uint32_t BanksIn256k = 16;
 
 // Mirroring by bits 0-1 of the control register.
 constexpr std::array<std::uint32_t, 4> ControlMirroring = {MirrorSinglePage0, MirrorSinglePage1,
@@ -18,10 +16,7 @@ constexpr std::array<std::uint32_t, 4> ControlMirroring = {MirrorSinglePage0, Mi
 } // namespace
 
 Mmc1::Mmc1(Process* process) : Mmc(process) {
-    lastBankPage = prgPageCount < 2 * PagesIn256k ? PrgPageFromEnd(*this, 2) : PagesIn256k - 2;
-    if (chrPageCount == 0) {
-        EnsureChrRam();
-    }
+    lastBankPage = prgPageCount < 4 * BanksIn256k ? PrgPageFromEnd(2) : 2 * BanksIn256k - 2;
     EnsureWram();
 }
 
@@ -68,50 +63,35 @@ void Mmc1::MapBanks() {
     // offset beyond that reaches past any MMC1 board and wraps away modulo the image.
     const std::uint8_t selectedChr = (control & 0x10) ? chrBank1 : chrBank0;
     const std::uint32_t offset =
-        PagesIn256k * ((chrBank0 >> 4) & 1) + 2 * PagesIn256k * ((selectedChr >> 4) & 1);
-    std::uint32_t low = offset;                 // 8 KiB page at $8000 (and the next at $A000)
-    std::uint32_t high = lastBankPage + offset; // 8 KiB page at $C000 (and the next at $E000)
+        BanksIn256k * ((chrBank0 >> 4) & 1) + 2 * BanksIn256k * ((selectedChr >> 4) & 1);
+    // 16 KiB banks at $8000 and $C000.
+    std::uint32_t low = offset;
+    std::uint32_t high = lastBankPage / 2 + offset;
     switch ((control >> 2) & 3) {
     case 0:
     case 1: // 32 KiB at $8000
-        low = (prgBank & 0x0E) * 2u + offset;
-        high = low + 2;
+        low = (prgBank & 0x0E) + offset;
+        high = low + 1;
         break;
     case 2: // first bank fixed at $8000, 16 KiB switchable at $C000
-        high = (prgBank & 0x0F) * 2u + offset;
+        high = (prgBank & 0x0F) + offset;
         break;
     default: // 16 KiB switchable at $8000, last bank fixed at $C000
-        low = (prgBank & 0x0F) * 2u + offset;
+        low = (prgBank & 0x0F) + offset;
         break;
     }
-    MapPrg8k(low, 4);
-    MapPrg8k(low + 1, 5);
-    MapPrg8k(high, 6);
-    MapPrg8k(high + 1, 7);
+    MapPrg16k(low, 4);
+    MapPrg16k(high, 6);
 
-    // CHR-RAM boards keep their fixed 8 KiB (MapChr1k does nothing without CHR-ROM).
     if (control & 0x10) {
-        for (std::uint32_t i = 0; i < 4; ++i) {
-            MapChr1k(chrBank0 * 4u + i, i);
-            MapChr1k(chrBank1 * 4u + i, 4 + i);
-        }
+        MapChr4k(chrBank0, 0);
+        MapChr4k(chrBank1, 1);
     } else {
-        for (std::uint32_t i = 0; i < 8; ++i) {
-            MapChr1k((chrBank0 & 0x1E) * 4u + i, i);
-        }
+        // 8 KiB mode ignores bit 0.
+        MapChr8k(chrBank0 >> 1);
     }
 
     SetNameTableMirroring(ControlMirroring[control & 3]);
 }
-
-namespace {
-
-constexpr std::array<std::string_view, 12> Mmc1Names = {"351908", "SAROM", "SBROM", "SC1ROM",
-                                                        "SEROM",  "SGROM", "SKROM", "SLROM",
-                                                        "SNROM",  "SOROM", "SVROM", "SUROM"};
-
-} // namespace
-
-Mmc1Factory::Mmc1Factory() : BoardFactory("MMC1-[A,B,B2]", Mmc1Names) {}
 
 } // namespace Halvo::Nes

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "nes/mmc/BoardFactory.h"
 #include "nes/mmc/Mmc.h"
 
 namespace Halvo::Nes {
@@ -27,11 +26,6 @@ public:
 
 private:
     void MapBanks();
-};
-
-class Mmc1Factory : public BoardFactory<Mmc1> {
-public:
-    Mmc1Factory();
 };
 
 } // namespace Halvo::Nes

@@ -1,9 +1,6 @@
 #include "nes/mmc/Mmc2.h"
 
-#include <array>
-
 #include "nes/Process.h"
-#include "nes/mmc/PrgPageFromEnd.h"
 #include "nes/rom/RomImage.h"
 
 namespace Halvo::Nes {
@@ -15,13 +12,6 @@ constexpr std::uint8_t LatchFe = 0xFE;
 
 } // namespace
 
-Mmc2::Mmc2(Process* process) : Mmc(process) {
-    // A cartridge without CHR-ROM carries CHR-RAM in its place, whether or not the image says so.
-    if (chrPageCount == 0) {
-        EnsureChrRam();
-    }
-}
-
 void Mmc2::Reset(bool hard) {
     Mmc::Reset(hard);
     latch0 = latch1 = LatchFe;
@@ -29,7 +19,7 @@ void Mmc2::Reset(bool hard) {
     prgBank = chr0Fd = chr0Fe = 0;
     MapPrg8k(0, 4);
     for (std::uint32_t slot = 5; slot < 8; ++slot) {
-        MapPrg8k(PrgPageFromEnd(*this, 8 - slot), slot);
+        MapPrg8k(PrgPageFromEnd(8 - slot), slot);
     }
     UpdateWindow0();
     UpdateWindow1();
@@ -94,25 +84,11 @@ void Mmc2::OnPatternFetch(std::uint16_t address) {
 }
 
 void Mmc2::UpdateWindow0() {
-    const std::uint32_t bank = latch0 == LatchFd ? chr0Fd : chr0Fe;
-    for (std::uint32_t i = 0; i < 4; ++i) {
-        MapChr1k(bank * 4 + i, i);
-    }
+    MapChr4k(latch0 == LatchFd ? chr0Fd : chr0Fe, 0);
 }
 
 void Mmc2::UpdateWindow1() {
-    const std::uint32_t bank = latch1 == LatchFd ? chr1Fd : chr1Fe;
-    for (std::uint32_t i = 0; i < 4; ++i) {
-        MapChr1k(bank * 4 + i, 4 + i);
-    }
+    MapChr4k(latch1 == LatchFd ? chr1Fd : chr1Fe, 1);
 }
-
-namespace {
-
-constexpr std::array<std::string_view, 1> Mmc2Names = {"PNROM"};
-
-} // namespace
-
-Mmc2Factory::Mmc2Factory() : BoardFactory("NES-PNROM-05", Mmc2Names) {}
 
 } // namespace Halvo::Nes

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "nes/mmc/BoardFactory.h"
 #include "nes/mmc/Mmc.h"
 
 namespace Halvo::Nes {
@@ -11,7 +10,7 @@ namespace Halvo::Nes {
 // table switches that table's window to the matching register.
 class Mmc2 : public Mmc {
 public:
-    explicit Mmc2(Process* process);
+    using Mmc::Mmc;
 
     void Reset(bool hard) override;
     void WriteRegister(std::uint16_t address, std::uint8_t value) override;
@@ -28,11 +27,6 @@ public:
 private:
     void UpdateWindow0();
     void UpdateWindow1();
-};
-
-class Mmc2Factory : public BoardFactory<Mmc2> {
-public:
-    Mmc2Factory();
 };
 
 } // namespace Halvo::Nes

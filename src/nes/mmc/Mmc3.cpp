@@ -1,16 +1,12 @@
 #include "nes/mmc/Mmc3.h"
 
 #include "nes/Process.h"
-#include "nes/mmc/PrgPageFromEnd.h"
 #include "nes/rom/RomImage.h"
 
 namespace Halvo::Nes {
 
 Mmc3::Mmc3(Process* process) : Mmc(process) {
-    preRenderLine = process->romImage->tvSystem == 1 ? 311 : 261;
-    if (chrPageCount == 0) {
-        EnsureChrRam();
-    }
+    preRenderLine = process->romImage->tvSystem == TvPal ? 311 : 261;
     EnsureWram();
 }
 
@@ -18,12 +14,10 @@ void Mmc3::Reset(bool hard) {
     Mmc::Reset(hard);
     MapPrg8k(0, 4);
     MapPrg8k(1, 5);
-    MapPrg8k(PrgPageFromEnd(*this, 2), 6);
+    MapPrg8k(PrgPageFromEnd(2), 6);
     // $E000 always shows the last page: the reset vector lives there.
-    MapPrg8k(PrgPageFromEnd(*this, 1), 7);
-    for (std::uint32_t page = 0; page < 8; ++page) {
-        MapChr1k(page, page);
-    }
+    MapPrg8k(PrgPageFromEnd(1), 7);
+    MapChr8k(0);
     chrInvert = 0;
     SetNameTableMirroring(process->romImage->mirroring);
     bankSelect = 0;
@@ -50,7 +44,7 @@ void Mmc3::WriteRegister(std::uint16_t address, std::uint8_t value) {
         fixedSlot = 6 - mode;
         MapPrg8k(r6, r6Slot);
         MapPrg8k(r7, 5);
-        MapPrg8k(PrgPageFromEnd(*this, 2), fixedSlot);
+        MapPrg8k(PrgPageFromEnd(2), fixedSlot);
         break;
     }
     case 0x8001:
@@ -107,7 +101,7 @@ void Mmc3::OnScanline() {
     // The chip counts the rises of PPU A12 that sprite fetches make once per rendered line; this
     // counts the lines instead, at the end of lines 0-238 and of the pre-render line.
     const Ppu& ppu = *process->ppu;
-    if ((ppu.mask & 0x18) == 0) {
+    if ((ppu.mask & Ppu::MaskRendering) == 0) {
         return;
     }
     const std::int32_t line = ppu.scanline;
@@ -125,15 +119,5 @@ void Mmc3::OnScanline() {
         }
     }
 }
-
-namespace {
-
-constexpr std::array<std::string_view, 15> Mmc3Names = {"352026", "51555", "DRROM",  "SL1ROM", "TEROM",
-                                                        "TFROM",  "TGROM", "TKROM",  "TL1ROM", "TLROM",
-                                                        "TLSROM", "TQROM", "TR1ROM", "TSROM",  "TVROM"};
-
-} // namespace
-
-Mmc3Factory::Mmc3Factory() : BoardFactory("MMC3-[A,B,C]", Mmc3Names) {}
 
 } // namespace Halvo::Nes

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <array>
-
-#include "nes/mmc/BoardFactory.h"
 #include "nes/mmc/Mmc.h"
 
 namespace Halvo::Nes {
@@ -33,11 +30,6 @@ public:
     bool irqRunning = false;
     // The line that precedes line 0: 261 on NTSC, 311 on PAL.
     std::int32_t preRenderLine = 261;
-};
-
-class Mmc3Factory : public BoardFactory<Mmc3> {
-public:
-    Mmc3Factory();
 };
 
 } // namespace Halvo::Nes

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "console/System.h"
 #include "nes/rom/Crc32.h"
+#include "nes/rom/LoadReport.h"
 #include "nes/rom/StreamBlock.h"
 
 namespace Halvo::Nes {
@@ -22,6 +25,33 @@ constexpr std::uint8_t FlagFourScreen = 0x08;
 
 const char* const LoadOperation = "Halvo::Nes::INesIOStrategy::LoadImage";
 const char* const SaveOperation = "Halvo::Nes::INesIOStrategy::SaveImage";
+
+// Why no board fits a header. A mapper that the table knows has boards, just none of this size (or
+// with this battery or four-screen bit): saying "unsupported" would send the user after the mapper.
+std::string NoBoardMessage(std::uint32_t mapper, std::uint32_t prgBanks, std::uint32_t chrBanks, bool battery,
+                           bool fourScreen) {
+    const bool known =
+        std::any_of(INesIOStrategy::CompatTable.begin(), INesIOStrategy::CompatTable.end(),
+                    [&](const INesIOStrategy::CompatRow& row) { return row.mapper == mapper; });
+    if (!known) {
+        return "Unsupported iNES mapper number.";
+    }
+    const auto banks = [](std::uint32_t count, const char* kind) {
+        return std::to_string(count) + " " + kind + (count == 1 ? " bank" : " banks");
+    };
+    std::vector<std::string> parts = {banks(prgBanks, "PRG-ROM"), banks(chrBanks, "CHR-ROM")};
+    if (battery) {
+        parts.emplace_back("battery-backed RAM");
+    }
+    if (fourScreen) {
+        parts.emplace_back("four-screen mirroring");
+    }
+    std::string message = "No board of iNES mapper " + std::to_string(mapper) + " fits " + parts[0];
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        message += (i + 1 == parts.size() ? " and " : ", ") + parts[i];
+    }
+    return message + ".";
+}
 
 } // namespace
 
@@ -63,6 +93,7 @@ std::unique_ptr<RomImage> INesIOStrategy::LoadImage(std::istream& in, bool) cons
     std::uint8_t header[HeaderSize];
     in.read(reinterpret_cast<char*>(header), HeaderSize);
     if (static_cast<std::size_t>(in.gcount()) != HeaderSize) {
+        ReportForeignFile(LoadOperation, __LINE__, "Invalid iNES header.");
         return nullptr;
     }
     // Old dumping tools wrote their signature "DiskDude!" over bytes 7 to 15; the "D" there is no
@@ -72,15 +103,14 @@ std::unique_ptr<RomImage> INesIOStrategy::LoadImage(std::istream& in, bool) cons
     }
     // "NEZ" marks files that some tools patched to hide them from other emulators; the data is iNES.
     if ((std::memcmp(header, "NES", 3) != 0 && std::memcmp(header, "NEZ", 3) != 0) || header[3] != 0x1A) {
-        Console::ReportError(LoadOperation, __LINE__) << "Invalid iNES header." << std::endl;
+        ReportForeignFile(LoadOperation, __LINE__, "Invalid iNES header.");
         return nullptr;
     }
     const std::uint32_t prgBanks = header[4];
     const std::uint32_t chrBanks = header[5];
     const std::uint8_t flags6 = header[6];
     if (prgBanks == 0) {
-        Console::ReportError(LoadOperation, __LINE__)
-            << "Possible corrupted iNES header--no PRG-ROM." << std::endl;
+        ReportLoadError(LoadOperation, __LINE__, "Possible corrupted iNES header--no PRG-ROM.");
         return nullptr;
     }
     const std::uint32_t mapper = (header[7] & 0xF0u) | (flags6 >> 4);
@@ -88,7 +118,8 @@ std::unique_ptr<RomImage> INesIOStrategy::LoadImage(std::istream& in, bool) cons
     const bool fourScreen = (flags6 & FlagFourScreen) != 0;
     const CompatRow* row = FindBoard(mapper, prgBanks, chrBanks, battery, fourScreen);
     if (!row) {
-        Console::ReportError(LoadOperation, __LINE__) << "Unsupported iNES mapper number." << std::endl;
+        ReportLoadError(LoadOperation, __LINE__,
+                        NoBoardMessage(mapper, prgBanks, chrBanks, battery, fourScreen));
         return nullptr;
     }
 
@@ -96,12 +127,14 @@ std::unique_ptr<RomImage> INesIOStrategy::LoadImage(std::istream& in, bool) cons
     image->boardName = row->boardName;
     image->hasWram = battery;
     image->hasBattery = battery;
-    image->mirroring = fourScreen ? RomImage::MirrorFourScreen : (flags6 & FlagVertical);
+    image->mirroring = fourScreen                ? MirrorFourScreen
+                       : (flags6 & FlagVertical) ? MirrorVertical
+                                                 : MirrorHorizontal;
 
     if (flags6 & FlagTrainer) {
         image->trainer = ReadBlock(in, RomImage::TrainerSize);
         if (!image->trainer) {
-            Console::ReportError(LoadOperation, __LINE__) << "Corrupted iNES rom image file." << std::endl;
+            ReportLoadError(LoadOperation, __LINE__, "Corrupted iNES rom image file.");
             return nullptr;
         }
     }
@@ -109,7 +142,7 @@ std::unique_ptr<RomImage> INesIOStrategy::LoadImage(std::istream& in, bool) cons
     const std::size_t prgSize = std::size_t{prgBanks} * RomImage::PrgBankSize;
     image->prgRom = ReadBlock(in, prgSize);
     if (!image->prgRom) {
-        Console::ReportError(LoadOperation, __LINE__) << "Corrupted iNES rom image file." << std::endl;
+        ReportLoadError(LoadOperation, __LINE__, "Corrupted iNES rom image file.");
         return nullptr;
     }
     image->prgBankCount = prgBanks;
@@ -119,7 +152,7 @@ std::unique_ptr<RomImage> INesIOStrategy::LoadImage(std::istream& in, bool) cons
         const std::size_t chrSize = std::size_t{chrBanks} * RomImage::ChrBankSize;
         image->chrRom = ReadBlock(in, chrSize);
         if (!image->chrRom) {
-            Console::ReportError(LoadOperation, __LINE__) << "Corrupted iNES rom image file." << std::endl;
+            ReportLoadError(LoadOperation, __LINE__, "Corrupted iNES rom image file.");
             return nullptr;
         }
         image->chrBankCount = chrBanks;
@@ -164,7 +197,7 @@ bool INesIOStrategy::SaveImage(std::ostream& out, const RomImage& image) const {
     header[4] = static_cast<std::uint8_t>(image.prgBankCount);
     header[5] = static_cast<std::uint8_t>(image.chrBankCount);
     std::uint8_t flags6 = static_cast<std::uint8_t>((row->mapper & 0x0Fu) << 4);
-    if (image.mirroring == RomImage::MirrorFourScreen) {
+    if (image.mirroring == MirrorFourScreen) {
         flags6 |= FlagFourScreen;
     }
     if (image.trainer) {
@@ -173,7 +206,7 @@ bool INesIOStrategy::SaveImage(std::ostream& out, const RomImage& image) const {
     if (image.hasBattery || image.hasWram) {
         flags6 |= FlagBattery;
     }
-    if (image.mirroring == RomImage::MirrorVertical) {
+    if (image.mirroring == MirrorVertical) {
         flags6 |= FlagVertical;
     }
     header[6] = flags6;

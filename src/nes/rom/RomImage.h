@@ -7,6 +7,27 @@
 
 namespace Halvo::Nes {
 
+// How the four name-table slots ($2000, $2400, $2800, $2C00) show the four 1 KiB pages of name-table
+// RAM. Images carry the codes 0-5 of the UNIF "MIRR" chunk; boards also use 6-8.
+enum MirroringType : std::uint32_t {
+    MirrorHorizontal = 0,  // 0 0 1 1
+    MirrorVertical = 1,    // 0 1 0 1
+    MirrorSinglePage0 = 2, // 0 0 0 0
+    MirrorSinglePage1 = 3, // 1 1 1 1
+    MirrorFourScreen = 4,  // 0 1 2 3: the cartridge brings RAM for the other two pages
+    MirrorByMapper = 5,    // the board decides; on a board: the slots as it last set them
+    MirrorSinglePage2 = 6, // 2 2 2 2
+    MirrorSinglePage3 = 7, // 3 3 3 3
+    MirrorNotSet = 8,      // a board before its first reset
+};
+
+// The TV systems of the UNIF "TVCI" chunk. The PPU runs PAL timing for PAL, NTSC timing otherwise.
+enum TvSystem : std::uint32_t {
+    TvNtsc = 0,
+    TvPal = 1,
+    TvBoth = 2,
+};
+
 // One cartridge in memory: its PRG-ROM and CHR-ROM, the board that carries them, the board's fixed
 // properties and the descriptive text of the file it came from. The format readers fill it; after
 // loading nothing changes it. The value domains of the board properties are those of UNIF.
@@ -14,14 +35,8 @@ struct RomImage {
     static constexpr std::uint32_t PrgBankSize = 16384;
     static constexpr std::uint32_t ChrBankSize = 8192;
     static constexpr std::uint32_t TrainerSize = 512;
-
-    // Mirroring codes of the "MIRR" chunk.
-    static constexpr std::uint32_t MirrorHorizontal = 0;
-    static constexpr std::uint32_t MirrorVertical = 1;
-    static constexpr std::uint32_t MirrorSingleLow = 2;
-    static constexpr std::uint32_t MirrorSingleHigh = 3;
-    static constexpr std::uint32_t MirrorFourScreen = 4;
-    static constexpr std::uint32_t MirrorByMapper = 5;
+    // No cartridge holds more; a larger file or stream is refused before it is read.
+    static constexpr std::uint64_t MaxFileSize = 64 * 1024 * 1024;
 
     static constexpr std::uint32_t ControllersNotGiven = 0xFFFFFFFFu;
 
@@ -42,9 +57,9 @@ struct RomImage {
     std::string name;
     std::string comments;
     std::string boardName = "NROM";
-    std::uint32_t tvSystem = 2; // 0 NTSC, 1 PAL, 2 both
+    std::uint32_t tvSystem = TvBoth; // a TvSystem code
     std::uint32_t portsType = 0;
-    std::uint32_t mirroring = MirrorByMapper;
+    std::uint32_t mirroring = MirrorByMapper; // a MirroringType code, 0-5
     bool hasWram = false;
     bool hasBattery = false;
     bool hasChrRam = false;

@@ -1,11 +1,22 @@
 #include "nes/rom/RomImageIOManager.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 #include <typeinfo>
+#include <vector>
+
+#include "console/System.h"
+#include "nes/rom/LoadReport.h"
 
 namespace Halvo::Nes {
 
 namespace {
+
+const char* const FileOperation = "Halvo::Nes::RomImageIOManager::LoadImageFile";
+const char* const LargerThanAnyCartridge = "File too large for a cartridge (over 64 MiB)";
 
 // ASCII only: extensions are compared with fixed lower-case names, whatever the locale.
 std::string LowerCase(std::string text) {
@@ -61,11 +72,30 @@ bool RomImageIOManager::RegisterStrategy(const RomImageIOStrategy& strategy) {
 
 std::unique_ptr<RomImage> RomImageIOManager::LoadImageFile(const std::string& fileName,
                                                            const std::string& format) {
-    const std::string extension = LowerCase(format.empty() ? ExtensionOf(fileName) : format);
+    // Why the file cannot be read, on the line before the caller's own complaint.
+    const auto refuse = [&](const std::string& reason) {
+        Console::ReportError(FileOperation, __LINE__) << reason << ": " << fileName << std::endl;
+        return nullptr;
+    };
+    std::error_code error;
+    const auto status = std::filesystem::status(fileName, error);
+    if (std::filesystem::is_directory(status)) {
+        return refuse(std::make_error_code(std::errc::is_a_directory).message());
+    }
+    // A regular file's size is known before reading: no cartridge is larger (pipes are checked as they
+    // are read).
+    if (std::filesystem::is_regular_file(status)) {
+        const auto size = std::filesystem::file_size(fileName, error);
+        if (!error && size > RomImage::MaxFileSize) {
+            return refuse(LargerThanAnyCartridge);
+        }
+    }
+    errno = 0;
     std::ifstream file(fileName, std::ios::in | std::ios::binary);
     if (!file.is_open()) {
-        return nullptr;
+        return refuse(errno != 0 ? std::generic_category().message(errno) : "Could not open the file");
     }
+    const std::string extension = LowerCase(format.empty() ? ExtensionOf(fileName) : format);
     std::unique_ptr<RomImage> image = LoadImageStream(file, extension);
     file.close();
     if (image && image->name.empty()) {
@@ -77,42 +107,73 @@ std::unique_ptr<RomImage> RomImageIOManager::LoadImageFile(const std::string& fi
 std::unique_ptr<RomImage> RomImageIOManager::LoadImageStream(std::istream& in, const std::string& extension) {
     const std::string lowerExtension = LowerCase(extension);
     const std::streampos start = in.tellg();
-    bool tried = false;
+
+    // What each attempt said, kept until the outcome shows which words explain it.
+    struct Attempt {
+        bool named; // the format the extension names
+        std::vector<LoadReport> reports;
+    };
+    std::vector<Attempt> attempts;
+    LoadReportCollector collector;
 
     // Every attempt starts where the first did. The state flags are never cleared: a stream an attempt
     // left failed ends the search, one it left at its end fails the next attempt's first read.
-    auto attempt = [&](const RomImageIOStrategy& strategy) -> std::unique_ptr<RomImage> {
-        if (tried && in.good()) {
+    const auto attempt = [&](const RomImageIOStrategy& strategy, bool named) -> std::unique_ptr<RomImage> {
+        if (!attempts.empty() && in.good()) {
             in.seekg(start);
         }
-        tried = true;
         if (in.fail()) {
             return nullptr;
         }
-        return strategy.LoadImage(in, strict);
+        auto image = strategy.LoadImage(in, strict);
+        attempts.push_back({named, collector.Take()});
+        return image;
     };
 
+    std::unique_ptr<RomImage> image;
     if (!lowerExtension.empty()) {
         for (const auto& strategy : strategies) {
             if (strategy->CheckExtension(lowerExtension)) {
-                if (auto image = attempt(*strategy)) {
-                    return image;
-                }
+                image = attempt(*strategy, true);
                 break;
             }
         }
     }
-    for (const auto& strategy : strategies) {
-        if (in.fail()) {
-            break;
-        }
-        if (!strategy->CheckExtension(lowerExtension)) {
-            if (auto image = attempt(*strategy)) {
-                return image;
-            }
+    for (auto strategy = strategies.begin(); !image && strategy != strategies.end() && !in.fail();
+         ++strategy) {
+        if (!(*strategy)->CheckExtension(lowerExtension)) {
+            image = attempt(**strategy, false);
         }
     }
-    return nullptr;
+
+    // A success shows only the notes of the format that read the file. A failure is explained by the
+    // format whose signature the file carries, else by the one its extension names, else by the first.
+    const Attempt* explaining = nullptr;
+    if (image) {
+        explaining = &attempts.back();
+    } else {
+        const auto found = [&](auto&& fits) -> const Attempt* {
+            const auto at = std::find_if(attempts.begin(), attempts.end(), fits);
+            return at == attempts.end() ? nullptr : &*at;
+        };
+        explaining = found([](const Attempt& tried) {
+            return std::any_of(tried.reports.begin(), tried.reports.end(), [](const LoadReport& report) {
+                return report.kind == LoadReport::Kind::Error;
+            });
+        });
+        if (!explaining) {
+            explaining = found([](const Attempt& tried) { return tried.named; });
+        }
+        if (!explaining && !attempts.empty()) {
+            explaining = &attempts.front();
+        }
+    }
+    if (explaining) {
+        for (const LoadReport& report : explaining->reports) {
+            report.Show();
+        }
+    }
+    return image;
 }
 
 } // namespace Halvo::Nes

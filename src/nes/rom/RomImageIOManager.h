@@ -27,12 +27,16 @@ public:
     bool RegisterStrategy(const RomImageIOStrategy& strategy);
 
     // Loads a file. The format is an extension chosen by the caller; when empty, the file name's
-    // extension is used. An image without a title is named after the file. Null when no format
-    // reads the file or the file cannot be opened.
+    // extension is used. An image without a title is named after the file. Null, with a report of the
+    // reason, when the file cannot be opened, is a folder or is larger than any cartridge, or when no
+    // format reads it.
     std::unique_ptr<RomImage> LoadImageFile(const std::string& fileName, const std::string& format);
 
     // Tries the strategies on an open stream from its current position: the one that accepts the
-    // extension first, then every other one in registration order.
+    // extension first, then every other one in registration order. The strategies' reports are held
+    // back: a success shows only the notes of the format that read the stream; a failure shows the
+    // reports of the format whose signature the stream carries, else of the one the extension names,
+    // else of the first tried.
     std::unique_ptr<RomImage> LoadImageStream(std::istream& in, const std::string& extension);
 
     std::list<std::unique_ptr<RomImageIOStrategy>> strategies;

@@ -7,6 +7,7 @@
 
 #include "console/System.h"
 #include "nes/rom/Crc32.h"
+#include "nes/rom/LoadReport.h"
 #include "nes/rom/StreamBlock.h"
 
 namespace Halvo::Nes {
@@ -125,15 +126,25 @@ bool ChecksumsAgree(const NumberedChunks& chunks, const char* kind, bool strict)
             continue;
         }
         const std::string chunkName = std::string(kind) + ChunkDigit(number);
+        const std::string message = "Checksum mismatch in UNIF chunk " + chunkName + ".";
         if (strict) {
-            Console::ReportError(LoadOperation, __LINE__)
-                << "Checksum mismatch in UNIF chunk " << chunkName << "." << std::endl;
+            ReportLoadError(LoadOperation, __LINE__, message);
             return false;
         }
-        Console::System::Instance()->Output()
-            << "Checksum mismatch in UNIF chunk " << chunkName << "." << std::endl;
+        ReportLoadNote(message);
     }
     return true;
+}
+
+// A chunk identifier as text for a message; bytes that are no printable characters show as "?".
+std::string ChunkName(const char* id) {
+    std::string name(id, 4);
+    for (char& character : name) {
+        if (character < 0x20 || character > 0x7E) {
+            character = '?';
+        }
+    }
+    return name;
 }
 
 void WriteLittleEndian32(std::ostream& out, std::uint32_t value) {
@@ -193,13 +204,21 @@ bool UnifIOStrategy::CheckExtension(const std::string& extension) const {
 std::unique_ptr<RomImage> UnifIOStrategy::LoadImage(std::istream& in, bool strict) const {
     char header[HeaderSize];
     in.read(header, HeaderSize);
-    if (static_cast<std::size_t>(in.gcount()) != HeaderSize || std::memcmp(header, "UNIF", 4) != 0) {
+    if (in.gcount() < 4 || std::memcmp(header, "UNIF", 4) != 0) {
+        ReportForeignFile(LoadOperation, __LINE__, "Invalid UNIF header.");
+        return nullptr;
+    }
+    if (static_cast<std::size_t>(in.gcount()) != HeaderSize) {
+        ReportLoadError(LoadOperation, __LINE__, "Corrupted UNIF rom image file.");
         return nullptr;
     }
 
     auto image = std::make_unique<RomImage>();
     NumberedChunks prg;
     NumberedChunks chr;
+    // The bytes of the file up to the end of the current chunk: no cartridge needs more than the
+    // limit, so a stream that cannot tell its size (a pipe) still cannot make the reader take more.
+    std::uint64_t fileSize = HeaderSize;
 
     for (;;) {
         std::uint8_t chunkHeader[8];
@@ -210,9 +229,21 @@ std::unique_ptr<RomImage> UnifIOStrategy::LoadImage(std::istream& in, bool stric
         const char id[4] = {static_cast<char>(chunkHeader[0]), static_cast<char>(chunkHeader[1]),
                             static_cast<char>(chunkHeader[2]), static_cast<char>(chunkHeader[3])};
         const std::uint32_t length = LittleEndian32(chunkHeader + 4);
+        const auto runsPastTheEnd = [&] {
+            ReportLoadError(LoadOperation, __LINE__,
+                            "UNIF chunk " + ChunkName(id) + " runs past the end of the file.");
+            return nullptr;
+        };
         // A length past the end of the file is a truncated or forged file: refuse it before any
         // handler allocates or skips on its word.
         if (const auto remaining = RemainingBytes(in); remaining && *remaining < length) {
+            return runsPastTheEnd();
+        }
+        fileSize += sizeof chunkHeader + std::uint64_t{length};
+        if (fileSize > RomImage::MaxFileSize) {
+            ReportLoadError(LoadOperation, __LINE__,
+                            "UNIF chunk " + ChunkName(id) +
+                                " makes the file too large for a cartridge (over 64 MiB).");
             return nullptr;
         }
         const auto is = [&](const char* name) { return std::memcmp(id, name, 4) == 0; };
@@ -229,7 +260,7 @@ std::unique_ptr<RomImage> UnifIOStrategy::LoadImage(std::istream& in, bool stric
             std::uint8_t record[DumperRecordSize];
             in.read(reinterpret_cast<char*>(record), DumperRecordSize);
             if (in.gcount() != DumperRecordSize) {
-                return nullptr;
+                return runsPastTheEnd();
             }
             image->dumperName = FieldText(record, DumperTextSize);
             image->dumpDay = record[100];
@@ -240,7 +271,7 @@ std::unique_ptr<RomImage> UnifIOStrategy::LoadImage(std::istream& in, bool stric
         } else if (is("TVCI") || is("TVSC") || is("CTRL") || is("MIRR")) {
             const auto value = ReadByte(in);
             if (!value) {
-                return nullptr;
+                return runsPastTheEnd();
             }
             std::uint32_t& field = is("CTRL")   ? image->controllers
                                    : is("MIRR") ? image->mirroring
@@ -256,7 +287,7 @@ std::unique_ptr<RomImage> UnifIOStrategy::LoadImage(std::istream& in, bool stric
                 auto& slot = (isNumbered("PRG") ? prg : chr).slots[*number];
                 slot.block = ReadBlock(in, length);
                 if (!slot.block) {
-                    return nullptr;
+                    return runsPastTheEnd();
                 }
                 slot.size = length;
                 consumed = length;
@@ -266,17 +297,17 @@ std::unique_ptr<RomImage> UnifIOStrategy::LoadImage(std::istream& in, bool stric
                 std::uint8_t bytes[4];
                 in.read(reinterpret_cast<char*>(bytes), 4);
                 if (in.gcount() != 4) {
-                    return nullptr;
+                    return runsPastTheEnd();
                 }
                 (isNumbered("PCK") ? prg : chr).slots[*number].checksum = LittleEndian32(bytes);
                 consumed = 4;
             }
         }
         if (!consumed) {
-            return nullptr;
+            return runsPastTheEnd();
         }
         if (*consumed != length && !MoveReadPosition(in, std::int64_t{length} - std::int64_t{*consumed})) {
-            return nullptr;
+            return runsPastTheEnd();
         }
     }
 
@@ -285,7 +316,7 @@ std::unique_ptr<RomImage> UnifIOStrategy::LoadImage(std::istream& in, bool stric
     }
     // No board runs without program code.
     if (prg.TotalSize() == 0) {
-        Console::ReportError(LoadOperation, __LINE__) << "UNIF image has no PRG-ROM." << std::endl;
+        ReportLoadError(LoadOperation, __LINE__, "UNIF image has no PRG-ROM.");
         return nullptr;
     }
     BuildRom(prg, RomImage::PrgBankSize, image->prgRom, image->prgBankCount, image->prgCrc);

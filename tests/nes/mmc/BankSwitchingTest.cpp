@@ -45,7 +45,6 @@ const BankCase Cases[] = {
     {"MMC1 after reset", "SLROM", 8, 4, {}, Pages4{0, 1, 14, 15}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}, Pages4{0, 0, 0, 0}},
     {"MMC1 serial 1 at $E000 selects bank 1", "SLROM", 8, 4, Serial({{0xE000, 1}}), Pages4{2, 3, 14, 15}},
     {"MMC1 reset bit discards three bits", "SLROM", 8, 4, Events{{0xE000, 1}, {0xE000, 1}, {0xE000, 1}, {0x8000, 0x80}, {0xE000, 0}, {0xE000, 1}, {0xE000, 0}, {0xE000, 0}, {0xE000, 0}}, Pages4{4, 5, 14, 15}},
-    {"MMC1 32 KiB mode", "SLROM", 8, 4, Serial({{0x8000, 0x02}, {0xE000, 3}}), Pages4{4, 5, 6, 7}, std::nullopt, Pages4{0, 1, 0, 1}},
     {"MMC1 reset bit keeps the registers", "SLROM", 8, 4, Serial({{0x8000, 0x02}, {0xE000, 3}, {0x9FFF, 0xFF}}), Pages4{4, 5, 6, 7}, std::nullopt, Pages4{0, 1, 0, 1}},
     {"MMC1 first bank fixed, switch at $C000", "SLROM", 8, 4, Serial({{0x8000, 0x0B}, {0xE000, 3}}), Pages4{0, 1, 6, 7}, std::nullopt, Pages4{0, 0, 1, 1}},
     {"MMC1 8 KiB CHR ignores bit 0", "SLROM", 8, 4, Serial({{0xA000, 3}}), std::nullopt, Pages8{8, 9, 10, 11, 12, 13, 14, 15}},

@@ -11,7 +11,7 @@ using TestSupport::Cartridge;
 using Lines = std::vector<int>;
 
 // The PPU announces each line in turn with that mask; the lines whose announcement raised an IRQ.
-Lines IrqLines(Cartridge& cartridge, const Lines& lines, std::uint8_t mask = 0x18) {
+Lines IrqLines(Cartridge& cartridge, const Lines& lines, std::uint8_t mask = Nes::Ppu::MaskRendering) {
     Nes::Cpu& cpu = *cartridge.machine.process->cpu;
     cartridge.Ppu().mask = mask;
     Lines raised;
@@ -32,7 +32,7 @@ TEST(Mmc3, IrqAfterLatchPlusOneCountedLinesThenEveryLatchPlusOne) {
     ntsc.Apply({{0xC000, 2}, {0xC001, 0}, {0xE001, 0}});
     EXPECT_EQ(IrqLines(ntsc, {240, 241, 260, 261, 0, 1, 2, 3, 4, 5, 6}), (Lines{2, 5}));
     auto palImage = TestSupport::MakeImage(8, 8, "TLROM");
-    palImage->tvSystem = 1;
+    palImage->tvSystem = Nes::TvPal;
     Cartridge pal(std::move(palImage));
     pal.Apply({{0xC000, 2}, {0xC001, 0}, {0xE001, 0}});
     EXPECT_EQ(IrqLines(pal, {240, 261, 310, 311, 0, 1, 2, 3, 4, 5, 6}), (Lines{2, 5}));

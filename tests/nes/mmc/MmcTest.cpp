@@ -11,7 +11,6 @@ namespace {
 using TestSupport::Machine;
 using TestSupport::MakeImage;
 
-// PRG-ROM is covered by every bank switching case: register writes must leave the ROM pages unchanged.
 TEST(MmcBase, ChrRomIgnoresWrites) {
     Machine machine(MakeImage(4, 1));
     Nes::Mmc mmc(machine.process.Get());
@@ -20,34 +19,29 @@ TEST(MmcBase, ChrRomIgnoresWrites) {
     EXPECT_EQ(machine.Vram(0x0800), 5);
 }
 
+// The boards' own tests cover the types 0-4.
 TEST(MmcBase, MirroringTypesMapNameTableSlots) {
     Machine machine(MakeImage(1, 1));
     Nes::Mmc mmc(machine.process.Get());
-    const auto slots = [&] {
-        std::array<long, 4> pages{};
-        for (int slot = 0; slot < 4; ++slot) {
-            const auto& vram = machine.process->ppu->vramPages;
-            EXPECT_EQ(vram[12 + slot], vram[8 + slot]) << "the mirror at $3000";
-            pages[slot] = (vram[8 + slot] - mmc.nameTableRam.get()) / 1024;
-        }
-        return pages;
-    };
-    // The boards' own tests cover the types 0-4.
+    TestSupport::ConsoleCapture capture;
+    const auto& vram = machine.process->ppu->vramPages;
     const std::pair<std::uint32_t, std::array<long, 4>> cases[] = {
-        {6, {2, 2, 2, 2}}, {7, {3, 3, 3, 3}}, {5, {3, 3, 3, 3}}, // by mapper: slots stay
+        {Nes::MirrorSinglePage2, {2, 2, 2, 2}},
+        {Nes::MirrorSinglePage3, {3, 3, 3, 3}},
+        {Nes::MirrorByMapper, {3, 3, 3, 3}}, // the slots stay
+        {9, {0, 1, 2, 3}},                   // reported, then four screens
     };
     for (const auto& [type, expected] : cases) {
         mmc.SetNameTableMirroring(type);
-        EXPECT_EQ(slots(), expected) << "type " << type;
+        for (int slot = 0; slot < 4; ++slot) {
+            EXPECT_EQ(vram[8 + slot] - mmc.nameTableRam.get(), expected[slot] * 1024) << type << " " << slot;
+            EXPECT_EQ(vram[12 + slot], vram[8 + slot]) << "the mirror at $3000";
+        }
     }
-    mmc.MapNameTable(1, 6); // page numbers wrap at 4
-    EXPECT_EQ(slots(), (std::array<long, 4>{3, 2, 3, 3}));
-
-    TestSupport::ConsoleCapture capture;
-    mmc.SetNameTableMirroring(9);
-    EXPECT_EQ(slots(), (std::array<long, 4>{0, 1, 2, 3}));
     EXPECT_TRUE(capture.HoldsOnly("Halvo::Nes::Mmc::SetNameTableMirroring",
                                   "Invalid name table mirroring type used."));
+    mmc.MapNameTable(1, 6); // page numbers wrap at 4
+    EXPECT_EQ(vram[9] - mmc.nameTableRam.get(), 2 * 1024);
 }
 
 TEST(MmcBase, HardResetClearsCartridgeMemorySoftResetKeepsIt) {
@@ -56,7 +50,7 @@ TEST(MmcBase, HardResetClearsCartridgeMemorySoftResetKeepsIt) {
     Machine machine(std::move(image));
     Nes::Mmc mmc(machine.process.Get());
     mmc.Reset(true);
-    mmc.SetNameTableMirroring(1);
+    mmc.SetNameTableMirroring(Nes::MirrorVertical);
     machine.process->CpuWrite(0x5000, 1);
     machine.process->CpuWrite(0x7FFF, 2);
     machine.process->ppu->WriteVram(0x0000, 3);

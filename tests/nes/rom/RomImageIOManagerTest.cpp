@@ -1,5 +1,7 @@
 #include "nes/rom/RomImageIOManager.h"
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "nes/rom/INesIOStrategy.h"
@@ -39,29 +41,41 @@ protected:
 };
 
 TEST_F(RomImageIOManagerTest, TriesTheExtensionsFormatFirstThenTheOthers) {
+    const std::string ines = "Halvo::Nes::INesIOStrategy::LoadImage";
+    const std::string unif = "Halvo::Nes::UnifIOStrategy::LoadImage";
+    std::string mmc5 = INesFile(1, 1, 0x50);
     const struct {
         const char* fileName;
         std::string content;
         const char* format;
         const char* board; // empty: nothing loads
-        const char* error; // the iNES attempt's complaint, which stays when UNIF then succeeds
+        // The one report left: a format that reads the file leaves no complaint of another behind; a
+        // file that none reads is explained by the format whose signature it carries, else by the one
+        // its extension names, else by the first.
+        std::string reporter = "";
+        const char* message = "";
     } cases[] = {
-        {"game.NES", INesFile(1, 1), "", "NROM", ""},
-        {"game.Unf", UnifFile, "", "UNROM", ""},
-        {"game.unif", UnifFile, "", "UNROM", ""},
-        {"game", INesFile(1, 1), "", "NROM", ""},
-        {"game", UnifFile, "", "UNROM", NotINes},
-        {"game.rom", UnifFile, "UNIF", "UNROM", ""},
-        {"game.unf", INesFile(1, 1), "", "NROM", ""},
-        {"game.nes", UnifFile, "", "UNROM", NotINes},
-        {"game.nes", "neither iNES nor UNIF data", "", "", NotINes},
+        {"game.NES", INesFile(1, 1), "", "NROM"},
+        {"game.Unf", UnifFile, "", "UNROM"},
+        {"game.unif", UnifFile, "", "UNROM"},
+        {"game", INesFile(1, 1), "", "NROM"},
+        {"game", UnifFile, "", "UNROM"},
+        {"game.rom", UnifFile, "UNIF", "UNROM"},
+        {"game.unf", INesFile(1, 1), "", "NROM"},
+        {"game.nes", UnifFile, "", "UNROM"},
+        {"game.nes", "neither iNES nor UNIF data", "", "", ines, NotINes},
+        {"game.unf", "neither iNES nor UNIF data", "", "", unif, "Invalid UNIF header."},
+        {"game", "neither iNES nor UNIF data", "", "", ines, NotINes},
+        {"game.nes", UnifFile.substr(0, UnifFile.size() - 1), "", "", unif,
+         "UNIF chunk PRG0 runs past the end of the file."},
+        {"game.unf", mmc5, "", "", ines, "Unsupported iNES mapper number."},
     };
     for (const auto& test : cases) {
-        SCOPED_TRACE(test.fileName);
+        SCOPED_TRACE(test.fileName + (": " + test.content.substr(0, 4)));
         console.Clear();
         const auto image = LoadFile(test.fileName, test.content, test.format);
         EXPECT_EQ(image ? image->boardName : "", test.board);
-        EXPECT_TRUE(console.HoldsOnly("Halvo::Nes::INesIOStrategy::LoadImage", test.error));
+        EXPECT_TRUE(console.HoldsOnly(test.reporter, test.message));
     }
     EXPECT_EQ(manager->strategies.size(), 2u);
 }
@@ -73,10 +87,20 @@ TEST_F(RomImageIOManagerTest, NamesUntitledImagesAfterTheFile) {
     EXPECT_EQ(LoadFile("u.unf", UnifFile + Chunk("NAME", std::string("Named\0", 6)))->name, "Named");
 }
 
-TEST_F(RomImageIOManagerTest, MissingFilesGiveNullAndSayNothing) {
-    EXPECT_FALSE(manager->LoadImageFile(folder.Path("absent.nes").string(), ""));
-    EXPECT_FALSE(manager->LoadImageFile(folder.Path().string(), "nes")); // a folder opens but reads nothing
-    EXPECT_TRUE(console.Lines().empty());
+// The reason comes on the line before the caller's own complaint.
+TEST_F(RomImageIOManagerTest, FilesThatCannotBeReadSayWhy) {
+    const std::string big = folder.Write("big.nes", "").string();
+    std::filesystem::resize_file(big, 64 * 1024 * 1024 + 1); // a hole: nothing is written
+    const std::pair<std::string, std::string> cases[] = {
+        {folder.Path("absent.nes").string(), "No such file or directory"},
+        {folder.Path().string(), "Is a directory"},
+        {big, "File too large for a cartridge (over 64 MiB)"},
+    };
+    for (const auto& [path, reason] : cases) {
+        console.Clear();
+        EXPECT_FALSE(manager->LoadImageFile(path, "nes"));
+        EXPECT_TRUE(console.HoldsOnly("Halvo::Nes::RomImageIOManager::LoadImageFile", reason + ": " + path));
+    }
 }
 
 } // namespace

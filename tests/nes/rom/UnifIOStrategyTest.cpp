@@ -70,7 +70,8 @@ TEST(UnifIOStrategy, JoinsNumberedBlocksInOrderIntoWholeBanks) {
     const auto defaults = Read(UnifHeader() + Chunk("PRG0", "x"));
     ASSERT_TRUE(defaults);
     EXPECT_EQ(defaults->boardName, "NROM");
-    EXPECT_EQ(defaults->mirroring * 10 + defaults->tvSystem, 52u);
+    EXPECT_EQ(defaults->mirroring, Nes::MirrorByMapper);
+    EXPECT_EQ(defaults->tvSystem, Nes::TvBoth);
     EXPECT_EQ(Bytes(defaults->chrRom, 0), "<none>");
 }
 
@@ -105,14 +106,18 @@ struct PipeBuffer : std::stringbuf {
 
 TEST(UnifIOStrategy, RefusesTruncatedForgedAndEmptyFiles) {
     const std::string prg = Chunk("PRG0", "code");
-    const std::pair<std::string, const char*> cases[] = {
-        {UnifHeader().substr(0, 31), ""},
-        {"UNIX" + UnifHeader().substr(4) + prg, ""},
-        {UnifHeader() + prg + "PRG1" + LittleEndian32(10) + "short", ""},
-        {UnifHeader() + prg + "MIRR" + LittleEndian32(0), ""},
+    const std::pair<std::string, std::string> cases[] = {
+        {"UNI", "Invalid UNIF header."},
+        {"UNIX" + UnifHeader().substr(4) + prg, "Invalid UNIF header."},
+        {UnifHeader().substr(0, 31), "Corrupted UNIF rom image file."},
+        {UnifHeader() + prg + "PRG1" + LittleEndian32(10) + "short",
+         "UNIF chunk PRG1 runs past the end of the file."},
+        {UnifHeader() + prg + "MIRR" + LittleEndian32(0), "UNIF chunk MIRR runs past the end of the file."},
         // 40 bytes that claim a 4 GiB chunk: refused before anything is allocated or skipped.
-        {UnifHeader() + "PRG0" + LittleEndian32(0xFFFFFFFF), ""},
-        {UnifHeader() + prg + "WHAT" + LittleEndian32(0xFFFFFFF0) + "x", ""},
+        {UnifHeader() + "PRG0" + LittleEndian32(0xFFFFFFFF),
+         "UNIF chunk PRG0 runs past the end of the file."},
+        {UnifHeader() + prg + std::string("\x01WH\xFF", 4) + LittleEndian32(0xFFFFFFF0) + "x",
+         "UNIF chunk ?WH? runs past the end of the file."},
         {UnifHeader() + Chunk("MAPR", std::string("NES-TLROM\0", 10)) + Chunk("CHR0", "x"),
          "UNIF image has no PRG-ROM."},
     };
@@ -124,14 +129,18 @@ TEST(UnifIOStrategy, RefusesTruncatedForgedAndEmptyFiles) {
     // A header cut short at the very end just ends the chunks.
     EXPECT_TRUE(Read(UnifHeader() + prg + "MIR"));
 
-    // A stream that cannot tell its size is read all the same, and a forged size is still refused.
+    // A stream that cannot tell its size is read all the same, and a size no cartridge has is refused
+    // before it is read.
     PipeBuffer piped(UnifHeader() + Chunk("NAME", std::string("Piped\0rest", 10)) + Chunk("PRG0", "x"));
     std::istream pipedIn(&piped);
     const auto image = Nes::UnifIOStrategy().LoadImage(pipedIn, true);
     EXPECT_EQ(image ? image->name : "", "Piped");
     PipeBuffer forged(UnifHeader() + "PRG0" + LittleEndian32(0xFFFFFFFF) + "tiny");
     std::istream forgedIn(&forged);
+    TestSupport::ConsoleCapture console;
     EXPECT_FALSE(Nes::UnifIOStrategy().LoadImage(forgedIn, true));
+    EXPECT_TRUE(
+        console.HoldsOnly(Load, "UNIF chunk PRG0 makes the file too large for a cartridge (over 64 MiB)."));
 }
 
 TEST(UnifIOStrategy, SavesWhatItReads) {
@@ -143,7 +152,7 @@ TEST(UnifIOStrategy, SavesWhatItReads) {
     image->dumpDay = 31;
     image->dumpMonth = 11;
     image->dumpYear = 1999;
-    image->tvSystem = 1;
+    image->tvSystem = Nes::TvPal;
     image->mirroring = 3;
     image->controllers = 0x102;
     image->hasBattery = true;
