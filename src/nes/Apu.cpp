@@ -9,12 +9,14 @@ namespace {
 constexpr std::uint64_t FlushCycles = 32768;
 // Samples kept for a listener that does not take them (two seconds): beyond that they are dropped.
 constexpr std::size_t MaxPendingSamples = 1u << 19;
-// At power-up and reset the console writes $4017 some 9 to 12 cycles before the processor fetches the
-// reset vector; the sequence restarts 3 or 4 cycles after that write.
-constexpr std::uint64_t ResetRestartLead = 6;
+// At power-up and reset the frame counter restarts as if $4017 had been written some 9 to 12 cycles
+// before the processor's first instruction (9 on a console that was off for a while).
+constexpr std::uint64_t ResetRestartLead = 9;
 
 constexpr double NtscClock = 1789773.0;
-constexpr double PalClock = 1662607.0;
+// The machine runs its processor at 3 dots a cycle on PAL too, so a PAL frame holds 35,464 cycles, and
+// at 50.007 frames a second the sound unit is clocked at this rate (a real PAL console: 1,662,607 Hz).
+constexpr double PalClock = 35464 * 50.007;
 
 // Steps a tone generator's timer up to and including cycle `to`, reporting each change of its level.
 // While the generator cannot be heard its steps are counted in one go: only the sound depends on them.
@@ -81,7 +83,8 @@ void Apu::Reset(bool hard, std::uint64_t now) {
     frameIrq = false;
     irqInhibit = (lastFrameWrite & 0x40) != 0;
     restartFiveStep = (lastFrameWrite & 0x80) != 0;
-    RestartSequence(now > ResetRestartLead ? now - ResetRestartLead : 0);
+    // Cycle counts wrap: a sequence that began before cycle 0 (at power-up) counts from below it.
+    RestartSequence(now - ResetRestartLead);
 
     synth.Clear();
     synthStart = now;
