@@ -1,12 +1,17 @@
 #include "nes/Apu.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "nes/Process.h"
+#include "nes/mmc/Boards.h"
+#include "nes/mmc/MmcManager.h"
 #include "nes/rom/RomImage.h"
+#include "support/Machine.h"
 
 namespace Halvo {
 namespace {
@@ -301,6 +306,72 @@ TEST_F(ApuUnit, PulseToneReachesTheSamples) {
     apu->RunTo(now);
     apu->FlushSamples();
     EXPECT_LT(std::abs(apu->samples.back()), 1e-3f);
+}
+
+} // namespace
+} // namespace Halvo
+
+namespace Halvo {
+namespace {
+
+// A whole machine running a program that enables the sound unit's interrupts.
+class ApuInMachine : public ::testing::Test {
+protected:
+    ApuInMachine() : boards(Nes::MmcManager::Instance()), image(TestSupport::MakeImage(2, 1)) {
+        Nes::RegisterBoards(*boards);
+        std::memset(image->prgRom.get(), 0xEA, 0x8000); // NOP
+        Vector(0xFFFA, 0x9010);
+        Vector(0xFFFC, 0x8000);
+        Vector(0xFFFE, 0x9000);
+        Code(0x9000, {0xE6, 0x10, 0xAD, 0x15, 0x40, 0x40}); // IRQ: INC $10, LDA $4015, RTI
+        Code(0x9010, {0x40});                               // NMI: RTI
+    }
+
+    void Vector(std::uint16_t at, std::uint16_t target) {
+        Code(at, {static_cast<std::uint8_t>(target), static_cast<std::uint8_t>(target >> 8)});
+    }
+    void Code(std::uint16_t at, std::initializer_list<std::uint8_t> bytes) {
+        std::copy(bytes.begin(), bytes.end(), image->prgRom.get() + (at - 0x8000));
+    }
+    Ref::Ptr<Nes::Process> Run(std::uint32_t frames) {
+        Ref::Ptr<Nes::Process> process = Nes::Process::Create("Static", image.get());
+        process->Reset(true);
+        for (std::uint32_t frame = 0; frame < frames; ++frame) {
+            process->RunFrame(false);
+        }
+        return process;
+    }
+
+    Ref::Ptr<Nes::MmcManager> boards;
+    std::unique_ptr<Nes::RomImage> image;
+};
+
+// The frame interrupt reaches the processor once per sequence while I is clear, and not at all
+// while it is set.
+TEST_F(ApuInMachine, FrameInterruptReachesTheProcessor) {
+    // LDA #$00, STA $4017, CLI, JMP *
+    Code(0x8000, {0xA9, 0x00, 0x8D, 0x17, 0x40, 0x58, 0x4C, 0x06, 0x80});
+    const int frames = 60;
+    EXPECT_NEAR(Run(frames)->ram[0x10], frames * 29780.5 / 29830, 1.0);
+    Code(0x8005, {0x78}); // SEI
+    EXPECT_EQ(Run(frames)->ram[0x10], 0);
+}
+
+// Each DMC fetch takes 4 cycles from the processor: a counting loop gets about 0.9% fewer turns
+// while a sample plays at the fastest rate (a fetch every 432 cycles).
+TEST_F(ApuInMachine, DmcFetchesStealProcessorCycles) {
+    // LDA #$0F, STA $4010, LDA #$FF, STA $4013, LDA #$10, STA $4015; loop: INC $20, BNE loop,
+    // INC $21, JMP loop
+    Code(0x8000, {0xA9, 0x0F, 0x8D, 0x10, 0x40, 0xA9, 0xFF, 0x8D, 0x13, 0x40, 0xA9, 0x10,
+                  0x8D, 0x15, 0x40, 0xE6, 0x20, 0xD0, 0xFC, 0xE6, 0x21, 0x4C, 0x0F, 0x80});
+    const auto turns = [&] {
+        const Ref::Ptr<Nes::Process> process = Run(6);
+        return process->ram[0x20] + 256.0 * process->ram[0x21];
+    };
+    const double playing = turns();
+    Code(0x800C, {0xEA, 0xEA, 0xEA}); // no STA $4015
+    const double silent = turns();
+    EXPECT_NEAR(1 - playing / silent, 4.0 / 432, 0.003);
 }
 
 } // namespace
