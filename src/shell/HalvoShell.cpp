@@ -1,9 +1,6 @@
 #include "shell/HalvoShell.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
-#include <iomanip>
 #include <sstream>
 
 #include "console/ConsoleKey.h"
@@ -12,6 +9,7 @@
 #include "gfx/PngFile.h"
 #include "nes/Cartridges.h"
 #include "nes/Ppu.h"
+#include "shell/ScreenshotName.h"
 
 namespace Halvo {
 
@@ -38,17 +36,6 @@ void ReadCommandLine(std::istream& commandLine, std::string& romFile, std::vecto
                 << "Ignoring the command-line word " << word << ": console lines begin with +." << std::endl;
         }
     }
-}
-
-std::string FreeScreenshotName() {
-    for (int number = 0; number < 10000; ++number) {
-        std::ostringstream name;
-        name << "halvo-" << std::setw(4) << std::setfill('0') << number << ".png";
-        if (!std::filesystem::exists(name.str())) {
-            return name.str();
-        }
-    }
-    return "halvo-9999.png";
 }
 
 } // namespace
@@ -399,7 +386,12 @@ void HalvoShell::OnIdle() {
 
 void HalvoShell::TakeScreenshot() {
     screenshotPending = false;
-    const std::string fileName = screenshotFile.empty() ? FreeScreenshotName() : screenshotFile;
+    const std::string fileName = screenshotFile.empty() ? FirstFreeScreenshotName() : screenshotFile;
+    if (fileName.empty()) {
+        Console::ReportError("Halvo::HalvoShell::TakeScreenshot", __LINE__)
+            << "Could not write a screenshot: halvo-0000.png to halvo-9999.png are all taken." << std::endl;
+        return;
+    }
     std::vector<std::uint8_t> rgb;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
@@ -460,16 +452,17 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
             << "Could not load NES ROM image file." << std::endl;
         return false;
     }
-    NesUnloadRomImage();
-    romImage = std::move(image);
-    process = Nes::Process::Create("Static", romImage.get());
-    if (!process) {
+    // The new machine is made before the old game goes, so that an image whose board cannot be built
+    // leaves the running game as it was.
+    Ref::Ptr<Nes::Process> created = Nes::Process::Create("Static", image.get());
+    if (!created) {
         Console::ReportError("Halvo::HalvoShell::NesLoadRomImage", __LINE__)
             << "Could not create Nes::Process object." << std::endl;
-        // Nothing refers to an image that could not become a machine.
-        romImage.reset();
         return false;
     }
+    NesUnloadRomImage();
+    romImage = std::move(image);
+    process = std::move(created);
     process->ppu->SetCanvas(canvas);
     process->Reset(true);
     console->Output() << fileName << " successfully loaded." << std::endl;

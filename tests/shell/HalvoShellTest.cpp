@@ -163,26 +163,39 @@ TEST_F(EmulatorShell, PausesWhileInactiveOrInTheConsoleAndFollowsTheWindow) {
     EXPECT_TRUE(config.width == 800 && config.height == 600 && config.windowed);
 }
 
-TEST_F(EmulatorShell, FailedLoadKeepsTheGameUnsupportedBoardLeavesNone) {
+// Neither a file that cannot be read nor an image whose board cannot be built ends the running game.
+TEST_F(EmulatorShell, FailedLoadKeepsTheRunningGame) {
     ASSERT_TRUE(Start(Rom("red.nes")));
     Nes::Process* running = shell->process.Get();
-    capture.Clear();
-    Type("@loadrom " + Rom("missing.nes"));
-    EXPECT_TRUE(shell->loaded);
-    EXPECT_EQ(shell->process.Get(), running);
-    EXPECT_TRUE(
-        capture.HoldsOnly("Halvo::HalvoShell::NesLoadRomImage", "Could not load NES ROM image file."));
-
-    // A readable image whose board no factory knows: the old game was unloaded first.
-    dir.Write("ekrom.unif", TestSupport::UnifHeader() +
-                                TestSupport::Chunk("MAPR", std::string("NES-EKROM\0", 10)) +
-                                TestSupport::Chunk("PRG0", "x"));
-    capture.Clear();
-    Type("@loadrom " + Rom("ekrom.unif"));
-    EXPECT_FALSE(shell->loaded);
-    EXPECT_FALSE(shell->romImage);
-    EXPECT_TRUE(TestSupport::IsReport(capture.ErrorLines().back(), "Halvo::HalvoShell::NesLoadRomImage",
-                                      "Could not create Nes::Process object."));
+    Nes::RomImage* image = shell->romImage.get();
+    dir.Write("foobar.unif", TestSupport::UnifHeader() +
+                                 TestSupport::Chunk("MAPR", std::string("NES-FOOBAR\0", 11)) +
+                                 TestSupport::Chunk("PRG0", std::string(0x4000, '\xEA')));
+    const struct {
+        const char* file;
+        const char* lastReport;
+    } failures[] = {
+        {"missing.nes", "Could not load NES ROM image file."},
+        {"foobar.unif", "Could not create Nes::Process object."},
+    };
+    for (const auto& failure : failures) {
+        capture.Clear();
+        Type("@loadrom " + Rom(failure.file));
+        EXPECT_TRUE(shell->loaded) << failure.file;
+        EXPECT_EQ(shell->process.Get(), running) << failure.file;
+        EXPECT_EQ(shell->romImage.get(), image) << failure.file;
+        ASSERT_FALSE(capture.ErrorLines().empty()) << failure.file;
+        EXPECT_TRUE(TestSupport::IsReport(capture.ErrorLines().back(), "Halvo::HalvoShell::NesLoadRomImage",
+                                          failure.lastReport))
+            << capture.ErrorLines().back();
+    }
+    EXPECT_EQ(Caption(), "Halvo - red");
+    // And the game still runs.
+    shell->active = true;
+    const std::uint8_t counter = shell->process->ram[0];
+    shell->inputContext->visible = false;
+    shell->OnIdle();
+    EXPECT_NE(shell->process->ram[0], counter);
 }
 
 TEST_F(EmulatorShell, ResetAndUnloadCommands) {
