@@ -16,7 +16,7 @@ Shell::~Shell() {
     }
 }
 
-bool Shell::Initiate(std::istream& commandLine) {
+bool Shell::Initiate(const std::vector<std::string>& arguments) {
     if (initiated) {
         return true;
     }
@@ -32,7 +32,7 @@ bool Shell::Initiate(std::istream& commandLine) {
             << "Could not create window object!" << std::endl;
         return false;
     }
-    if (OnInitiate(commandLine)) {
+    if (OnInitiate(arguments)) {
         initiated = true;
         return true;
     }

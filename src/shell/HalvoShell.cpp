@@ -1,14 +1,13 @@
 #include "shell/HalvoShell.h"
 
 #include <algorithm>
-#include <sstream>
 
 #include "console/ConsoleKey.h"
-#include "console/ReadToken.h"
 #include "gfx/ConsoleDrawing.h"
 #include "gfx/PngFile.h"
 #include "nes/Cartridges.h"
 #include "nes/Ppu.h"
+#include "shell/CommandLine.h"
 #include "shell/ScreenshotName.h"
 
 namespace Halvo {
@@ -16,27 +15,6 @@ namespace Halvo {
 namespace {
 
 constexpr const char* ValidateOperation = "Halvo::HalvoShell::GraphicsValidateVariables";
-
-// Splits the command line into the cartridge to load and the console lines: every word that begins
-// with "+" starts a line, made of the words up to the next such word (words with blanks quoted again).
-void ReadCommandLine(std::istream& commandLine, std::string& romFile, std::vector<std::string>& lines) {
-    std::string word;
-    bool first = true;
-    for (int kind; (kind = Console::ReadToken(commandLine, word)) != Console::NoToken; first = false) {
-        const bool quoted = kind == Console::QuotedLiteral;
-        if (!quoted && word.size() > 0 && word[0] == '+') {
-            lines.push_back(word.substr(1));
-        } else if (!lines.empty()) {
-            const bool needsQuotes = quoted || word.find_first_of(" \t") != std::string::npos;
-            lines.back() += ' ' + (needsQuotes ? '"' + word + '"' : word);
-        } else if (first) {
-            romFile = word;
-        } else {
-            Console::System::Instance()->Output()
-                << "Ignoring the command-line word " << word << ": console lines begin with +." << std::endl;
-        }
-    }
-}
 
 } // namespace
 
@@ -92,7 +70,7 @@ void HalvoShell::RequestScreenshot(const std::string& fileName) {
     screenshotPending = true;
 }
 
-bool HalvoShell::OnInitiate(std::istream& commandLine) {
+bool HalvoShell::OnInitiate(const std::vector<std::string>& arguments) {
     romIOManager = Nes::RomImageIOManager::Instance();
     mmcManager = Nes::MmcManager::Instance();
     Nes::RegisterCartridgeSupport(*romIOManager, *mmcManager);
@@ -110,17 +88,18 @@ bool HalvoShell::OnInitiate(std::istream& commandLine) {
         }
     }
 
-    std::string romFile;
-    std::vector<std::string> lines;
-    ReadCommandLine(commandLine, romFile, lines);
-    for (const std::string& line : lines) {
+    const CommandLine commandLine = ParseCommandLine(arguments);
+    for (const std::string& problem : commandLine.problems) {
+        console->Output() << problem << std::endl;
+    }
+    for (const std::string& line : commandLine.consoleLines) {
         console->Execute(line);
     }
     if (!GraphicsApplyState()) {
         return false;
     }
-    if (!romFile.empty()) {
-        NesLoadRomImage(romFile);
+    if (!commandLine.romFile.empty()) {
+        NesLoadRomImage(commandLine.romFile);
     }
     if (!loaded) {
         // A newcomer sees the console first, with a hint of what to type.

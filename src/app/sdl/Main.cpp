@@ -14,5 +14,6 @@ Halvo::App::Bridge* MakeSdlBridge() {
 
 int main(int argc, char** argv) {
     Halvo::App::Bridge::SetFactory(MakeSdlBridge);
-    return Halvo::App::ProgramEntry(Halvo::App::JoinCommandLine(argc, argv), Halvo::HalvoShell::Make);
+    // The arguments go on as a list: a file name stays one name whatever characters it holds.
+    return Halvo::App::ProgramEntry(std::vector<std::string>(argv + 1, argv + argc), Halvo::HalvoShell::Make);
 }
