@@ -25,10 +25,11 @@ public:
     bool Initiate(const std::vector<std::string>& arguments);
     // OnTerminate and the release of window and timer; does nothing unless initiated.
     void Terminate();
-    // The main loop: turns until a quit request, then gives the bridge's exit code.
+    // The main loop: turns until a quit request, then gives the bridge's exit code; or until SIGINT or
+    // SIGTERM asked the program to end, then gives 128 + the signal's number.
     std::int32_t Run();
     // One turn of the main loop: every pending event, the timer, OnIdle. False (and no OnIdle) once a
-    // quit request has been seen.
+    // quit request has been seen or a signal asked the program to end.
     bool Turn();
 
     Window* GetWindow() const { return window.Get(); }

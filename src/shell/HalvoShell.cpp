@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "console/ConsoleKey.h"
+#include "console/StopRequest.h"
 #include "gfx/ConsoleDrawing.h"
 #include "gfx/PngFile.h"
 #include "nes/Cartridges.h"
@@ -93,7 +94,15 @@ bool HalvoShell::OnInitiate(const std::vector<std::string>& arguments) {
         console->Output() << problem << std::endl;
     }
     for (const std::string& line : commandLine.consoleLines) {
+        // A signal during the lines ends the program at the first turn of the main loop; nothing more
+        // is set up for it.
+        if (Console::StopRequested()) {
+            return true;
+        }
         console->Execute(line);
+    }
+    if (Console::StopRequested()) {
+        return true;
     }
     if (!GraphicsApplyState()) {
         return false;
