@@ -167,6 +167,10 @@ bool ParseInputScript(std::istream& in, std::map<std::uint32_t, std::uint8_t>& b
                     " characters";
             return false;
         }
+        if (read == Console::LineReader::ReadError) {
+            error = "it could not be read";
+            return false;
+        }
         if (read == Console::LineReader::TooLarge) {
             error = "more than " + std::to_string(Console::MaxScriptBytes) + " bytes";
             return false;

@@ -106,6 +106,9 @@ bool RunFunction::Execute(std::istream& arguments, std::ostream& out) {
         out << "Stopped running " << fileName << ": a script may hold at most " << MaxScriptBytes << " bytes."
             << std::endl;
         break;
+    case StreamEnd::ReadError:
+        out << "Stopped running " << fileName << ": it could not be read." << std::endl;
+        break;
     case StreamEnd::OutOfLines:
     case StreamEnd::Stopped:
         // Every script of the run stops here; the one the user ran says why, once.

@@ -1,5 +1,7 @@
 #include "console/LineReader.h"
 
+#include <exception>
+
 namespace Halvo::Console {
 
 LineReader::Result LineReader::Next(std::string& line) {
@@ -10,7 +12,14 @@ LineReader::Result LineReader::Next(std::string& line) {
     }
     bool started = false;
     for (;;) {
-        const int c = buffer->sbumpc();
+        int c = 0;
+        try {
+            c = buffer->sbumpc();
+        } catch (const std::exception&) {
+            // A file buffer throws when the system refuses to read (EISDIR, EIO).
+            in.setstate(std::ios::badbit);
+            return ReadError;
+        }
         if (c == std::char_traits<char>::eof()) {
             in.setstate(std::ios::eofbit);
             // A last line without a newline is still a line.

@@ -20,6 +20,7 @@ public:
         End,         // nothing more to read
         LineTooLong, // a line holds more than MaxLineLength characters
         TooLarge,    // the stream holds more than MaxScriptBytes
+        ReadError,   // the stream could not be read on (a directory, a device that fails)
     };
 
     explicit LineReader(std::istream& in) : in(in) {}

@@ -117,6 +117,8 @@ StreamEnd System::ExecuteStream(std::istream& in, std::uint64_t& lineBudget, std
             return StreamEnd::LineTooLong;
         case LineReader::TooLarge:
             return StreamEnd::TooLarge;
+        case LineReader::ReadError:
+            return StreamEnd::ReadError;
         case LineReader::Line:
             break;
         }

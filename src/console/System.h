@@ -22,6 +22,7 @@ enum class StreamEnd {
     LineTooLong, // a line longer than MaxLineLength
     TooLarge,    // more than MaxScriptBytes
     OutOfLines,  // the line budget was used up
+    ReadError,   // the stream could not be read on
     Stopped,     // the program was asked to end (StopRequest)
 };
 

@@ -126,6 +126,7 @@ TEST(BuiltinFunctions, RunRefusesWhatIsNoScriptAndStopsAtTheBounds) {
          {"first",
           "Stopped running " + longLine + " at line 2: a script line may hold at most 65536 characters."}},
         {justRight, {"ran"}},
+        {"/proc/self/mem", {"Stopped running /proc/self/mem: it could not be read."}},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(capture.Run("@run \"" + c.file + "\""), c.printed) << c.file;

@@ -149,6 +149,7 @@ TEST_F(Runner, RefusesInputAndPicturePathsItCannotUseBeforeRunning) {
     } cases[] = {
         {{"--input", folder}, "halvo-run: " + folder + " is a directory, not an input script\n"},
         {{"--input", "/dev/zero"}, "halvo-run: /dev/zero, line 1: longer than 65536 characters\n"},
+        {{"--input", "/proc/self/mem"}, "halvo-run: /proc/self/mem, it could not be read\n"},
         {{"--png", dir.Path("no/such/folder.png").string()},
          "halvo-run: cannot write " + dir.Path("no/such/folder.png").string() + "\n"},
         {{"--png", folder}, "halvo-run: cannot write " + folder + "\n"},
