@@ -1,5 +1,6 @@
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -67,14 +68,17 @@ TEST(BuiltinFunctions, AScriptThatRunsItselfStopsAtTheNestingLimit) {
     EXPECT_EQ(capture.Run("@run " + self), expected);
 }
 
-// Counts its calls: a script line whose running can be seen without reading the output.
+// Counts its calls (and does what it is given): a script line whose running can be seen without
+// reading the output.
 struct Tick : Console::Function {
-    Tick() : Function("tick") {}
+    explicit Tick(std::function<void()> also = [] {}) : Function("tick"), also(std::move(also)) {}
     bool Execute(std::istream&, std::ostream&) override {
         ++count;
+        also();
         return true;
     }
     void PrintUsage(std::ostream&) override {}
+    std::function<void()> also;
     int count = 0;
 };
 
@@ -137,21 +141,14 @@ TEST(BuiltinFunctions, RunRefusesWhatIsNoScriptAndStopsAtTheBounds) {
 TEST(BuiltinFunctions, RunStopsWhenTheProgramIsAskedToEnd) {
     ConsoleCapture capture;
     TestSupport::TempDir dir;
-    const std::string script = dir.Write("stop.cfg", "@echo \"one\"\n@stop\n@echo \"two\"\n").string();
-    struct Stop : Console::Function {
-        Stop() : Function("stop") {}
-        bool Execute(std::istream&, std::ostream&) override {
-            Console::RequestStop(15);
-            return true;
-        }
-        void PrintUsage(std::ostream&) override {}
-    };
-    capture.System().RegisterFunction(Ref::New<Stop>());
-    const std::string outer = dir.Write("outer.cfg", "@run " + script + "\n@echo \"three\"\n").string();
+    const std::string inner = dir.Write("inner.cfg", "@echo \"one\"\n@tick\n@echo \"two\"\n").string();
+    const std::string outer = dir.Write("outer.cfg", "@run " + inner + "\n@echo \"three\"\n").string();
+    Ref::Ptr<Tick> stop(Ref::New<Tick>([] { Console::RequestStop(15); }));
+    capture.System().RegisterFunction(Ref::Ptr<Console::Function>(stop.Get()));
     EXPECT_EQ(capture.Run("@run " + outer),
               (Lines{"one", "Stopped running " + outer + ": the program was asked to end."}));
     Console::ClearStopRequest();
-    capture.System().UnregisterFunction("stop");
+    capture.System().UnregisterFunction("tick");
 }
 
 } // namespace

@@ -10,12 +10,6 @@ namespace Halvo {
 namespace {
 
 TEST(ScreenshotName, TakesTheFirstFreeNumberAndNeverAnUsedOne) {
-    std::set<std::string> all;
-    for (int i = 0; i <= 9999; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "halvo-%04d.png", i);
-        all.insert(name);
-    }
     const struct {
         std::set<std::string> taken;
         const char* expected;
@@ -24,13 +18,13 @@ TEST(ScreenshotName, TakesTheFirstFreeNumberAndNeverAnUsedOne) {
         {{"halvo-0000.png", "halvo-0001.png"}, "halvo-0002.png"},
         {{"halvo-0000.png", "halvo-0002.png"}, "halvo-0001.png"},
         {{"halvo-0000.png", "shot.png", "halvo-0000.PNG"}, "halvo-0001.png"},
-        {all, ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FirstFreeScreenshotName([&](const std::string& name) { return c.taken.count(name) > 0; }),
                   c.expected)
             << c.taken.size();
     }
+    EXPECT_EQ(FirstFreeScreenshotName([](const std::string&) { return true; }), "");
 
     // In the current folder a folder or a dangling link holds a name as much as a file does.
     TestSupport::TempDir dir;

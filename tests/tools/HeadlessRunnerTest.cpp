@@ -124,18 +124,19 @@ TEST_F(Runner, FeedsTheJoypadFromTheScript) {
 }
 
 TEST_F(Runner, FilesItCannotRunEndWithExitCodeThree) {
-    EXPECT_EQ(Run({dir.Path("missing.nes").string()}), Tools::ExitNotLoaded);
-    EXPECT_NE(err.str().find("could not load"), std::string::npos);
-
-    const std::string garbage = dir.Write("garbage.nes", "this is not a cartridge").string();
-    EXPECT_EQ(Run({garbage}), Tools::ExitNotLoaded);
-    EXPECT_NE(err.str().find("] Error: Invalid iNES header."), std::string::npos) << err.str();
-
+    dir.Write("garbage.nes", "this is not a cartridge");
     TestSupport::RomBuilder mmc5;
     mmc5.mapper = 5;
     mmc5.Write(dir.Path("mmc5.nes").string());
-    EXPECT_EQ(Run({dir.Path("mmc5.nes").string()}), Tools::ExitNotLoaded);
-    EXPECT_NE(err.str().find("Unsupported iNES mapper number."), std::string::npos);
+    const std::pair<const char*, const char*> cases[] = {
+        {"missing.nes", "could not load"},
+        {"garbage.nes", "] Error: Invalid iNES header."},
+        {"mmc5.nes", "Unsupported iNES mapper number."},
+    };
+    for (const auto& [file, message] : cases) {
+        EXPECT_EQ(Run({dir.Path(file).string()}), Tools::ExitNotLoaded) << file;
+        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
+    }
 }
 
 // Arguments that cannot work are refused before the run, with exit code 4 and no summary.
