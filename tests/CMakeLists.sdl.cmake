@@ -11,6 +11,11 @@ if(TARGET halvo_sdl)
         target_compile_definitions(halvo_sdl_tests PRIVATE HALVO_TESTROMS_DIR="${HALVO_TESTROMS_DIR}")
         gtest_discover_tests(halvo_sdl_tests DISCOVERY_TIMEOUT 120
             PROPERTIES LABELS sdl ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_RENDER_DRIVER=software")
+        # The program itself, for the tests that run it as a child process.
+        if(TARGET halvo)
+            target_compile_definitions(halvo_sdl_tests PRIVATE HALVO_EXECUTABLE="$<TARGET_FILE:halvo>")
+            add_dependencies(halvo_sdl_tests halvo)
+        endif()
     endif()
 endif()
 

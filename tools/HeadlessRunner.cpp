@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iomanip>
 #include <ostream>
 #include <sstream>
 #include <sys/resource.h>
 
+#include "console/LineReader.h"
 #include "console/System.h"
 #include "gfx/MemoryNesCanvasBase.h"
 #include "gfx/PngFile.h"
@@ -66,6 +68,21 @@ std::string Hex(std::uint32_t value, int width) {
     return text.str();
 }
 
+// Whether the file can be written, found by opening it to append (which changes nothing in a file that
+// exists); a file made for the test is removed again.
+bool CanWriteFile(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        return false;
+    }
+    const bool existed = std::filesystem::exists(path, error);
+    const bool writable = std::ofstream(path, std::ios::app).is_open();
+    if (writable && !existed) {
+        std::filesystem::remove(path, error);
+    }
+    return writable;
+}
+
 std::uint64_t PeakMemoryKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -94,12 +111,13 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
                 return false;
             }
             options.frames = static_cast<std::uint32_t>(number);
-        } else if (argument == "--png") {
-            if (!next(options.pngPath)) {
+        } else if (argument == "--png" || argument == "--input") {
+            std::string& path = argument == "--png" ? options.pngPath : options.inputPath;
+            if (!next(path)) {
                 return false;
             }
-        } else if (argument == "--input") {
-            if (!next(options.inputPath)) {
+            if (path.empty()) {
+                error = argument + " needs a file name";
                 return false;
             }
         } else if (argument == "--peek") {
@@ -136,8 +154,27 @@ bool ParseInputScript(std::istream& in, std::map<std::uint32_t, std::uint8_t>& b
         {"UP", Nes::Joypad::ButtonUp},         {"DOWN", Nes::Joypad::ButtonDown},
         {"LEFT", Nes::Joypad::ButtonLeft},     {"RIGHT", Nes::Joypad::ButtonRight},
     };
+    Console::LineReader reader(in);
     std::string line;
-    for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
+    for (;;) {
+        const Console::LineReader::Result read = reader.Next(line);
+        const std::string lineNumber = std::to_string(reader.lineNumber);
+        if (read == Console::LineReader::End) {
+            return true;
+        }
+        if (read == Console::LineReader::LineTooLong) {
+            error = "line " + lineNumber + ": longer than " + std::to_string(Console::MaxLineLength) +
+                    " characters";
+            return false;
+        }
+        if (read == Console::LineReader::ReadError) {
+            error = "it could not be read";
+            return false;
+        }
+        if (read == Console::LineReader::TooLarge) {
+            error = "more than " + std::to_string(Console::MaxScriptBytes) + " bytes";
+            return false;
+        }
         std::istringstream words(line);
         std::string word;
         if (!(words >> word) || word[0] == '#') {
@@ -145,7 +182,7 @@ bool ParseInputScript(std::istream& in, std::map<std::uint32_t, std::uint8_t>& b
         }
         std::uint64_t frame = 0;
         if (!ParseNumber(word, frame) || frame > 0xFFFFFFFFu) {
-            error = "line " + std::to_string(lineNumber) + ": a frame number comes first";
+            error = "line " + lineNumber + ": a frame number comes first";
             return false;
         }
         std::uint8_t& held = buttons[static_cast<std::uint32_t>(frame)];
@@ -153,13 +190,12 @@ bool ParseInputScript(std::istream& in, std::map<std::uint32_t, std::uint8_t>& b
             const auto button = std::find_if(std::begin(names), std::end(names),
                                              [&](const auto& name) { return Upper(word) == name.first; });
             if (button == std::end(names)) {
-                error = "line " + std::to_string(lineNumber) + ": unknown button " + word;
+                error = "line " + lineNumber + ": unknown button " + word;
                 return false;
             }
             held |= button->second;
         }
     }
-    return true;
 }
 
 std::string NameTableText(Nes::Ppu& ppu) {
@@ -294,10 +330,19 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
             err << "halvo-run: cannot open " << options.inputPath << '\n';
             return ExitBadArguments;
         }
+        if (std::error_code ignored; std::filesystem::is_directory(options.inputPath, ignored)) {
+            err << "halvo-run: " << options.inputPath << " is a directory, not an input script\n";
+            return ExitBadArguments;
+        }
         if (!ParseInputScript(script, input, error)) {
             err << "halvo-run: " << options.inputPath << ", " << error << '\n';
             return ExitBadArguments;
         }
+    }
+    // A picture that cannot be written is found before the run, not after it.
+    if (!options.pngPath.empty() && !CanWriteFile(options.pngPath)) {
+        err << "halvo-run: cannot write " << options.pngPath << '\n';
+        return ExitBadArguments;
     }
     if (!machine.Load(options.romPath)) {
         FlushConsole(*machine.console, err);

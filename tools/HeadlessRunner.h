@@ -41,7 +41,8 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
 
 // Reads an input script: lines "FRAME BUTTON..." (frames counted from 0; buttons A B SELECT START UP
 // DOWN LEFT RIGHT, in any case), blank lines and lines starting with "#" ignored. The buttons of a
-// frame are held during that frame only. Gives the joypad bits of each frame that has any.
+// frame are held during that frame only. Gives the joypad bits of each frame that has any. A line longer
+// than 64 KiB or a script larger than 16 MiB is refused (an endless input ends, too).
 bool ParseInputScript(std::istream& in, std::map<std::uint32_t, std::uint8_t>& buttons, std::string& error);
 
 // The first name table as 30 lines of 32 characters, tile numbers taken as character codes and

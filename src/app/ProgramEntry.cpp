@@ -1,7 +1,6 @@
 #include "app/ProgramEntry.h"
 
 #include <exception>
-#include <sstream>
 #include <stdexcept>
 
 #include "app/Shell.h"
@@ -9,7 +8,7 @@
 
 namespace Halvo::App {
 
-int ProgramEntry(const std::string& commandLine, ShellMaker makeShell) {
+int ProgramEntry(const std::vector<std::string>& arguments, ShellMaker makeShell) {
     Ref::Ptr<Console::System> console = Console::System::Instance();
     console->SetLogFile(LogFileName);
 
@@ -19,7 +18,6 @@ int ProgramEntry(const std::string& commandLine, ShellMaker makeShell) {
     try {
         bridge = Bridge::Instance();
         shell = makeShell(bridge.Get());
-        std::istringstream arguments(commandLine);
         if (!shell || !shell->Initiate(arguments)) {
             throw std::runtime_error("bad initialization");
         }
@@ -40,22 +38,6 @@ int ProgramEntry(const std::string& commandLine, ShellMaker makeShell) {
     bridge.Reset();
     console.Reset();
     return exitCode;
-}
-
-std::string JoinCommandLine(int argc, const char* const* argv) {
-    std::string line;
-    for (int i = 1; i < argc; ++i) {
-        const std::string word = argv[i];
-        if (!line.empty()) {
-            line += ' ';
-        }
-        if (word.empty() || word.find_first_of(" \t") != std::string::npos) {
-            line += '"' + word + '"';
-        } else {
-            line += word;
-        }
-    }
-    return line;
 }
 
 } // namespace Halvo::App

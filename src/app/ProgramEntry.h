@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "ref/Object.h"
 
@@ -17,10 +18,6 @@ inline constexpr const char* LogFileName = "halvo.log";
 
 // The program: console and log, bridge, shell, Initiate, the main loop, Terminate. Returns the exit
 // code: the bridge's on a normal end, 1 when an exception ended the program.
-int ProgramEntry(const std::string& commandLine, ShellMaker makeShell);
-
-// Joins program arguments into one command line, quoting the words that hold blanks so that the
-// shell can read them back with ReadToken.
-std::string JoinCommandLine(int argc, const char* const* argv);
+int ProgramEntry(const std::vector<std::string>& arguments, ShellMaker makeShell);
 
 } // namespace Halvo::App

@@ -1,5 +1,6 @@
 #include "app/Shell.h"
 
+#include "console/StopRequest.h"
 #include "console/System.h"
 
 namespace Halvo::App {
@@ -16,7 +17,7 @@ Shell::~Shell() {
     }
 }
 
-bool Shell::Initiate(std::istream& commandLine) {
+bool Shell::Initiate(const std::vector<std::string>& arguments) {
     if (initiated) {
         return true;
     }
@@ -32,7 +33,7 @@ bool Shell::Initiate(std::istream& commandLine) {
             << "Could not create window object!" << std::endl;
         return false;
     }
-    if (OnInitiate(commandLine)) {
+    if (OnInitiate(arguments)) {
         initiated = true;
         return true;
     }
@@ -55,12 +56,17 @@ void Shell::Terminate() {
 std::int32_t Shell::Run() {
     while (Turn()) {
     }
+    if (const int signal = Console::StopSignal()) {
+        Console::System::Instance()->Output() << "Ending on signal " << signal << "." << std::endl;
+        // The shell's convention for a program ended by a signal it handled.
+        return 128 + signal;
+    }
     return bridge->GetExitCode();
 }
 
 bool Shell::Turn() {
     // A terminated shell has no timer and no window left to turn for.
-    if (!bridge->ProcessMessages() || !initiated) {
+    if (Console::StopRequested() || !bridge->ProcessMessages() || !initiated) {
         return false;
     }
     timer->Update();

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <istream>
+#include <string>
+#include <vector>
 
 #include "app/Bridge.h"
 #include "app/Timer.h"
@@ -19,20 +20,22 @@ public:
     Shell(const Shell&) = delete;
     Shell& operator=(const Shell&) = delete;
 
-    // Makes the timer and the window and calls OnInitiate with the command line.
-    bool Initiate(std::istream& commandLine);
+    // Makes the timer and the window and calls OnInitiate with the program's arguments (without the
+    // program name).
+    bool Initiate(const std::vector<std::string>& arguments);
     // OnTerminate and the release of window and timer; does nothing unless initiated.
     void Terminate();
-    // The main loop: turns until a quit request, then gives the bridge's exit code.
+    // The main loop: turns until a quit request, then gives the bridge's exit code; or until SIGINT or
+    // SIGTERM asked the program to end, then gives 128 + the signal's number.
     std::int32_t Run();
     // One turn of the main loop: every pending event, the timer, OnIdle. False (and no OnIdle) once a
-    // quit request has been seen.
+    // quit request has been seen or a signal asked the program to end.
     bool Turn();
 
     Window* GetWindow() const { return window.Get(); }
     Timer* GetTimer() const { return timer.Get(); }
 
-    virtual bool OnInitiate(std::istream& commandLine) = 0;
+    virtual bool OnInitiate(const std::vector<std::string>& arguments) = 0;
     virtual void OnTerminate() = 0;
     virtual void OnIdle() = 0;
     virtual void OnActivate(bool active) = 0;

@@ -1,7 +1,9 @@
 #include "console/BuiltinFunctions.h"
 
+#include <filesystem>
 #include <fstream>
 
+#include "console/LineReader.h"
 #include "console/ReadToken.h"
 #include "console/System.h"
 
@@ -64,14 +66,63 @@ bool RunFunction::Execute(std::istream& arguments, std::ostream& out) {
         out << "Could not open " << fileName << std::endl;
         return true;
     }
-    if (depth >= MaxNesting) {
-        out << "Not running " << fileName << ": scripts may run other scripts at most " << MaxNesting
-            << " levels deep." << std::endl;
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(fileName, error);
+    if (std::filesystem::is_directory(status)) {
+        out << "Could not run " << fileName << ": it is a directory." << std::endl;
         return true;
     }
+    if (std::filesystem::is_regular_file(status) &&
+        std::filesystem::file_size(fileName, error) > MaxScriptBytes) {
+        out << "Could not run " << fileName << ": a script may hold at most " << MaxScriptBytes << " bytes."
+            << std::endl;
+        return true;
+    }
+    if (depth >= MaxNesting) {
+        // Said once per run: a script that runs itself several times hits the limit at every leaf.
+        if (!nestingReported) {
+            out << "Not running " << fileName << ": scripts may run other scripts at most " << MaxNesting
+                << " levels deep." << std::endl;
+            nestingReported = true;
+        }
+        return true;
+    }
+    const bool topLevel = depth == 0;
+    if (topLevel) {
+        linesLeft = MaxLinesPerRun;
+        runEnd = StreamEnd::Finished;
+        nestingReported = false;
+    }
     ++depth;
-    System::Instance()->ExecuteStream(script);
+    std::uint64_t lineNumber = 0;
+    const StreamEnd end = System::Instance()->ExecuteStream(script, linesLeft, lineNumber);
     --depth;
+    switch (end) {
+    case StreamEnd::LineTooLong:
+        out << "Stopped running " << fileName << " at line " << lineNumber
+            << ": a script line may hold at most " << MaxLineLength << " characters." << std::endl;
+        break;
+    case StreamEnd::TooLarge:
+        out << "Stopped running " << fileName << ": a script may hold at most " << MaxScriptBytes << " bytes."
+            << std::endl;
+        break;
+    case StreamEnd::ReadError:
+        out << "Stopped running " << fileName << ": it could not be read." << std::endl;
+        break;
+    case StreamEnd::OutOfLines:
+    case StreamEnd::Stopped:
+        // Every script of the run stops here; the one the user ran says why, once.
+        runEnd = end;
+        break;
+    case StreamEnd::Finished:
+        break;
+    }
+    if (topLevel && runEnd == StreamEnd::OutOfLines) {
+        out << "Stopped running " << fileName << ": one run may read at most " << MaxLinesPerRun
+            << " script lines." << std::endl;
+    } else if (topLevel && runEnd == StreamEnd::Stopped) {
+        out << "Stopped running " << fileName << ": the program was asked to end." << std::endl;
+    }
     return true;
 }
 

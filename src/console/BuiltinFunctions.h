@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <list>
 
 #include "console/Function.h"
+#include "console/System.h"
 
 namespace Halvo::Console {
 
@@ -34,6 +36,9 @@ class RunFunction : public Function {
 public:
     // Scripts that run scripts stop here, so that a script running itself cannot exhaust the stack.
     static constexpr int MaxNesting = 16;
+    // The lines one run typed at the console may read, those of the scripts it runs included: depth
+    // alone does not stop a script that runs itself several times, whose lines grow exponentially.
+    static constexpr std::uint64_t MaxLinesPerRun = 100'000;
 
     RunFunction() : Function("run") {}
     bool Execute(std::istream& arguments, std::ostream& out) override;
@@ -41,6 +46,10 @@ public:
 
 private:
     int depth = 0;
+    std::uint64_t linesLeft = 0;
+    // Why the innermost script stopped, when a bound of the whole run stopped it.
+    StreamEnd runEnd = StreamEnd::Finished;
+    bool nestingReported = false;
 };
 
 } // namespace Halvo::Console

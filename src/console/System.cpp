@@ -3,6 +3,8 @@
 #include <sstream>
 
 #include "console/BuiltinFunctions.h"
+#include "console/LineReader.h"
+#include "console/StopRequest.h"
 
 namespace Halvo::Console {
 
@@ -96,9 +98,31 @@ void System::Execute(const std::string& line) {
     output << word << " is not a valid console function or variable." << std::endl;
 }
 
-void System::ExecuteStream(std::istream& in) {
+StreamEnd System::ExecuteStream(std::istream& in, std::uint64_t& lineBudget, std::uint64_t& lineNumber) {
+    LineReader reader(in);
     std::string line;
-    while (std::getline(in, line)) {
+    for (;;) {
+        if (StopRequested()) {
+            return StreamEnd::Stopped;
+        }
+        if (lineBudget == 0) {
+            return StreamEnd::OutOfLines;
+        }
+        const LineReader::Result result = reader.Next(line);
+        lineNumber = reader.lineNumber;
+        switch (result) {
+        case LineReader::End:
+            return StreamEnd::Finished;
+        case LineReader::LineTooLong:
+            return StreamEnd::LineTooLong;
+        case LineReader::TooLarge:
+            return StreamEnd::TooLarge;
+        case LineReader::ReadError:
+            return StreamEnd::ReadError;
+        case LineReader::Line:
+            break;
+        }
+        --lineBudget;
         // Scripts written with CR LF line ends run as they would on the system they were written on.
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();

@@ -16,6 +16,16 @@ class HelpFunction;
 class EchoFunction;
 class RunFunction;
 
+// How ExecuteStream ended.
+enum class StreamEnd {
+    Finished,    // the end of the stream
+    LineTooLong, // a line longer than MaxLineLength
+    TooLarge,    // more than MaxScriptBytes
+    OutOfLines,  // the line budget was used up
+    ReadError,   // the stream could not be read on
+    Stopped,     // the program was asked to end (StopRequest)
+};
+
 // The console's command interpreter: registered functions and variables, the history of executed
 // lines, the output lines and the log. There is one for the whole program.
 class System : public Ref::Object {
@@ -32,7 +42,9 @@ public:
     Ref::Ptr<Function> UnregisterFunction(const std::string& name);
 
     void Execute(const std::string& line);
-    void ExecuteStream(std::istream& in);
+    // Executes the stream's lines as if typed, until its end or until one of the other ends of
+    // StreamEnd. Every line read is taken from `lineBudget`; `lineNumber` is left at the last line read.
+    StreamEnd ExecuteStream(std::istream& in, std::uint64_t& lineBudget, std::uint64_t& lineNumber);
     bool GetHistoryLine(std::uint32_t index, std::string& line) const;
 
     std::ostream& Output() { return output; }

@@ -1,11 +1,28 @@
 #include "console/Variable.h"
 
+#include <cstdint>
+#include <limits>
+#include <string>
+
 namespace Halvo::Console {
 
 namespace {
 
 const char* OnOff(bool value) {
     return value ? "on" : "off";
+}
+
+// A whole decimal number that fits in 32 bits, written as digits only: no sign, no base prefix, no
+// exponent and nothing after the digits, so that "-1000", "0x10", "1e9" or "12abc" are refused rather
+// than read as some other number.
+bool ReadWholeNumber(std::istream& arguments, std::uint64_t& number) {
+    std::string word;
+    if (!(arguments >> word) || word.size() > 10 ||
+        word.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    number = std::stoull(word);
+    return number <= std::numeric_limits<unsigned int>::max();
 }
 
 } // namespace
@@ -55,27 +72,37 @@ bool Variable<unsigned int>::Execute(std::istream& arguments, std::ostream& out)
         out << name << " is " << value << std::endl;
         return true;
     }
-    unsigned int number = 0;
-    if (!(arguments >> number)) {
+    std::uint64_t number = 0;
+    if (!ReadWholeNumber(arguments, number)) {
         return false;
     }
+    // Worked out in 64 bits: both operands fit in 32, so not even their product can wrap, and a result
+    // the variable cannot hold is refused instead of stored modulo 2^32.
+    const std::uint64_t current = value;
+    std::uint64_t result = 0;
     if (op == "=") {
-        value = number;
+        result = number;
     } else if (op == "+=") {
-        value += number;
+        result = current + number;
     } else if (op == "-=") {
-        value -= number;
+        if (number > current) {
+            return false;
+        }
+        result = current - number;
     } else if (op == "*=") {
-        value *= number;
+        result = current * number;
     } else if (op == "/=") {
-        // Division by zero is refused like a malformed argument: usage shown, value kept.
         if (number == 0) {
             return false;
         }
-        value /= number;
+        result = current / number;
     } else {
         return false;
     }
+    if (result > std::numeric_limits<unsigned int>::max()) {
+        return false;
+    }
+    value = static_cast<unsigned int>(result);
     return true;
 }
 

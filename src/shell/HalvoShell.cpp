@@ -1,55 +1,21 @@
 #include "shell/HalvoShell.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
-#include <iomanip>
-#include <sstream>
 
 #include "console/ConsoleKey.h"
-#include "console/ReadToken.h"
+#include "console/StopRequest.h"
 #include "gfx/ConsoleDrawing.h"
 #include "gfx/PngFile.h"
 #include "nes/Cartridges.h"
 #include "nes/Ppu.h"
+#include "shell/CommandLine.h"
+#include "shell/ScreenshotName.h"
 
 namespace Halvo {
 
 namespace {
 
 constexpr const char* ValidateOperation = "Halvo::HalvoShell::GraphicsValidateVariables";
-
-// Splits the command line into the cartridge to load and the console lines: every word that begins
-// with "+" starts a line, made of the words up to the next such word (words with blanks quoted again).
-void ReadCommandLine(std::istream& commandLine, std::string& romFile, std::vector<std::string>& lines) {
-    std::string word;
-    bool first = true;
-    for (int kind; (kind = Console::ReadToken(commandLine, word)) != Console::NoToken; first = false) {
-        const bool quoted = kind == Console::QuotedLiteral;
-        if (!quoted && word.size() > 0 && word[0] == '+') {
-            lines.push_back(word.substr(1));
-        } else if (!lines.empty()) {
-            const bool needsQuotes = quoted || word.find_first_of(" \t") != std::string::npos;
-            lines.back() += ' ' + (needsQuotes ? '"' + word + '"' : word);
-        } else if (first) {
-            romFile = word;
-        } else {
-            Console::System::Instance()->Output()
-                << "Ignoring the command-line word " << word << ": console lines begin with +." << std::endl;
-        }
-    }
-}
-
-std::string FreeScreenshotName() {
-    for (int number = 0; number < 10000; ++number) {
-        std::ostringstream name;
-        name << "halvo-" << std::setw(4) << std::setfill('0') << number << ".png";
-        if (!std::filesystem::exists(name.str())) {
-            return name.str();
-        }
-    }
-    return "halvo-9999.png";
-}
 
 } // namespace
 
@@ -105,7 +71,7 @@ void HalvoShell::RequestScreenshot(const std::string& fileName) {
     screenshotPending = true;
 }
 
-bool HalvoShell::OnInitiate(std::istream& commandLine) {
+bool HalvoShell::OnInitiate(const std::vector<std::string>& arguments) {
     romIOManager = Nes::RomImageIOManager::Instance();
     mmcManager = Nes::MmcManager::Instance();
     Nes::RegisterCartridgeSupport(*romIOManager, *mmcManager);
@@ -123,17 +89,26 @@ bool HalvoShell::OnInitiate(std::istream& commandLine) {
         }
     }
 
-    std::string romFile;
-    std::vector<std::string> lines;
-    ReadCommandLine(commandLine, romFile, lines);
-    for (const std::string& line : lines) {
+    const CommandLine commandLine = ParseCommandLine(arguments);
+    for (const std::string& problem : commandLine.problems) {
+        console->Output() << problem << std::endl;
+    }
+    for (const std::string& line : commandLine.consoleLines) {
+        // A signal during the lines ends the program at the first turn of the main loop; nothing more
+        // is set up for it.
+        if (Console::StopRequested()) {
+            return true;
+        }
         console->Execute(line);
+    }
+    if (Console::StopRequested()) {
+        return true;
     }
     if (!GraphicsApplyState()) {
         return false;
     }
-    if (!romFile.empty()) {
-        NesLoadRomImage(romFile);
+    if (!commandLine.romFile.empty()) {
+        NesLoadRomImage(commandLine.romFile);
     }
     if (!loaded) {
         // A newcomer sees the console first, with a hint of what to type.
@@ -399,7 +374,12 @@ void HalvoShell::OnIdle() {
 
 void HalvoShell::TakeScreenshot() {
     screenshotPending = false;
-    const std::string fileName = screenshotFile.empty() ? FreeScreenshotName() : screenshotFile;
+    const std::string fileName = screenshotFile.empty() ? FirstFreeScreenshotName() : screenshotFile;
+    if (fileName.empty()) {
+        Console::ReportError("Halvo::HalvoShell::TakeScreenshot", __LINE__)
+            << "Could not write a screenshot: halvo-0000.png to halvo-9999.png are all taken." << std::endl;
+        return;
+    }
     std::vector<std::uint8_t> rgb;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
@@ -460,16 +440,17 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
             << "Could not load NES ROM image file." << std::endl;
         return false;
     }
-    NesUnloadRomImage();
-    romImage = std::move(image);
-    process = Nes::Process::Create("Static", romImage.get());
-    if (!process) {
+    // The new machine is made before the old game goes, so that an image whose board cannot be built
+    // leaves the running game as it was.
+    Ref::Ptr<Nes::Process> created = Nes::Process::Create("Static", image.get());
+    if (!created) {
         Console::ReportError("Halvo::HalvoShell::NesLoadRomImage", __LINE__)
             << "Could not create Nes::Process object." << std::endl;
-        // Nothing refers to an image that could not become a machine.
-        romImage.reset();
         return false;
     }
+    NesUnloadRomImage();
+    romImage = std::move(image);
+    process = std::move(created);
     process->ppu->SetCanvas(canvas);
     process->Reset(true);
     console->Output() << fileName << " successfully loaded." << std::endl;

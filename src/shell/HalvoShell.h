@@ -34,7 +34,7 @@ public:
 
     ~HalvoShell() override;
 
-    bool OnInitiate(std::istream& commandLine) override;
+    bool OnInitiate(const std::vector<std::string>& arguments) override;
     void OnTerminate() override;
     void OnIdle() override;
     void OnActivate(bool nowActive) override;

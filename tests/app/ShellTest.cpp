@@ -63,9 +63,11 @@ struct FakeBridge : App::Bridge {
 struct FakeShell : App::Shell {
     using App::Shell::Shell;
     ~FakeShell() override { journal.push_back("~shell"); }
-    bool OnInitiate(std::istream& commandLine) override {
+    bool OnInitiate(const std::vector<std::string>& arguments) override {
         std::string all;
-        std::getline(commandLine, all);
+        for (const std::string& argument : arguments) {
+            all += "[" + argument + "]";
+        }
         journal.push_back("initiate:" + all);
         return !config.initiateFails;
     }
@@ -87,12 +89,11 @@ protected:
     void TearDown() override { App::Bridge::SetFactory(nullptr); }
 
     // Runs the program in a temporary folder; gives the exit code and the log.
-    std::pair<int, std::string> RunProgram(const std::string& commandLine) {
+    std::pair<int, std::string> RunProgram(const std::vector<std::string>& arguments) {
         TestSupport::TempDir dir;
         TestSupport::CurrentDir here(dir.Path());
-        const int code = App::ProgramEntry(commandLine, [](App::Bridge* bridge) {
-            return Ref::Ptr<App::Shell>(Ref::New<FakeShell>(bridge));
-        });
+        const int code = App::ProgramEntry(
+            arguments, [](App::Bridge* bridge) { return Ref::Ptr<App::Shell>(Ref::New<FakeShell>(bridge)); });
         const auto log = dir.Path(App::LogFileName);
         return {code, std::filesystem::exists(log) ? TestSupport::ReadFile(log) : std::string("<no log>")};
     }
@@ -101,14 +102,16 @@ protected:
 TEST_F(ApplicationFrame, RunsTheWholeLifeInOrder) {
     config.exitCode = 3;
     // Nothing was written to the console, so the log is gone.
-    EXPECT_EQ(RunProgram("game.nes +g_windowed on"), std::make_pair(3, std::string("<no log>")));
-    EXPECT_EQ(journal, (Lines{"createTimer", "createWindow", "initiate:game.nes +g_windowed on", "messages",
-                              "update", "idle", "messages", "update", "idle", "messages", "terminate",
-                              "~window", "~timer", "~shell", "~bridge"}));
+    // The arguments reach the shell as they were given, one by one.
+    EXPECT_EQ(RunProgram({"my \"game\".nes", "+g_windowed", "on"}),
+              std::make_pair(3, std::string("<no log>")));
+    EXPECT_EQ(journal, (Lines{"createTimer", "createWindow", "initiate:[my \"game\".nes][+g_windowed][on]",
+                              "messages", "update", "idle", "messages", "update", "idle", "messages",
+                              "terminate", "~window", "~timer", "~shell", "~bridge"}));
     // A quit before the first turn never idles.
     journal.clear();
     config.turns = 0;
-    EXPECT_EQ(RunProgram("").first, 3);
+    EXPECT_EQ(RunProgram({}).first, 3);
     EXPECT_EQ(journal, (Lines{"createTimer", "createWindow", "initiate:", "messages", "terminate", "~window",
                               "~timer", "~shell", "~bridge"}));
 }
@@ -131,7 +134,7 @@ TEST_F(ApplicationFrame, FailedInitiationEndsWithBadInitialization) {
         journal.clear();
         config = FakeConfig{};
         config.*failure.failure = true;
-        const auto [code, log] = RunProgram("");
+        const auto [code, log] = RunProgram({});
         EXPECT_EQ(code, 1) << failure.message;
         EXPECT_EQ(journal, failure.calls) << failure.message;
         const std::size_t lineEnd = log.find('\n');
@@ -144,31 +147,24 @@ TEST_F(ApplicationFrame, FailedInitiationEndsWithBadInitialization) {
 
 TEST_F(ApplicationFrame, ExceptionsWhileMakingTheBridgeEndTheProgram) {
     config.bridgeThrows = true;
-    EXPECT_EQ(RunProgram(""),
+    EXPECT_EQ(RunProgram({}),
               std::make_pair(1, std::string("Exception caught: no display. Terminating program...\n")));
     App::Bridge::SetFactory(nullptr);
-    EXPECT_EQ(RunProgram("").first, 1);
+    EXPECT_EQ(RunProgram({}).first, 1);
 }
 
 TEST_F(ApplicationFrame, InitiateAndTerminateAreIdempotent) {
     Ref::Ptr<App::Bridge> bridge(App::Bridge::Instance());
     {
         Ref::Ptr<FakeShell> shell(Ref::New<FakeShell>(bridge.Get()));
-        std::istringstream none;
         shell->Terminate();
-        EXPECT_TRUE(shell->Initiate(none));
-        EXPECT_TRUE(shell->Initiate(none));
+        EXPECT_TRUE(shell->Initiate({}));
+        EXPECT_TRUE(shell->Initiate({}));
         shell->Terminate();
         shell->Terminate();
     }
     EXPECT_EQ(journal, (Lines{"createTimer", "createWindow", "initiate:", "terminate", "~window", "~timer",
                               "~shell"}));
-}
-
-TEST(CommandLine, JoinsArgumentsQuotingThoseWithBlanks) {
-    const char* argv[] = {"halvo", "my game.nes", "+echo", "\"hi\"", "", "plain"};
-    EXPECT_EQ(App::JoinCommandLine(6, argv), "\"my game.nes\" +echo \"hi\" \"\" plain");
-    EXPECT_EQ(App::JoinCommandLine(1, argv), "");
 }
 
 } // namespace

@@ -1,5 +1,10 @@
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
 #include <gtest/gtest.h>
 
+#include "console/StopRequest.h"
 #include "console/System.h"
 #include "console/Variable.h"
 #include "support/ConsoleCapture.h"
@@ -61,6 +66,89 @@ TEST(BuiltinFunctions, AScriptThatRunsItselfStopsAtTheNestingLimit) {
     EXPECT_EQ(capture.Run("@run " + self), expected);
     // The limit is per chain: the next run starts again from the top.
     EXPECT_EQ(capture.Run("@run " + self), expected);
+}
+
+// Counts its calls (and does what it is given): a script line whose running can be seen without
+// reading the output.
+struct Tick : Console::Function {
+    explicit Tick(std::function<void()> also = [] {}) : Function("tick"), also(std::move(also)) {}
+    bool Execute(std::istream&, std::ostream&) override {
+        ++count;
+        also();
+        return true;
+    }
+    void PrintUsage(std::ostream&) override {}
+    std::function<void()> also;
+    int count = 0;
+};
+
+// A run reads at most 100000 script lines, however its scripts run each other.
+TEST(BuiltinFunctions, OneRunReadsAtMostItsBudgetOfLines) {
+    ConsoleCapture capture;
+    TestSupport::TempDir dir;
+    Ref::Ptr<Tick> tick(Ref::New<Tick>());
+    capture.System().RegisterFunction(Ref::Ptr<Console::Function>(tick.Get()));
+    std::string ticks;
+    for (int i = 0; i <= 100000; ++i) {
+        ticks += "@tick\n";
+    }
+    const std::string many = dir.Write("many.cfg", ticks).string();
+    const std::string budget = ": one run may read at most 100000 script lines.";
+    EXPECT_EQ(capture.Run("@run " + many), Lines{"Stopped running " + many + budget});
+    EXPECT_EQ(tick->count, 100000);
+    // Three runs of itself in each script: 3^16 lines without the budget. The run gets a budget of its
+    // own, or it would not reach the nesting limit.
+    const std::string self = dir.Path("self.cfg").string();
+    dir.Write("self.cfg", "@tick\n@run " + self + "\n@run " + self + "\n@run " + self + "\n");
+    EXPECT_EQ(capture.Run("@run " + self),
+              (Lines{"Not running " + self + ": scripts may run other scripts at most 16 levels deep.",
+                     "Stopped running " + self + budget}));
+    capture.System().UnregisterFunction("tick");
+}
+
+// Endless or enormous scripts, and names that are no script, end with one clear line.
+TEST(BuiltinFunctions, RunRefusesWhatIsNoScriptAndStopsAtTheBounds) {
+    ConsoleCapture capture;
+    TestSupport::TempDir dir;
+    const std::string folder = dir.Path().string();
+    const std::string big = dir.Path("big.cfg").string();
+    std::ofstream(big) << "@echo \"never\"\n";
+    std::filesystem::resize_file(big, 16 * 1024 * 1024 + 1);
+    const std::string longLine =
+        dir.Write("long.cfg", "@echo \"first\"\n#" + std::string(65536, 'x') + "\n").string();
+    const std::string justRight =
+        dir.Write("right.cfg", "#" + std::string(65535, 'x') + "\n@echo \"ran\"").string();
+    const struct {
+        std::string file;
+        Lines printed;
+    } cases[] = {
+        {folder, {"Could not run " + folder + ": it is a directory."}},
+        {big, {"Could not run " + big + ": a script may hold at most 16777216 bytes."}},
+        {"/dev/zero",
+         {"Stopped running /dev/zero at line 1: a script line may hold at most 65536 characters."}},
+        {longLine,
+         {"first",
+          "Stopped running " + longLine + " at line 2: a script line may hold at most 65536 characters."}},
+        {justRight, {"ran"}},
+        {"/proc/self/mem", {"Stopped running /proc/self/mem: it could not be read."}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(capture.Run("@run \"" + c.file + "\""), c.printed) << c.file;
+    }
+}
+
+// A stop request (SIGINT, SIGTERM) ends every script of a run before its next line.
+TEST(BuiltinFunctions, RunStopsWhenTheProgramIsAskedToEnd) {
+    ConsoleCapture capture;
+    TestSupport::TempDir dir;
+    const std::string inner = dir.Write("inner.cfg", "@echo \"one\"\n@tick\n@echo \"two\"\n").string();
+    const std::string outer = dir.Write("outer.cfg", "@run " + inner + "\n@echo \"three\"\n").string();
+    Ref::Ptr<Tick> stop(Ref::New<Tick>([] { Console::RequestStop(15); }));
+    capture.System().RegisterFunction(Ref::Ptr<Console::Function>(stop.Get()));
+    EXPECT_EQ(capture.Run("@run " + outer),
+              (Lines{"one", "Stopped running " + outer + ": the program was asked to end."}));
+    Console::ClearStopRequest();
+    capture.System().UnregisterFunction("tick");
 }
 
 } // namespace

@@ -54,10 +54,7 @@ protected:
 
     std::string Rom(const std::string& name) const { return dir.Path(name).string(); }
 
-    bool Start(const std::string& commandLine) {
-        std::istringstream line(commandLine);
-        return shell->Initiate(line);
-    }
+    bool Start(const std::vector<std::string>& arguments) { return shell->Initiate(arguments); }
 
     void Type(const std::string& line) { shell->console->Execute(line); }
 
@@ -85,7 +82,7 @@ protected:
 };
 
 TEST_F(EmulatorShell, StartsOnTheDisplayWithAHintForNewcomers) {
-    ASSERT_TRUE(Start(""));
+    ASSERT_TRUE(Start({}));
     EXPECT_EQ(shell->driver->name, "SDL");
     // Full screen on the dummy display's one mode, the next one up from 640 x 480.
     EXPECT_FALSE(shell->windowedVariable.value);
@@ -99,21 +96,21 @@ TEST_F(EmulatorShell, StartsOnTheDisplayWithAHintForNewcomers) {
 }
 
 TEST_F(EmulatorShell, CommandLineRunsItsLinesInOrderThenLoadsTheRom) {
-    ASSERT_TRUE(Start(Rom("red.nes") + " +g_windowed on +g_width = 800 +echo \"two words\" +g_height = 600"));
+    // A name with a quote, a blank and a line end is still one file name.
+    const std::string odd = Rom("\"lead red\n.nes");
+    std::filesystem::copy_file(Rom("red.nes"), odd);
+    ASSERT_TRUE(Start({odd, "+g_windowed", "on", "+g_width", "=", "800", "+g_width", "+=", "64", "+echo",
+                       "two words", "+g_height", "=", "600"}));
     EXPECT_TRUE(shell->windowedVariable.value);
-    EXPECT_EQ(shell->widthVariable.value, 800u);
+    EXPECT_EQ(shell->widthVariable.value, 864u);
     EXPECT_EQ(shell->heightVariable.value, 600u);
     EXPECT_TRUE(Contains(capture.Lines(), "two words"));
     EXPECT_TRUE(shell->loaded);
     EXPECT_FALSE(shell->inputContext->visible);
-    // The caption names the game; the image has no title, so it is named after its file.
-    EXPECT_EQ(Caption(), "Halvo - red");
-    Type("unloadrom");
-    EXPECT_EQ(Caption(), "Halvo");
 }
 
 TEST_F(EmulatorShell, LoadedGameDrawsInsideTheDisplayRectangle) {
-    ASSERT_TRUE(Start("+g_windowed on"));
+    ASSERT_TRUE(Start({"+g_windowed", "on"}));
     Type("loadrom \"" + Rom("red.nes") + "\"");
     ASSERT_TRUE(shell->loaded);
     EXPECT_EQ(capture.LastLine(), Rom("red.nes") + " successfully loaded.");
@@ -132,7 +129,7 @@ TEST_F(EmulatorShell, LoadedGameDrawsInsideTheDisplayRectangle) {
 // The machine pauses while the window is inactive (whose objects go, and come back on the next turn
 // after activation) or the console open; a resize applies the new size.
 TEST_F(EmulatorShell, PausesWhileInactiveOrInTheConsoleAndFollowsTheWindow) {
-    ASSERT_TRUE(Start(Rom("red.nes") + " +g_windowed on"));
+    ASSERT_TRUE(Start({Rom("red.nes"), "+g_windowed", "on"}));
     shell->active = true;
     const auto counter = [&] { return shell->process->ram[0]; };
     shell->OnIdle();
@@ -163,30 +160,37 @@ TEST_F(EmulatorShell, PausesWhileInactiveOrInTheConsoleAndFollowsTheWindow) {
     EXPECT_TRUE(config.width == 800 && config.height == 600 && config.windowed);
 }
 
-TEST_F(EmulatorShell, FailedLoadKeepsTheGameUnsupportedBoardLeavesNone) {
-    ASSERT_TRUE(Start(Rom("red.nes")));
+// Neither a file that cannot be read nor an image whose board cannot be built ends the running game.
+TEST_F(EmulatorShell, FailedLoadKeepsTheRunningGame) {
+    ASSERT_TRUE(Start({Rom("red.nes")}));
     Nes::Process* running = shell->process.Get();
-    capture.Clear();
-    Type("@loadrom " + Rom("missing.nes"));
-    EXPECT_TRUE(shell->loaded);
-    EXPECT_EQ(shell->process.Get(), running);
-    EXPECT_TRUE(TestSupport::IsReport(capture.ErrorLines().back(), "Halvo::HalvoShell::NesLoadRomImage",
-                                      "Could not load NES ROM image file."));
-
-    // A readable image whose board no factory knows: the old game was unloaded first.
-    dir.Write("ekrom.unif", TestSupport::UnifHeader() +
-                                TestSupport::Chunk("MAPR", std::string("NES-EKROM\0", 10)) +
-                                TestSupport::Chunk("PRG0", "x"));
-    capture.Clear();
-    Type("@loadrom " + Rom("ekrom.unif"));
-    EXPECT_FALSE(shell->loaded);
-    EXPECT_FALSE(shell->romImage);
-    EXPECT_TRUE(TestSupport::IsReport(capture.ErrorLines().back(), "Halvo::HalvoShell::NesLoadRomImage",
-                                      "Could not create Nes::Process object."));
+    Nes::RomImage* image = shell->romImage.get();
+    dir.Write("foobar.unif", TestSupport::UnifHeader() +
+                                 TestSupport::Chunk("MAPR", std::string("NES-FOOBAR\0", 11)) +
+                                 TestSupport::Chunk("PRG0", std::string(0x4000, '\xEA')));
+    const struct {
+        const char* file;
+        const char* lastReport;
+    } failures[] = {
+        {"missing.nes", "Could not load NES ROM image file."},
+        {"foobar.unif", "Could not create Nes::Process object."},
+    };
+    for (const auto& failure : failures) {
+        capture.Clear();
+        Type("@loadrom " + Rom(failure.file));
+        EXPECT_TRUE(shell->loaded) << failure.file;
+        EXPECT_EQ(shell->process.Get(), running) << failure.file;
+        EXPECT_EQ(shell->romImage.get(), image) << failure.file;
+        ASSERT_FALSE(capture.ErrorLines().empty()) << failure.file;
+        EXPECT_TRUE(TestSupport::IsReport(capture.ErrorLines().back(), "Halvo::HalvoShell::NesLoadRomImage",
+                                          failure.lastReport))
+            << capture.ErrorLines().back();
+    }
+    EXPECT_EQ(Caption(), "Halvo - red");
 }
 
 TEST_F(EmulatorShell, ResetAndUnloadCommands) {
-    ASSERT_TRUE(Start(""));
+    ASSERT_TRUE(Start({}));
     capture.Clear();
     Type("@reset soft");
     Type("@reset hard");
@@ -203,11 +207,12 @@ TEST_F(EmulatorShell, ResetAndUnloadCommands) {
     EXPECT_EQ(shell->process->ram[0x100], 0);
     Type("@unloadrom");
     EXPECT_FALSE(shell->loaded);
+    EXPECT_EQ(Caption(), "Halvo");
 }
 
 // (Escape quits too: the window test presses it.)
 TEST_F(EmulatorShell, QuitCommandAndScreenshots) {
-    ASSERT_TRUE(Start(Rom("green.nes") + " +g_windowed on"));
+    ASSERT_TRUE(Start({Rom("green.nes"), "+g_windowed", "on"}));
     shell->active = true;
     Type("@screenshot");
     EXPECT_TRUE(shell->Turn());

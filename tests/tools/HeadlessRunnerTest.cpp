@@ -34,6 +34,8 @@ TEST(RunnerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
         {"a.nes", "--frames", "x"},
         {"a.nes", "--peek", "$10000"},
         {"a.nes", "--speed"},
+        {"a.nes", "--png", ""},
+        {"a.nes", "--input", ""},
     };
     for (const auto& arguments : bad) {
         RunnerOptions ignored;
@@ -57,6 +59,18 @@ TEST(RunnerInput, HoldsTheButtonsOfEachFrame) {
     EXPECT_EQ(error, "line 1: unknown button JUMP");
     std::istringstream badFrame("A 3\n");
     EXPECT_FALSE(Tools::ParseInputScript(badFrame, buttons, error));
+
+    // Endless or enormous input ends with a message, not with all of memory.
+    std::istringstream longLine("1 A\n" + std::string(70000, ' ') + "\n");
+    EXPECT_FALSE(Tools::ParseInputScript(longLine, buttons, error));
+    EXPECT_EQ(error, "line 2: longer than 65536 characters");
+    std::string comments;
+    while (comments.size() <= 16 * 1024 * 1024) {
+        comments += "# " + std::string(1000, 'x') + "\n";
+    }
+    std::istringstream huge(comments);
+    EXPECT_FALSE(Tools::ParseInputScript(huge, buttons, error));
+    EXPECT_EQ(error, "more than 16777216 bytes");
 }
 
 class Runner : public ::testing::Test {
@@ -110,18 +124,48 @@ TEST_F(Runner, FeedsTheJoypadFromTheScript) {
 }
 
 TEST_F(Runner, FilesItCannotRunEndWithExitCodeThree) {
-    EXPECT_EQ(Run({dir.Path("missing.nes").string()}), Tools::ExitNotLoaded);
-    EXPECT_NE(err.str().find("could not load"), std::string::npos);
-
-    const std::string garbage = dir.Write("garbage.nes", "this is not a cartridge").string();
-    EXPECT_EQ(Run({garbage}), Tools::ExitNotLoaded);
-    EXPECT_NE(err.str().find("] Error: Invalid iNES header."), std::string::npos) << err.str();
-
+    dir.Write("garbage.nes", "this is not a cartridge");
     TestSupport::RomBuilder mmc5;
     mmc5.mapper = 5;
     mmc5.Write(dir.Path("mmc5.nes").string());
-    EXPECT_EQ(Run({dir.Path("mmc5.nes").string()}), Tools::ExitNotLoaded);
-    EXPECT_NE(err.str().find("Unsupported iNES mapper number."), std::string::npos);
+    const std::pair<const char*, const char*> cases[] = {
+        {"missing.nes", "could not load"},
+        {"garbage.nes", "] Error: Invalid iNES header."},
+        {"mmc5.nes", "Unsupported iNES mapper number."},
+    };
+    for (const auto& [file, message] : cases) {
+        EXPECT_EQ(Run({dir.Path(file).string()}), Tools::ExitNotLoaded) << file;
+        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
+    }
+}
+
+// Arguments that cannot work are refused before the run, with exit code 4 and no summary.
+TEST_F(Runner, RefusesInputAndPicturePathsItCannotUseBeforeRunning) {
+    const std::string rom = dir.Path("red.nes").string();
+    TestSupport::BackdropProgram(0x16).Write(rom);
+    const std::string folder = dir.Path().string();
+    const struct {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {{"--input", folder}, "halvo-run: " + folder + " is a directory, not an input script\n"},
+        {{"--input", "/dev/zero"}, "halvo-run: /dev/zero, line 1: longer than 65536 characters\n"},
+        {{"--input", "/proc/self/mem"}, "halvo-run: /proc/self/mem, it could not be read\n"},
+        {{"--png", dir.Path("no/such/folder.png").string()},
+         "halvo-run: cannot write " + dir.Path("no/such/folder.png").string() + "\n"},
+        {{"--png", folder}, "halvo-run: cannot write " + folder + "\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> arguments = c.arguments;
+        arguments.insert(arguments.begin(), {rom, "--frames", "1"});
+        EXPECT_EQ(Run(arguments), Tools::ExitBadArguments) << c.message;
+        EXPECT_EQ(err.str(), c.message);
+        EXPECT_EQ(out.str(), "");
+    }
+    // A picture that can be written is not left behind by the check when the run then fails.
+    EXPECT_EQ(Run({dir.Path("missing.nes").string(), "--png", dir.Path("shot.png").string()}),
+              Tools::ExitNotLoaded);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("shot.png")));
 }
 
 } // namespace

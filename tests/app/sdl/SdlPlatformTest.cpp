@@ -17,7 +17,7 @@ using Lines = std::vector<std::string>;
 class RecordingShell : public App::Shell {
 public:
     using Shell::Shell;
-    bool OnInitiate(std::istream&) override { return true; }
+    bool OnInitiate(const std::vector<std::string>&) override { return true; }
     void OnTerminate() override { calls.push_back("terminate"); }
     void OnIdle() override {}
     void OnActivate(bool active) override { calls.push_back(active ? "active" : "inactive"); }
@@ -41,8 +41,7 @@ protected:
             GTEST_SKIP() << "SDL cannot start here: " << e.what();
         }
         shell = Ref::New<RecordingShell>(bridge.Get());
-        std::istringstream none;
-        ASSERT_TRUE(shell->Initiate(none));
+        ASSERT_TRUE(shell->Initiate({}));
         window = static_cast<App::SdlWindow*>(shell->GetWindow());
     }
     void TearDown() override {
