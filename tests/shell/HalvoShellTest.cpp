@@ -227,5 +227,26 @@ TEST_F(EmulatorShell, QuitCommandAndScreenshots) {
     EXPECT_EQ(bridge->GetExitCode(), 0);
 }
 
+// A game plays through SDL's audio path (the dummy driver) for a second at the console's frame rate;
+// "s_enabled off" stops the sound unit's synthesis and the output.
+TEST_F(EmulatorShell, PlaysSoundThroughTheAudioDevice) {
+    ASSERT_TRUE(Start({Rom("red.nes"), "+g_windowed", "on"}));
+    ASSERT_TRUE(shell->audio) << capture.LastLine();
+    shell->active = true;
+    const double start = shell->GetTimer()->absoluteTime;
+    while (shell->GetTimer()->absoluteTime < start + 1.0) {
+        ASSERT_TRUE(shell->Turn());
+    }
+    EXPECT_TRUE(shell->process->apu->Synthesis());
+    EXPECT_GT(shell->audio->QueuedMilliseconds(), 0u);
+    EXPECT_NEAR(shell->stats.EmulatedPerSecond(), 60.1, 6);
+    capture.Clear();
+    Type("stats");
+    EXPECT_EQ(capture.LastLine().rfind("Emulated ", 0), 0u) << capture.LastLine();
+    Type("s_enabled off");
+    shell->OnIdle();
+    EXPECT_FALSE(shell->process->apu->Synthesis());
+}
+
 } // namespace
 } // namespace Halvo

@@ -47,7 +47,7 @@ TEST(RunnerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
 
 TEST(RunnerInput, HoldsTheButtonsOfEachFrame) {
     std::istringstream script("# comment\n\n10 start\n10 A\n12 UP left B Select\n");
-    std::map<std::uint32_t, std::uint8_t> buttons;
+    Tools::InputScript buttons;
     std::string error;
     ASSERT_TRUE(Tools::ParseInputScript(script, buttons, error)) << error;
     using Nes::Joypad;
