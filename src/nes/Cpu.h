@@ -68,7 +68,6 @@ public:
     // A hard reset clears the registers and the time account; a soft one keeps them. Both load the
     // reset vector and leave the halt state.
     virtual void Reset(bool hard);
-    virtual bool IsReady() = 0;
     // Enters the interrupt of that vector (NMI $FFFA, reset $FFFC, IRQ $FFFE). Called between runs. An
     // IRQ while I is set is latched in `irqPending` and taken when an instruction clears I.
     virtual void Interrupt(std::uint16_t vector);

@@ -59,7 +59,8 @@ public:
     // power-up state with the frame about to enter vertical blank; a hard one also clears OAM and the
     // palette. The page table is the mapper's and stays as it is.
     void Reset(bool hard);
-    // 312 lines a frame for PAL (1), 262 for anything else, and the line timing.
+    // The line timing, with 312 lines a frame for the image's PAL value (1) and 262 for NTSC (0) and
+    // for images made for both (2).
     void SetTvSystem(std::uint32_t system);
     // Attaches the output surface (or detaches it with null) and hands it the palette and mask state.
     void SetCanvas(const Ref::Ptr<Gfx::NesCanvas>& newCanvas);
@@ -115,7 +116,6 @@ public:
     Ref::Ptr<Gfx::NesRenderer> renderer;
 
     // Timing, in PPU dots (3 per CPU cycle).
-    std::uint32_t tvSystem = 2; // 1 PAL, anything else NTSC
     std::int32_t dotsPerLine = 0;
     std::int32_t visibleDots = 0;
     std::int32_t hblankDots = 0;

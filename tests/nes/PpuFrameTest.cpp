@@ -42,7 +42,8 @@ TEST(PpuFrame, GivesTheCpuItsSlicesAndTheMapperItsHooksInHardwareOrder) {
         std::uint32_t tvSystem;
         std::uint8_t control, mask;
     };
-    for (const Case test : {Case{0, 0x80, 0x18}, Case{0, 0x00, 0x00}, Case{1, 0x80, 0x1E}}) {
+    for (const Case test :
+         {Case{0, 0x80, Nes::Ppu::MaskRendering}, Case{0, 0x00, 0x00}, Case{1, 0x80, 0x1E}}) {
         PpuMachine machine(test.tvSystem);
         Nes::Ppu& ppu = machine.Ppu();
         machine.Fill(0x2345, {});
