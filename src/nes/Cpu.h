@@ -104,6 +104,14 @@ public:
 protected:
     Cpu(Process* process, const Cpu* previous);
 
+    // The entry of an NMI or IRQ, taken between runs by Interrupt and inside an instruction by one
+    // that clears I over a latched IRQ: PC and the flags (B clear) are pushed, IRQs are masked, D is
+    // cleared and PC comes from the vector. Seven cycles.
+    void EnterInterrupt(std::uint16_t vector);
+
+    // The interpreter's run enters interrupts through EnterInterrupt.
+    friend class StaticCpuCore;
+
 private:
     void Push(std::uint8_t value);
 };
