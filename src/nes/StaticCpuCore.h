@@ -8,6 +8,9 @@
 // Every primitive and body below is forced inline into the interpreter loop, so that a run's registers
 // stay in machine registers from one instruction to the next.
 #define HALVO_CPU_INLINE [[gnu::always_inline]] inline
+// The same for a lambda handed to a shared helper; without it the run's loop is too big for GCC to inline
+// it by itself, and each operand word costs a call.
+#define HALVO_CPU_INLINE_LAMBDA __attribute__((always_inline))
 
 namespace Halvo::Nes {
 
@@ -92,7 +95,8 @@ private:
 
     // Operands, vectors and jump targets, with the handlers reached through Read.
     HALVO_CPU_INLINE std::uint16_t ReadWord(std::uint16_t address) {
-        return process.ReadWord(address, [this](std::uint16_t byteAddress) { return Read(byteAddress); });
+        return process.ReadWord(address, [this](std::uint16_t byteAddress)
+                                             HALVO_CPU_INLINE_LAMBDA { return Read(byteAddress); });
     }
 
     HALVO_CPU_INLINE std::uint8_t Fetch() { return Read(pc++); }
