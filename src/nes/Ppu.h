@@ -207,10 +207,8 @@ private:
     void StartLine(Cpu& cpu) const;
     static std::uint32_t CoarseXIncrement(std::uint32_t v);
     void VerticalIncrement();
-    template <bool Drawn>
-    void FetchTileRow(std::int32_t k, std::uint32_t& v, Mmc& mmc);
-    template <bool Drawn>
-    void FetchPlainRows(std::int32_t first, std::int32_t last);
+    template <bool Drawn, bool Hooks>
+    void FetchRows(std::int32_t first, std::int32_t last, Mmc& mmc);
     template <bool Drawn>
     void FetchTileRows(std::int32_t first, std::int32_t last, Mmc& mmc);
     void EvaluateSprite(Mmc& mmc);

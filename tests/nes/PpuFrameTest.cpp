@@ -249,5 +249,92 @@ TEST(PpuFrame, BoardHooksSeeEveryBackgroundFetch) {
     EXPECT_EQ(canvas->GetPixel(100, 100), canvas->paletteMap[9]);
 }
 
+// The same scene on a board whose hooks hear every fetch but change nothing, and on a plain board, must
+// give the same picture: scrolled across both name tables with fine X and fine Y, every attribute
+// quarter, both bit planes from the pattern table at $1000, a scroll write in the middle of a line, and
+// unmapped pattern and name-table pages.
+TEST(PpuFrame, BoardsWithAndWithoutHooksDrawTheSamePicture) {
+    class ListeningMmc final : public Nes::Mmc {
+    public:
+        using Mmc::Mmc;
+        void OnPatternFetch(std::uint16_t) override { ++fetches; }
+        std::uint8_t GetAttribute(std::uint16_t) override { return 0; }
+        int fetches = 0;
+    };
+    for (const bool unmapped : {false, true}) {
+        std::vector<std::uint8_t> pictures[2];
+        int fetches = 0;
+        for (const bool hooks : {false, true}) {
+            PpuMachine machine;
+            Nes::Process& process = *machine.machine.process;
+            Ref::Ptr<ListeningMmc> board;
+            if (hooks) {
+                process.mmc = board = Ref::New<ListeningMmc>(&process);
+                board->Reset(true);
+                board->SetNameTableMirroring(Nes::MirrorVertical);
+            } else {
+                process.mmc->patternFetchHook = process.mmc->attributeHook = false;
+            }
+            auto canvas = machine.AttachCanvas();
+            Nes::Ppu& ppu = machine.Ppu();
+            std::uint32_t seed = 12345;
+            const auto next = [&seed] {
+                return static_cast<std::uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+            };
+            machine.Fill(0x1000, {});
+            for (std::uint32_t i = 0; i < 0x1000; ++i) {
+                ppu.WriteRegister(0x2007, next());
+            }
+            machine.Fill(0x2000, {});
+            for (std::uint32_t i = 0; i < 0x800; ++i) {
+                ppu.WriteRegister(0x2007, next());
+            }
+            machine.Fill(0x3F00, {});
+            for (std::uint8_t colour = 0; colour < 32; ++colour) {
+                ppu.WriteRegister(0x2007, static_cast<std::uint8_t>(colour * 2 + 1));
+            }
+            SetOam(machine, {});
+            if (unmapped) {
+                ppu.vramPages[5] = nullptr; // pattern $1400-$17FF
+                ppu.vramPages[9] = nullptr; // name table $2400
+            }
+            ppu.WriteRegister(0x2000, 0x10);
+            ppu.ReadRegister(0x2002);
+            ppu.WriteRegister(0x2005, 20 * 8 + 3);
+            ppu.WriteRegister(0x2005, 37);
+            ppu.WriteRegister(0x2001, 0x0A);
+            std::int32_t slices = 0;
+            machine.cpu->onSlice = [&] {
+                // Line 120, dot 96: a new address through $2006, in effect from the next tile step.
+                if (ppu.scanline == 120 && machine.cpu->counter == machine.cpu->lineStart - 96 &&
+                    slices++ == 0) {
+                    ppu.CatchUp();
+                    ppu.WriteRegister(0x2006, 0x05);
+                    ppu.WriteRegister(0x2006, 0x6A);
+                }
+            };
+            ppu.RunFrame(true);
+            pictures[hooks] = canvas->GetPicture();
+            fetches = board ? board->fetches : fetches;
+            EXPECT_EQ(slices, 1);
+        }
+        EXPECT_EQ(fetches, 241 * 34);
+        std::set<std::uint32_t> colours;
+        for (std::size_t i = 0; i < pictures[0].size(); i += 3) {
+            colours.insert(static_cast<std::uint32_t>(pictures[0][i] << 16 | pictures[0][i + 1] << 8 |
+                                                      pictures[0][i + 2]));
+        }
+        EXPECT_EQ(colours.size(), 13u); // the backdrop and the three colours of each background palette
+        std::size_t firstDifference = 0;
+        while (firstDifference < pictures[0].size() &&
+               pictures[0][firstDifference] == pictures[1][firstDifference]) {
+            ++firstDifference;
+        }
+        EXPECT_EQ(firstDifference, pictures[0].size())
+            << "first differing pixel at x " << firstDifference / 3 % 256 << ", y "
+            << firstDifference / 3 / 256 << (unmapped ? " with unmapped pages" : "");
+    }
+}
+
 } // namespace
 } // namespace Halvo
