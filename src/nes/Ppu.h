@@ -78,9 +78,9 @@ public:
     // processor its dots and the mapper its hooks; with `render` and a canvas, draws the picture.
     void RunFrame(bool render);
 
-    // Runs the steps of the current line that the processor's present instruction must see. Every
-    // access of the processor that the PPU could observe or be observed by (its registers, sprite DMA,
-    // the board's registers) calls it first; see `pending`.
+    // Runs the deferred steps of the current line that the processor's present instruction must see.
+    // Every access of the processor that the PPU could observe or be observed by (its registers, sprite
+    // DMA, the board's registers) calls it first.
     void CatchUp() {
         if (pending != PendingSteps::None) {
             CatchUpSteps();
@@ -183,13 +183,8 @@ private:
     void ForSpriteLines(std::uint8_t y, Change change);
     void MakeSpriteLines();
 
-    // A rendered line gives the processor 32 slices of 8 dots between its tile steps, and the
-    // horizontal blank 10 slices between its sprite and prefetch steps. The processor runs all the
-    // slices of such a stretch in one go, and the steps, the one before its first slice included, wait
-    // here until it needs them: an instruction that reaches the PPU or the board first runs every step
-    // its slice would have followed (its slice is known from the processor's counter). Nothing else the
-    // processor does can see the PPU, so each instruction finds the PPU exactly as the 8-dot interleave
-    // would have left it, at a fraction of the calls.
+    // The steps of a line that wait while the processor runs the slices between them, and which dots
+    // each stands for: the "Deferred steps" section of PpuFrame.cpp.
     enum class PendingSteps : std::uint8_t { None, Tiles, HBlank };
     PendingSteps pending = PendingSteps::None;
     std::int32_t pendingTarget = 0; // the processor's target when the stretch's first slice began

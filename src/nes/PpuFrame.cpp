@@ -186,85 +186,6 @@ HALVO_PPU_INLINE void Ppu::FetchTileRows(std::int32_t first, std::int32_t last, 
     }
 }
 
-// Steps first..last of the current line. Step k draws row k (after the sprite-0 test where sprite 0
-// may meet it) and fetches row k + 2. A fetch changes nothing that a draw or a sprite-0 test reads and
-// the other way round, and the processor does not run in between, so the fetches of the steps go first,
-// each kind in a loop of its own.
-void Ppu::RunTileStepsTo(std::int32_t last) {
-    const std::int32_t first = pendingNext;
-    if (first > last) {
-        return;
-    }
-    pendingNext = last + 1;
-    Mmc& mmc = *process->mmc;
-    const std::int32_t lastFetch = std::min(last + 2, TileSteps - 1);
-    if (lineDrawer) {
-        FetchTileRows<true>(first + 2, lastFetch, mmc);
-    } else {
-        FetchTileRows<false>(first + 2, lastFetch, mmc);
-    }
-    // Sprite 0 can only meet the rows of the two columns it spans; on the pre-render line and lines
-    // without it, `lineColumn` is 32 and the slot -1.
-    for (const std::int32_t column : {lineColumn, lineColumn + 1}) {
-        if (column >= first && column <= last && (validRows & RowBit(column)) && !spriteZeroPending &&
-            spriteZeroSlot != -1) {
-            CheckSpriteZero(tileRows[column], *process->cpu);
-        }
-    }
-    if (lineDrawer) {
-        // Runs of valid rows go to the renderer in one call.
-        for (std::int32_t k = first; k <= last;) {
-            if (!(validRows & RowBit(k))) {
-                lineDrawer->DrawBackdrop(tileRows[k]);
-                ++k;
-                continue;
-            }
-            const std::int32_t end = std::min(last + 1, k + std::countr_one(validRows >> k));
-            lineDrawer->DrawTiles(&tileRows[k], static_cast<std::size_t>(end - k));
-            k = end;
-        }
-    }
-}
-
-// Steps 0-7 of the horizontal blank evaluate the sprites of the next line; steps 8 and 9 fetch its
-// first two rows.
-void Ppu::RunHBlankStepsTo(std::int32_t last) {
-    Mmc& mmc = *process->mmc;
-    for (; pendingNext <= last && pendingNext < SpriteSlots; ++pendingNext) {
-        EvaluateSprite(mmc);
-    }
-    if (pendingNext <= last) {
-        FetchTileRows<true>(pendingNext - SpriteSlots, last - SpriteSlots, mmc);
-        pendingNext = last + 1;
-    }
-}
-
-void Ppu::CatchUpSteps() {
-    // The slice of the instruction about to reach the PPU: slice j began once the processor's target
-    // had fallen j x 8 dots below where the stretch started (its last slice is longer).
-    const std::int32_t elapsed = pendingTarget - process->cpu->counter;
-    const std::int32_t slice = elapsed > 0 ? elapsed / dotsPerFetch : 0;
-    if (pending == PendingSteps::Tiles) {
-        RunTileStepsTo(std::min(slice, OnScreenTiles - 1));
-    } else {
-        RunHBlankStepsTo(std::min(slice, SpriteSlots + 1));
-    }
-}
-
-// Dots 0-255 of a line that fetches tiles: the 34 tile steps with the processor's 32 slices of 8 dots
-// after the first 32 of them.
-HALVO_PPU_INLINE void Ppu::TileLine(Gfx::NesRenderer* drawer) {
-    Cpu& cpu = *process->cpu;
-    lineDrawer = drawer;
-    lineColumn = spriteZeroColumn;
-    pending = PendingSteps::Tiles;
-    pendingTarget = cpu.target;
-    pendingNext = 0;
-    cpu.RunSlice(OnScreenTiles * dotsPerFetch);
-    RunTileStepsTo(TileSteps - 1);
-    pending = PendingSteps::None;
-}
-
 // Finds at most one more sprite on the coming line (`scanline`); once eight are found, the scan goes on
 // only to find a ninth, which sets the overflow flag.
 HALVO_PPU_INLINE void Ppu::EvaluateSprite(Mmc& mmc) {
@@ -374,6 +295,112 @@ HALVO_PPU_INLINE void Ppu::EndLine() {
     if (RenderingEnabled()) {
         VerticalIncrement();
     }
+}
+
+// Deferred steps ------------------------------------------------------------------------------------
+//
+// A line that fetches tiles (the pre-render line and lines 0-239) interleaves the PPU's steps and the
+// processor's slices at 8-dot granularity. Its 341 dots (340 on the short pre-render line):
+//
+//   dots   0-255   tile steps 0-31: step k stands for dots 8k-8k+7; it tests sprite 0 against row k
+//                  where sprite 0 may meet it, draws row k and fetches row k + 2; the processor's
+//                  8-dot slice k follows it.
+//   dot    256     tile steps 32 and 33: the two rows fine scroll can bring in on the right are drawn;
+//                  nothing is fetched. Then, not deferred: EndLine, the scroll reload and the board's
+//                  OnScanline.
+//   dots 256-319   horizontal-blank steps 0-7: one sprite evaluation each, each followed by an 8-dot
+//                  slice.
+//   dots 320-327   step 8: row 0 of the next line is fetched; an 8-dot slice.
+//   dots 328-340   step 9: row 1; the last slice, 13 dots (12 on the short line).
+//
+// Calling the processor 42 times a line would cost more than the steps themselves, and most slices are
+// shorter than one instruction. So each stretch (the tile steps, then the horizontal-blank steps) gives
+// the processor all of its slices in one RunSlice, and its steps wait: `pending` names the stretch,
+// `pendingTarget` is the processor's `target` when the stretch began and `pendingNext` the first step
+// not yet run. The processor's `counter` says how far into the stretch its current instruction is: in
+// slice j = (pendingTarget - counter) / 8. Every access of the processor that can see the PPU or be
+// seen by it (a PPU register, sprite DMA, a board register) calls CatchUp first, which runs the steps up
+// to j; when the slices are spent, the rest run. Nothing else an instruction does can reach the PPU,
+// so each instruction finds the PPU exactly as the step-by-step interleave would have left it.
+
+// Steps first..last of the current line. Step k draws row k (after the sprite-0 test where sprite 0
+// may meet it) and fetches row k + 2. A fetch changes nothing that a draw or a sprite-0 test reads and
+// the other way round, and the processor does not run in between, so the fetches of the steps go first,
+// each kind in a loop of its own.
+void Ppu::RunTileStepsTo(std::int32_t last) {
+    const std::int32_t first = pendingNext;
+    if (first > last) {
+        return;
+    }
+    pendingNext = last + 1;
+    Mmc& mmc = *process->mmc;
+    const std::int32_t lastFetch = std::min(last + 2, TileSteps - 1);
+    if (lineDrawer) {
+        FetchTileRows<true>(first + 2, lastFetch, mmc);
+    } else {
+        FetchTileRows<false>(first + 2, lastFetch, mmc);
+    }
+    // Sprite 0 can only meet the rows of the two columns it spans; on the pre-render line and lines
+    // without it, `lineColumn` is 32 and the slot -1.
+    for (const std::int32_t column : {lineColumn, lineColumn + 1}) {
+        if (column >= first && column <= last && (validRows & RowBit(column)) && !spriteZeroPending &&
+            spriteZeroSlot != -1) {
+            CheckSpriteZero(tileRows[column], *process->cpu);
+        }
+    }
+    if (lineDrawer) {
+        // Runs of valid rows go to the renderer in one call.
+        for (std::int32_t k = first; k <= last;) {
+            if (!(validRows & RowBit(k))) {
+                lineDrawer->DrawBackdrop(tileRows[k]);
+                ++k;
+                continue;
+            }
+            const std::int32_t end = std::min(last + 1, k + std::countr_one(validRows >> k));
+            lineDrawer->DrawTiles(&tileRows[k], static_cast<std::size_t>(end - k));
+            k = end;
+        }
+    }
+}
+
+// Steps 0-7 of the horizontal blank evaluate the sprites of the next line; steps 8 and 9 fetch its
+// first two rows.
+void Ppu::RunHBlankStepsTo(std::int32_t last) {
+    Mmc& mmc = *process->mmc;
+    for (; pendingNext <= last && pendingNext < SpriteSlots; ++pendingNext) {
+        EvaluateSprite(mmc);
+    }
+    if (pendingNext <= last) {
+        FetchTileRows<true>(pendingNext - SpriteSlots, last - SpriteSlots, mmc);
+        pendingNext = last + 1;
+    }
+}
+
+// Runs the deferred steps up to the slice of the processor's current instruction: slice j began
+// once the processor's counter had fallen j x 8 dots below `pendingTarget` (the last slice of each
+// stretch is longer and is capped).
+void Ppu::CatchUpSteps() {
+    const std::int32_t elapsed = pendingTarget - process->cpu->counter;
+    const std::int32_t slice = elapsed > 0 ? elapsed / dotsPerFetch : 0;
+    if (pending == PendingSteps::Tiles) {
+        RunTileStepsTo(std::min(slice, OnScreenTiles - 1));
+    } else {
+        RunHBlankStepsTo(std::min(slice, SpriteSlots + 1));
+    }
+}
+
+// Dots 0-255 of a line that fetches tiles: the 34 tile steps with the processor's 32 slices of 8 dots
+// after the first 32 of them.
+HALVO_PPU_INLINE void Ppu::TileLine(Gfx::NesRenderer* drawer) {
+    Cpu& cpu = *process->cpu;
+    lineDrawer = drawer;
+    lineColumn = spriteZeroColumn;
+    pending = PendingSteps::Tiles;
+    pendingTarget = cpu.target;
+    pendingNext = 0;
+    cpu.RunSlice(OnScreenTiles * dotsPerFetch);
+    RunTileStepsTo(TileSteps - 1);
+    pending = PendingSteps::None;
 }
 
 // The horizontal blank of the pre-render and visible lines (dots 256-340): the address moves to the
