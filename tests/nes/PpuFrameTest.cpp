@@ -264,13 +264,12 @@ TEST(PpuFrame, BoardsWithAndWithoutHooksDrawTheSamePicture) {
     };
     for (const bool unmapped : {false, true}) {
         std::vector<std::uint8_t> pictures[2];
-        int fetches = 0;
         for (const bool hooks : {false, true}) {
             PpuMachine machine;
             Nes::Process& process = *machine.machine.process;
-            Ref::Ptr<ListeningMmc> board;
+            const Ref::Ptr<ListeningMmc> board = Ref::New<ListeningMmc>(&process);
             if (hooks) {
-                process.mmc = board = Ref::New<ListeningMmc>(&process);
+                process.mmc = board;
                 board->Reset(true);
                 board->SetNameTableMirroring(Nes::MirrorVertical);
             } else {
@@ -278,17 +277,14 @@ TEST(PpuFrame, BoardsWithAndWithoutHooksDrawTheSamePicture) {
             }
             auto canvas = machine.AttachCanvas();
             Nes::Ppu& ppu = machine.Ppu();
+            // Patterns at $1000 and both name tables from a fixed random sequence; 32 colours.
             std::uint32_t seed = 12345;
-            const auto next = [&seed] {
-                return static_cast<std::uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
-            };
-            machine.Fill(0x1000, {});
-            for (std::uint32_t i = 0; i < 0x1000; ++i) {
-                ppu.WriteRegister(0x2007, next());
-            }
-            machine.Fill(0x2000, {});
-            for (std::uint32_t i = 0; i < 0x800; ++i) {
-                ppu.WriteRegister(0x2007, next());
+            for (const auto& [address, count] : {std::pair{0x1000, 0x1000}, std::pair{0x2000, 0x800}}) {
+                machine.Fill(static_cast<std::uint16_t>(address), {});
+                for (int i = 0; i < count; ++i) {
+                    ppu.WriteRegister(0x2007,
+                                      static_cast<std::uint8_t>((seed = seed * 1103515245 + 12345) >> 16));
+                }
             }
             machine.Fill(0x3F00, {});
             for (std::uint8_t colour = 0; colour < 32; ++colour) {
@@ -296,20 +292,18 @@ TEST(PpuFrame, BoardsWithAndWithoutHooksDrawTheSamePicture) {
             }
             SetOam(machine, {});
             if (unmapped) {
-                ppu.vramPages[5] = nullptr; // pattern $1400-$17FF
-                ppu.vramPages[9] = nullptr; // name table $2400
+                ppu.vramPages[5] = ppu.vramPages[9] = nullptr; // patterns $1400-$17FF, name table $2400
             }
             ppu.WriteRegister(0x2000, 0x10);
             ppu.ReadRegister(0x2002);
             ppu.WriteRegister(0x2005, 20 * 8 + 3);
             ppu.WriteRegister(0x2005, 37);
             ppu.WriteRegister(0x2001, 0x0A);
-            std::int32_t slices = 0;
+            int writes = 0;
             machine.cpu->onSlice = [&] {
-                // Line 120, dot 96: a new address through $2006, in effect from the
-                // next tile step.
+                // Line 120, dot 96: a new address through $2006, in effect from the next tile step.
                 if (ppu.scanline == 120 && machine.cpu->counter == machine.cpu->lineStart - 96 &&
-                    slices++ == 0) {
+                    writes++ == 0) {
                     ppu.CatchUp();
                     ppu.WriteRegister(0x2006, 0x05);
                     ppu.WriteRegister(0x2006, 0x6A);
@@ -317,26 +311,20 @@ TEST(PpuFrame, BoardsWithAndWithoutHooksDrawTheSamePicture) {
             };
             ppu.RunFrame(true);
             pictures[hooks] = canvas->GetPicture();
-            fetches = board ? board->fetches : fetches;
-            EXPECT_EQ(slices, 1);
+            EXPECT_EQ(writes, 1);
+            // Both hooks, for each row of the pre-render and visible lines.
+            EXPECT_EQ(board->fetches, hooks ? 2 * 241 * 34 : 0);
         }
-        EXPECT_EQ(fetches,
-                  2 * 241 * 34); // both hooks, for each row of the pre-render and visible lines
         std::set<std::uint32_t> colours;
         for (std::size_t i = 0; i < pictures[0].size(); i += 3) {
             colours.insert(static_cast<std::uint32_t>(pictures[0][i] << 16 | pictures[0][i + 1] << 8 |
                                                       pictures[0][i + 2]));
         }
-        EXPECT_EQ(colours.size(),
-                  13u); // the backdrop and the three colours of each background palette
-        std::size_t firstDifference = 0;
-        while (firstDifference < pictures[0].size() &&
-               pictures[0][firstDifference] == pictures[1][firstDifference]) {
-            ++firstDifference;
-        }
-        EXPECT_EQ(firstDifference, pictures[0].size())
-            << "first differing pixel at x " << firstDifference / 3 % 256 << ", y "
-            << firstDifference / 3 / 256 << (unmapped ? " with unmapped pages" : "");
+        EXPECT_EQ(colours.size(), 13u); // the backdrop and the three colours of each background palette
+        const auto difference = std::ranges::mismatch(pictures[0], pictures[1]).in1 - pictures[0].begin();
+        EXPECT_EQ(difference, std::ssize(pictures[0]))
+            << "first differing pixel at x " << difference / 3 % 256 << ", y " << difference / 3 / 256
+            << (unmapped ? " with unmapped pages" : "");
     }
 }
 
