@@ -14,17 +14,13 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// A keyboard whose keys the test holds, counting how often the joypad samples it.
+// A keyboard whose keys the test holds.
 class HeldKeys : public Nes::KeyState {
 public:
     HeldKeys() { SetCurrent(this); }
     ~HeldKeys() override { SetCurrent(nullptr); }
-    bool IsPressed(std::uint32_t key) override {
-        ++queries;
-        return held.count(key) != 0;
-    }
+    bool IsPressed(std::uint32_t key) override { return held.count(key) != 0; }
     std::set<std::uint32_t> held;
-    int queries = 0;
 };
 
 class ControllerPorts : public ::testing::Test {
@@ -73,19 +69,6 @@ TEST_F(ControllerPorts, ShiftsButtonsThenPresenceSignature) {
     for (int i = 0; i < 24; ++i) {
         EXPECT_EQ(ports->Read(0x4017), 0) << i;
     }
-}
-
-TEST_F(ControllerPorts, SamplesOnlyOnTheFallingStrobe) {
-    ports->Write(0x4016, 1);
-    ports->Write(0x4016, 1);
-    EXPECT_EQ(keys.queries, 0);
-    ports->Write(0x4016, 0);
-    const int once = keys.queries;
-    EXPECT_GT(once, 0);
-    ports->Write(0x4016, 0);
-    ports->Write(0x4017, 1);
-    ports->Write(0x4017, 0);
-    EXPECT_EQ(keys.queries, once);
 }
 
 // A device holding lines 3 and 4 high (a light gun's trigger and sensor).
