@@ -8,8 +8,8 @@
 // Every primitive and body below is forced inline into the interpreter loop, so that a run's registers
 // stay in machine registers from one instruction to the next.
 #define HALVO_CPU_INLINE [[gnu::always_inline]] inline
-// The same for a lambda handed to a shared helper; without it the run's loop is too big for GCC to inline
-// it by itself, and each operand word costs a call.
+// The same for a lambda handed to a shared helper: in a loop this large the compiler's own size limits
+// would otherwise decide whether it is inlined.
 #define HALVO_CPU_INLINE_LAMBDA __attribute__((always_inline))
 
 namespace Halvo::Nes {
