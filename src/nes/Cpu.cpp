@@ -58,17 +58,23 @@ void Cpu::Interrupt(std::uint16_t vector) {
         irqPending = true;
         return;
     }
-    std::int32_t cycles = 6;
-    // The reset sequence runs the same steps as an interrupt but with the stack writes suppressed.
     if (vector != ResetVector) {
-        Push(static_cast<std::uint8_t>(pc >> 8));
-        Push(static_cast<std::uint8_t>(pc));
-        Push(p & ~FlagB);
-        p.bdi = (p.bdi & ~FlagD) | FlagI;
-        cycles = 7;
+        EnterInterrupt(vector);
+        return;
     }
+    // The reset sequence runs the steps of an interrupt with its stack writes suppressed: nothing is
+    // pushed, no flag changes, and one cycle fewer is spent.
     pc = process->CpuReadWord(vector);
-    counter -= cycles * DotsPerCycle;
+    counter -= 6 * DotsPerCycle;
+}
+
+void Cpu::EnterInterrupt(std::uint16_t vector) {
+    Push(static_cast<std::uint8_t>(pc >> 8));
+    Push(static_cast<std::uint8_t>(pc));
+    Push(p & ~FlagB);
+    p.bdi = (p.bdi & ~FlagD) | FlagI;
+    pc = process->CpuReadWord(vector);
+    counter -= 7 * DotsPerCycle;
 }
 
 void Cpu::Push(std::uint8_t value) {

@@ -68,7 +68,6 @@ public:
     // A hard reset clears the registers and the time account; a soft one keeps them. Both load the
     // reset vector and leave the halt state.
     virtual void Reset(bool hard);
-    virtual bool IsReady() = 0;
     // Enters the interrupt of that vector (NMI $FFFA, reset $FFFC, IRQ $FFFE). Called between runs. An
     // IRQ while I is set is latched in `irqPending` and taken when an instruction clears I.
     virtual void Interrupt(std::uint16_t vector);
@@ -104,6 +103,14 @@ public:
 
 protected:
     Cpu(Process* process, const Cpu* previous);
+
+    // The entry of an NMI or IRQ, taken between runs by Interrupt and inside an instruction by one
+    // that clears I over a latched IRQ: PC and the flags (B clear) are pushed, IRQs are masked, D is
+    // cleared and PC comes from the vector. Seven cycles.
+    void EnterInterrupt(std::uint16_t vector);
+
+    // The interpreter's run enters interrupts through EnterInterrupt.
+    friend class StaticCpuCore;
 
 private:
     void Push(std::uint8_t value);

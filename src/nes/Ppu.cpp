@@ -55,7 +55,6 @@ void Ppu::Reset(bool hard) {
 }
 
 void Ppu::SetTvSystem(std::uint32_t system) {
-    tvSystem = system;
     linesPerFrame = system == PalTvSystem ? PalLines : NtscLines;
     dotsPerLine = 341;
     visibleDots = 256;

@@ -59,7 +59,8 @@ public:
     // power-up state with the frame about to enter vertical blank; a hard one also clears OAM and the
     // palette. The page table is the mapper's and stays as it is.
     void Reset(bool hard);
-    // 312 lines a frame for PAL (1), 262 for anything else, and the line timing.
+    // The line timing, with 312 lines a frame for the image's PAL value (1) and 262 for NTSC (0) and
+    // for images made for both (2).
     void SetTvSystem(std::uint32_t system);
     // Attaches the output surface (or detaches it with null) and hands it the palette and mask state.
     void SetCanvas(const Ref::Ptr<Gfx::NesCanvas>& newCanvas);
@@ -77,9 +78,9 @@ public:
     // processor its dots and the mapper its hooks; with `render` and a canvas, draws the picture.
     void RunFrame(bool render);
 
-    // Runs the steps of the current line that the processor's present instruction must see. Every
-    // access of the processor that the PPU could observe or be observed by (its registers, sprite DMA,
-    // the board's registers) calls it first; see `pending`.
+    // Runs the deferred steps of the current line that the processor's present instruction must see.
+    // Every access of the processor that the PPU could observe or be observed by (its registers, sprite
+    // DMA, the board's registers) calls it first.
     void CatchUp() {
         if (pending != PendingSteps::None) {
             CatchUpSteps();
@@ -115,7 +116,6 @@ public:
     Ref::Ptr<Gfx::NesRenderer> renderer;
 
     // Timing, in PPU dots (3 per CPU cycle).
-    std::uint32_t tvSystem = 2; // 1 PAL, anything else NTSC
     std::int32_t dotsPerLine = 0;
     std::int32_t visibleDots = 0;
     std::int32_t hblankDots = 0;
@@ -183,13 +183,8 @@ private:
     void ForSpriteLines(std::uint8_t y, Change change);
     void MakeSpriteLines();
 
-    // A rendered line gives the processor 32 slices of 8 dots between its tile steps, and the
-    // horizontal blank 10 slices between its sprite and prefetch steps. The processor runs all the
-    // slices of such a stretch in one go, and the steps, the one before its first slice included, wait
-    // here until it needs them: an instruction that reaches the PPU or the board first runs every step
-    // its slice would have followed (its slice is known from the processor's counter). Nothing else the
-    // processor does can see the PPU, so each instruction finds the PPU exactly as the 8-dot interleave
-    // would have left it, at a fraction of the calls.
+    // The steps of a line that wait while the processor runs the slices between them, and which dots
+    // each stands for: the "Deferred steps" section of PpuFrame.cpp.
     enum class PendingSteps : std::uint8_t { None, Tiles, HBlank };
     PendingSteps pending = PendingSteps::None;
     std::int32_t pendingTarget = 0; // the processor's target when the stretch's first slice began
@@ -207,10 +202,8 @@ private:
     void StartLine(Cpu& cpu) const;
     static std::uint32_t CoarseXIncrement(std::uint32_t v);
     void VerticalIncrement();
-    template <bool Drawn>
-    void FetchTileRow(std::int32_t k, std::uint32_t& v, Mmc& mmc);
-    template <bool Drawn>
-    void FetchPlainRows(std::int32_t first, std::int32_t last);
+    template <bool Drawn, bool Hooks>
+    void FetchRows(std::int32_t first, std::int32_t last, Mmc& mmc);
     template <bool Drawn>
     void FetchTileRows(std::int32_t first, std::int32_t last, Mmc& mmc);
     void EvaluateSprite(Mmc& mmc);

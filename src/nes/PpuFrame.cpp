@@ -35,6 +35,16 @@ constexpr std::uint64_t RowBits(std::int32_t first, std::int32_t last) {
 // What an unmapped page reads as.
 constexpr std::array<std::uint8_t, 1u << Ppu::VramPageShift> ZeroPage{};
 
+// An unmapped page of PPU memory reads as zeros.
+HALVO_PPU_INLINE const std::uint8_t* PageOrZeros(const std::uint8_t* page) {
+    return page ? page : ZeroPage.data();
+}
+
+// The two bit planes of a pattern row, 8 bytes apart: the low plane in bits 0-7, the high in 8-15.
+HALVO_PPU_INLINE std::uint32_t PatternRow(const std::uint8_t* row) {
+    return row[0] | static_cast<std::uint32_t>(row[8]) << 8;
+}
+
 // A row's 16 pattern bits as 8 opacity bits, bit 7 the leftmost pixel.
 constexpr std::uint32_t Opacity(std::uint32_t pattern) {
     return ((pattern >> 8) | pattern) & 0xFF;
@@ -91,64 +101,20 @@ HALVO_PPU_INLINE void Ppu::VerticalIncrement() {
     }
 }
 
-// Fetch k (0-33) of the line into row k on a board with hooks, with the address `v` (moved on to the
-// next tile). Rows of a line that is not drawn need no attribute (the mapper's hook still sees the
-// name-table address) and no y.
+// Fetches rows first..last of the line, one tile each, from the address v (moved on by one tile a row;
+// past coarse X 31 into the horizontally adjacent name table). Row k's record starts at screen x
+// 8k - fine X. Its tile number is the name-table byte at v; its palette is the quarter of the
+// attribute byte that covers the tile: the byte for tiles 4n..4n + 3 of a group of four rows is byte n
+// of the 8 at $3C0 + (coarse Y / 4) x 8, and the tile's 2 x 2 quarter picks two of its bits at
+// (coarse Y AND 2) x 2 + (coarse X AND 2). Its pattern is the tile's row at fine Y. A line that is not
+// drawn needs no attribute.
 //
-// The name-table byte and its attribute byte lie in the same 1 KiB page, and so do the two bit planes
-// of a pattern row (fine Y is below 8), so each pair takes one look into the page table. Each page is
-// looked up after the mapper's hook that precedes the reads, as a hook may switch banks.
-template <bool Drawn>
-HALVO_PPU_INLINE void Ppu::FetchTileRow(std::int32_t k, std::uint32_t& v, Mmc& mmc) {
-    Gfx::TileRecord& record = tileRows[k];
-    record.x = 8 * k - static_cast<std::int32_t>(fineX);
-    if constexpr (Drawn) {
-        record.y = static_cast<std::uint32_t>(scanline);
-    }
-    if (!(mask & MaskBackground)) {
-        validRows &= ~RowBit(k);
-        // Sprite rendering alone still walks the address along the line.
-        if (mask & MaskSprites) {
-            v = CoarseXIncrement(v);
-        }
-        return;
-    }
-    const std::uint32_t nameAddress = 0x2000 | (v & 0x0FFF);
-    const std::uint8_t boardAttribute =
-        mmc.attributeHook ? mmc.GetAttribute(static_cast<std::uint16_t>(nameAddress)) : 0;
-    const std::uint8_t* names = vramPages[nameAddress >> VramPageShift];
-    const std::uint32_t tile = names ? names[v & VramPageMask] : 0;
-    if constexpr (Drawn) {
-        if (boardAttribute != 0) {
-            record.attribute = boardAttribute;
-        } else {
-            // Each attribute byte covers 4 x 4 tiles, two bits per 2 x 2 quarter: the byte is at
-            // $3C0 + (coarse Y / 4) x 8 + coarse X / 4 in the name table, and the quarter's two bits at
-            // (coarse Y AND 2) x 2 + (coarse X AND 2).
-            const std::uint32_t attributeOffset = 0x3C0 | ((v >> 4) & 0x38) | ((v >> 2) & 0x07);
-            const std::uint32_t attribute = names ? names[attributeOffset] : 0;
-            record.attribute = attribute >> (((v >> 4) & 4) | (v & 2));
-        }
-    }
-    const std::uint32_t patternAddress = 16 * tile + ((v >> 12) & 7) + bgPatternBase;
-    if (mmc.patternFetchHook) {
-        mmc.OnPatternFetch(static_cast<std::uint16_t>(patternAddress));
-    }
-    const std::uint8_t* patterns = vramPages[patternAddress >> VramPageShift];
-    if (patterns) {
-        const std::uint8_t* row = patterns + (patternAddress & VramPageMask);
-        record.pattern = row[0] | static_cast<std::uint32_t>(row[8]) << 8;
-    } else {
-        record.pattern = 0;
-    }
-    validRows |= RowBit(k);
-    v = CoarseXIncrement(v);
-}
-
-// Fetches first..last of a line on a board without hooks: nothing runs between the fetches, so the
-// registers they read are taken once, and each row is written whole from values held in registers.
-template <bool Drawn>
-HALVO_PPU_INLINE void Ppu::FetchPlainRows(std::int32_t first, std::int32_t last) {
+// With `Hooks` the board hears each name-table address before the tile's reads (and may supply the
+// attribute itself) and each pattern address before the pattern read; a hook may switch banks, so
+// the pages are looked up again after it. Without hooks nothing runs between the fetches, so the pages
+// are looked up once per name table the line passes through.
+template <bool Drawn, bool Hooks>
+HALVO_PPU_INLINE void Ppu::FetchRows(std::int32_t first, std::int32_t last, Mmc& mmc) {
     std::uint32_t v = vramAddress;
     const std::int32_t left = -static_cast<std::int32_t>(fineX);
     const auto y = static_cast<std::uint32_t>(scanline);
@@ -167,38 +133,47 @@ HALVO_PPU_INLINE void Ppu::FetchPlainRows(std::int32_t first, std::int32_t last)
         vramAddress = v;
         return;
     }
-    // The pattern table's four pages, with an unmapped one reading as zeros.
+    const std::uint32_t patternTable = bgPatternBase >> VramPageShift;
     std::array<const std::uint8_t*, 4> patternPages;
     for (std::uint32_t page = 0; page < 4; ++page) {
-        const std::uint8_t* data = vramPages[(bgPatternBase >> VramPageShift) + page];
-        patternPages[page] = data ? data : ZeroPage.data();
+        patternPages[page] = PageOrZeros(vramPages[patternTable + page]);
     }
-    // The line's rows lie in at most two name tables (three with the widest fine scroll): within one,
-    // the tile numbers and attributes of the row run on byte by byte.
+    const std::uint32_t fineY = (v >> 12) & 7;
     for (std::int32_t k = first; k <= last;) {
-        const std::uint8_t* names = vramPages[8 + ((v >> 10) & 3)];
-        if (!names) {
-            names = ZeroPage.data();
-        }
+        const std::uint32_t nameTable = 8 + ((v >> 10) & 3);
+        const std::uint8_t* names = PageOrZeros(vramPages[nameTable]);
         const std::uint32_t coarseX = v & 0x1F;
         const std::int32_t count = std::min(last - k + 1, static_cast<std::int32_t>(32 - coarseX));
-        const std::uint8_t* tiles = names + (v & 0x03E0);
-        // The attribute byte of tiles 4n..4n + 3 is byte n of its row of 8, at $3C0 + (coarse Y / 4) x 8;
-        // the tile's 2 x 2 quarter picks two of its bits: (coarse Y AND 2) x 2 + (coarse X AND 2).
-        const std::uint8_t* attributes = names + 0x3C0 + ((v >> 4) & 0x38);
+        const std::uint32_t tileRow = v & 0x03E0;
+        const std::uint32_t attributeRow = 0x3C0 + ((v >> 4) & 0x38);
         const std::uint32_t quarterY = (v >> 4) & 4;
-        const std::uint32_t fineY = (v >> 12) & 7;
         for (std::uint32_t column = coarseX; column < coarseX + static_cast<std::uint32_t>(count);
              ++column, ++k) {
             std::uint32_t attribute = 0;
-            if constexpr (Drawn) {
-                attribute = attributes[column >> 2] >> (quarterY | (column & 2));
+            if constexpr (Hooks) {
+                if (mmc.attributeHook) {
+                    attribute = mmc.GetAttribute(
+                        static_cast<std::uint16_t>(nameTable << VramPageShift | tileRow | column));
+                }
+                names = PageOrZeros(vramPages[nameTable]);
             }
-            const std::uint32_t offset = 16 * tiles[column] + fineY;
-            const std::uint8_t* row = patternPages[offset >> VramPageShift] + (offset & VramPageMask);
-            tileRows[k] = {left + 8 * k, y, attribute, row[0] | static_cast<std::uint32_t>(row[8]) << 8};
+            // A board's own attribute (non-zero) stands as it is.
+            if constexpr (Drawn) {
+                if (attribute == 0) {
+                    attribute = names[attributeRow + (column >> 2)] >> (quarterY | (column & 2));
+                }
+            }
+            const std::uint32_t offset = 16 * names[tileRow + column] + fineY;
+            const std::uint32_t page = offset >> VramPageShift;
+            if constexpr (Hooks) {
+                if (mmc.patternFetchHook) {
+                    mmc.OnPatternFetch(static_cast<std::uint16_t>(bgPatternBase + offset));
+                }
+                patternPages[page] = PageOrZeros(vramPages[patternTable + page]);
+            }
+            tileRows[k] = {left + 8 * k, y, attribute,
+                           PatternRow(patternPages[page] + (offset & VramPageMask))};
         }
-        // Past coarse X 31 the address goes on in the horizontally adjacent name table.
         v = coarseX + static_cast<std::uint32_t>(count) == 32 ? (v & ~0x1Fu) ^ 0x0400 : v + count;
     }
     validRows |= RowBits(first, last);
@@ -209,93 +184,10 @@ HALVO_PPU_INLINE void Ppu::FetchPlainRows(std::int32_t first, std::int32_t last)
 template <bool Drawn>
 HALVO_PPU_INLINE void Ppu::FetchTileRows(std::int32_t first, std::int32_t last, Mmc& mmc) {
     if (mmc.attributeHook || mmc.patternFetchHook) {
-        for (std::int32_t k = first; k <= last; ++k) {
-            std::uint32_t v = vramAddress;
-            FetchTileRow<Drawn>(k, v, mmc);
-            vramAddress = v;
-        }
+        FetchRows<Drawn, true>(first, last, mmc);
     } else {
-        FetchPlainRows<Drawn>(first, last);
+        FetchRows<Drawn, false>(first, last, mmc);
     }
-}
-
-// Steps first..last of the current line. Step k draws row k (after the sprite-0 test where sprite 0
-// may meet it) and fetches row k + 2. A fetch changes nothing that a draw or a sprite-0 test reads and
-// the other way round, and the processor does not run in between, so the fetches of the steps go first,
-// each kind in a loop of its own.
-void Ppu::RunTileStepsTo(std::int32_t last) {
-    const std::int32_t first = pendingNext;
-    if (first > last) {
-        return;
-    }
-    pendingNext = last + 1;
-    Mmc& mmc = *process->mmc;
-    const std::int32_t lastFetch = std::min(last + 2, TileSteps - 1);
-    if (lineDrawer) {
-        FetchTileRows<true>(first + 2, lastFetch, mmc);
-    } else {
-        FetchTileRows<false>(first + 2, lastFetch, mmc);
-    }
-    // Sprite 0 can only meet the rows of the two columns it spans; on the pre-render line and lines
-    // without it, `lineColumn` is 32 and the slot -1.
-    for (const std::int32_t column : {lineColumn, lineColumn + 1}) {
-        if (column >= first && column <= last && (validRows & RowBit(column)) && !spriteZeroPending &&
-            spriteZeroSlot != -1) {
-            CheckSpriteZero(tileRows[column], *process->cpu);
-        }
-    }
-    if (lineDrawer) {
-        // Runs of valid rows go to the renderer in one call.
-        for (std::int32_t k = first; k <= last;) {
-            if (!(validRows & RowBit(k))) {
-                lineDrawer->DrawBackdrop(tileRows[k]);
-                ++k;
-                continue;
-            }
-            const std::int32_t end = std::min(last + 1, k + std::countr_one(validRows >> k));
-            lineDrawer->DrawTiles(&tileRows[k], static_cast<std::size_t>(end - k));
-            k = end;
-        }
-    }
-}
-
-// Steps 0-7 of the horizontal blank evaluate the sprites of the next line; steps 8 and 9 fetch its
-// first two rows.
-void Ppu::RunHBlankStepsTo(std::int32_t last) {
-    Mmc& mmc = *process->mmc;
-    for (; pendingNext <= last && pendingNext < SpriteSlots; ++pendingNext) {
-        EvaluateSprite(mmc);
-    }
-    if (pendingNext <= last) {
-        FetchTileRows<true>(pendingNext - SpriteSlots, last - SpriteSlots, mmc);
-        pendingNext = last + 1;
-    }
-}
-
-void Ppu::CatchUpSteps() {
-    // The slice of the instruction about to reach the PPU: slice j began once the processor's target
-    // had fallen j x 8 dots below where the stretch started (its last slice is longer).
-    const std::int32_t elapsed = pendingTarget - process->cpu->counter;
-    const std::int32_t slice = elapsed > 0 ? elapsed / dotsPerFetch : 0;
-    if (pending == PendingSteps::Tiles) {
-        RunTileStepsTo(std::min(slice, OnScreenTiles - 1));
-    } else {
-        RunHBlankStepsTo(std::min(slice, SpriteSlots + 1));
-    }
-}
-
-// Dots 0-255 of a line that fetches tiles: the 34 tile steps with the processor's 32 slices of 8 dots
-// after the first 32 of them.
-HALVO_PPU_INLINE void Ppu::TileLine(Gfx::NesRenderer* drawer) {
-    Cpu& cpu = *process->cpu;
-    lineDrawer = drawer;
-    lineColumn = spriteZeroColumn;
-    pending = PendingSteps::Tiles;
-    pendingTarget = cpu.target;
-    pendingNext = 0;
-    cpu.RunSlice(OnScreenTiles * dotsPerFetch);
-    RunTileStepsTo(TileSteps - 1);
-    pending = PendingSteps::None;
 }
 
 // Finds at most one more sprite on the coming line (`scanline`); once eight are found, the scan goes on
@@ -407,6 +299,112 @@ HALVO_PPU_INLINE void Ppu::EndLine() {
     if (RenderingEnabled()) {
         VerticalIncrement();
     }
+}
+
+// Deferred steps ------------------------------------------------------------------------------------
+//
+// A line that fetches tiles (the pre-render line and lines 0-239) interleaves the PPU's steps and the
+// processor's slices at 8-dot granularity. Its 341 dots (340 on the short pre-render line):
+//
+//   dots   0-255   tile steps 0-31: step k stands for dots 8k-8k+7; it tests sprite 0 against row k
+//                  where sprite 0 may meet it, draws row k and fetches row k + 2; the processor's
+//                  8-dot slice k follows it.
+//   dot    256     tile steps 32 and 33: the two rows fine scroll can bring in on the right are drawn;
+//                  nothing is fetched. Then, not deferred: EndLine, the scroll reload and the board's
+//                  OnScanline.
+//   dots 256-319   horizontal-blank steps 0-7: one sprite evaluation each, each followed by an 8-dot
+//                  slice.
+//   dots 320-327   step 8: row 0 of the next line is fetched; an 8-dot slice.
+//   dots 328-340   step 9: row 1; the last slice, 13 dots (12 on the short line).
+//
+// Calling the processor 42 times a line would cost more than the steps themselves, and most slices are
+// shorter than one instruction. So each stretch (the tile steps, then the horizontal-blank steps) gives
+// the processor all of its slices in one RunSlice, and its steps wait: `pending` names the stretch,
+// `pendingTarget` is the processor's `target` when the stretch began and `pendingNext` the first step
+// not yet run. The processor's `counter` says how far into the stretch its current instruction is: in
+// slice j = (pendingTarget - counter) / 8. Every access of the processor that can see the PPU or be
+// seen by it (a PPU register, sprite DMA, a board register) calls CatchUp first, which runs the steps up
+// to j; when the slices are spent, the rest run. Nothing else an instruction does can reach the PPU,
+// so each instruction finds the PPU exactly as the step-by-step interleave would have left it.
+
+// Steps first..last of the current line. Step k draws row k (after the sprite-0 test where sprite 0
+// may meet it) and fetches row k + 2. A fetch changes nothing that a draw or a sprite-0 test reads and
+// the other way round, and the processor does not run in between, so the fetches of the steps go first,
+// each kind in a loop of its own.
+void Ppu::RunTileStepsTo(std::int32_t last) {
+    const std::int32_t first = pendingNext;
+    if (first > last) {
+        return;
+    }
+    pendingNext = last + 1;
+    Mmc& mmc = *process->mmc;
+    const std::int32_t lastFetch = std::min(last + 2, TileSteps - 1);
+    if (lineDrawer) {
+        FetchTileRows<true>(first + 2, lastFetch, mmc);
+    } else {
+        FetchTileRows<false>(first + 2, lastFetch, mmc);
+    }
+    // Sprite 0 can only meet the rows of the two columns it spans; on the pre-render line and lines
+    // without it, `lineColumn` is 32 and the slot -1.
+    for (const std::int32_t column : {lineColumn, lineColumn + 1}) {
+        if (column >= first && column <= last && (validRows & RowBit(column)) && !spriteZeroPending &&
+            spriteZeroSlot != -1) {
+            CheckSpriteZero(tileRows[column], *process->cpu);
+        }
+    }
+    if (lineDrawer) {
+        // Runs of valid rows go to the renderer in one call.
+        for (std::int32_t k = first; k <= last;) {
+            if (!(validRows & RowBit(k))) {
+                lineDrawer->DrawBackdrop(tileRows[k]);
+                ++k;
+                continue;
+            }
+            const std::int32_t end = std::min(last + 1, k + std::countr_one(validRows >> k));
+            lineDrawer->DrawTiles(&tileRows[k], static_cast<std::size_t>(end - k));
+            k = end;
+        }
+    }
+}
+
+// Steps 0-7 of the horizontal blank evaluate the sprites of the next line; steps 8 and 9 fetch its
+// first two rows.
+void Ppu::RunHBlankStepsTo(std::int32_t last) {
+    Mmc& mmc = *process->mmc;
+    for (; pendingNext <= last && pendingNext < SpriteSlots; ++pendingNext) {
+        EvaluateSprite(mmc);
+    }
+    if (pendingNext <= last) {
+        FetchTileRows<true>(pendingNext - SpriteSlots, last - SpriteSlots, mmc);
+        pendingNext = last + 1;
+    }
+}
+
+// Runs the deferred steps up to the slice of the processor's current instruction: slice j began
+// once the processor's counter had fallen j x 8 dots below `pendingTarget` (the last slice of each
+// stretch is longer and is capped).
+void Ppu::CatchUpSteps() {
+    const std::int32_t elapsed = pendingTarget - process->cpu->counter;
+    const std::int32_t slice = elapsed > 0 ? elapsed / dotsPerFetch : 0;
+    if (pending == PendingSteps::Tiles) {
+        RunTileStepsTo(std::min(slice, OnScreenTiles - 1));
+    } else {
+        RunHBlankStepsTo(std::min(slice, SpriteSlots + 1));
+    }
+}
+
+// Dots 0-255 of a line that fetches tiles: the 34 tile steps with the processor's 32 slices of 8 dots
+// after the first 32 of them.
+HALVO_PPU_INLINE void Ppu::TileLine(Gfx::NesRenderer* drawer) {
+    Cpu& cpu = *process->cpu;
+    lineDrawer = drawer;
+    lineColumn = spriteZeroColumn;
+    pending = PendingSteps::Tiles;
+    pendingTarget = cpu.target;
+    pendingNext = 0;
+    cpu.RunSlice(OnScreenTiles * dotsPerFetch);
+    RunTileStepsTo(TileSteps - 1);
+    pending = PendingSteps::None;
 }
 
 // The horizontal blank of the pre-render and visible lines (dots 256-340): the address moves to the

@@ -71,12 +71,23 @@ public:
         return readHandlers[page](this, address);
     }
 
-    // The little-endian word at a 16-bit address; the high byte comes from the next address as mapped
-    // (wrapping $FFFF to $0000), and where a handler answers it is asked for the high byte first.
+    // The little-endian word at a 16-bit address (operands, vectors, jump targets). The high byte
+    // comes from the next address as mapped: past the end of a page that is the next page, past $FFFF
+    // it is $0000. Both bytes come straight from one page's storage when they can; otherwise each is
+    // read with `readByte`, the high byte first, as the handlers of the register pages see it.
+    template <class ReadByte>
+    [[gnu::always_inline]] std::uint16_t ReadWord(std::uint32_t address, ReadByte readByte) const {
+        const std::uint32_t offset = address & PageMask;
+        const std::uint8_t* data = readPages[(address >> PageShift) & (PageCount - 1)];
+        if (data && offset != PageMask) [[likely]] {
+            return static_cast<std::uint16_t>(data[offset] | data[offset + 1] << 8);
+        }
+        const std::uint8_t high = readByte(static_cast<std::uint16_t>(address + 1));
+        return static_cast<std::uint16_t>(high << 8 | readByte(static_cast<std::uint16_t>(address)));
+    }
+
     std::uint16_t CpuReadWord(std::uint32_t address) {
-        const std::uint8_t high = CpuRead((address + 1) & 0xFFFF);
-        const std::uint8_t low = CpuRead(address);
-        return static_cast<std::uint16_t>(high << 8 | low);
+        return ReadWord(address, [this](std::uint16_t byteAddress) { return CpuRead(byteAddress); });
     }
 
     // The CPU byte write of a 16-bit address: the page's storage, or its handler with the full address.

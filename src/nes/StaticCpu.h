@@ -14,7 +14,6 @@ class StaticCpu final : public Cpu {
 public:
     StaticCpu(Process* process, const Cpu* previous);
 
-    bool IsReady() override { return true; }
     void Execute(std::int32_t dots) override;
     void Step() override;
 

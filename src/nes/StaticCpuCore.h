@@ -8,6 +8,9 @@
 // Every primitive and body below is forced inline into the interpreter loop, so that a run's registers
 // stay in machine registers from one instruction to the next.
 #define HALVO_CPU_INLINE [[gnu::always_inline]] inline
+// The same for a lambda handed to a shared helper: in a loop this large the compiler's own size limits
+// would otherwise decide whether it is inlined.
+#define HALVO_CPU_INLINE_LAMBDA __attribute__((always_inline))
 
 namespace Halvo::Nes {
 
@@ -90,16 +93,10 @@ private:
         counter = cpu.counter;
     }
 
-    // Low byte at the address, high byte at the next one as mapped; a handler is asked for the high
-    // byte first. Both bytes come from one page's storage when they can.
+    // Operands, vectors and jump targets, with the handlers reached through Read.
     HALVO_CPU_INLINE std::uint16_t ReadWord(std::uint16_t address) {
-        const std::uint32_t offset = address & Process::PageMask;
-        const std::uint8_t* data = process.readPages[address >> Process::PageShift];
-        if (data && offset != Process::PageMask) [[likely]] {
-            return static_cast<std::uint16_t>(data[offset] | data[offset + 1] << 8);
-        }
-        const std::uint8_t high = Read(static_cast<std::uint16_t>(address + 1));
-        return static_cast<std::uint16_t>(high << 8 | Read(address));
+        return process.ReadWord(address, [this](std::uint16_t byteAddress)
+                                             HALVO_CPU_INLINE_LAMBDA { return Read(byteAddress); });
     }
 
     HALVO_CPU_INLINE std::uint8_t Fetch() { return Read(pc++); }
@@ -144,21 +141,17 @@ private:
 
     HALVO_CPU_INLINE void SetNz(std::uint8_t value) { n = z = value; }
 
-    // Pushes the return address and the flags (B clear, bit 5 set), masks further IRQs and jumps
-    // through the vector: the seven cycles of an interrupt taken inside an instruction.
-    HALVO_CPU_INLINE void EnterInterrupt(std::uint16_t vector) {
-        PushWord(pc);
-        Push(static_cast<std::uint8_t>((Pack() & ~FlagB) | FlagUnused));
-        bdi = (bdi & ~FlagD) | FlagI;
-        pc = ReadWord(vector);
-        counter -= 7 * Cycle;
-    }
-
-    // CLI, PLP and RTI take an IRQ that was latched while I was set as soon as they clear I.
+    // CLI, PLP and RTI take an IRQ that was latched while I was set as soon as they clear I, inside
+    // the same instruction, which pays the entry's seven cycles on top of its own.
     HALVO_CPU_INLINE void TakePendingIrq() {
         if (cpu.irqPending && !(bdi & FlagI)) [[unlikely]] {
             cpu.irqPending = false;
-            EnterInterrupt(Cpu::IrqVector);
+            // The entry works on the processor itself: the run's copies go back and come out again.
+            cpu.pc = pc;
+            cpu.counter = counter;
+            cpu.EnterInterrupt(Cpu::IrqVector);
+            pc = static_cast<std::uint16_t>(cpu.pc);
+            counter = cpu.counter;
         }
     }
 

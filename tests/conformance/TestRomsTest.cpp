@@ -1,7 +1,6 @@
 #include "TestRoms.h"
 
 #include "nes/Cpu.h"
-#include "nes/Joypad.h"
 
 namespace Halvo {
 namespace {
@@ -73,24 +72,6 @@ INSTANTIATE_TEST_SUITE_P(PpuTests, PassingTestRom,
                                          Expectation{"ppu/sprite_hit_tests/06.right_edge.nes", 600},
                                          Expectation{"ppu/sprite_overflow_tests/1.Basics.nes", 600}),
                          RomName);
-
-// nestest through the whole machine: Start runs every test of the first page and Select turns to the
-// page of undocumented opcodes. Each page shows "OK" at its top when all its tests passed.
-TEST(Nestest, PassesBothPagesThroughTheWholeMachine) {
-    const auto path = TestRoms / "cpu/nestest.nes";
-    HALVO_REQUIRE_TEST_ROM(path);
-    Tools::HeadlessMachine machine;
-    ASSERT_TRUE(machine.Load(path.string()));
-    machine.RunFrames(120, {{30, Nes::Joypad::ButtonStart}});
-    std::string screen = Tools::NameTableText(*machine.process->ppu);
-    EXPECT_NE(screen.find("OK"), std::string::npos) << screen;
-    EXPECT_EQ(screen.find("Er"), std::string::npos) << screen;
-    machine.RunFrames(120, {{150, Nes::Joypad::ButtonSelect}, {180, Nes::Joypad::ButtonStart}});
-    screen = Tools::NameTableText(*machine.process->ppu);
-    EXPECT_NE(screen.find("OK"), std::string::npos) << screen;
-    EXPECT_EQ(screen.find("Er"), std::string::npos) << screen;
-    EXPECT_FALSE(machine.process->cpu->jammed);
-}
 
 } // namespace
 } // namespace Halvo

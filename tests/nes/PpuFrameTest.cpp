@@ -10,9 +10,10 @@ namespace {
 
 using TestSupport::PpuMachine;
 
-// The log of one frame (see ScriptedCpu and LoggingMmc): vertical blank with the NMI 20 dots in, the
-// idle lines up to the pre-render line, then the pre-render and visible lines, each with its tile
-// fetches (256 dots), the scanline hook and its horizontal blank (85 dots), and the post-render line.
+// The log of one frame (see ScriptedCpu and LoggingMmc): vertical blank with
+// the NMI 20 dots in, the idle lines up to the pre-render line, then the
+// pre-render and visible lines, each with its tile fetches (256 dots), the
+// scanline hook and its horizontal blank (85 dots), and the post-render line.
 std::string ExpectedFrame(std::int32_t lines, bool nmi, bool shortPreRender) {
     std::string log = std::string("V |20 ") + (nmi ? "N " : "") + "236 S242 85 ";
     for (std::int32_t line = 243; line < lines; ++line) {
@@ -42,7 +43,8 @@ TEST(PpuFrame, GivesTheCpuItsSlicesAndTheMapperItsHooksInHardwareOrder) {
         std::uint32_t tvSystem;
         std::uint8_t control, mask;
     };
-    for (const Case test : {Case{0, 0x80, 0x18}, Case{0, 0x00, 0x00}, Case{1, 0x80, 0x1E}}) {
+    for (const Case test :
+         {Case{0, 0x80, Nes::Ppu::MaskRendering}, Case{0, 0x00, 0x00}, Case{1, 0x80, 0x1E}}) {
         PpuMachine machine(test.tvSystem);
         Nes::Ppu& ppu = machine.Ppu();
         machine.Fill(0x2345, {});
@@ -58,7 +60,8 @@ TEST(PpuFrame, GivesTheCpuItsSlicesAndTheMapperItsHooksInHardwareOrder) {
         EXPECT_EQ(ppu.scanline, 241);
         EXPECT_EQ(machine.cpu->counter, 0);
         if (test.mask == 0) {
-            EXPECT_EQ(ppu.vramAddress, 0x2345u); // rendering off leaves the address alone
+            EXPECT_EQ(ppu.vramAddress,
+                      0x2345u); // rendering off leaves the address alone
         }
     }
 }
@@ -85,7 +88,8 @@ TEST(PpuFrame, SpriteZeroHitsAtTheFirstPixelOpaqueInBoth) {
             Scroll(machine, test.fineX);
             Nes::Ppu& ppu = machine.Ppu();
             ppu.WriteRegister(0x2001, 0x1E);
-            // Once found, the hit shows in $2002 from its dot on: not one dot earlier.
+            // Once found, the hit shows in $2002 from its dot on: not one dot
+            // earlier.
             std::vector<int> reads;
             machine.cpu->onSlice = [&] {
                 ppu.CatchUp();
@@ -130,8 +134,8 @@ TEST(PpuFrame, NineSpritesOnALineSetOverflowUntilPreRenderAndOnlyEightAreDrawn) 
             }
         };
         ppu.RunFrame(true);
-        // The nine sprites are found for line 50; the flag then lasts to the end of the frame (line 241
-        // begins it) and is cleared on the pre-render line.
+        // The nine sprites are found for line 50; the flag then lasts to the end of
+        // the frame (line 241 begins it) and is cleared on the pre-render line.
         std::set<std::int32_t> covered;
         for (std::int32_t line = 50; line <= 241; ++line) {
             covered.insert(line);
@@ -141,7 +145,8 @@ TEST(PpuFrame, NineSpritesOnALineSetOverflowUntilPreRenderAndOnlyEightAreDrawn) 
         const unsigned backdrop = canvas->paletteMap[0];
         EXPECT_EQ(canvas->GetPixel(7 * 16 + 8, 50), sprite);
         EXPECT_EQ(canvas->GetPixel(8 * 16 + 8, 50), backdrop);
-        EXPECT_EQ(canvas->GetPixel(8, 49), backdrop); // sprites show one line below their y
+        EXPECT_EQ(canvas->GetPixel(8, 49),
+                  backdrop); // sprites show one line below their y
     }
 }
 
@@ -151,8 +156,9 @@ TEST(PpuFrame, SpritesFollowOamWritesHeightChangesAndDmaBetweenFrames) {
     Nes::Ppu& ppu = machine.Ppu();
     machine.Fill(0x3F00, {0x30});
     machine.Fill(0x3F11, {0x16, 0x16, 0x16});
-    machine.Fill(0x0010, {0xFF}, 8);  // tile 1 of table 0: every pixel opaque
-    machine.Fill(0x1000, {0xFF}, 32); // tiles 0 and 1 of table 1, for the 8x16 sprite 1
+    machine.Fill(0x0010, {0xFF}, 8); // tile 1 of table 0: every pixel opaque
+    machine.Fill(0x1000, {0xFF},
+                 32); // tiles 0 and 1 of table 1, for the 8x16 sprite 1
     SetOam(machine, {49, 0x01, 0x00, 8});
     ppu.WriteRegister(0x2001, 0x14);
     const auto sprite = [&](std::uint32_t y) { return canvas->GetPixel(8, y) != canvas->paletteMap[0]; };
@@ -175,7 +181,8 @@ TEST(PpuFrame, SpritesFollowOamWritesHeightChangesAndDmaBetweenFrames) {
     EXPECT_TRUE(sprite(100) && sprite(115));
     EXPECT_FALSE(sprite(99) || sprite(116));
 
-    // A DMA brings in a whole new OAM; y 255 is below the picture and y 239 shows on no visible line.
+    // A DMA brings in a whole new OAM; y 255 is below the picture and y 239 shows
+    // on no visible line.
     std::fill(machine.machine.process->ram.begin() + 0x200, machine.machine.process->ram.begin() + 0x300,
               0xFF);
     machine.machine.process->ram[0x200] = 149;
@@ -217,35 +224,108 @@ TEST(PpuFrame, BackgroundFollowsFineScrollAttributesAndLeftClip) {
     }
 }
 
-// A board that watches pattern fetches (as MMC2 does for its latches) hears of every background row of
-// the pre-render and visible lines, 34 a line, and one that supplies attributes has them drawn.
-TEST(PpuFrame, BoardHooksSeeEveryBackgroundFetch) {
-    class WatchingMmc final : public Nes::Mmc {
+// A board that supplies attributes (non-zero) has them drawn instead of the
+// name table's.
+TEST(PpuFrame, BoardAttributesReplaceTheNameTables) {
+    class AttributeMmc final : public Nes::Mmc {
     public:
         using Mmc::Mmc;
-        void OnPatternFetch(std::uint16_t) override { ++patternFetches; }
-        std::uint8_t GetAttribute(std::uint16_t) override {
-            ++attributeQueries;
-            return 2;
-        }
-        int patternFetches = 0;
-        int attributeQueries = 0;
+        std::uint8_t GetAttribute(std::uint16_t) override { return 2; }
     };
     PpuMachine machine;
     Nes::Process& process = *machine.machine.process;
-    const Ref::Ptr<WatchingMmc> board = Ref::New<WatchingMmc>(&process);
-    process.mmc = board;
-    board->Reset(true);
-    board->SetNameTableMirroring(Nes::MirrorVertical);
+    process.mmc = Ref::New<AttributeMmc>(&process);
+    process.mmc->Reset(true);
+    process.mmc->SetNameTableMirroring(Nes::MirrorVertical);
     auto canvas = machine.AttachCanvas();
     SetOam(machine, {});
     machine.Fill(0x0000, {0xFF}, 8); // tile 0: colour 1
     machine.Fill(0x3F00, {0x30, 0x01, 0x02, 0x03, 0x00, 0x05, 0x06, 0x07, 0x00, 0x09});
     machine.Ppu().WriteRegister(0x2001, 0x0A);
     machine.Ppu().RunFrame(true);
-    EXPECT_EQ(board->patternFetches, 241 * 34);
-    EXPECT_EQ(board->attributeQueries, 241 * 34);
     EXPECT_EQ(canvas->GetPixel(100, 100), canvas->paletteMap[9]);
+}
+
+// The same scene on a board whose hooks hear every fetch but change nothing,
+// and on a plain board, must give the same picture: scrolled across both name
+// tables with fine X and fine Y, every attribute quarter, both bit planes from
+// the pattern table at $1000, a scroll write in the middle of a line, and
+// unmapped pattern and name-table pages.
+TEST(PpuFrame, BoardsWithAndWithoutHooksDrawTheSamePicture) {
+    class ListeningMmc final : public Nes::Mmc {
+    public:
+        using Mmc::Mmc;
+        void OnPatternFetch(std::uint16_t) override { ++fetches; }
+        std::uint8_t GetAttribute(std::uint16_t) override {
+            ++fetches;
+            return 0;
+        }
+        int fetches = 0;
+    };
+    for (const bool unmapped : {false, true}) {
+        std::vector<std::uint8_t> pictures[2];
+        for (const bool hooks : {false, true}) {
+            PpuMachine machine;
+            Nes::Process& process = *machine.machine.process;
+            const Ref::Ptr<ListeningMmc> board = Ref::New<ListeningMmc>(&process);
+            if (hooks) {
+                process.mmc = board;
+                board->Reset(true);
+                board->SetNameTableMirroring(Nes::MirrorVertical);
+            } else {
+                process.mmc->patternFetchHook = process.mmc->attributeHook = false;
+            }
+            auto canvas = machine.AttachCanvas();
+            Nes::Ppu& ppu = machine.Ppu();
+            // Patterns at $1000 and both name tables from a fixed random sequence; 32 colours.
+            std::uint32_t seed = 12345;
+            for (const auto& [address, count] : {std::pair{0x1000, 0x1000}, std::pair{0x2000, 0x800}}) {
+                machine.Fill(static_cast<std::uint16_t>(address), {});
+                for (int i = 0; i < count; ++i) {
+                    ppu.WriteRegister(0x2007,
+                                      static_cast<std::uint8_t>((seed = seed * 1103515245 + 12345) >> 16));
+                }
+            }
+            machine.Fill(0x3F00, {});
+            for (std::uint8_t colour = 0; colour < 32; ++colour) {
+                ppu.WriteRegister(0x2007, static_cast<std::uint8_t>(colour * 2 + 1));
+            }
+            SetOam(machine, {});
+            if (unmapped) {
+                ppu.vramPages[5] = ppu.vramPages[9] = nullptr; // patterns $1400-$17FF, name table $2400
+            }
+            ppu.WriteRegister(0x2000, 0x10);
+            ppu.ReadRegister(0x2002);
+            ppu.WriteRegister(0x2005, 20 * 8 + 3);
+            ppu.WriteRegister(0x2005, 37);
+            ppu.WriteRegister(0x2001, 0x0A);
+            int writes = 0;
+            machine.cpu->onSlice = [&] {
+                // Line 120, dot 96: a new address through $2006, in effect from the next tile step.
+                if (ppu.scanline == 120 && machine.cpu->counter == machine.cpu->lineStart - 96 &&
+                    writes++ == 0) {
+                    ppu.CatchUp();
+                    ppu.WriteRegister(0x2006, 0x05);
+                    ppu.WriteRegister(0x2006, 0x6A);
+                }
+            };
+            ppu.RunFrame(true);
+            pictures[hooks] = canvas->GetPicture();
+            EXPECT_EQ(writes, 1);
+            // Both hooks, for each row of the pre-render and visible lines.
+            EXPECT_EQ(board->fetches, hooks ? 2 * 241 * 34 : 0);
+        }
+        std::set<std::uint32_t> colours;
+        for (std::size_t i = 0; i < pictures[0].size(); i += 3) {
+            colours.insert(static_cast<std::uint32_t>(pictures[0][i] << 16 | pictures[0][i + 1] << 8 |
+                                                      pictures[0][i + 2]));
+        }
+        EXPECT_EQ(colours.size(), 13u); // the backdrop and the three colours of each background palette
+        const auto difference = std::ranges::mismatch(pictures[0], pictures[1]).in1 - pictures[0].begin();
+        EXPECT_EQ(difference, std::ssize(pictures[0]))
+            << "first differing pixel at x " << difference / 3 % 256 << ", y " << difference / 3 / 256
+            << (unmapped ? " with unmapped pages" : "");
+    }
 }
 
 } // namespace

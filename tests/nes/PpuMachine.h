@@ -22,7 +22,6 @@ class ScriptedCpu final : public Nes::Cpu {
 public:
     ScriptedCpu(Nes::Process* process, std::string& log) : Cpu(process, nullptr), log(log) {}
 
-    bool IsReady() override { return true; }
     void Step() override {}
     void Interrupt(std::uint16_t) override { log += "N "; }
     void Execute(std::int32_t dots) override {

@@ -110,5 +110,23 @@ TEST(PpuRegisters, SpriteDmaWrapsFromTheOamAddress) {
     }
 }
 
+TEST(PpuPageTable, UnmappedPagesReadZeroAndReadOnlyPagesIgnoreWrites) {
+    Nes::Ppu ppu(nullptr);
+    std::vector<std::uint8_t> chrRom(1024, 0x33);
+    std::vector<std::uint8_t> nameTable(1024, 0);
+    ppu.vramPages[0] = chrRom.data();
+    ppu.vramReadOnly[0] = true;
+    ppu.vramPages[8] = nameTable.data();
+    ppu.vramPages[12] = nameTable.data();
+
+    EXPECT_EQ(ppu.ReadVram(0x2400), 0); // page 9 unmapped
+    ppu.WriteVram(0x2400, 1);
+    ppu.WriteVram(0x0010, 0x44);
+    EXPECT_EQ(chrRom[0x10], 0x33);
+    ppu.WriteVram(0x2005, 0x66);
+    EXPECT_EQ(ppu.ReadVram(0x3005), 0x66); // $3000 mirrors $2000 through page 12
+    EXPECT_EQ(ppu.ReadVram(0x7005), 0x66); // the PPU decodes 14 address bits
+}
+
 } // namespace
 } // namespace Halvo

@@ -85,6 +85,11 @@ TEST_F(MachineProcess, MemoryMapRoutesEveryRangeAndResetsClearRamOnlyWhenHard) {
     process->Reset(true);
     EXPECT_EQ(process->cpu->pc, 0x8000u);
 
+    // The 2 KiB of RAM answer four times over $0000-$1FFF.
+    process->CpuWrite(0x0801, 0x77);
+    for (const std::uint16_t address : {0x0001, 0x1001, 0x1801}) {
+        EXPECT_EQ(process->CpuRead(address), 0x77) << std::hex << address;
+    }
     // Before the first strobe the joypad shifts out nothing; bit 6 is always set.
     EXPECT_EQ(process->CpuRead(0x4016), 0x40);
     EXPECT_EQ(process->CpuRead(0x4017), 0x40);
