@@ -12,6 +12,7 @@
 #include "gfx/PngFile.h"
 #include "nes/Cartridges.h"
 #include "nes/Ppu.h"
+#include "shell/DisplayGeometry.h"
 
 namespace Halvo {
 
@@ -299,8 +300,7 @@ bool HalvoShell::GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapt
     if (!driver->SetAdapterConfig(adapter, config)) {
         return false;
     }
-    const std::uint32_t shorter = std::min(config.width, config.height);
-    font = driver->CreateFont("Courier New", shorter <= 300 ? shorter / 28 : shorter / 38, 0);
+    font = driver->CreateFont("Courier New", ConsoleFontHeight(config.width, config.height), 0);
     if (!font) {
         return false;
     }
@@ -316,22 +316,7 @@ bool HalvoShell::GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapt
         process->ppu->SetCanvas(canvas);
     }
 
-    // The NES picture is 8:7 (256 x 224 shown pixels); stretched, it keeps that shape and is centred.
-    const std::uint32_t w = config.width;
-    const std::uint32_t h = config.height;
-    std::uint32_t pictureWidth = w;
-    std::uint32_t pictureHeight = h;
-    if (stretchVariable.value) {
-        if (static_cast<float>(w) / static_cast<float>(h) >= 8.0f / 7.0f) {
-            pictureWidth = h * 256 / 224;
-        } else {
-            pictureHeight = w * 224 / 256;
-        }
-    }
-    const auto left = static_cast<std::int32_t>((w - pictureWidth) / 2);
-    const auto top = static_cast<std::int32_t>((h - pictureHeight) / 2);
-    displayRect = {left, top, left + static_cast<std::int32_t>(pictureWidth),
-                   top + static_cast<std::int32_t>(pictureHeight)};
+    displayRect = DisplayRectangle(config.width, config.height, stretchVariable.value);
 
     driverIndexVariable.value = driverIndex;
     adapterVariable.value = adapter;
