@@ -6,6 +6,7 @@
 #include "app/Shell.h"
 #include "app/sdl/SdlBridge.h"
 #include "console/ConsoleKey.h"
+#include "console/System.h"
 #include "nes/KeyState.h"
 #include "ref/Object.h"
 
@@ -27,7 +28,9 @@ SdlWindow::SdlWindow(Shell* owner, SdlBridge* bridge, Nes::KeyStateTable* keys) 
     handle = SDL_CreateWindow("Halvo", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 640, 480,
                               SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (!handle) {
-        throw std::runtime_error(std::string("Could not create window. -- ") + SDL_GetError());
+        // SDL's reason goes to the console before the failure ends the program.
+        Console::System::Instance()->Output() << SDL_GetError() << std::endl;
+        throw std::runtime_error("Could not create window.");
     }
     mode = Hidden;
     ApplyMode();

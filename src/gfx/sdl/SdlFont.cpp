@@ -8,6 +8,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include "console/System.h"
+#include "gfx/sdl/SdlError.h"
 #include "gfx/sdl/SdlFormats.h"
 
 namespace Halvo::Gfx {
@@ -406,8 +407,7 @@ SdlFont::CachedText* SdlFont::MakeText(std::string_view text, Uint32 rgb) {
     slot->texture = SDL_CreateTexture(device->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
                                       slot->width, slot->height);
     if (!slot->texture || SDL_UpdateTexture(slot->texture, nullptr, scratch.data(), slot->width * 4) != 0) {
-        Console::ReportError("Halvo::Gfx::SdlFont::DrawText", __LINE__)
-            << "Could not create texture object. -- " << SDL_GetError() << std::endl;
+        ReportSdlError("Halvo::Gfx::SdlFont::DrawText", __LINE__, "Could not create texture object.");
         if (slot->texture) {
             SDL_DestroyTexture(slot->texture);
             slot->texture = nullptr;

@@ -1,6 +1,7 @@
 #include "gfx/sdl/SdlDriver.h"
 
 #include <functional>
+#include <set>
 #include <tuple>
 
 #include "app/sdl/SdlWindow.h"
@@ -110,15 +111,43 @@ TEST_F(SdlDriver, ResetAndFactoriesReportWhatTheyLack) {
         {"", [] { return true; }},
     };
     for (const auto& [lack, next] : steps) {
+        // Each report names the line of its own statement, not that of a helper they share.
+        std::set<std::string> reportLines;
         for (const auto& [name, call] : operations) {
             capture.Clear();
             EXPECT_EQ(call(), *lack == '\0') << name;
             EXPECT_TRUE(capture.HoldsOnly("Halvo::Gfx::SdlDriver::" + name, lack)) << name;
+            const std::string line = capture.LastLine();
+            if (const std::size_t number = line.find("]["); number != std::string::npos) {
+                reportLines.insert(line.substr(number + 2, line.find(']', number + 2) - number - 2));
+            }
         }
+        EXPECT_EQ(reportLines.size(), *lack ? operations.size() : 0) << lack;
         ASSERT_TRUE(next());
     }
     driver->Terminate();
     EXPECT_FALSE(driver->BeginScene());
+}
+
+} // namespace
+} // namespace Halvo
+
+namespace Halvo {
+namespace {
+
+// The bridge leaves out a driver that cannot use any display by the exception's type, and writes its
+// reason where the user looks first.
+TEST(SdlDriverWithoutVideo, IsUnsupportedAndSaysWhy) {
+    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    try {
+        Gfx::SdlDriver driver;
+        ADD_FAILURE() << "a driver was made without video";
+    } catch (const Gfx::DriverUnsupported& unsupported) {
+        EXPECT_STREQ(unsupported.what(), "unsupported");
+        EXPECT_EQ(unsupported.reason.rfind("Could not initialise SDL video. -- ", 0), 0u)
+            << unsupported.reason;
+    }
+    TestSupport::UseHeadlessSdl();
 }
 
 } // namespace
