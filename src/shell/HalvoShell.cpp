@@ -300,7 +300,12 @@ bool HalvoShell::GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapt
     if (!driver->SetAdapterConfig(adapter, config)) {
         return false;
     }
-    font = driver->CreateFont("Courier New", ConsoleFontHeight(config.width, config.height), 0);
+    // A display that cannot switch to the mode asked for uses another: everything below is sized for
+    // the configuration really in force.
+    Gfx::DisplayConfig applied = config;
+    std::uint32_t appliedAdapter = adapter;
+    driver->GetAdapterConfig(appliedAdapter, applied);
+    font = driver->CreateFont("Courier New", ConsoleFontHeight(applied.width, applied.height), 0);
     if (!font) {
         return false;
     }
@@ -316,15 +321,15 @@ bool HalvoShell::GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapt
         process->ppu->SetCanvas(canvas);
     }
 
-    displayRect = DisplayRectangle(config.width, config.height, stretchVariable.value);
+    displayRect = DisplayRectangle(applied.width, applied.height, stretchVariable.value);
 
     driverIndexVariable.value = driverIndex;
     adapterVariable.value = adapter;
-    widthVariable.value = config.width;
-    heightVariable.value = config.height;
-    formatVariable.value = static_cast<unsigned int>(config.format);
-    windowedVariable.value = config.windowed;
-    syncVariable.value = config.vsync;
+    widthVariable.value = applied.width;
+    heightVariable.value = applied.height;
+    formatVariable.value = static_cast<unsigned int>(applied.format);
+    windowedVariable.value = applied.windowed;
+    syncVariable.value = applied.vsync;
     return true;
 }
 

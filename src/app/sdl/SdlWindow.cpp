@@ -49,6 +49,7 @@ void SdlWindow::ApplyMode() {
     if (!sdlWindow) {
         return;
     }
+    modeApplied = true;
     switch (mode) {
     case Hidden:
         SDL_HideWindow(sdlWindow);
@@ -60,23 +61,27 @@ void SdlWindow::ApplyMode() {
         SDL_ShowWindow(sdlWindow);
         break;
     case FullScreen: {
-        SDL_DisplayMode requested{};
-        requested.w = static_cast<int>(width);
-        requested.h = static_cast<int>(height);
-        SDL_SetWindowDisplayMode(sdlWindow, &requested);
-        SDL_SetWindowFullscreen(sdlWindow, SDL_WINDOW_FULLSCREEN);
-        SDL_ShowWindow(sdlWindow);
-        // A display that cannot switch uses its closest mode: report the size really in use.
-        SDL_DisplayMode used{};
-        if (SDL_GetWindowDisplayMode(sdlWindow, &used) == 0) {
-            width = static_cast<std::uint32_t>(used.w);
-            height = static_cast<std::uint32_t>(used.h);
+        SDL_DisplayMode requested = fullScreenMode;
+        if (requested.w <= 0 || requested.h <= 0) {
+            requested = SDL_DisplayMode{};
+            requested.w = static_cast<int>(width);
+            requested.h = static_cast<int>(height);
         }
-        // Without a window manager nobody else moves the window over the whole display.
+        // Without a window manager nobody else moves the window over the display, and SDL ignores the
+        // position of a window that is already full screen: place it first.
         SDL_Rect bounds{};
-        if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(sdlWindow), &bounds) == 0) {
+        if (!(SDL_GetWindowFlags(sdlWindow) & SDL_WINDOW_FULLSCREEN) &&
+            SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(sdlWindow), &bounds) == 0) {
             SDL_SetWindowPosition(sdlWindow, bounds.x, bounds.y);
-            SDL_SetWindowSize(sdlWindow, static_cast<int>(width), static_cast<int>(height));
+            SDL_SetWindowSize(sdlWindow, requested.w, requested.h);
+        }
+        modeApplied = SDL_SetWindowDisplayMode(sdlWindow, &requested) == 0 &&
+                      SDL_SetWindowFullscreen(sdlWindow, SDL_WINDOW_FULLSCREEN) == 0;
+        SDL_ShowWindow(sdlWindow);
+        // A display that cannot switch uses its closest mode: report the mode really in use.
+        if (SDL_GetWindowDisplayMode(sdlWindow, &fullScreenMode) == 0) {
+            width = static_cast<std::uint32_t>(fullScreenMode.w);
+            height = static_cast<std::uint32_t>(fullScreenMode.h);
         }
         break;
     }

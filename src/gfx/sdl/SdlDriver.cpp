@@ -255,6 +255,22 @@ bool SdlDriver::GetAdapterConfig(std::uint32_t& adapter, DisplayConfig& config) 
     return true;
 }
 
+bool SdlDriver::FindDisplayMode(int displayIndex, const DisplayConfig& config, SDL_DisplayMode& found) {
+    // SDL lists the highest refresh rate of a size first.
+    const int modeCount = SDL_GetNumDisplayModes(displayIndex);
+    for (int index = 0; index < modeCount; ++index) {
+        SDL_DisplayMode mode{};
+        if (SDL_GetDisplayMode(displayIndex, index, &mode) == 0 && mode.w >= 0 && mode.h >= 0 &&
+            static_cast<std::uint32_t>(mode.w) == config.width &&
+            static_cast<std::uint32_t>(mode.h) == config.height &&
+            PixelFormatOfDisplay(mode.format) == config.format) {
+            found = mode;
+            return true;
+        }
+    }
+    return false;
+}
+
 void SdlDriver::MoveWindowToDisplay(SDL_Window* sdlWindow, int displayIndex) {
     if (SDL_GetWindowDisplayIndex(sdlWindow) == displayIndex) {
         return;
@@ -308,11 +324,27 @@ bool SdlDriver::SetAdapterConfig(std::uint32_t adapter, const DisplayConfig& con
         window->width = config.width;
         window->height = config.height;
     } else {
+        // Only a mode the display has can be set: SDL would quietly take the nearest one and leave the
+        // picture, the font and the console laid out for a screen that does not exist.
+        SDL_DisplayMode mode{};
+        if (!FindDisplayMode(displayIndex, config, mode)) {
+            Console::ReportError(Operation, __LINE__)
+                << "Could not create SDL renderer.\n"
+                << "The display has no " << config.width << "x" << config.height << " "
+                << GetFormatName(config.format) << " mode." << std::endl;
+            return false;
+        }
         MoveWindowToDisplay(sdlWindow, displayIndex);
-        window->mode = App::Window::FullScreen;
-        window->width = config.width;
-        window->height = config.height;
-        window->ApplyMode();
+        auto* fullScreenWindow = static_cast<App::SdlWindow*>(window.Get());
+        fullScreenWindow->mode = App::Window::FullScreen;
+        fullScreenWindow->width = config.width;
+        fullScreenWindow->height = config.height;
+        fullScreenWindow->fullScreenMode = mode;
+        fullScreenWindow->ApplyMode();
+        if (!fullScreenWindow->IsModeApplied()) {
+            ReportSdlError(Operation, __LINE__, "Could not create SDL renderer.");
+            return false;
+        }
     }
 
     // On the same display the renderer follows the window's new size and mode by itself; another
@@ -333,6 +365,16 @@ bool SdlDriver::SetAdapterConfig(std::uint32_t adapter, const DisplayConfig& con
     }
     currentAdapter = adapter;
     currentConfig = config;
+    if (!config.windowed) {
+        // What the display really switched to, which the rest of the picture must be laid out for.
+        const auto* fullScreenWindow = static_cast<const App::SdlWindow*>(window.Get());
+        currentConfig.width = fullScreenWindow->width;
+        currentConfig.height = fullScreenWindow->height;
+        if (const PixelFormat format = PixelFormatOfDisplay(fullScreenWindow->fullScreenMode.format);
+            format != PixelFormat::Unknown) {
+            currentConfig.format = format;
+        }
+    }
     ApplyVSync();
     return true;
 }

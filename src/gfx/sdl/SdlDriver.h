@@ -66,6 +66,8 @@ private:
     bool ListDisplay(int displayIndex, Adapter& adapter) const;
     // The largest client area of a window on each display, now that the window's borders are known.
     void UpdateWindowLimits();
+    // The display's SDL mode that is the configuration's full-screen mode; false when it has none.
+    static bool FindDisplayMode(int displayIndex, const DisplayConfig& config, SDL_DisplayMode& found);
     // Moves the window onto the display unless it is already there.
     void MoveWindowToDisplay(SDL_Window* sdlWindow, int displayIndex);
     void ApplyVSync();

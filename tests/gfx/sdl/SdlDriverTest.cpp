@@ -69,6 +69,36 @@ TEST_F(SdlDriver, WindowedFullScreenAndBackKeepTheRendererAndRestoreTheWindowSiz
     EXPECT_TRUE(capture.ErrorLines().empty());
 }
 
+// The headless display has one mode, 1024 x 768 X8R8G8B8. Any other full-screen request fails before the
+// window or the renderer changes, and the windowed state stays in force.
+TEST_F(SdlDriver, FullScreenTakesOnlyAModeTheDisplayHas) {
+    ASSERT_TRUE(Configure(640, 480));
+    SDL_Window* sdlWindow = static_cast<App::SdlWindow*>(window.Get())->GetSdlWindow();
+    const Gfx::DisplayConfig missing[] = {
+        {2000, 768, PixelFormat::X8R8G8B8, false, true},
+        {1024, 768, PixelFormat::A8R8G8B8, false, true},
+        {0xFFFFFFFFu, 0xFFFFFFFFu, PixelFormat::X8R8G8B8, false, true},
+        {800, 600, PixelFormat::X8R8G8B8, false, true},
+    };
+    for (const Gfx::DisplayConfig& request : missing) {
+        capture.Clear();
+        EXPECT_FALSE(driver->SetAdapterConfig(0, request)) << request.width << "x" << request.height;
+        const std::vector<std::string> errors = capture.ErrorLines();
+        ASSERT_EQ(errors.size(), 2u);
+        EXPECT_TRUE(
+            IsReport(errors[0], "Halvo::Gfx::SdlDriver::SetAdapterConfig", "Could not create SDL renderer."));
+        EXPECT_EQ(errors[1], "The display has no " + std::to_string(request.width) + "x" +
+                                 std::to_string(request.height) + " " + Gfx::GetFormatName(request.format) +
+                                 " mode.");
+        EXPECT_FALSE(SDL_GetWindowFlags(sdlWindow) & SDL_WINDOW_FULLSCREEN);
+        EXPECT_EQ(window->mode, App::Window::Windowed);
+        std::uint32_t adapter = 0;
+        Gfx::DisplayConfig config;
+        ASSERT_TRUE(driver->GetAdapterConfig(adapter, config));
+        EXPECT_EQ(config.width, 640u);
+    }
+}
+
 TEST_F(SdlDriver, ConfigurationFailuresAreReported) {
     struct OtherWindow : App::Window {
         void ApplyMode() override {}
