@@ -434,14 +434,14 @@ void HalvoShell::OnResize(std::uint32_t width, std::uint32_t height) {
     }
 }
 
-void HalvoShell::OnKeyDown(std::uint32_t keyCode, char character) {
+void HalvoShell::OnKeyDown(std::uint32_t keyCode, char32_t character) {
     if (keyCode == Console::EscapeKey) {
         bridge->Quit(0);
     }
     inputContext->OnKey(keyCode, character);
 }
 
-void HalvoShell::OnKeyUp(std::uint32_t, char) {}
+void HalvoShell::OnKeyUp(std::uint32_t, char32_t) {}
 
 bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     std::unique_ptr<Nes::RomImage> image = romIOManager->LoadImageFile(fileName, "");

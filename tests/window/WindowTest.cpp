@@ -131,7 +131,8 @@ protected:
 
     void Key(const std::string& key) { X("xdotool keydown " + key + "; sleep 0.1; xdotool keyup " + key); }
     void Type(const std::string& line) {
-        X("xdotool type --delay 30 '" + line + "'");
+        // xdotool reads the text in the locale's encoding.
+        X("LC_ALL=C.UTF-8 xdotool type --delay 30 '" + line + "'");
         Key("Return");
     }
 
@@ -185,8 +186,10 @@ TEST_F(RealWindow, ShowsTheGameTakesConsoleInputAndQuitsOnEscape) {
 
     X("xdotool windowfocus --sync " + window);
     Key("grave");
-    Type("echo \"hello\"");
-    EXPECT_TRUE(WaitUntil([&] { return Log().find("\nhello\n") != std::string::npos; })) << Log();
+    // Typed text is UTF-8: characters beyond ASCII arrive too.
+    Type("echo \"h\xC3\xA9\xC2\xA3llo\"");
+    EXPECT_TRUE(WaitUntil([&] { return Log().find("\nh\xC3\xA9\xC2\xA3llo\n") != std::string::npos; }))
+        << Log();
     EXPECT_EQ(Quit(), 0);
 }
 

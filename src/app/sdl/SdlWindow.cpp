@@ -2,11 +2,13 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
 
 #include "app/Shell.h"
 #include "app/sdl/SdlBridge.h"
 #include "console/ConsoleKey.h"
 #include "console/System.h"
+#include "console/Utf8.h"
 #include "nes/KeyState.h"
 #include "ref/Object.h"
 
@@ -176,14 +178,20 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
         }
         break;
     }
-    case SDL_TEXTINPUT:
-        for (const char* c = event.text.text; *c; ++c) {
-            // The grave accent toggles the console; only plain printable characters are typed.
-            if (*c != '`' && *c >= 0x20 && *c < 0x7F && shell) {
-                shell->OnKeyDown(0, *c);
+    case SDL_TEXTINPUT: {
+        // SDL gives the typed text as UTF-8: each character goes on as its code point. The grave accent
+        // toggles the console, and control characters are keys, not text.
+        const std::string_view text = event.text.text;
+        for (std::size_t at = 0; at < text.size() && shell;) {
+            const char32_t c = Console::DecodeUtf8(text, at);
+            const bool control = c < 0x20 || (c >= 0x7F && c < 0xA0);
+            const bool unicode = c < 0x110000 && !(c >= 0xD800 && c < 0xE000);
+            if (c != '`' && !control && unicode) {
+                shell->OnKeyDown(0, c);
             }
         }
         break;
+    }
     case SDL_WINDOWEVENT:
         if (handle && event.window.windowID == SDL_GetWindowID(GetSdlWindow())) {
             HandleWindowEvent(event.window);
