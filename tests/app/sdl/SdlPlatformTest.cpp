@@ -126,5 +126,16 @@ TEST_F(SdlPlatform, WindowEventsReachTheShell) {
     EXPECT_EQ(shell->calls, (Lines{"terminate"}));
 }
 
+// A display that cannot switch to the size asked for uses its closest mode; the window reports the size
+// really in use, which the picture must be laid out for.
+TEST_F(SdlPlatform, FullScreenReportsTheModeInUse) {
+    window->width = 800;
+    window->height = 600;
+    window->mode = App::Window::FullScreen;
+    window->ApplyMode();
+    EXPECT_TRUE(window->IsModeApplied());
+    EXPECT_EQ(std::to_string(window->width) + "x" + std::to_string(window->height), "1024x768");
+}
+
 } // namespace
 } // namespace Halvo
