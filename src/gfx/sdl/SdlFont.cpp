@@ -85,9 +85,10 @@ void ForEachCharacter(std::string_view text, Visit&& visit) {
 
 // Characters [start, start + count) of the text as the bytes they occupy.
 std::string_view Select(const std::string& text, std::uint32_t start, std::uint32_t count) {
-    const std::size_t begin = Console::Utf8Offset(text, start);
-    const std::string_view rest = std::string_view(text).substr(begin);
-    return rest.substr(0, Console::Utf8Offset(rest, count));
+    const std::string_view rest = std::string_view(text).substr(Console::Utf8Offset(text, start));
+    // No character is shorter than a byte: a count of at least the bytes left takes them all, without
+    // decoding the text the console draws every frame.
+    return count >= rest.size() ? rest : rest.substr(0, Console::Utf8Offset(rest, count));
 }
 
 // Clips a copy of `source` to `destination` against the rectangle; false when nothing is left.
