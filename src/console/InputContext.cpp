@@ -3,10 +3,11 @@
 #include <algorithm>
 
 #include "console/ConsoleKey.h"
+#include "console/Utf8.h"
 
 namespace Halvo::Console {
 
-void InputContext::OnKey(std::uint32_t keyCode, char character) {
+void InputContext::OnKey(std::uint32_t keyCode, char32_t character) {
     if (keyCode == ToggleKey) {
         // A second press while the console still slides is ignored.
         if (slideSpeed == 0.0f) {
@@ -18,20 +19,25 @@ void InputContext::OnKey(std::uint32_t keyCode, char character) {
     if (!visible || keyCode > DownKey) {
         return;
     }
+    // The line is UTF-8 and the cursor counts characters: every edit takes whole characters.
+    const std::uint32_t length = Utf8Length(line);
+    const auto eraseAtCursor = [&] {
+        const std::size_t at = Utf8Offset(line, cursor);
+        line.erase(at, Utf8Offset(line, cursor + 1) - at);
+    };
     switch (keyCode) {
     case TypedCharacter:
-        if (insertMode || cursor >= line.size()) {
-            line.insert(cursor, 1, character);
-        } else {
-            line[cursor] = character;
+        if (!insertMode && cursor < length) {
+            eraseAtCursor();
         }
+        line.insert(Utf8Offset(line, cursor), EncodeUtf8(character));
         ++cursor;
         break;
     case BackspaceKey:
         if (cursor > 0) {
             --cursor;
-            if (cursor < line.size()) {
-                line.erase(cursor, 1);
+            if (cursor < length) {
+                eraseAtCursor();
             }
         }
         break;
@@ -46,21 +52,21 @@ void InputContext::OnKey(std::uint32_t keyCode, char character) {
         insertMode = !insertMode;
         break;
     case DeleteKey:
-        if (cursor < line.size()) {
-            line.erase(cursor, 1);
+        if (cursor < length) {
+            eraseAtCursor();
         }
         break;
     case HomeKey:
         cursor = 0;
         break;
     case EndKey:
-        cursor = static_cast<std::uint32_t>(line.size());
+        cursor = length;
         break;
     case LeftKey:
         cursor = cursor > 0 ? cursor - 1 : 0;
         break;
     case RightKey:
-        cursor = std::min<std::uint32_t>(cursor + 1, static_cast<std::uint32_t>(line.size()));
+        cursor = std::min(cursor + 1, length);
         break;
     case UpKey:
     case DownKey: {
@@ -71,7 +77,7 @@ void InputContext::OnKey(std::uint32_t keyCode, char character) {
         } else if (keyCode == DownKey) {
             line.clear();
         }
-        cursor = static_cast<std::uint32_t>(line.size());
+        cursor = Utf8Length(line);
         return; // the history walk keeps its place
     }
     default:

@@ -17,8 +17,8 @@ public:
 
     explicit InputContext(System* console) : console(console) {}
 
-    // One key event; the character matters for TypedCharacter only.
-    void OnKey(std::uint32_t keyCode, char character);
+    // One key event; the character (a Unicode code point) matters for TypedCharacter only.
+    void OnKey(std::uint32_t keyCode, char32_t character);
     // Advances the slide and the cursor blink by the elapsed seconds.
     void Update(float elapsed);
 
@@ -27,11 +27,11 @@ public:
     float openness = 0.0f;   // 0 closed, 1 fully open
     float slideSpeed = 0.0f; // +3 opening, -3 closing, 0 at rest
     bool insertMode = true;
-    std::uint32_t cursor = 0;
+    std::uint32_t cursor = 0; // in characters, 0 to the line's length in characters
     bool cursorShown = false;
     float blinkTime = 0.0f;
     std::int32_t historyIndex = -1; // -1: the user's own line
-    std::string line;
+    std::string line;               // UTF-8
 };
 
 } // namespace Halvo::Console

@@ -2,6 +2,7 @@
 
 #include "console/InputContext.h"
 #include "console/System.h"
+#include "console/Utf8.h"
 #include "gfx/ConsoleRenderer.h"
 #include "gfx/Font.h"
 
@@ -60,7 +61,7 @@ void DrawConsole(Font& font, ConsoleRenderer& renderer, const Console::InputCont
         font.MeasureText(before, 0, input.line, 0, input.cursor);
         const std::int32_t x = 2 + (before.right - before.left);
         std::int32_t cursorWidth = fontHeight / 2;
-        if (input.cursor < input.line.size()) {
+        if (input.cursor < Console::Utf8Length(input.line)) {
             ScreenRect at{2, height - rowHeight, width - 2, height};
             font.MeasureText(at, 0, input.line, input.cursor, 1);
             cursorWidth = at.right - at.left;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gfx/DisplayMode.h"
@@ -16,6 +18,16 @@ namespace Halvo::Gfx {
 class ConsoleRenderer;
 class Font;
 class NesCanvas;
+
+// Thrown by a driver's construction when it cannot use any display; the bridge leaves such a driver
+// out of its list. The text is "unsupported"; `reason` tells the user why.
+class DriverUnsupported : public std::runtime_error {
+public:
+    explicit DriverUnsupported(std::string reason)
+        : std::runtime_error("unsupported"), reason(std::move(reason)) {}
+
+    std::string reason;
+};
 
 // A graphics driver: it lists display adapters and their modes, takes over the program's window, sets
 // an adapter configuration, brackets and presents each frame, and makes the drawing objects.

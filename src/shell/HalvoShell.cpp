@@ -9,6 +9,7 @@
 #include "nes/Cartridges.h"
 #include "nes/Ppu.h"
 #include "shell/CommandLine.h"
+#include "shell/DisplayGeometry.h"
 #include "shell/ScreenshotName.h"
 
 namespace Halvo {
@@ -279,8 +280,12 @@ bool HalvoShell::GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapt
     if (!driver->SetAdapterConfig(adapter, config)) {
         return false;
     }
-    const std::uint32_t shorter = std::min(config.width, config.height);
-    font = driver->CreateFont("Courier New", shorter <= 300 ? shorter / 28 : shorter / 38, 0);
+    // A display that cannot switch to the mode asked for uses another: everything below is sized for
+    // the configuration really in force.
+    Gfx::DisplayConfig applied = config;
+    std::uint32_t appliedAdapter = adapter;
+    driver->GetAdapterConfig(appliedAdapter, applied);
+    font = driver->CreateFont("Courier New", ConsoleFontHeight(applied.width, applied.height), 0);
     if (!font) {
         return false;
     }
@@ -296,30 +301,15 @@ bool HalvoShell::GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapt
         process->ppu->SetCanvas(canvas);
     }
 
-    // The NES picture is 8:7 (256 x 224 shown pixels); stretched, it keeps that shape and is centred.
-    const std::uint32_t w = config.width;
-    const std::uint32_t h = config.height;
-    std::uint32_t pictureWidth = w;
-    std::uint32_t pictureHeight = h;
-    if (stretchVariable.value) {
-        if (static_cast<float>(w) / static_cast<float>(h) >= 8.0f / 7.0f) {
-            pictureWidth = h * 256 / 224;
-        } else {
-            pictureHeight = w * 224 / 256;
-        }
-    }
-    const auto left = static_cast<std::int32_t>((w - pictureWidth) / 2);
-    const auto top = static_cast<std::int32_t>((h - pictureHeight) / 2);
-    displayRect = {left, top, left + static_cast<std::int32_t>(pictureWidth),
-                   top + static_cast<std::int32_t>(pictureHeight)};
+    displayRect = DisplayRectangle(applied.width, applied.height, stretchVariable.value);
 
     driverIndexVariable.value = driverIndex;
     adapterVariable.value = adapter;
-    widthVariable.value = config.width;
-    heightVariable.value = config.height;
-    formatVariable.value = static_cast<unsigned int>(config.format);
-    windowedVariable.value = config.windowed;
-    syncVariable.value = config.vsync;
+    widthVariable.value = applied.width;
+    heightVariable.value = applied.height;
+    formatVariable.value = static_cast<unsigned int>(applied.format);
+    windowedVariable.value = applied.windowed;
+    syncVariable.value = applied.vsync;
     return true;
 }
 
@@ -499,14 +489,14 @@ void HalvoShell::OnResize(std::uint32_t width, std::uint32_t height) {
     }
 }
 
-void HalvoShell::OnKeyDown(std::uint32_t keyCode, char character) {
+void HalvoShell::OnKeyDown(std::uint32_t keyCode, char32_t character) {
     if (keyCode == Console::EscapeKey) {
         bridge->Quit(0);
     }
     inputContext->OnKey(keyCode, character);
 }
 
-void HalvoShell::OnKeyUp(std::uint32_t, char) {}
+void HalvoShell::OnKeyUp(std::uint32_t, char32_t) {}
 
 bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     std::unique_ptr<Nes::RomImage> image = romIOManager->LoadImageFile(fileName, "");

@@ -42,8 +42,8 @@ public:
     void OnIdle() override;
     void OnActivate(bool nowActive) override;
     void OnResize(std::uint32_t width, std::uint32_t height) override;
-    void OnKeyDown(std::uint32_t keyCode, char character) override;
-    void OnKeyUp(std::uint32_t keyCode, char character) override;
+    void OnKeyDown(std::uint32_t keyCode, char32_t character) override;
+    void OnKeyUp(std::uint32_t keyCode, char32_t character) override;
 
     void GraphicsValidateVariables();
     bool GraphicsApplyState() override;

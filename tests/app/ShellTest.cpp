@@ -75,8 +75,8 @@ struct FakeShell : App::Shell {
     void OnIdle() override { journal.push_back("idle"); }
     void OnActivate(bool) override {}
     void OnResize(std::uint32_t, std::uint32_t) override {}
-    void OnKeyDown(std::uint32_t, char) override {}
-    void OnKeyUp(std::uint32_t, char) override {}
+    void OnKeyDown(std::uint32_t, char32_t) override {}
+    void OnKeyUp(std::uint32_t, char32_t) override {}
 };
 
 class ApplicationFrame : public ::testing::Test {

@@ -22,7 +22,7 @@ protected:
     }
 
     // Presses keys: characters as themselves, other keys by name in angle brackets.
-    void Press(const std::string& keys) {
+    void Press(const std::u32string& keys) {
         // In the order of their codes, from ToggleKey (1) to DownKey (15), then a code no key has.
         static const std::vector<std::string> names = {"Toggle", "Esc",  "Back", "Tab",    "Enter", "Ins",
                                                        "Del",    "Home", "End",  "PgUp",   "PgDn",  "Left",
@@ -32,7 +32,8 @@ protected:
             if (keys[at] != '<') {
                 input->OnKey(TypedCharacter, keys[at]);
             } else {
-                const auto name = std::find(names.begin(), names.end(), keys.substr(at + 1, end - at - 1));
+                const std::u32string key = keys.substr(at + 1, end - at - 1);
+                const auto name = std::find(names.begin(), names.end(), std::string(key.begin(), key.end()));
                 input->OnKey(static_cast<std::uint32_t>(name - names.begin() + 1), 'x');
                 at = end;
             }
@@ -45,48 +46,62 @@ protected:
 
 TEST_F(InputLine, EditingAndHistoryKeys) {
     const struct {
-        const char* keys;
-        const char* line;
+        const char32_t* keys;
+        const char* line; // UTF-8
         std::uint32_t cursor;
     } cases[] = {
-        {"helo<Left>l", "hello", 4},
-        {"hello<Ins><Home>J<End>!", "Jello!", 6}, // overwrite, and append at the end
-        {"ab<Home><Back><Left>", "ab", 0},        // nothing before the start
-        {"abc<Home><Del>", "bc", 0},
-        {"abc<Del><Right>", "abc", 3}, // nothing past the end
-        {"abc<Left><Back>", "ac", 1},
-        {"a<Unknown><Tab><PgUp>", "a", 1},
-        {"mine<Up>", "@newer", 6},
-        {"<Up><Up><Up>", "@older", 6}, // nothing older than the oldest
-        {"<Up><Up><Down>", "@newer", 6},
-        {"<Up><Down>", "", 0},
-        {"<Up><Up><PgUp><Tab><Down>", "@newer", 6}, // these keys leave the walk where it is
-        {"<Up><Up><Home><Up>", "@newer", 6},        // an editing key starts it again
+        {U"helo<Left>l", "hello", 4},
+        {U"hello<Ins><Home>J<End>!", "Jello!", 6}, // overwrite, and append at the end
+        {U"ab<Home><Back><Left>", "ab", 0},        // nothing before the start
+        {U"abc<Home><Del>", "bc", 0},
+        {U"abc<Del><Right>", "abc", 3}, // nothing past the end
+        {U"abc<Left><Back>", "ac", 1},
+        {U"a<Unknown><Tab><PgUp>", "a", 1},
+        {U"mine<Up>", "@newer", 6},
+        {U"<Up><Up><Up>", "@older", 6}, // nothing older than the oldest
+        {U"<Up><Up><Down>", "@newer", 6},
+        {U"<Up><Down>", "", 0},
+        {U"<Up><Up><PgUp><Tab><Down>", "@newer", 6}, // these keys leave the walk where it is
+        {U"<Up><Up><Home><Up>", "@newer", 6},        // an editing key starts it again
+        // Characters beyond ASCII are edited whole, and the cursor counts characters.
+        {U"a\u00E9\u00A3b",
+         "a\xC3\xA9\xC2\xA3"
+         "b",
+         4},
+        {U"a\u00E9\u00A3b<Left><Back>",
+         "a\xC3\xA9"
+         "b",
+         2},
+        {U"\u20AC\u00E9<Home><Del><End>x", "\xC3\xA9x", 2},
+        {U"a\u00E9b<Ins><Left><Left>\u0416",
+         "a\xD0\x96"
+         "b",
+         2}, // overwrite replaces a whole character
     };
     for (const auto& test : cases) {
         input = Ref::New<InputContext>(&capture.System());
-        Press(std::string("<Toggle>") + test.keys);
-        EXPECT_EQ(input->line, test.line) << test.keys;
-        EXPECT_EQ(input->cursor, test.cursor) << test.keys;
+        Press(U"<Toggle>" + std::u32string(test.keys));
+        EXPECT_EQ(input->line, test.line) << "case " << &test - cases;
+        EXPECT_EQ(input->cursor, test.cursor) << "case " << &test - cases;
     }
 }
 
 TEST_F(InputLine, EnterExecutesNonEmptyLines) {
-    Press("<Toggle><Enter>");
+    Press(U"<Toggle><Enter>");
     EXPECT_TRUE(capture.Lines().empty());
-    Press("echo \"typed\"<Enter>");
+    Press(U"echo \"typed\"<Enter>");
     EXPECT_EQ(capture.Lines(), (std::vector<std::string>{"echo \"typed\"", "typed"}));
     EXPECT_EQ(input->line, "");
     EXPECT_EQ(input->cursor, 0u);
 }
 
 TEST_F(InputLine, IgnoresToggleWhileSlidingAndKeysWhileClosing) {
-    Press("<Toggle><Toggle>");
+    Press(U"<Toggle><Toggle>");
     EXPECT_TRUE(input->visible);
     input->Update(0.2f);
     EXPECT_NEAR(input->openness, 0.6f, 1e-6);
     input->Update(0.2f);
-    Press("<Toggle>x");
+    Press(U"<Toggle>x");
     EXPECT_FALSE(input->visible);
     EXPECT_EQ(input->line, "");
     input->Update(0.5f);

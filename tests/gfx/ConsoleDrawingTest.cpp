@@ -107,7 +107,13 @@ TEST_F(ConsoleDrawing, InputLineAndCursorInBothModes) {
     EXPECT_EQ(Lines(drawn.end() - 2, drawn.end()),
               (Lines{"text 2,297,638,311 0.2,0.8,0.2,1 abc", "line 26,309,32,309 0.2,0.8,0.2,1"}));
 
+    // The cursor counts characters: after the two of "a" and e acute it is at the end of the line.
+    input->line = "a\xC3\xA9";
+    input->cursor = 2;
+    EXPECT_EQ(Draw(1.0f).back(), "line 18,309,24,309 0.2,0.8,0.2,1");
+
     // Overwrite mode fills the character under the cursor; without text the cursor still shows.
+    input->line = "abc";
     input->cursor = 1;
     input->insertMode = false;
     recorder.fontWorks = false;

@@ -1,10 +1,12 @@
 #include "app/sdl/SdlBridge.h"
 
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
 #include "app/sdl/SdlTimer.h"
 #include "app/sdl/SdlWindow.h"
+#include "console/System.h"
 #include "gfx/sdl/SdlDriver.h"
 #include "sound/sdl/SdlAudioDevice.h"
 
@@ -19,15 +21,25 @@ SdlBridge::SdlBridge() {
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
         throw std::runtime_error(std::string("Could not initialise SDL video. -- ") + SDL_GetError());
     }
+    // Without a display SDL falls back to its offscreen driver, which shows nothing: unless it was asked
+    // for, that is no display at all.
+    const char* videoDriver = SDL_GetCurrentVideoDriver();
+    const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (videoDriver && std::strcmp(videoDriver, "offscreen") == 0 && !(requested && *requested)) {
+        SDL_Quit();
+        throw std::runtime_error("Could not initialise SDL video. -- No display found (is DISPLAY or "
+                                 "WAYLAND_DISPLAY set?)");
+    }
     quitEventType = SDL_RegisterEvents(1);
     try {
         AddDriver(Ref::Ptr<Gfx::Driver>(Ref::New<Gfx::SdlDriver>()));
-    } catch (const std::runtime_error& exception) {
-        // A driver with no usable display is left out; any other failure ends the program.
-        if (std::string(exception.what()) != "unsupported") {
-            SDL_Quit();
-            throw;
-        }
+    } catch (const Gfx::DriverUnsupported& unsupported) {
+        // A driver with no usable display is left out. Should that leave no driver at all, the start
+        // fails later; the reason, written now, comes first in the log.
+        Console::ReportError("Halvo::App::SdlBridge::SdlBridge", __LINE__) << unsupported.reason << std::endl;
+    } catch (...) {
+        SDL_Quit();
+        throw;
     }
     Nes::KeyState::SetCurrent(&keys);
 }

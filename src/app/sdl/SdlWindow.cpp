@@ -2,10 +2,13 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
 
 #include "app/Shell.h"
 #include "app/sdl/SdlBridge.h"
 #include "console/ConsoleKey.h"
+#include "console/System.h"
+#include "console/Utf8.h"
 #include "nes/KeyState.h"
 #include "ref/Object.h"
 
@@ -27,7 +30,9 @@ SdlWindow::SdlWindow(Shell* owner, SdlBridge* bridge, Nes::KeyStateTable* keys) 
     handle = SDL_CreateWindow("Halvo", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 640, 480,
                               SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     if (!handle) {
-        throw std::runtime_error(std::string("Could not create window. -- ") + SDL_GetError());
+        // SDL's reason goes to the console before the failure ends the program.
+        Console::System::Instance()->Output() << SDL_GetError() << std::endl;
+        throw std::runtime_error("Could not create window.");
     }
     mode = Hidden;
     ApplyMode();
@@ -46,6 +51,7 @@ void SdlWindow::ApplyMode() {
     if (!sdlWindow) {
         return;
     }
+    modeApplied = true;
     switch (mode) {
     case Hidden:
         SDL_HideWindow(sdlWindow);
@@ -57,23 +63,27 @@ void SdlWindow::ApplyMode() {
         SDL_ShowWindow(sdlWindow);
         break;
     case FullScreen: {
-        SDL_DisplayMode requested{};
-        requested.w = static_cast<int>(width);
-        requested.h = static_cast<int>(height);
-        SDL_SetWindowDisplayMode(sdlWindow, &requested);
-        SDL_SetWindowFullscreen(sdlWindow, SDL_WINDOW_FULLSCREEN);
-        SDL_ShowWindow(sdlWindow);
-        // A display that cannot switch uses its closest mode: report the size really in use.
-        SDL_DisplayMode used{};
-        if (SDL_GetWindowDisplayMode(sdlWindow, &used) == 0) {
-            width = static_cast<std::uint32_t>(used.w);
-            height = static_cast<std::uint32_t>(used.h);
+        SDL_DisplayMode requested = fullScreenMode;
+        if (requested.w <= 0 || requested.h <= 0) {
+            requested = SDL_DisplayMode{};
+            requested.w = static_cast<int>(width);
+            requested.h = static_cast<int>(height);
         }
-        // Without a window manager nobody else moves the window over the whole display.
+        // Without a window manager nobody else moves the window over the display, and SDL ignores the
+        // position of a window that is already full screen: place it first.
         SDL_Rect bounds{};
-        if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(sdlWindow), &bounds) == 0) {
+        if (!(SDL_GetWindowFlags(sdlWindow) & SDL_WINDOW_FULLSCREEN) &&
+            SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(sdlWindow), &bounds) == 0) {
             SDL_SetWindowPosition(sdlWindow, bounds.x, bounds.y);
-            SDL_SetWindowSize(sdlWindow, static_cast<int>(width), static_cast<int>(height));
+            SDL_SetWindowSize(sdlWindow, requested.w, requested.h);
+        }
+        modeApplied = SDL_SetWindowDisplayMode(sdlWindow, &requested) == 0 &&
+                      SDL_SetWindowFullscreen(sdlWindow, SDL_WINDOW_FULLSCREEN) == 0;
+        SDL_ShowWindow(sdlWindow);
+        // A display that cannot switch uses its closest mode: report the mode really in use.
+        if (SDL_GetWindowDisplayMode(sdlWindow, &fullScreenMode) == 0) {
+            width = static_cast<std::uint32_t>(fullScreenMode.w);
+            height = static_cast<std::uint32_t>(fullScreenMode.h);
         }
         break;
     }
@@ -168,14 +178,20 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
         }
         break;
     }
-    case SDL_TEXTINPUT:
-        for (const char* c = event.text.text; *c; ++c) {
-            // The grave accent toggles the console; only plain printable characters are typed.
-            if (*c != '`' && *c >= 0x20 && *c < 0x7F && shell) {
-                shell->OnKeyDown(0, *c);
+    case SDL_TEXTINPUT: {
+        // SDL gives the typed text as UTF-8: each character goes on as its code point. The grave accent
+        // toggles the console, and control characters are keys, not text.
+        const std::string_view text = event.text.text;
+        for (std::size_t at = 0; at < text.size() && shell;) {
+            const char32_t c = Console::DecodeUtf8(text, at);
+            const bool control = c < 0x20 || (c >= 0x7F && c < 0xA0);
+            const bool unicode = c < 0x110000 && !(c >= 0xD800 && c < 0xE000);
+            if (c != '`' && !control && unicode) {
+                shell->OnKeyDown(0, c);
             }
         }
         break;
+    }
     case SDL_WINDOWEVENT:
         if (handle && event.window.windowID == SDL_GetWindowID(GetSdlWindow())) {
             HandleWindowEvent(event.window);

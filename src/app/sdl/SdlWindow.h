@@ -25,12 +25,18 @@ public:
     void HandleEvent(const SDL_Event& event);
 
     SDL_Window* GetSdlWindow() const { return static_cast<SDL_Window*>(handle); }
+    // Whether the last ApplyMode got the window into its mode (SDL refused nothing).
+    bool IsModeApplied() const { return modeApplied; }
     bool IsActive() const { return active; }
 
     // The console key code of a scancode, 0 for keys the console does not take.
     static std::uint32_t ConsoleKeyOf(SDL_Scancode scancode);
     // The joypad's key code of a key, 0 for keys it does not know.
     static std::uint32_t JoypadKeyOf(SDL_Keycode key);
+
+    // The display mode full screen asks for (a size of 0 asks for width x height in the desktop's
+    // format); after ApplyMode, the mode really in use.
+    SDL_DisplayMode fullScreenMode{};
 
 private:
     void HandleWindowEvent(const SDL_WindowEvent& event);
@@ -39,6 +45,7 @@ private:
     SdlBridge* bridge;
     Nes::KeyStateTable* keys;
     bool active = false;
+    bool modeApplied = true;
 };
 
 } // namespace Halvo::App

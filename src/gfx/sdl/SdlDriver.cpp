@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <new>
+#include <source_location>
 #include <stdexcept>
 #include <strings.h>
 
 #include "app/sdl/SdlWindow.h"
 #include "console/System.h"
 #include "gfx/sdl/SdlConsoleRenderer.h"
+#include "gfx/sdl/SdlError.h"
 #include "gfx/sdl/SdlFont.h"
 #include "gfx/sdl/SdlFormats.h"
 #include "gfx/sdl/SdlNesCanvas.h"
@@ -50,19 +52,21 @@ bool RendererCanSyncRetrace() {
 
 // Runs a factory's construction, turning exceptions into the factory's report: a standard exception
 // gives a null result; an allocation failure, or anything that is not a standard exception, is reported
-// and passed on.
+// and passed on. The report carries the line of the call.
 template <class Make>
-auto Guarded(const char* operation, const char* prefix, Make make) -> decltype(make()) {
+auto Guarded(const char* operation, const char* prefix, Make make,
+             const std::source_location where = std::source_location::current()) -> decltype(make()) {
+    const auto line = static_cast<int>(where.line());
     try {
         return make();
     } catch (const std::bad_alloc& e) {
-        Console::ReportError(operation, __LINE__) << prefix << e.what() << std::endl;
+        Console::ReportError(operation, line) << prefix << e.what() << std::endl;
         throw;
     } catch (const std::exception& e) {
-        Console::ReportError(operation, __LINE__) << prefix << e.what() << std::endl;
+        Console::ReportError(operation, line) << prefix << e.what() << std::endl;
         return nullptr;
     } catch (...) {
-        Console::ReportError(operation, __LINE__) << prefix << "unknown exception." << std::endl;
+        Console::ReportError(operation, line) << prefix << "unknown exception." << std::endl;
         throw;
     }
 }
@@ -72,7 +76,7 @@ auto Guarded(const char* operation, const char* prefix, Make make) -> decltype(m
 SdlDriver::SdlDriver() : Driver("SDL"), device(Ref::New<SdlDevice>()) {
     // Listing needs the video subsystem; hold it for the listing only.
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        throw std::runtime_error("unsupported");
+        throw DriverUnsupported(std::string("Could not initialise SDL video. -- ") + SDL_GetError());
     }
     const int displays = SDL_GetNumVideoDisplays();
     for (int displayIndex = 0; displayIndex < displays; ++displayIndex) {
@@ -85,7 +89,7 @@ SdlDriver::SdlDriver() : Driver("SDL"), device(Ref::New<SdlDevice>()) {
     UpdateWindowLimits();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     if (adapters.empty()) {
-        throw std::runtime_error("unsupported");
+        throw DriverUnsupported("SDL finds no display with a usable mode.");
     }
 }
 
@@ -251,6 +255,22 @@ bool SdlDriver::GetAdapterConfig(std::uint32_t& adapter, DisplayConfig& config) 
     return true;
 }
 
+bool SdlDriver::FindDisplayMode(int displayIndex, const DisplayConfig& config, SDL_DisplayMode& found) {
+    // SDL lists the highest refresh rate of a size first.
+    const int modeCount = SDL_GetNumDisplayModes(displayIndex);
+    for (int index = 0; index < modeCount; ++index) {
+        SDL_DisplayMode mode{};
+        if (SDL_GetDisplayMode(displayIndex, index, &mode) == 0 && mode.w >= 0 && mode.h >= 0 &&
+            static_cast<std::uint32_t>(mode.w) == config.width &&
+            static_cast<std::uint32_t>(mode.h) == config.height &&
+            PixelFormatOfDisplay(mode.format) == config.format) {
+            found = mode;
+            return true;
+        }
+    }
+    return false;
+}
+
 void SdlDriver::MoveWindowToDisplay(SDL_Window* sdlWindow, int displayIndex) {
     if (SDL_GetWindowDisplayIndex(sdlWindow) == displayIndex) {
         return;
@@ -304,11 +324,27 @@ bool SdlDriver::SetAdapterConfig(std::uint32_t adapter, const DisplayConfig& con
         window->width = config.width;
         window->height = config.height;
     } else {
+        // Only a mode the display has can be set: SDL would quietly take the nearest one and leave the
+        // picture, the font and the console laid out for a screen that does not exist.
+        SDL_DisplayMode mode{};
+        if (!FindDisplayMode(displayIndex, config, mode)) {
+            Console::ReportError(Operation, __LINE__)
+                << "Could not create SDL renderer.\n"
+                << "The display has no " << config.width << "x" << config.height << " "
+                << GetFormatName(config.format) << " mode." << std::endl;
+            return false;
+        }
         MoveWindowToDisplay(sdlWindow, displayIndex);
-        window->mode = App::Window::FullScreen;
-        window->width = config.width;
-        window->height = config.height;
-        window->ApplyMode();
+        auto* fullScreenWindow = static_cast<App::SdlWindow*>(window.Get());
+        fullScreenWindow->mode = App::Window::FullScreen;
+        fullScreenWindow->width = config.width;
+        fullScreenWindow->height = config.height;
+        fullScreenWindow->fullScreenMode = mode;
+        fullScreenWindow->ApplyMode();
+        if (!fullScreenWindow->IsModeApplied()) {
+            ReportSdlError(Operation, __LINE__, "Could not create SDL renderer.");
+            return false;
+        }
     }
 
     // On the same display the renderer follows the window's new size and mode by itself; another
@@ -319,8 +355,7 @@ bool SdlDriver::SetAdapterConfig(std::uint32_t adapter, const DisplayConfig& con
     if (!device->renderer) {
         deviceResetPending = false;
         if (!device->Create(sdlWindow)) {
-            Console::ReportError(Operation, __LINE__)
-                << "Could not create SDL renderer. -- " << SDL_GetError() << std::endl;
+            ReportSdlError(Operation, __LINE__, "Could not create SDL renderer.");
             return false;
         }
     }
@@ -330,6 +365,16 @@ bool SdlDriver::SetAdapterConfig(std::uint32_t adapter, const DisplayConfig& con
     }
     currentAdapter = adapter;
     currentConfig = config;
+    if (!config.windowed) {
+        // What the display really switched to, which the rest of the picture must be laid out for.
+        const auto* fullScreenWindow = static_cast<const App::SdlWindow*>(window.Get());
+        currentConfig.width = fullScreenWindow->width;
+        currentConfig.height = fullScreenWindow->height;
+        if (const PixelFormat format = PixelFormatOfDisplay(fullScreenWindow->fullScreenMode.format);
+            format != PixelFormat::Unknown) {
+            currentConfig.format = format;
+        }
+    }
     ApplyVSync();
     return true;
 }
@@ -350,8 +395,7 @@ bool SdlDriver::ResetAdapterConfig() {
     }
     deviceResetPending = false;
     if (!device->Create(SdlWindowOf(window.Get()))) {
-        Console::ReportError(Operation, __LINE__)
-            << "Could not reset device. -- " << SDL_GetError() << std::endl;
+        ReportSdlError(Operation, __LINE__, "Could not reset device.");
         return false;
     }
     ApplyVSync();
@@ -394,13 +438,13 @@ bool SdlDriver::CaptureFrame(std::vector<std::uint8_t>& rgb, std::uint32_t& widt
     return true;
 }
 
-bool SdlDriver::CanCreate(const char* operation) {
+bool SdlDriver::CanCreate(const char* operation, int line) {
     if (!videoHeld) {
-        Console::ReportError(operation, __LINE__) << "Graphics driver not initiated." << std::endl;
+        Console::ReportError(operation, line) << "Graphics driver not initiated." << std::endl;
         return false;
     }
     if (!device->renderer) {
-        Console::ReportError(operation, __LINE__) << "No adapter configuration set." << std::endl;
+        Console::ReportError(operation, line) << "No adapter configuration set." << std::endl;
         return false;
     }
     return true;
@@ -408,13 +452,12 @@ bool SdlDriver::CanCreate(const char* operation) {
 
 Ref::Ptr<NesCanvas> SdlDriver::CreateNesCanvas() {
     constexpr const char* Operation = "Halvo::Gfx::SdlDriver::CreateNesCanvas";
-    if (!CanCreate(Operation)) {
+    if (!CanCreate(Operation, __LINE__)) {
         return nullptr;
     }
     SDL_RendererInfo info{};
     if (SDL_GetRendererInfo(device->renderer, &info) != 0) {
-        Console::ReportError(Operation, __LINE__)
-            << "Could not get renderer capabilities. -- " << SDL_GetError() << std::endl;
+        ReportSdlError(Operation, __LINE__, "Could not get device capabilities.");
         return nullptr;
     }
     // SDL has no paletted textures: take the first format the renderer offers that a canvas can write.
@@ -457,7 +500,7 @@ Ref::Ptr<NesCanvas> SdlDriver::CreateNesCanvas() {
 
 Ref::Ptr<Font> SdlDriver::CreateFont(const std::string& face, std::uint32_t height, std::uint32_t style) {
     constexpr const char* Operation = "Halvo::Gfx::SdlDriver::CreateFont";
-    if (!CanCreate(Operation)) {
+    if (!CanCreate(Operation, __LINE__)) {
         return nullptr;
     }
     Ref::Ptr<Font> font = Guarded(Operation, "Could not create font object--", [&] {
@@ -471,7 +514,7 @@ Ref::Ptr<Font> SdlDriver::CreateFont(const std::string& face, std::uint32_t heig
 
 Ref::Ptr<ConsoleRenderer> SdlDriver::CreateConsoleRenderer() {
     constexpr const char* Operation = "Halvo::Gfx::SdlDriver::CreateConsoleRenderer";
-    if (!CanCreate(Operation)) {
+    if (!CanCreate(Operation, __LINE__)) {
         return nullptr;
     }
     Ref::Ptr<ConsoleRenderer> renderer = Guarded(Operation, "Could not create console display object--", [&] {

@@ -14,8 +14,8 @@ namespace Halvo::Gfx {
 // renderer for the program's window.
 class SdlDriver : public Driver {
 public:
-    // Lists the displays and their modes. Needs SDL's video subsystem; throws std::runtime_error
-    // ("unsupported") when no display has a usable mode.
+    // Lists the displays and their modes. Needs SDL's video subsystem; throws DriverUnsupported when
+    // SDL's video cannot start or no display has a usable mode.
     SdlDriver();
     ~SdlDriver() override;
 
@@ -66,11 +66,14 @@ private:
     bool ListDisplay(int displayIndex, Adapter& adapter) const;
     // The largest client area of a window on each display, now that the window's borders are known.
     void UpdateWindowLimits();
+    // The display's SDL mode that is the configuration's full-screen mode; false when it has none.
+    static bool FindDisplayMode(int displayIndex, const DisplayConfig& config, SDL_DisplayMode& found);
     // Moves the window onto the display unless it is already there.
     void MoveWindowToDisplay(SDL_Window* sdlWindow, int displayIndex);
     void ApplyVSync();
-    // The common preconditions of the three factories; reports under the operation name.
-    bool CanCreate(const char* operation);
+    // The common preconditions of the three factories; reports under the operation name with the
+    // caller's line.
+    bool CanCreate(const char* operation, int line);
 
     std::vector<Adapter> adapters;
     Ref::Ptr<App::Window> window;

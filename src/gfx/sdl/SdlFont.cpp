@@ -8,6 +8,8 @@
 #include <fontconfig/fontconfig.h>
 
 #include "console/System.h"
+#include "console/Utf8.h"
+#include "gfx/sdl/SdlError.h"
 #include "gfx/sdl/SdlFormats.h"
 
 namespace Halvo::Gfx {
@@ -69,65 +71,24 @@ FontMatch FindConsoleFont(const std::string& face) {
     return fallback.file.empty() ? match : fallback;
 }
 
-// Holds SDL_ttf for a scope; it counts its users.
-class TtfUse {
-public:
-    TtfUse() : started(TTF_Init() == 0) {}
-    ~TtfUse() {
-        if (started) {
-            TTF_Quit();
-        }
-    }
-    TtfUse(const TtfUse&) = delete;
-    TtfUse& operator=(const TtfUse&) = delete;
-    bool started;
-};
-
 [[noreturn]] void ThrowTtfError(const char* what) {
     throw std::runtime_error(std::string(what) + " -- " + TTF_GetError());
 }
 
-// Calls visit(code point) for each character of the text: bytes are decoded as UTF-8, and malformed
-// sequences come out as one replacement per byte.
+// Calls visit(code point) for each character of the UTF-8 text.
 template <class Visit>
 void ForEachCharacter(std::string_view text, Visit&& visit) {
-    const std::size_t end = text.size();
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    std::size_t i = 0;
-    while (i < end) {
-        const unsigned char lead = bytes[i];
-        if (lead < 0x80) {
-            visit(static_cast<std::uint32_t>(lead));
-            ++i;
-            continue;
-        }
-        std::size_t length = (lead & 0xE0) == 0xC0   ? 2
-                             : (lead & 0xF0) == 0xE0 ? 3
-                             : (lead & 0xF8) == 0xF0 ? 4
-                                                     : 1;
-        bool wellFormed = length > 1 && i + length <= end;
-        for (std::size_t k = 1; wellFormed && k < length; ++k) {
-            wellFormed = (bytes[i + k] & 0xC0) == 0x80;
-        }
-        if (!wellFormed) {
-            visit(Replacement);
-            ++i;
-            continue;
-        }
-        std::uint32_t codePoint = lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            codePoint = codePoint << 6 | (bytes[i + k] & 0x3F);
-        }
-        visit(codePoint);
-        i += length;
+    for (std::size_t at = 0; at < text.size();) {
+        visit(Console::DecodeUtf8(text, at));
     }
 }
 
-// The characters text[start, start + count) as the view they occupy.
+// Characters [start, start + count) of the text as the bytes they occupy.
 std::string_view Select(const std::string& text, std::uint32_t start, std::uint32_t count) {
-    const std::size_t begin = std::min<std::size_t>(start, text.size());
-    const std::size_t length = std::min<std::size_t>(count, text.size() - begin);
-    return std::string_view(text).substr(begin, length);
+    const std::string_view rest = std::string_view(text).substr(Console::Utf8Offset(text, start));
+    // No character is shorter than a byte: a count of at least the bytes left takes them all, without
+    // decoding the text the console draws every frame.
+    return count >= rest.size() ? rest : rest.substr(0, Console::Utf8Offset(rest, count));
 }
 
 // Clips a copy of `source` to `destination` against the rectangle; false when nothing is left.
@@ -157,23 +118,25 @@ SdlFont::SdlFont(const std::string& face, std::uint32_t height, std::uint32_t st
         throw std::runtime_error("Could not create font.");
     }
     fontFile = match.file;
-    RenderGlyphs(match.file, match.faceIndex);
+    OpenFace(match.file, match.faceIndex);
     texts.reserve(CachedTexts);
 }
 
 SdlFont::~SdlFont() {
     ForgetTexts();
+    if (ttfFont) {
+        TTF_CloseFont(ttfFont);
+    }
 }
 
-void SdlFont::RenderGlyphs(const std::string& file, int faceIndex) {
-    TtfUse ttf;
+void SdlFont::OpenFace(const std::string& file, int faceIndex) {
     if (!ttf.started) {
         ThrowTtfError("Could not create TTF_Font object.");
     }
     const int wanted = static_cast<int>(std::min<std::uint32_t>(height, 4096));
     int size = std::max(wanted, 1);
-    TTF_Font* font = TTF_OpenFontIndex(file.c_str(), size, faceIndex);
-    if (!font) {
+    ttfFont = TTF_OpenFontIndex(file.c_str(), size, faceIndex);
+    if (!ttfFont) {
         ThrowTtfError("Could not create TTF_Font object.");
     }
     int fontStyle = TTF_STYLE_NORMAL;
@@ -183,68 +146,54 @@ void SdlFont::RenderGlyphs(const std::string& file, int faceIndex) {
     if (style & 2) {
         fontStyle |= TTF_STYLE_ITALIC;
     }
-    TTF_SetFontStyle(font, fontStyle);
+    TTF_SetFontStyle(ttfFont, fontStyle);
     // A point is a pixel at SDL_ttf's 72 dpi, and a line is a little taller than the point size: start
     // at the requested height and come down until a line fits.
-    while (size > 1 && TTF_FontHeight(font) > wanted) {
-        TTF_SetFontSize(font, --size);
+    while (size > 1 && TTF_FontHeight(ttfFont) > wanted) {
+        TTF_SetFontSize(ttfFont, --size);
     }
-    lineHeight = TTF_FontHeight(font);
-
-    std::vector<std::pair<std::uint32_t, SDL_Surface*>> rendered;
-    const SDL_Color white{255, 255, 255, 255};
+    lineHeight = TTF_FontHeight(ttfFont);
+    // The console's usual characters are ready before the first line is drawn.
     for (std::uint32_t codePoint = 0x20; codePoint < 0x100; ++codePoint) {
-        if ((codePoint >= 0x7F && codePoint < 0xA0) || !TTF_GlyphIsProvided32(font, codePoint)) {
-            continue;
-        }
-        int minX = 0, maxX = 0, minY = 0, maxY = 0, advance = 0;
-        if (TTF_GlyphMetrics32(font, codePoint, &minX, &maxX, &minY, &maxY, &advance) != 0) {
-            continue;
-        }
-        Glyph& glyph = glyphs[codePoint];
-        glyph.present = true;
-        glyph.advance = advance;
-        // SDL_ttf starts its surface at the pen, or further left for a glyph that reaches back past it.
-        glyph.offsetX = std::min(minX, 0);
-        if (maxX > minX && maxY > minY) {
-            if (SDL_Surface* surface = TTF_RenderGlyph32_Blended(font, codePoint, white)) {
-                rendered.emplace_back(codePoint, surface);
-            }
+        if (codePoint < 0x7F || codePoint >= 0xA0) {
+            latin1[codePoint] = RenderGlyph(codePoint);
         }
     }
-    TTF_CloseFont(font);
+}
 
-    // Side by side in one strip; only the coverage (alpha) is kept.
-    for (const auto& [codePoint, surface] : rendered) {
-        Glyph& glyph = glyphs[codePoint];
-        glyph.x = coverageWidth;
-        glyph.width = surface->w;
-        glyph.height = surface->h;
-        coverageWidth += surface->w;
+SdlFont::Glyph SdlFont::RenderGlyph(char32_t codePoint) {
+    Glyph glyph;
+    int minX = 0, maxX = 0, minY = 0, maxY = 0, advance = 0;
+    if (!TTF_GlyphIsProvided32(ttfFont, codePoint) ||
+        TTF_GlyphMetrics32(ttfFont, codePoint, &minX, &maxX, &minY, &maxY, &advance) != 0) {
+        return glyph;
     }
-    int coverageHeight = 0;
-    for (const auto& [codePoint, surface] : rendered) {
-        coverageHeight = std::max(coverageHeight, surface->h);
+    glyph.present = true;
+    glyph.advance = advance;
+    // SDL_ttf starts its surface at the pen, or further left for a glyph that reaches back past it.
+    glyph.offsetX = std::min(minX, 0);
+    if (maxX <= minX || maxY <= minY) {
+        return glyph; // a blank
     }
-    coverage.assign(static_cast<std::size_t>(coverageWidth) * coverageHeight, 0);
-    for (const auto& [codePoint, surface] : rendered) {
-        const Glyph& glyph = glyphs[codePoint];
-        SDL_Surface* argb = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0);
-        if (argb && SDL_LockSurface(argb) == 0) {
-            for (int y = 0; y < argb->h; ++y) {
-                const auto* row =
-                    reinterpret_cast<const Uint32*>(static_cast<const std::uint8_t*>(argb->pixels) +
-                                                    static_cast<std::ptrdiff_t>(y) * argb->pitch);
-                std::uint8_t* out = &coverage[static_cast<std::size_t>(y) * coverageWidth + glyph.x];
-                for (int x = 0; x < argb->w; ++x) {
-                    out[x] = static_cast<std::uint8_t>(row[x] >> 24);
-                }
+    SDL_Surface* surface = TTF_RenderGlyph32_Blended(ttfFont, codePoint, SDL_Color{255, 255, 255, 255});
+    SDL_Surface* argb = surface ? SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
+    if (argb && SDL_LockSurface(argb) == 0) {
+        // Only the coverage (alpha) is kept, row after row.
+        glyph.offset = coverage.size();
+        glyph.width = argb->w;
+        glyph.height = argb->h;
+        for (int y = 0; y < argb->h; ++y) {
+            const auto* row = reinterpret_cast<const Uint32*>(static_cast<const std::uint8_t*>(argb->pixels) +
+                                                              static_cast<std::ptrdiff_t>(y) * argb->pitch);
+            for (int x = 0; x < argb->w; ++x) {
+                coverage.push_back(static_cast<std::uint8_t>(row[x] >> 24));
             }
-            SDL_UnlockSurface(argb);
         }
-        SDL_FreeSurface(argb);
-        SDL_FreeSurface(surface);
+        SDL_UnlockSurface(argb);
     }
+    SDL_FreeSurface(argb);
+    SDL_FreeSurface(surface);
+    return glyph;
 }
 
 bool SdlFont::Reset() {
@@ -270,14 +219,20 @@ bool SdlFont::Begin() {
 
 void SdlFont::End() {}
 
-const SdlFont::Glyph& SdlFont::GlyphOf(std::uint32_t codePoint) const {
+const SdlFont::Glyph& SdlFont::GlyphOf(char32_t codePoint) {
     if (codePoint == '\t') {
         codePoint = ' ';
     }
-    if (codePoint < glyphs.size() && glyphs[codePoint].present) {
-        return glyphs[codePoint];
+    if (codePoint < latin1.size()) {
+        return latin1[codePoint].present ? latin1[codePoint] : latin1[Replacement];
     }
-    return glyphs[Replacement];
+    // Other characters (typed file names, say) are rendered when first shown.
+    auto found = others.find(codePoint);
+    if (found == others.end()) {
+        const Glyph glyph = codePoint == Console::MalformedCharacter ? Glyph{} : RenderGlyph(codePoint);
+        found = others.emplace(codePoint, glyph).first;
+    }
+    return found->second.present ? found->second : latin1[Replacement];
 }
 
 void SdlFont::MeasureText(ScreenRect& rect, std::uint32_t, const std::string& text, std::uint32_t start,
@@ -285,7 +240,7 @@ void SdlFont::MeasureText(ScreenRect& rect, std::uint32_t, const std::string& te
     int width = 0;
     int lineWidth = 0;
     int lines = 1;
-    ForEachCharacter(Select(text, start, count), [&](std::uint32_t codePoint) {
+    ForEachCharacter(Select(text, start, count), [&](char32_t codePoint) {
         if (codePoint == '\n') {
             width = std::max(width, lineWidth);
             lineWidth = 0;
@@ -337,7 +292,7 @@ SdlFont::CachedText* SdlFont::MakeText(std::string_view text, Uint32 rgb) {
     // Lay the glyphs out once to learn the extent, including cells that reach past the pen.
     int left = 0, right = 0, bottom = 0;
     int penX = 0, penY = 0;
-    ForEachCharacter(text, [&](std::uint32_t codePoint) {
+    ForEachCharacter(text, [&](char32_t codePoint) {
         if (codePoint == '\n') {
             penX = 0;
             penY += lineHeight;
@@ -383,7 +338,7 @@ SdlFont::CachedText* SdlFont::MakeText(std::string_view text, Uint32 rgb) {
     scratch.assign(static_cast<std::size_t>(slot->width) * slot->height, rgb);
     penX = -left;
     penY = 0;
-    ForEachCharacter(text, [&](std::uint32_t codePoint) {
+    ForEachCharacter(text, [&](char32_t codePoint) {
         if (codePoint == '\n') {
             penX = -left;
             penY += lineHeight;
@@ -394,7 +349,7 @@ SdlFont::CachedText* SdlFont::MakeText(std::string_view text, Uint32 rgb) {
         const int rows = std::min(glyph.height, slot->height - penY);
         const int columns = std::min(glyph.width, slot->width - cellX);
         for (int y = 0; y < rows; ++y) {
-            const std::uint8_t* in = &coverage[static_cast<std::size_t>(y) * coverageWidth + glyph.x];
+            const std::uint8_t* in = &coverage[glyph.offset + static_cast<std::size_t>(y) * glyph.width];
             Uint32* out = &scratch[static_cast<std::size_t>(penY + y) * slot->width + cellX];
             for (int x = 0; x < columns; ++x) {
                 const Uint32 alpha = std::min<Uint32>((out[x] >> 24) + in[x], 255);
@@ -406,8 +361,7 @@ SdlFont::CachedText* SdlFont::MakeText(std::string_view text, Uint32 rgb) {
     slot->texture = SDL_CreateTexture(device->renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
                                       slot->width, slot->height);
     if (!slot->texture || SDL_UpdateTexture(slot->texture, nullptr, scratch.data(), slot->width * 4) != 0) {
-        Console::ReportError("Halvo::Gfx::SdlFont::DrawText", __LINE__)
-            << "Could not create texture object. -- " << SDL_GetError() << std::endl;
+        ReportSdlError("Halvo::Gfx::SdlFont::DrawText", __LINE__, "Could not create texture object.");
         if (slot->texture) {
             SDL_DestroyTexture(slot->texture);
             slot->texture = nullptr;

@@ -2,20 +2,36 @@
 
 #include <array>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include <SDL.h>
+#include <SDL_ttf.h>
 
 #include "gfx/Font.h"
 #include "gfx/sdl/SdlDevice.h"
 
 namespace Halvo::Gfx {
 
-// The console font over SDL_ttf. The face is looked up through fontconfig, and every glyph the console
-// can show (printable ASCII and Latin-1) is rendered once. Each text drawn becomes a texture in its
-// colour that is kept until the text goes out of use, so an unchanged console costs one copy per line
-// and frame. Only text flag 0 is supported: left and top aligned, clipped to the rectangle, lines
-// broken only at '\n'.
+// Holds SDL_ttf while it lives; SDL_ttf counts its users.
+class TtfUse {
+public:
+    TtfUse() : started(TTF_Init() == 0) {}
+    ~TtfUse() {
+        if (started) {
+            TTF_Quit();
+        }
+    }
+    TtfUse(const TtfUse&) = delete;
+    TtfUse& operator=(const TtfUse&) = delete;
+    bool started;
+};
+
+// The console font over SDL_ttf. The face is looked up through fontconfig; the glyphs of printable ASCII
+// and Latin-1 are rendered at once, any other character when it is first shown, each only once. Each text
+// drawn becomes a texture in its colour that is kept until the text goes out of use, so an unchanged console
+// costs one copy per line and frame. Only text flag 0 is supported: left and top aligned, clipped to the
+// rectangle, lines broken only at '\n'.
 class SdlFont : public Font {
 public:
     // How many drawn texts keep their textures: more than a full console shows at once.
@@ -48,7 +64,7 @@ public:
 
 private:
     struct Glyph {
-        int x = 0; // the glyph's cell in the coverage map
+        std::size_t offset = 0; // where the glyph's coverage starts, rows of `width` bytes
         int y = 0;
         int width = 0;
         int height = 0;
@@ -68,8 +84,9 @@ private:
         std::uint64_t lastUse = 0;
     };
 
-    void RenderGlyphs(const std::string& file, int faceIndex);
-    const Glyph& GlyphOf(std::uint32_t codePoint) const;
+    void OpenFace(const std::string& file, int faceIndex);
+    Glyph RenderGlyph(char32_t codePoint);
+    const Glyph& GlyphOf(char32_t codePoint);
     CachedText* FindText(std::string_view text, Uint32 rgb);
     CachedText* MakeText(std::string_view text, Uint32 rgb);
     void ForgetTexts();
@@ -78,10 +95,13 @@ private:
     Ref::Ptr<SdlDevice> device;
     std::string fontFile;
     int lineHeight = 0;
-    std::array<Glyph, 256> glyphs{};
-    // Every glyph's coverage (0 to 255), side by side.
+    // SDL_ttf stays open while the font lives: characters beyond Latin-1 are rendered when first shown.
+    TtfUse ttf;
+    TTF_Font* ttfFont = nullptr;
+    std::array<Glyph, 256> latin1{};
+    std::unordered_map<char32_t, Glyph> others;
+    // Every glyph's coverage (0 to 255), one after another.
     std::vector<std::uint8_t> coverage;
-    int coverageWidth = 0;
     std::vector<CachedText> texts;
     std::uint64_t useCount = 0;
     // The pixels of a text being made into a texture; kept to be reused.

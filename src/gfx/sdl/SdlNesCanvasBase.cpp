@@ -2,6 +2,7 @@
 
 #include "console/System.h"
 #include "gfx/ScreenRect.h"
+#include "gfx/sdl/SdlError.h"
 
 namespace Halvo::Gfx {
 
@@ -30,8 +31,7 @@ bool SdlNesCanvasBase::Reset() {
     texture = SDL_CreateTexture(device->renderer, textureFormat, SDL_TEXTUREACCESS_STREAMING, TextureSize,
                                 TextureSize);
     if (!texture) {
-        Console::ReportError("Halvo::Gfx::SdlNesCanvasBase::Reset", __LINE__)
-            << "Could not create texture object. -- " << SDL_GetError() << std::endl;
+        ReportSdlError("Halvo::Gfx::SdlNesCanvasBase::Reset", __LINE__, "Could not create texture object.");
         return false;
     }
     textureGeneration = device->generation;

@@ -5,6 +5,7 @@
 #include "app/Shell.h"
 #include "app/sdl/SdlBridge.h"
 #include "app/sdl/SdlWindow.h"
+#include "console/Utf8.h"
 #include "nes/KeyState.h"
 #include "support/ConsoleCapture.h"
 #include "support/HeadlessSdl.h"
@@ -24,10 +25,10 @@ public:
     void OnResize(std::uint32_t w, std::uint32_t h) override {
         calls.push_back("resize " + std::to_string(w) + "x" + std::to_string(h));
     }
-    void OnKeyDown(std::uint32_t key, char c) override {
-        calls.push_back(key ? "down " + std::to_string(key) : std::string("char ") + c);
+    void OnKeyDown(std::uint32_t key, char32_t c) override {
+        calls.push_back(key ? "down " + std::to_string(key) : "char " + Console::EncodeUtf8(c));
     }
-    void OnKeyUp(std::uint32_t key, char) override { calls.push_back("up " + std::to_string(key)); }
+    void OnKeyUp(std::uint32_t key, char32_t) override { calls.push_back("up " + std::to_string(key)); }
     Lines calls;
 };
 
@@ -75,14 +76,19 @@ TEST_F(SdlPlatform, KeysBecomeConsoleCodesCharactersAndJoypadKeys) {
     PushKey(SDL_KEYDOWN, SDL_SCANCODE_GRAVE, SDLK_BACKQUOTE);
     SDL_Event text{};
     text.type = SDL_TEXTINPUT;
-    SDL_strlcpy(text.text.text, "`a b", sizeof text.text.text);
+    // UTF-8 from the keyboard: a, e acute, pound sign, a control character, a stray byte, b.
+    SDL_strlcpy(text.text.text,
+                "`a \xC3\xA9\xC2\xA3\x7F\xFF"
+                "b",
+                sizeof text.text.text);
     SDL_PushEvent(&text);
     PushKey(SDL_KEYDOWN, SDL_SCANCODE_KP_ENTER, SDLK_KP_ENTER);
     PushKey(SDL_KEYUP, SDL_SCANCODE_DOWN, SDLK_DOWN);
     PushKey(SDL_KEYDOWN, SDL_SCANCODE_X, SDLK_x); // not a console key, but the joypad's A
     PushKey(SDL_KEYUP, SDL_SCANCODE_X, SDLK_x);
     EXPECT_TRUE(bridge->ProcessMessages());
-    EXPECT_EQ(shell->calls, (Lines{"down 1", "char a", "char  ", "char b", "down 5", "up 15"}));
+    EXPECT_EQ(shell->calls, (Lines{"down 1", "char a", "char  ", "char \xC3\xA9", "char \xC2\xA3", "char b",
+                                   "down 5", "up 15"}));
     // A tap shorter than a frame is still seen once by the joypad's next query.
     Nes::KeyState* keys = Nes::KeyState::Current();
     ASSERT_NE(keys, nullptr);
@@ -117,6 +123,17 @@ TEST_F(SdlPlatform, WindowEventsReachTheShell) {
     EXPECT_FALSE(bridge->ProcessMessages());
     EXPECT_EQ(bridge->GetExitCode(), 0);
     EXPECT_EQ(shell->calls, (Lines{"terminate"}));
+}
+
+// A display that cannot switch to the size asked for uses its closest mode; the window reports the size
+// really in use, which the picture must be laid out for.
+TEST_F(SdlPlatform, FullScreenReportsTheModeInUse) {
+    window->width = 800;
+    window->height = 600;
+    window->mode = App::Window::FullScreen;
+    window->ApplyMode();
+    EXPECT_TRUE(window->IsModeApplied());
+    EXPECT_EQ(std::to_string(window->width) + "x" + std::to_string(window->height), "1024x768");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "gfx/sdl/SdlDriver.h"
 
 #include <functional>
+#include <set>
 #include <tuple>
 
 #include "app/sdl/SdlWindow.h"
@@ -68,6 +69,30 @@ TEST_F(SdlDriver, WindowedFullScreenAndBackKeepTheRendererAndRestoreTheWindowSiz
     EXPECT_TRUE(capture.ErrorLines().empty());
 }
 
+// The headless display has one mode, 1024 x 768 X8R8G8B8. Any other full-screen request fails before the
+// window or the renderer changes, and the windowed state stays in force.
+TEST_F(SdlDriver, FullScreenTakesOnlyAModeTheDisplayHas) {
+    ASSERT_TRUE(Configure(640, 480));
+    SDL_Window* sdlWindow = static_cast<App::SdlWindow*>(window.Get())->GetSdlWindow();
+    for (const auto& [width, height, format, text] : {
+             std::tuple{2000u, 768u, PixelFormat::X8R8G8B8, "2000x768 X8R8G8B8"},
+             std::tuple{1024u, 768u, PixelFormat::A8R8G8B8, "1024x768 A8R8G8B8"},
+             std::tuple{0xFFFFFFFFu, 0xFFFFFFFFu, PixelFormat::X8R8G8B8, "4294967295x4294967295 X8R8G8B8"},
+         }) {
+        capture.Clear();
+        EXPECT_FALSE(driver->SetAdapterConfig(0, {width, height, format, false, true})) << text;
+        const std::vector<std::string> errors = capture.ErrorLines();
+        ASSERT_EQ(errors.size(), 2u) << text;
+        EXPECT_TRUE(
+            IsReport(errors[0], "Halvo::Gfx::SdlDriver::SetAdapterConfig", "Could not create SDL renderer."));
+        EXPECT_EQ(errors[1], "The display has no " + std::string(text) + " mode.");
+        EXPECT_FALSE(SDL_GetWindowFlags(sdlWindow) & SDL_WINDOW_FULLSCREEN);
+        std::uint32_t adapter = 0;
+        Gfx::DisplayConfig config;
+        EXPECT_TRUE(driver->GetAdapterConfig(adapter, config) && config.width == 640 && config.windowed);
+    }
+}
+
 TEST_F(SdlDriver, ConfigurationFailuresAreReported) {
     struct OtherWindow : App::Window {
         void ApplyMode() override {}
@@ -110,15 +135,43 @@ TEST_F(SdlDriver, ResetAndFactoriesReportWhatTheyLack) {
         {"", [] { return true; }},
     };
     for (const auto& [lack, next] : steps) {
+        // Each report names the line of its own statement, not that of a helper they share.
+        std::set<std::string> reportLines;
         for (const auto& [name, call] : operations) {
             capture.Clear();
             EXPECT_EQ(call(), *lack == '\0') << name;
             EXPECT_TRUE(capture.HoldsOnly("Halvo::Gfx::SdlDriver::" + name, lack)) << name;
+            const std::string line = capture.LastLine();
+            if (const std::size_t number = line.find("]["); number != std::string::npos) {
+                reportLines.insert(line.substr(number + 2, line.find(']', number + 2) - number - 2));
+            }
         }
+        EXPECT_EQ(reportLines.size(), *lack ? operations.size() : 0) << lack;
         ASSERT_TRUE(next());
     }
     driver->Terminate();
     EXPECT_FALSE(driver->BeginScene());
+}
+
+} // namespace
+} // namespace Halvo
+
+namespace Halvo {
+namespace {
+
+// The bridge leaves out a driver that cannot use any display by the exception's type, and writes its
+// reason where the user looks first.
+TEST(SdlDriverWithoutVideo, IsUnsupportedAndSaysWhy) {
+    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    try {
+        Gfx::SdlDriver driver;
+        ADD_FAILURE() << "a driver was made without video";
+    } catch (const Gfx::DriverUnsupported& unsupported) {
+        EXPECT_STREQ(unsupported.what(), "unsupported");
+        EXPECT_EQ(unsupported.reason.rfind("Could not initialise SDL video. -- ", 0), 0u)
+            << unsupported.reason;
+    }
+    TestSupport::UseHeadlessSdl();
 }
 
 } // namespace

@@ -48,11 +48,29 @@ TEST_F(SdlFont, MeasureSelectsCharactersAndBreaksAtNewlines) {
     EXPECT_EQ(Width(*font, "console", 4, 100), 3 * one) << "a count past the end stops there";
     EXPECT_EQ(Width(*font, "console", 99, ToEnd), 0) << "the start is lowered to the length";
     EXPECT_EQ(Width(*font, "caf\xC3\xA9"), 4 * one) << "UTF-8 counts as characters";
+    EXPECT_EQ(Width(*font, "\xC3\xA9\xC3\xA9\xC3\xA9", 2, ToEnd), one) << "start and count are characters";
     EXPECT_EQ(Width(*font, "\xFF\xFE"), 2 * one) << "malformed bytes show one replacement each";
     ScreenRect rect{0, 0, 0, 0};
     font->MeasureText(rect, 0, "ab\nlonger", 0, ToEnd);
     EXPECT_EQ(rect.right, 6 * one);
     EXPECT_EQ(rect.bottom, 2 * font->GetLineHeight());
+}
+
+// Typed file names may hold any character: one beyond Latin-1 shows its own glyph, not the replacement.
+TEST_F(SdlFont, CharactersBeyondLatin1HaveTheirOwnGlyphs) {
+    Ref::Ptr<Gfx::SdlFont> font = MakeFont("Courier New", 16);
+    ASSERT_TRUE(font);
+    const int one = Width(*font, "M");
+    const auto picture = [&](const std::string& text) {
+        driver->Clear(0.0f, 0.0f, 0.0f, 1.0f);
+        font->DrawText({0, 0, 100, 20}, {1.0f, 1.0f, 1.0f, 1.0f}, 0, text, 0, ToEnd);
+        return ReadPixels(0, 0, one, font->GetLineHeight());
+    };
+    const auto replacement = picture("?");
+    for (const char* text : {"\xE2\x82\xAC", "\xD0\x96"}) { // euro sign, Cyrillic zhe
+        EXPECT_EQ(Width(*font, text), one);
+        EXPECT_NE(picture(text), replacement) << text;
+    }
 }
 
 // Each drawn text is kept as a texture in its colour: the same text in another colour, or after many
