@@ -37,9 +37,14 @@ protected:
         App::Bridge::SetFactory(nullptr);
     }
 
+    // The words of a command line, split at blanks.
     bool Start(const std::string& commandLine) {
         std::istringstream line(commandLine);
-        return shell->Initiate(line);
+        std::vector<std::string> arguments;
+        for (std::string word; line >> word;) {
+            arguments.push_back(word);
+        }
+        return shell->Initiate(arguments);
     }
 
     bool HasError(const std::string& operation, const std::string& message) const {
@@ -67,16 +72,16 @@ TEST_P(StartUpRequest, NoModeFitsSoTheStartFails) {
 INSTANTIATE_TEST_SUITE_P(GraphicsState, StartUpRequest,
                          ::testing::Values("+g_format = 12 +g_width = 2000 +g_height = 768",
                                            "+g_format = 13 +g_width = 1024 +g_height = 768",
-                                           "+g_format = 12 +g_width = -1 +g_height = -1"));
+                                           "+g_format = 12 +g_width = 4294967295 +g_height = 4294967295"));
 
 TEST_F(GraphicsState, ApplyWithNoFittingModeRestoresThePreviousState) {
     ASSERT_TRUE(Start("+g_windowed on"));
     const std::uint32_t fontHeight = shell->font->height;
-    for (const char* size : {"@g_width = 2000", "@g_width = -1"}) {
+    for (const char* size : {"@g_width = 2000", "@g_width = 4294967295"}) {
         capture.Clear();
         shell->console->Execute("@g_windowed off");
         shell->console->Execute(size);
-        shell->console->Execute("@g_height = -1");
+        shell->console->Execute("@g_height = 4294967295");
         shell->console->Execute("@g_apply");
         EXPECT_TRUE(HasError("Halvo::Gfx::SdlDriver::SetAdapterConfig", "Could not create SDL renderer."))
             << size;
