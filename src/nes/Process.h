@@ -119,7 +119,7 @@ public:
     // Dots given to the processor since power-up; the PPU adds each line's.
     std::uint64_t dotBudget = 0;
     // The cycle from which a line start must bring the sound unit up to date.
-    std::uint64_t apuDue = 0;
+    std::uint64_t apuDue = Apu::Never;
     // Held inline: zero-page and stack accesses reach it at a fixed offset from the process.
     std::array<std::uint8_t, RamSize> ram{};
     std::array<const std::uint8_t*, PageCount> readPages{};

@@ -113,6 +113,7 @@ bool HalvoShell::OnInitiate(const std::vector<std::string>& arguments) {
     if (!GraphicsApplyState()) {
         return false;
     }
+    UpdateSound(false);
     if (!commandLine.romFile.empty()) {
         NesLoadRomImage(commandLine.romFile);
     }
