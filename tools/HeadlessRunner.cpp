@@ -111,8 +111,10 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
                 return false;
             }
             options.frames = static_cast<std::uint32_t>(number);
-        } else if (argument == "--png" || argument == "--input") {
-            std::string& path = argument == "--png" ? options.pngPath : options.inputPath;
+        } else if (argument == "--png" || argument == "--input" || argument == "--wav") {
+            std::string& path = argument == "--png"     ? options.pngPath
+                                : argument == "--input" ? options.inputPath
+                                                        : options.wavPath;
             if (!next(path)) {
                 return false;
             }
@@ -147,12 +149,17 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
     return true;
 }
 
-bool ParseInputScript(std::istream& in, std::map<std::uint32_t, std::uint8_t>& buttons, std::string& error) {
-    static const std::pair<const char*, std::uint8_t> names[] = {
-        {"A", Nes::Joypad::ButtonA},           {"B", Nes::Joypad::ButtonB},
-        {"SELECT", Nes::Joypad::ButtonSelect}, {"START", Nes::Joypad::ButtonStart},
-        {"UP", Nes::Joypad::ButtonUp},         {"DOWN", Nes::Joypad::ButtonDown},
-        {"LEFT", Nes::Joypad::ButtonLeft},     {"RIGHT", Nes::Joypad::ButtonRight},
+bool ParseInputScript(std::istream& in, InputScript& buttons, std::string& error) {
+    static const std::pair<const char*, std::uint16_t> names[] = {
+        {"A", Nes::Joypad::ButtonA},
+        {"B", Nes::Joypad::ButtonB},
+        {"SELECT", Nes::Joypad::ButtonSelect},
+        {"START", Nes::Joypad::ButtonStart},
+        {"UP", Nes::Joypad::ButtonUp},
+        {"DOWN", Nes::Joypad::ButtonDown},
+        {"LEFT", Nes::Joypad::ButtonLeft},
+        {"RIGHT", Nes::Joypad::ButtonRight},
+        {"RESET", ResetButton},
     };
     Console::LineReader reader(in);
     std::string line;
@@ -185,7 +192,7 @@ bool ParseInputScript(std::istream& in, std::map<std::uint32_t, std::uint8_t>& b
             error = "line " + lineNumber + ": a frame number comes first";
             return false;
         }
-        std::uint8_t& held = buttons[static_cast<std::uint32_t>(frame)];
+        std::uint16_t& held = buttons[static_cast<std::uint32_t>(frame)];
         while (words >> word) {
             const auto button = std::find_if(std::begin(names), std::end(names),
                                              [&](const auto& name) { return Upper(word) == name.first; });
@@ -288,11 +295,14 @@ bool HeadlessMachine::Load(const std::string& romPath) {
     return true;
 }
 
-void HeadlessMachine::RunFrames(std::uint32_t count, const std::map<std::uint32_t, std::uint8_t>& buttons) {
+void HeadlessMachine::RunFrames(std::uint32_t count, const InputScript& buttons) {
     for (std::uint32_t i = 0; i < count; ++i, ++framesRun) {
         if (!buttons.empty()) {
             keys.Clear();
             if (const auto held = buttons.find(framesRun); held != buttons.end()) {
+                if (held->second & ResetButton) {
+                    process->Reset(false);
+                }
                 for (const auto& binding : Nes::Joypad::Bindings) {
                     if (held->second & binding.button) {
                         keys.KeyDown(binding.keyCode);
@@ -300,8 +310,66 @@ void HeadlessMachine::RunFrames(std::uint32_t count, const std::map<std::uint32_
                 }
             }
         }
+        if (answerResetRequests) {
+            // One press per request: a program that asks again after the press is asked anew.
+            const bool asks = AsksForReset();
+            if (asks && !requestSeen) {
+                resetDue = framesRun + 10;
+            }
+            requestSeen = asks;
+            if (resetDue == framesRun) {
+                resetDue = -1;
+                if (asks) {
+                    process->Reset(false);
+                    ++resetsPressed;
+                    requestSeen = false;
+                }
+            }
+        }
         process->RunFrame(true);
+        Record();
     }
+}
+
+bool HeadlessMachine::AsksForReset() const {
+    if (process->CpuRead(0x6001) == 0xDE && process->CpuRead(0x6002) == 0xB0 &&
+        process->CpuRead(0x6003) == 0x61) {
+        return process->CpuRead(0x6000) == 0x81;
+    }
+    return NameTableText(*process->ppu).find("Press RESET") != std::string::npos;
+}
+
+bool HeadlessMachine::RecordSound(const std::string& path, std::string& error) {
+    constexpr std::uint32_t OutputRate = 48000;
+    wav = std::make_unique<Sound::WavFile>();
+    if (!wav->Open(path, OutputRate)) {
+        error = wav->error;
+        wav.reset();
+        return false;
+    }
+    resampler = std::make_unique<Sound::Resampler>(process->apu->SampleRate(), OutputRate);
+    process->apu->SetSynthesis(true);
+    return true;
+}
+
+bool HeadlessMachine::EndRecording(std::string& error) {
+    if (!wav) {
+        return true;
+    }
+    const bool written = wav->Close();
+    error = wav->error;
+    wav.reset();
+    return written;
+}
+
+void HeadlessMachine::Record() {
+    std::vector<float>& samples = process->apu->samples;
+    if (wav) {
+        converted.clear();
+        resampler->Process(samples, converted);
+        wav->Write(converted);
+    }
+    samples.clear();
 }
 
 std::uint32_t HeadlessMachine::PictureCrc() const {
@@ -322,7 +390,7 @@ std::size_t HeadlessMachine::PictureColours() const {
 
 int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& err) {
     HeadlessMachine machine;
-    std::map<std::uint32_t, std::uint8_t> input;
+    InputScript input;
     if (!options.inputPath.empty()) {
         std::ifstream script(options.inputPath);
         std::string error;
@@ -352,12 +420,25 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
         return ExitNotLoaded;
     }
 
+    if (!options.wavPath.empty()) {
+        std::string error;
+        if (!machine.RecordSound(options.wavPath, error)) {
+            err << "halvo-run: cannot write " << options.wavPath << ": " << error << '\n';
+            return ExitBadArguments;
+        }
+    }
+    machine.answerResetRequests = options.result;
+
     const auto start = std::chrono::steady_clock::now();
     machine.RunFrames(options.frames, input);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     FlushConsole(*machine.console, err);
 
     int exitCode = ExitPass;
+    if (std::string error; !machine.EndRecording(error)) {
+        err << "halvo-run: could not write " << options.wavPath << ": " << error << '\n';
+        exitCode = ExitBadArguments;
+    }
     if (!options.pngPath.empty() && !Gfx::WritePng(options.pngPath, 256, 240, machine.Picture())) {
         err << "halvo-run: could not write " << options.pngPath << '\n';
         exitCode = ExitBadArguments;

@@ -13,6 +13,8 @@
 #include "nes/Process.h"
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/RomImageIOManager.h"
+#include "sound/Resampler.h"
+#include "sound/WavFile.h"
 
 namespace Halvo::Tools {
 
@@ -32,18 +34,24 @@ struct RunnerOptions {
     bool text = false;
     std::vector<std::uint16_t> peeks;
     std::string inputPath;
+    std::string wavPath;
     bool result = false;
 };
+
+// The buttons of each frame of an input script: the joypad's bits, and the console's reset button.
+constexpr std::uint16_t ResetButton = 0x100;
+using InputScript = std::map<std::uint32_t, std::uint16_t>;
 
 // Reads the command line (without the program name); false with a message for anything it cannot use.
 bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions& options,
                         std::string& error);
 
 // Reads an input script: lines "FRAME BUTTON..." (frames counted from 0; buttons A B SELECT START UP
-// DOWN LEFT RIGHT, in any case), blank lines and lines starting with "#" ignored. The buttons of a
-// frame are held during that frame only. Gives the joypad bits of each frame that has any. A line longer
-// than 64 KiB or a script larger than 16 MiB is refused (an endless input ends, too).
-bool ParseInputScript(std::istream& in, std::map<std::uint32_t, std::uint8_t>& buttons, std::string& error);
+// DOWN LEFT RIGHT, in any case, and RESET, the console's button, pressed before that frame), blank lines
+// and lines starting with "#" ignored. The buttons of a frame are held during that frame only. Gives the
+// joypad bits of each frame that has any. A line longer than 64 KiB or a script larger than 16 MiB is refused
+// (an endless input ends, too).
+bool ParseInputScript(std::istream& in, InputScript& buttons, std::string& error);
 
 // The first name table as 30 lines of 32 characters, tile numbers taken as character codes and
 // anything unprintable shown as a space.
@@ -75,8 +83,14 @@ public:
     // the reports).
     bool Load(const std::string& romPath);
     // Runs frames, holding during each frame the buttons the script gives for it (frames counted from
-    // the first frame this machine ran).
-    void RunFrames(std::uint32_t count, const std::map<std::uint32_t, std::uint8_t>& buttons = {});
+    // the first frame this machine ran). With `answerResetRequests`, a test program that asks for the
+    // reset button gets it 10 frames later, as a person would press it.
+    void RunFrames(std::uint32_t count, const InputScript& buttons = {});
+    // The sound of the frames run from now on goes to a 16-bit WAV file at 48 kHz; false (with the
+    // reason in `error`) when the file cannot be made.
+    bool RecordSound(const std::string& path, std::string& error);
+    // Ends the recording; false when the file could not be finished.
+    bool EndRecording(std::string& error);
     // The picture of the last frame, 256 x 240 8-bit RGB.
     std::vector<std::uint8_t> Picture() const { return canvas->GetPicture(); }
     // The standard CRC-32 of the picture.
@@ -91,8 +105,20 @@ public:
     Ref::Ptr<Nes::Process> process;
     Ref::Ptr<Gfx::MemoryNesCanvasBase> canvas;
     std::uint32_t framesRun = 0;
+    bool answerResetRequests = false;
+    std::uint32_t resetsPressed = 0;
 
 private:
+    // Whether the program shows that it waits for the reset button: $81 in the status block at $6000,
+    // or "Press RESET" on screen for builds without work RAM.
+    bool AsksForReset() const;
+    void Record();
+
+    std::unique_ptr<Sound::Resampler> resampler;
+    std::unique_ptr<Sound::WavFile> wav;
+    std::vector<float> converted;
+    std::int64_t resetDue = -1;
+    bool requestSeen = false;
     Nes::KeyStateTable keys;
     Nes::KeyState* previousKeys;
 };

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libpng-dev libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-liberation)
+          libpng-dev libsamplerate0-dev libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-liberation)
 if [ "${1:-run}" = test ]; then
     packages+=(xvfb xdotool imagemagick)
 fi

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "ref/Object.h"
+#include "sound/AudioDevice.h"
 
 namespace Halvo::Gfx {
 class Driver;
@@ -40,6 +42,11 @@ public:
     virtual std::int32_t GetExitCode() = 0;
     virtual Ref::Ptr<Timer> CreateTimer() = 0;
     virtual Ref::Ptr<Window> CreateWindow(Shell* shell) = 0;
+    // The platform's sound output, or null with the reason in `error`.
+    virtual Ref::Ptr<Sound::AudioDevice> OpenAudioDevice(std::string& error) {
+        error = "this platform has no sound output.";
+        return nullptr;
+    }
 
 protected:
     Bridge();

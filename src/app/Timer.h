@@ -7,10 +7,14 @@ namespace Halvo::App {
 // Measures the time between turns of the main loop.
 class Timer : public Ref::Object {
 public:
-    // Takes the time; frameTime becomes the seconds since the previous call (0 after the first).
+    // Takes the time; frameTime becomes the seconds since the previous call (0 after the first), and
+    // absoluteTime the seconds since the first call.
     virtual void Update() = 0;
+    // Gives the processor back for about that long, when nothing else paces the main loop.
+    virtual void Sleep(double seconds) { (void)seconds; }
 
     float frameTime = 0.0f;
+    double absoluteTime = 0.0;
 };
 
 } // namespace Halvo::App

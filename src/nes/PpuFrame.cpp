@@ -72,6 +72,10 @@ HALVO_PPU_INLINE void Ppu::StartLine(Cpu& cpu) const {
     cpu.counter += dotsPerLine;
     cpu.target = dotsPerLine;
     cpu.lineStart = cpu.counter;
+    process->dotBudget += static_cast<std::uint32_t>(dotsPerLine);
+    if (process->CpuCycle() >= process->apuDue) [[unlikely]] {
+        process->ServiceApu();
+    }
 }
 
 // Past the right edge of a name table (coarse X 31): coarse X to 0 in the horizontally adjacent one.

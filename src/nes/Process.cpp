@@ -1,5 +1,6 @@
 #include "nes/Process.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "console/ReportedCreate.h"
@@ -18,11 +19,23 @@ void WritePpuRegister(Process* process, std::uint32_t address, std::uint8_t valu
     process->ppu->WriteRegister(address, value);
 }
 
-// $4000-$4FFF: the controller ports and sprite DMA. There is no sound unit: its registers read 0 and
-// ignore writes. Bit 6 of a port read is the open bus left by the address byte $40.
+// After the processor touched the sound unit: the cycles its DMC fetches took, and when the next line
+// start must look at it again. (An interrupt is raised only between instructions, at a line start.)
+void AfterApuAccess(Process* process) {
+    process->cpu->counter -= static_cast<std::int32_t>(process->apu->TakeStall()) * Cpu::DotsPerCycle;
+    process->apuDue = std::min(process->apuDue, process->apu->NextIrqCycle());
+}
+
+// $4000-$4FFF: the sound unit, the controller ports and sprite DMA. Bit 6 of a port read is the open
+// bus left by the address byte $40; the sound unit's write-only registers read 0.
 std::uint8_t ReadIoRegister(Process* process, std::uint32_t address) {
     if (address == 0x4016 || address == 0x4017) {
         return static_cast<std::uint8_t>(process->ports->Read(address) | 0x40);
+    }
+    if (address == 0x4015) {
+        const std::uint8_t status = process->apu->ReadStatus(process->CpuCycle());
+        AfterApuAccess(process);
+        return status;
     }
     return 0;
 }
@@ -30,7 +43,13 @@ void WriteIoRegister(Process* process, std::uint32_t address, std::uint8_t value
     if (address == 0x4014) {
         // The processor stops while the DMA copies 256 bytes.
         process->cpu->counter -= process->ppu->SpriteDma(value);
-    } else if (address == 0x4016 || address == 0x4017) {
+        return;
+    }
+    if (address <= 0x4013 || address == 0x4015 || address == 0x4017) {
+        process->apu->WriteRegister(address, value, process->CpuCycle());
+        AfterApuAccess(process);
+    }
+    if (address == 0x4016 || address == 0x4017) {
         process->ports->Write(address, value);
     }
 }
@@ -71,6 +90,7 @@ Process::Process(const std::string& cpuKind, RomImage* romImage) : Process(romIm
         throw std::runtime_error("Could not create Nes::Ports object.");
     }
     ports->ConnectDevice(0, Ref::Ptr<ExtDevice>(Ref::New<Joypad>()));
+    apu = Ref::Ptr<Apu>(Ref::New<Apu>(this));
 }
 
 void Process::Reset(bool hard) {
@@ -94,14 +114,38 @@ void Process::Reset(bool hard) {
     for (std::uint32_t page = 0x8000 >> PageShift; page < PageCount; ++page) {
         writeHandlers[page] = &WriteMapperRegister;
     }
+    if (hard) {
+        dotBudget = 0;
+    }
     ports->Reset(hard);
     ppu->Reset(hard);
     mmc->Reset(hard);
     cpu->Reset(hard);
+    apu->SetPal(romImage->tvSystem == TvPal);
+    apu->Reset(hard, CpuCycle());
+    apuDue = 0;
 }
 
 void Process::RunFrame(bool render) {
     ppu->RunFrame(render);
+    ServiceApu();
+    apu->FlushSamples();
+}
+
+void Process::ServiceApu() {
+    const std::uint64_t now = CpuCycle();
+    apu->RunTo(now);
+    cpu->counter -= static_cast<std::int32_t>(apu->TakeStall()) * Cpu::DotsPerCycle;
+    // The interrupt line is level-triggered: it is offered at every line start until the program
+    // acknowledges it, and waits while the I flag is set.
+    if (apu->Irq() && !(cpu->p.bdi & StatusRegister::FlagI)) {
+        cpu->Interrupt(Cpu::IrqVector);
+    }
+    apuDue = apu->NextIrqCycle();
+    // A playing sample fetches a byte every 8 of its periods: its stolen cycles are taken line by line.
+    if (apu->dmc.bytesRemaining > 0 && apuDue > now + 1) {
+        apuDue = now + 1;
+    }
 }
 
 Process::Process(RomImage* romImage) : romImage(romImage) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "nes/Apu.h"
 #include "nes/Cpu.h"
 #include "nes/Ports.h"
 #include "nes/Ppu.h"
@@ -99,11 +100,26 @@ public:
         writeHandlers[page](this, address, value);
     }
 
+    // The processor cycles run since power-up: the dots handed to the processor at the line starts,
+    // less those it has still to run, in cycles.
+    std::uint64_t CpuCycle() const {
+        return static_cast<std::uint64_t>(static_cast<std::int64_t>(dotBudget) - cpu->counter) /
+               Cpu::DotsPerCycle;
+    }
+    // Brings the sound unit up to the processor's present cycle at a line start: its fetches take their
+    // cycles from the processor, and its interrupt reaches the processor while the I flag lets it.
+    void ServiceApu();
+
     RomImage* romImage;
     Ref::Ptr<Cpu> cpu;
     Ref::Ptr<Ppu> ppu;
     Ref::Ptr<Mmc> mmc;
     Ref::Ptr<Ports> ports;
+    Ref::Ptr<Apu> apu;
+    // Dots given to the processor since power-up; the PPU adds each line's.
+    std::uint64_t dotBudget = 0;
+    // The cycle from which a line start must bring the sound unit up to date.
+    std::uint64_t apuDue = Apu::Never;
     // Held inline: zero-page and stack accesses reach it at a fixed offset from the process.
     std::array<std::uint8_t, RamSize> ram{};
     std::array<const std::uint8_t*, PageCount> readPages{};

@@ -18,6 +18,10 @@ namespace {
 
 constexpr const char* ValidateOperation = "Halvo::HalvoShell::GraphicsValidateVariables";
 
+// Frames per second of the console: the NTSC processor clock over 29,780.5 cycles a frame, and PAL's.
+constexpr double NtscFrameRate = 1789773.0 / 29780.5;
+constexpr double PalFrameRate = 50.007;
+
 } // namespace
 
 HalvoShell* HalvoShell::Instance(App::Bridge* bridge) {
@@ -49,10 +53,11 @@ HalvoShell::~HalvoShell() {
 }
 
 std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
-    return {&enumDrivers,         &enumAdapters,    &enumModes,         &enumFormats,     &applyState,
-            &driverIndexVariable, &adapterVariable, &widthVariable,     &heightVariable,  &formatVariable,
-            &windowedVariable,    &syncVariable,    &stretchVariable,   &loadRomFunction, &unloadRomFunction,
-            &resetFunction,       &quitFunction,    &screenshotFunction};
+    return {&enumDrivers,         &enumAdapters,    &enumModes,          &enumFormats,     &applyState,
+            &driverIndexVariable, &adapterVariable, &widthVariable,      &heightVariable,  &formatVariable,
+            &windowedVariable,    &syncVariable,    &stretchVariable,    &loadRomFunction, &unloadRomFunction,
+            &resetFunction,       &quitFunction,    &screenshotFunction, &statsFunction,   &soundVariable,
+            &volumeVariable,      &latencyVariable};
 }
 
 std::uint32_t HalvoShell::GetDriverCount() {
@@ -108,6 +113,7 @@ bool HalvoShell::OnInitiate(const std::vector<std::string>& arguments) {
     if (!GraphicsApplyState()) {
         return false;
     }
+    UpdateSound(false);
     if (!commandLine.romFile.empty()) {
         NesLoadRomImage(commandLine.romFile);
     }
@@ -330,11 +336,17 @@ bool HalvoShell::GraphicsRestoreState() {
 
 void HalvoShell::OnIdle() {
     inputContext->Update(timer->frameTime);
+    const bool running = active && loaded && !inputContext->visible;
+    UpdateSound(running);
+    if (!running) {
+        // Time with the game stopped is not caught up afterwards.
+        pacer.Stop();
+    }
     if (!active) {
         return;
     }
-    if (loaded && !inputContext->visible) {
-        process->RunFrame(true);
+    if (running) {
+        RunDueFrames();
     }
     if (lost) {
         if (GraphicsRestoreState()) {
@@ -360,6 +372,70 @@ void HalvoShell::OnIdle() {
         TakeScreenshot();
     }
     driver->Present();
+}
+
+void HalvoShell::RunDueFrames() {
+    const std::uint32_t frames = pacer.FramesDue(timer->absoluteTime);
+    for (std::uint32_t frame = 0; frame < frames; ++frame) {
+        // Only the last frame of a catch-up is drawn: the others would never be seen.
+        process->RunFrame(frame + 1 == frames);
+        std::vector<float>& samples = process->apu->samples;
+        if (audio && process->apu->Synthesis()) {
+            audio->Submit(samples);
+        }
+        samples.clear();
+    }
+    stats.Add(timer->frameTime, frames, 1);
+    // Without vertical sync nothing else holds the loop back: it waits for the next frame.
+    if (frames == 0 && !syncVariable.value) {
+        timer->Sleep(std::min(pacer.SecondsToNext(timer->absoluteTime), 0.002));
+    }
+}
+
+void HalvoShell::UpdateSound(bool running) {
+    if (!soundVariable.value) {
+        if (audio) {
+            audio->Silence();
+        }
+        if (loaded) {
+            process->apu->SetSynthesis(false);
+        }
+        return;
+    }
+    if (!audio && !audioTried) {
+        // A device that cannot be opened is reported once; the game goes on silent.
+        audioTried = true;
+        std::string error;
+        if (const Ref::Ptr<Sound::AudioDevice> device = bridge->OpenAudioDevice(error)) {
+            audio = std::make_unique<Sound::AudioOutput>(device, 1789773.0 / Nes::ApuSynth::CyclesPerSample);
+        } else {
+            console->Output() << "No sound: " << error << std::endl;
+        }
+    }
+    if (!audio) {
+        return;
+    }
+    if (volumeVariable.value > 100) {
+        console->Output() << "s_volume goes from 0 to 100." << std::endl;
+        volumeVariable.value = 100;
+    }
+    if (latencyVariable.value < 20 || latencyVariable.value > 1000) {
+        console->Output() << "s_latency goes from 20 to 1000 milliseconds." << std::endl;
+        latencyVariable.value = std::clamp(latencyVariable.value, 20u, 1000u);
+    }
+    audio->SetVolume(volumeVariable.value);
+    audio->SetLatency(latencyVariable.value);
+    if (loaded) {
+        process->apu->SetSynthesis(true);
+        audio->SetInputRate(process->apu->SampleRate());
+    }
+    if (!running) {
+        audio->Silence();
+    }
+}
+
+std::string HalvoShell::StatsLine() const {
+    return stats.Line(audio ? audio->QueuedMilliseconds() : 0, audio ? audio->underruns : 0);
 }
 
 void HalvoShell::TakeScreenshot() {
@@ -441,6 +517,8 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     NesUnloadRomImage();
     romImage = std::move(image);
     process = std::move(created);
+    pacer.SetRate(romImage->tvSystem == Nes::TvPal ? PalFrameRate : NtscFrameRate);
+    pacer.Stop();
     process->ppu->SetCanvas(canvas);
     process->Reset(true);
     console->Output() << fileName << " successfully loaded." << std::endl;
@@ -460,7 +538,12 @@ void HalvoShell::NesUnloadRomImage() {
 
 void HalvoShell::NesReset(bool hard) {
     if (loaded) {
+        // The machine starts its sound from silence: fade out what was playing.
+        if (audio) {
+            audio->Silence();
+        }
         process->Reset(hard);
+        pacer.Stop();
     }
 }
 
@@ -473,6 +556,8 @@ void HalvoShell::UpdateTitle() {
 
 void HalvoShell::OnTerminate() {
     NesUnloadRomImage();
+    // The device belongs to the platform, which ends after the shell.
+    audio.reset();
     if (driver) {
         GraphicsReleaseState();
         driver->Terminate();

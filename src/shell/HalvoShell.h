@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FramePacer.h"
 #include "app/Shell.h"
 #include "console/InputContext.h"
 #include "console/System.h"
@@ -18,7 +19,9 @@
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/RomImage.h"
 #include "nes/rom/RomImageIOManager.h"
+#include "shell/PlayStats.h"
 #include "shell/RomFunctions.h"
+#include "sound/AudioOutput.h"
 
 namespace Halvo {
 
@@ -100,6 +103,20 @@ public:
     Nes::Reset resetFunction{this};
     QuitFunction quitFunction{this};
     ScreenshotFunction screenshotFunction{this};
+    StatsFunction statsFunction{this};
+
+    // Sound: on or off, the volume in percent (0-100) and the wanted latency in milliseconds.
+    Console::Variable<bool> soundVariable{"s_enabled", true};
+    Console::Variable<unsigned int> volumeVariable{"s_volume", 100};
+    Console::Variable<unsigned int> latencyVariable{"s_latency", 60};
+    // Null while sound is off or no device could be opened.
+    std::unique_ptr<Sound::AudioOutput> audio;
+
+    // Emulated frames follow the console's rate, whatever the display does.
+    App::FramePacer pacer;
+    PlayStats stats;
+    // The "stats" line.
+    std::string StatsLine() const;
 
 private:
     explicit HalvoShell(App::Bridge* bridge);
@@ -109,6 +126,12 @@ private:
     std::vector<Console::Function*> ConsoleFunctions();
     void UpdateTitle();
     void TakeScreenshot();
+    // Runs the frames the clock says are due, with their sound.
+    void RunDueFrames();
+    // Opens, configures or silences the sound output as the s_ variables and the game's state say.
+    void UpdateSound(bool running);
+
+    bool audioTried = false;
 
     std::string screenshotFile;
     bool screenshotPending = false;

@@ -69,6 +69,17 @@ bool ScreenshotFunction::Execute(std::istream& arguments, std::ostream&) {
     return true;
 }
 
+bool StatsFunction::Execute(std::istream&, std::ostream& out) {
+    out << shell->StatsLine() << std::endl;
+    return true;
+}
+
+void StatsFunction::PrintUsage(std::ostream& out) {
+    out << "Frames emulated and shown per second over the last 5 seconds of play, the audio buffer and its "
+           "underruns.\n"
+        << "usage: stats" << std::endl;
+}
+
 void ScreenshotFunction::PrintUsage(std::ostream& out) {
     out << "Writes the next frame shown as a PNG file (halvo-NNNN.png unless a name is given).\n"
         << "usage: screenshot [\"<filename>\"]" << std::endl;

@@ -53,6 +53,14 @@ public:
     void PrintUsage(std::ostream& out) override;
 };
 
+// "stats": frames emulated and shown per second, the audio buffer and its underruns.
+class StatsFunction : public Nes::ShellFunction {
+public:
+    explicit StatsFunction(HalvoShell* shell) : ShellFunction("stats", shell) {}
+    bool Execute(std::istream& arguments, std::ostream& out) override;
+    void PrintUsage(std::ostream& out) override;
+};
+
 // "screenshot [file]": writes the next presented frame as a PNG file.
 class ScreenshotFunction : public Nes::ShellFunction {
 public:

@@ -20,6 +20,7 @@ inline const std::filesystem::path TestRoms = HALVO_TESTROMS_DIR;
 // Runs a test program until its result protocol answers or `maxFrames` have run, in steps of 30.
 inline Tools::TestResult RunUntilResult(Tools::HeadlessMachine& machine, std::uint32_t maxFrames) {
     Tools::TestResult result;
+    machine.answerResetRequests = true;
     while (machine.framesRun < maxFrames) {
         machine.RunFrames(30);
         result = Tools::JudgeTestResult(*machine.process);

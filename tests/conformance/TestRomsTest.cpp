@@ -73,5 +73,24 @@ INSTANTIATE_TEST_SUITE_P(PpuTests, PassingTestRom,
                                          Expectation{"ppu/sprite_overflow_tests/1.Basics.nes", 600}),
                          RomName);
 
+// The sound unit as the processor sees it; the reset tests ask for the reset button, which the runner
+// presses as a person would.
+INSTANTIATE_TEST_SUITE_P(ApuTests, PassingTestRom,
+                         testing::Values(Expectation{"apu/apu_test/1-len_ctr.nes", 600},
+                                         Expectation{"apu/apu_test/2-len_table.nes", 600},
+                                         Expectation{"apu/apu_test/3-irq_flag.nes", 600},
+                                         Expectation{"apu/apu_test/4-jitter.nes", 600},
+                                         Expectation{"apu/apu_test/5-len_timing.nes", 600},
+                                         Expectation{"apu/apu_test/6-irq_flag_timing.nes", 600},
+                                         Expectation{"apu/apu_test/7-dmc_basics.nes", 600},
+                                         Expectation{"apu/apu_test/8-dmc_rates.nes", 600},
+                                         Expectation{"apu/apu_reset/4015_cleared.nes", 600},
+                                         Expectation{"apu/apu_reset/4017_timing.nes", 600},
+                                         Expectation{"apu/apu_reset/4017_written.nes", 600},
+                                         Expectation{"apu/apu_reset/irq_flag_cleared.nes", 600},
+                                         Expectation{"apu/apu_reset/len_ctrs_enabled.nes", 600},
+                                         Expectation{"apu/apu_reset/works_immediately.nes", 600}),
+                         RomName);
+
 } // namespace
 } // namespace Halvo

@@ -58,12 +58,18 @@ protected:
 
     void Type(const std::string& line) { shell->console->Execute(line); }
 
+    // One turn of the main loop a frame's time after the last: the frame pacer lets one frame run.
+    void Idle() {
+        shell->GetTimer()->absoluteTime += 1 / 60.0;
+        shell->OnIdle();
+    }
+
     // Draws one frame and reads the back buffer at (x, y) as 0xRRGGBB.
     std::uint32_t PixelAfterFrame(int x, int y) {
         std::vector<std::uint8_t> rgb;
         std::uint32_t width = 0, height = 0;
         shell->active = true;
-        shell->OnIdle();
+        Idle();
         // OnIdle presented the frame; draw it again without presenting to read it back.
         shell->driver->Clear(0, 0, 0, 1);
         shell->canvas->Draw(shell->displayRect);
@@ -132,25 +138,25 @@ TEST_F(EmulatorShell, PausesWhileInactiveOrInTheConsoleAndFollowsTheWindow) {
     ASSERT_TRUE(Start({Rom("red.nes"), "+g_windowed", "on"}));
     shell->active = true;
     const auto counter = [&] { return shell->process->ram[0]; };
-    shell->OnIdle();
+    Idle();
     const std::uint8_t running = counter();
-    shell->OnIdle();
+    Idle();
     EXPECT_NE(counter(), running);
 
     shell->OnActivate(false);
     EXPECT_FALSE(shell->active);
     const std::uint8_t inactive = counter();
-    shell->OnIdle();
+    Idle();
     EXPECT_EQ(counter(), inactive);
     shell->OnActivate(true);
     EXPECT_TRUE(shell->lost);
-    shell->OnIdle();
+    Idle();
     EXPECT_FALSE(shell->lost);
     EXPECT_GT(PixelAfterFrame(320, 240) >> 16, 0x80u);
 
     shell->OnKeyDown(Console::ToggleKey, 0);
     const std::uint8_t inConsole = counter();
-    shell->OnIdle();
+    Idle();
     EXPECT_EQ(counter(), inConsole);
 
     shell->OnResize(800, 600);
@@ -225,6 +231,27 @@ TEST_F(EmulatorShell, QuitCommandAndScreenshots) {
     Type("quit");
     EXPECT_FALSE(shell->Turn());
     EXPECT_EQ(bridge->GetExitCode(), 0);
+}
+
+// A game plays through SDL's audio path (the dummy driver) for a second at the console's frame rate;
+// "s_enabled off" stops the sound unit's synthesis and the output.
+TEST_F(EmulatorShell, PlaysSoundThroughTheAudioDevice) {
+    ASSERT_TRUE(Start({Rom("red.nes"), "+g_windowed", "on"}));
+    ASSERT_TRUE(shell->audio) << capture.LastLine();
+    shell->active = true;
+    const double start = shell->GetTimer()->absoluteTime;
+    while (shell->GetTimer()->absoluteTime < start + 1.0) {
+        ASSERT_TRUE(shell->Turn());
+    }
+    EXPECT_TRUE(shell->process->apu->Synthesis());
+    EXPECT_GT(shell->audio->QueuedMilliseconds(), 0u);
+    EXPECT_NEAR(shell->stats.EmulatedPerSecond(), 60.1, 6);
+    capture.Clear();
+    Type("stats");
+    EXPECT_EQ(capture.LastLine().rfind("Emulated ", 0), 0u) << capture.LastLine();
+    Type("s_enabled off");
+    shell->OnIdle();
+    EXPECT_FALSE(shell->process->apu->Synthesis());
 }
 
 } // namespace

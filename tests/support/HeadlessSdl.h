@@ -8,6 +8,7 @@ namespace Halvo::TestSupport {
 // (ctest sets the same for its runs; a test started by hand gets it here).
 inline void UseHeadlessSdl() {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
     setenv("SDL_RENDER_DRIVER", "software", 1);
 }
 

@@ -1,5 +1,7 @@
 #include "HeadlessRunner.h"
 
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <tuple>
 
@@ -46,13 +48,14 @@ TEST(RunnerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
 }
 
 TEST(RunnerInput, HoldsTheButtonsOfEachFrame) {
-    std::istringstream script("# comment\n\n10 start\n10 A\n12 UP left B Select\n");
-    std::map<std::uint32_t, std::uint8_t> buttons;
+    std::istringstream script("# comment\n\n10 start\n10 A\n12 UP left B Select\n13 reset\n");
+    Tools::InputScript buttons;
     std::string error;
     ASSERT_TRUE(Tools::ParseInputScript(script, buttons, error)) << error;
     using Nes::Joypad;
     EXPECT_EQ(buttons[10], Joypad::ButtonStart | Joypad::ButtonA);
     EXPECT_EQ(buttons[12], Joypad::ButtonUp | Joypad::ButtonLeft | Joypad::ButtonB | Joypad::ButtonSelect);
+    EXPECT_EQ(buttons[13], Tools::ResetButton);
 
     std::istringstream badButton("3 JUMP\n");
     EXPECT_FALSE(Tools::ParseInputScript(badButton, buttons, error));
@@ -121,6 +124,42 @@ TEST_F(Runner, FeedsTheJoypadFromTheScript) {
     EXPECT_NE(out.str().find("$0010: $01"), std::string::npos) << out.str();
     EXPECT_EQ(Run({path, "--frames", "4", "--input", input, "--peek", "0x10"}), 0);
     EXPECT_NE(out.str().find("$0010: $00"), std::string::npos) << out.str();
+}
+
+// A program that counts its starts at $0020 and plays a tone on pulse 1: the script's reset reaches it,
+// and --wav records the tone at 48 kHz.
+TEST_F(Runner, PressesResetAndRecordsTheSound) {
+    TestSupport::RomBuilder rom;
+    rom.program = {
+        0xE6, 0x20,                   // INC $20
+        0xA9, 0x01, 0x8D, 0x15, 0x40, // LDA #$01, STA $4015
+        0xA9, 0xBF, 0x8D, 0x00, 0x40, // LDA #$BF, STA $4000: duty 50%, volume 15, halted
+        0xA9, 0xFD, 0x8D, 0x02, 0x40, // LDA #$FD, STA $4002: about 440 Hz
+        0xA9, 0x00, 0x8D, 0x03, 0x40, // LDA #$00, STA $4003
+        0x4C, 0x16, 0x80,             // JMP *
+    };
+    const std::string path = dir.Path("tone.nes").string();
+    rom.Write(path);
+    const std::string input = dir.Write("input.txt", "5 RESET\n").string();
+    const std::string wav = dir.Path("tone.wav").string();
+    EXPECT_EQ(Run({path, "--frames", "60", "--input", input, "--peek", "0x20", "--wav", wav}), 0)
+        << err.str();
+    EXPECT_NE(out.str().find("$0020: $02"), std::string::npos) << out.str();
+
+    std::ifstream in(wav, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_GT(bytes.size(), 44u);
+    const std::size_t samples = (bytes.size() - 44) / 2;
+    EXPECT_NEAR(static_cast<double>(samples), 48000 * 60 / 60.0988, 200);
+    int peak = 0;
+    for (std::size_t i = 0; i < samples; ++i) {
+        const auto value = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[44 + 2 * i]) |
+                                                     static_cast<std::uint8_t>(bytes[45 + 2 * i]) << 8);
+        peak = std::max(peak, std::abs(static_cast<int>(value)));
+    }
+    EXPECT_GT(peak, 2000);
+
+    EXPECT_EQ(Run({path, "--wav", dir.Path("missing/x.wav").string()}), Tools::ExitBadArguments);
 }
 
 TEST_F(Runner, FilesItCannotRunEndWithExitCodeThree) {

@@ -8,6 +8,7 @@
 #include "app/sdl/SdlWindow.h"
 #include "console/System.h"
 #include "gfx/sdl/SdlDriver.h"
+#include "sound/sdl/SdlAudioDevice.h"
 
 namespace Halvo::App {
 
@@ -93,6 +94,10 @@ Ref::Ptr<Timer> SdlBridge::CreateTimer() {
 
 Ref::Ptr<Window> SdlBridge::CreateWindow(Shell* shell) {
     return Ref::Ptr<Window>(Ref::New<SdlWindow>(shell, this, &keys));
+}
+
+Ref::Ptr<Sound::AudioDevice> SdlBridge::OpenAudioDevice(std::string& error) {
+    return Sound::SdlAudioDevice::Open(error);
 }
 
 } // namespace Halvo::App

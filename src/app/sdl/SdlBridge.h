@@ -21,6 +21,7 @@ public:
     std::int32_t GetExitCode() override { return exitCode; }
     Ref::Ptr<Timer> CreateTimer() override;
     Ref::Ptr<Window> CreateWindow(Shell* shell) override;
+    Ref::Ptr<Sound::AudioDevice> OpenAudioDevice(std::string& error) override;
 
     void AttachWindow(SdlWindow* window) { this->window = window; }
     void DetachWindow(SdlWindow* window);

@@ -10,11 +10,19 @@ void SdlTimer::Update() {
     const std::uint64_t now = SDL_GetPerformanceCounter();
     if (lastTicks == NoTicks) {
         lastTicks = now;
+        firstTicks = now;
     }
     // Unsigned subtraction gives the true difference even across a wrap of the counter.
     const std::uint64_t delta = now - lastTicks;
     lastTicks = now;
     frameTime = static_cast<float>(delta) / ticksPerSecond;
+    absoluteTime = static_cast<double>(now - firstTicks) / ticksPerSecond;
+}
+
+void SdlTimer::Sleep(double seconds) {
+    if (seconds > 0) {
+        SDL_Delay(static_cast<Uint32>(seconds * 1000));
+    }
 }
 
 } // namespace Halvo::App

@@ -11,11 +11,13 @@ class SdlTimer : public Timer {
 public:
     SdlTimer();
     void Update() override;
+    void Sleep(double seconds) override;
 
 private:
     static constexpr std::uint64_t NoTicks = ~std::uint64_t{0};
 
     std::uint64_t lastTicks = NoTicks;
+    std::uint64_t firstTicks = 0;
     float ticksPerSecond;
 };
 

@@ -1,0 +1,378 @@
+#include "nes/Apu.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "nes/Process.h"
+#include "nes/mmc/Boards.h"
+#include "nes/mmc/MmcManager.h"
+#include "nes/rom/RomImage.h"
+#include "support/Machine.h"
+
+namespace Halvo {
+namespace {
+
+using Nes::Apu;
+
+// An APU on a bare machine whose $C000-$FFFF reads come from `rom`, for the DMC's fetches.
+class ApuUnit : public ::testing::Test {
+protected:
+    ApuUnit() : process(&image), apu(Ref::New<Apu>(&process)) {
+        for (std::uint32_t page = 0; page < 8; ++page) {
+            process.MapCpuPage(24 + page, rom.data() + page * Nes::Process::PageSize, nullptr);
+        }
+        apu->Reset(true, now);
+    }
+
+    void Write(std::uint32_t address, std::uint8_t value) { apu->WriteRegister(address, value, now); }
+    std::uint8_t Status() { return apu->ReadStatus(now); }
+    // Pulse 1 set to count clocks: each quarter frame lowers its envelope by one (from 15 after the
+    // first), each half frame its length counter by one (from 254).
+    void CountClocks() {
+        Write(0x4015, 0x01);
+        Write(0x4000, 0x00);
+        Write(0x4003, 0x08);
+    }
+    int Quarters() const { return apu->pulse1.envelope.start ? 0 : 16 - apu->pulse1.envelope.decay; }
+    int Halves() const { return 254 - apu->pulse1.length.value; }
+
+    Nes::RomImage image;
+    Nes::Process process;
+    std::array<std::uint8_t, 0x4000> rom{};
+    std::uint64_t now = 100;
+    Ref::Ptr<Apu> apu;
+};
+
+// The frame counter's steps fall on the cycles the console's divider gives, counted from the restart
+// 3 cycles after a write on an even cycle (4 after an odd one), in both modes and both TV systems.
+TEST_F(ApuUnit, FrameCounterStepsFallOnTheirCycles) {
+    struct Case {
+        bool pal;
+        std::uint8_t mode;
+        std::vector<int> quarters, halves, irqs;
+    };
+    const Case cases[] = {
+        {false, 0x00, {7457, 14913, 22371, 29829}, {14913, 29829}, {29828}},
+        {false, 0x80, {0, 7457, 14913, 22371, 37281}, {0, 14913, 37281}, {}},
+        {true, 0x00, {8313, 16627, 24939, 33253}, {16627, 33253}, {33252}},
+        {true, 0x80, {0, 8313, 16627, 24939, 41565}, {0, 16627, 41565}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "pal " << c.pal << " mode " << int(c.mode));
+        apu->SetPal(c.pal);
+        apu->Reset(true, now = 1000);
+        CountClocks();
+        Write(0x4017, c.mode);
+        const std::uint64_t start = now + 3;
+        const int period = c.quarters.back() + 1;
+        for (std::uint64_t at = now + 1; at < start + period; ++at) {
+            const int quarters = Quarters(), halves = Halves();
+            apu->RunTo(at);
+            const int offset = static_cast<int>(at - start);
+            const auto has = [&](const std::vector<int>& list) {
+                return std::find(list.begin(), list.end(), offset) != list.end();
+            };
+            ASSERT_EQ(Quarters() - quarters, has(c.quarters) || has(c.halves) ? 1 : 0) << "cycle " << offset;
+            ASSERT_EQ(Halves() - halves, has(c.halves) ? 1 : 0) << "cycle " << offset;
+            if (!c.irqs.empty() && offset == c.irqs.front() - 1) {
+                EXPECT_FALSE(apu->frameIrq);
+                EXPECT_EQ(apu->NextIrqCycle(), at + 1);
+            }
+            if (!c.irqs.empty() && offset == c.irqs.front()) {
+                EXPECT_TRUE(apu->frameIrq);
+            }
+        }
+    }
+    // An odd write cycle delays the restart by one more cycle.
+    apu->SetPal(false);
+    apu->Reset(true, now = 1001);
+    Write(0x4017, 0x00);
+    apu->RunTo(now + 4 + 29827);
+    EXPECT_FALSE(apu->Irq());
+    apu->RunTo(now + 4 + 29828);
+    EXPECT_TRUE(apu->Irq());
+}
+
+// The frame interrupt: set three cycles running, cleared by a $4015 read (which returns it) and by the
+// inhibit bit, never set while inhibited or in five-step mode.
+TEST_F(ApuUnit, FrameInterruptFlag) {
+    Write(0x4017, 0x00);
+    now += 3 + 29830;
+    apu->RunTo(now);
+    EXPECT_EQ(Status() & 0x40, 0x40);
+    EXPECT_EQ(Status() & 0x40, 0);
+    now += 29830;
+    apu->RunTo(now);
+    Write(0x4017, 0x40);
+    EXPECT_FALSE(apu->Irq());
+    now += 3 * 29830 + 100;
+    apu->RunTo(now);
+    EXPECT_FALSE(apu->Irq());
+    Write(0x4017, 0x80);
+    now += 3 * 37282;
+    apu->RunTo(now);
+    EXPECT_FALSE(apu->Irq());
+    EXPECT_EQ(apu->NextIrqCycle(), Apu::Never);
+}
+
+// Length counters load only while enabled, clear when disabled, pause while halted, and show in $4015.
+TEST_F(ApuUnit, LengthCountersAndStatus) {
+    Write(0x4003, 0x18); // disabled: no load
+    EXPECT_EQ(Status() & 0x0F, 0);
+    Write(0x4015, 0x0F);
+    Write(0x4003, 0x18); // index 3: 2
+    Write(0x4007, 0x08); // 254
+    Write(0x400B, 0x08);
+    Write(0x400F, 0x08);
+    EXPECT_EQ(Status() & 0x0F, 0x0F);
+    Write(0x4004, 0x20); // pulse 2 halted
+    for (int half = 0; half < 2; ++half) {
+        Write(0x4017, 0x80); // a half frame at once
+        now += 4;
+        apu->RunTo(now);
+    }
+    EXPECT_EQ(apu->pulse1.length.value, 0);
+    EXPECT_EQ(apu->pulse2.length.value, 254);
+    EXPECT_EQ(apu->noise.length.value, 252);
+    Write(0x4015, 0x00);
+    EXPECT_EQ(Status() & 0x0F, 0);
+}
+
+// Envelope: decays by one every period + 1 quarter frames from 15 and stops at 0, or loops to 15.
+TEST_F(ApuUnit, EnvelopeDecayAndLoop) {
+    for (const bool loop : {false, true}) {
+        Nes::Envelope envelope;
+        envelope.Write(loop ? 0x21 : 0x01);
+        envelope.start = true;
+        std::vector<int> volumes;
+        for (int clock = 0; clock < 36; ++clock) {
+            envelope.Clock();
+            volumes.push_back(envelope.Volume());
+        }
+        // Period 1: each level lasts two clocks.
+        EXPECT_EQ(volumes[0], 15);
+        EXPECT_EQ(volumes[2], 14);
+        EXPECT_EQ(volumes[30], 0);
+        EXPECT_EQ(volumes[32], loop ? 15 : 0);
+    }
+    Nes::Envelope constant;
+    constant.Write(0x17);
+    EXPECT_EQ(constant.Volume(), 7);
+}
+
+// Sweep: the target adds or subtracts period >> shift (the first pulse subtracts one more); a period
+// under 8 or a target over $7FF silences the channel even when the sweep is off.
+TEST_F(ApuUnit, SweepTargetsAndMuting) {
+    struct Case {
+        bool first;
+        std::uint8_t sweep;
+        std::uint32_t period, target;
+        bool muted;
+    };
+    const Case cases[] = {
+        {true, 0x81, 0x100, 0x180, false}, {true, 0x89, 0x100, 0x7F, false},
+        {false, 0x89, 0x100, 0x80, false}, {false, 0x01, 0x600, 0x900, true},
+        {false, 0x00, 0x400, 0x800, true}, {false, 0x00, 0x3FF, 0x7FE, false},
+        {true, 0x00, 7, 14, true},         {true, 0x8F, 0x008, 0x007, false},
+    };
+    for (const Case& c : cases) {
+        Nes::PulseChannel pulse(c.first);
+        pulse.Write(1, c.sweep);
+        pulse.period = c.period;
+        EXPECT_EQ(pulse.SweepTarget(), c.target) << std::hex << c.period;
+        EXPECT_EQ(pulse.Muted(), c.muted) << std::hex << c.period;
+    }
+    // An enabled sweep moves the period at a half frame when its divider is at zero.
+    Nes::PulseChannel pulse(false);
+    pulse.Write(1, 0x81);
+    pulse.period = 0x100;
+    pulse.HalfFrame();
+    EXPECT_EQ(pulse.period, 0x180u);
+}
+
+// Triangle: the linear counter reloads while the reload flag is up, which the control bit keeps up;
+// the channel steps only while both counters are non-zero and the period is 2 or more.
+TEST_F(ApuUnit, TriangleLinearCounter) {
+    Nes::TriangleChannel triangle;
+    triangle.length.SetEnabled(true);
+    triangle.Write(0, 0x03);
+    triangle.Write(3, 0x08);
+    triangle.Write(2, 0x10);
+    triangle.QuarterFrame();
+    EXPECT_EQ(triangle.linear, 3);
+    triangle.QuarterFrame();
+    triangle.QuarterFrame();
+    EXPECT_EQ(triangle.linear, 1);
+    EXPECT_TRUE(triangle.Stepping());
+    triangle.QuarterFrame();
+    EXPECT_FALSE(triangle.Stepping());
+    triangle.Write(0, 0x83);
+    triangle.Write(3, 0x08);
+    for (int clock = 0; clock < 5; ++clock) {
+        triangle.QuarterFrame();
+    }
+    EXPECT_EQ(triangle.linear, 3);
+    triangle.Write(2, 0x01);
+    triangle.Write(3, 0x00);
+    EXPECT_FALSE(triangle.Stepping());
+}
+
+// Noise: the long mode repeats after 32767 steps, the short mode after 93 (or 31 from some states).
+TEST_F(ApuUnit, NoiseSequenceLengths) {
+    for (const auto& [mode, length] : {std::pair{0x00, 32767}, std::pair{0x80, 93}}) {
+        Nes::NoiseChannel noise;
+        noise.Write(2, static_cast<std::uint8_t>(mode));
+        const std::uint16_t first = noise.shift;
+        int steps = 0;
+        do {
+            noise.Step();
+            ++steps;
+        } while (noise.shift != first && steps < 40000);
+        EXPECT_EQ(steps, length);
+    }
+}
+
+// DMC: the sample is fetched at once when the channel starts, then one byte every 8 rate periods,
+// each fetch stealing 4 cycles; the address wraps from $FFFF to $8000; the last fetch raises the
+// interrupt when enabled, and the rates follow the table of the console's TV system.
+TEST_F(ApuUnit, DmcFetchesInterruptAndRates) {
+    Write(0x4010, 0x8F); // IRQ on, rate 15 (54 cycles)
+    Write(0x4012, 0xFF); // $FFC0
+    Write(0x4013, 0x04); // 65 bytes: $FFC0-$FFFF, then $8000
+    Write(0x4015, 0x10);
+    EXPECT_EQ(apu->TakeStall(), 4u);
+    EXPECT_EQ(Status() & 0x10, 0x10);
+    // The timer keeps the period it had (428 cycles from the reset) until its next step; 64 more
+    // fetches, the first after 8 steps.
+    const std::uint64_t end = apu->NextIrqCycle();
+    EXPECT_EQ(end, 100u + 428 + (8 + 8 * 63 - 1) * 54);
+    apu->RunTo(end - 1);
+    EXPECT_FALSE(apu->Irq());
+    apu->RunTo(end);
+    EXPECT_TRUE(apu->Irq());
+    EXPECT_EQ(apu->dmc.address, 0x8001);
+    EXPECT_EQ(apu->TakeStall(), 64u * 4);
+    now = end;
+    EXPECT_EQ(Status() & 0x90, 0x80); // the read leaves the DMC flag
+    Write(0x4015, 0x00);
+    EXPECT_FALSE(apu->Irq());
+
+    for (const bool pal : {false, true}) {
+        apu->SetPal(pal);
+        Write(0x4010, 0x00);
+        EXPECT_EQ(apu->dmc.StepCycles(), pal ? 398u : 428u);
+        Write(0x4010, 0x0F);
+        EXPECT_EQ(apu->dmc.StepCycles(), pal ? 50u : 54u);
+    }
+}
+
+// The mixer at known points: silence, full pulses, full triangle/noise/DMC.
+TEST_F(ApuUnit, MixerValues) {
+    EXPECT_DOUBLE_EQ(Nes::ApuSynth::Mix(0, 0, 0, 0, 0), 0.0);
+    EXPECT_NEAR(Nes::ApuSynth::Mix(15, 15, 0, 0, 0), 0.2585, 1e-4);
+    EXPECT_NEAR(Nes::ApuSynth::Mix(15, 0, 0, 0, 0), 0.1494, 1e-4);
+    EXPECT_NEAR(Nes::ApuSynth::Mix(0, 0, 15, 15, 127), 0.7415, 1e-4);
+}
+
+// Sound: a 440 Hz square from pulse 1 comes out as samples at the synthesiser's rate whose zero
+// crossings repeat at 440 Hz, and silence stays silent.
+TEST_F(ApuUnit, PulseToneReachesTheSamples) {
+    apu->SetSynthesis(true);
+    Write(0x4015, 0x01);
+    Write(0x4000, 0xBF); // duty 2, constant volume 15, halted
+    const std::uint32_t period = static_cast<std::uint32_t>(1789773.0 / (16 * 440) - 1);
+    Write(0x4002, static_cast<std::uint8_t>(period));
+    Write(0x4003, static_cast<std::uint8_t>(period >> 8));
+    now += 1789773 / 2;
+    apu->RunTo(now);
+    apu->FlushSamples();
+    const std::vector<float>& samples = apu->samples;
+    ASSERT_NEAR(samples.size(), 1789773 / 2 / 8, 2);
+    int rises = 0;
+    float peak = 0;
+    for (std::size_t i = samples.size() / 2; i + 1 < samples.size(); ++i) {
+        rises += samples[i] < 0 && samples[i + 1] >= 0;
+        peak = std::max(peak, samples[i]);
+    }
+    EXPECT_NEAR(rises, 110, 2); // a quarter second
+    EXPECT_GT(peak, 0.05f);
+    apu->samples.clear();
+    Write(0x4015, 0x00);
+    now += 1789773 / 2;
+    apu->RunTo(now);
+    apu->FlushSamples();
+    EXPECT_LT(std::abs(apu->samples.back()), 1e-3f);
+}
+
+} // namespace
+} // namespace Halvo
+
+namespace Halvo {
+namespace {
+
+// A whole machine running a program that enables the sound unit's interrupts.
+class ApuInMachine : public ::testing::Test {
+protected:
+    ApuInMachine() : boards(Nes::MmcManager::Instance()), image(TestSupport::MakeImage(2, 1)) {
+        Nes::RegisterBoards(*boards);
+        std::memset(image->prgRom.get(), 0xEA, 0x8000); // NOP
+        Vector(0xFFFA, 0x9010);
+        Vector(0xFFFC, 0x8000);
+        Vector(0xFFFE, 0x9000);
+        Code(0x9000, {0xE6, 0x10, 0xAD, 0x15, 0x40, 0x40}); // IRQ: INC $10, LDA $4015, RTI
+        Code(0x9010, {0x40});                               // NMI: RTI
+    }
+
+    void Vector(std::uint16_t at, std::uint16_t target) {
+        Code(at, {static_cast<std::uint8_t>(target), static_cast<std::uint8_t>(target >> 8)});
+    }
+    void Code(std::uint16_t at, std::initializer_list<std::uint8_t> bytes) {
+        std::copy(bytes.begin(), bytes.end(), image->prgRom.get() + (at - 0x8000));
+    }
+    Ref::Ptr<Nes::Process> Run(std::uint32_t frames) {
+        Ref::Ptr<Nes::Process> process = Nes::Process::Create("Static", image.get());
+        process->Reset(true);
+        for (std::uint32_t frame = 0; frame < frames; ++frame) {
+            process->RunFrame(false);
+        }
+        return process;
+    }
+
+    Ref::Ptr<Nes::MmcManager> boards;
+    std::unique_ptr<Nes::RomImage> image;
+};
+
+// The frame interrupt reaches the processor once per sequence while I is clear, and not at all
+// while it is set.
+TEST_F(ApuInMachine, FrameInterruptReachesTheProcessor) {
+    // LDA #$00, STA $4017, CLI, JMP *
+    Code(0x8000, {0xA9, 0x00, 0x8D, 0x17, 0x40, 0x58, 0x4C, 0x06, 0x80});
+    const int frames = 60;
+    EXPECT_NEAR(Run(frames)->ram[0x10], frames * 29780.5 / 29830, 1.0);
+    Code(0x8005, {0x78}); // SEI
+    EXPECT_EQ(Run(frames)->ram[0x10], 0);
+}
+
+// Each DMC fetch takes 4 cycles from the processor: a counting loop gets about 0.9% fewer turns
+// while a sample plays at the fastest rate (a fetch every 432 cycles).
+TEST_F(ApuInMachine, DmcFetchesStealProcessorCycles) {
+    // LDA #$0F, STA $4010, LDA #$FF, STA $4013, LDA #$10, STA $4015; loop: INC $20, BNE loop,
+    // INC $21, JMP loop
+    Code(0x8000, {0xA9, 0x0F, 0x8D, 0x10, 0x40, 0xA9, 0xFF, 0x8D, 0x13, 0x40, 0xA9, 0x10,
+                  0x8D, 0x15, 0x40, 0xE6, 0x20, 0xD0, 0xFC, 0xE6, 0x21, 0x4C, 0x0F, 0x80});
+    const auto turns = [&] {
+        const Ref::Ptr<Nes::Process> process = Run(6);
+        return process->ram[0x20] + 256.0 * process->ram[0x21];
+    };
+    const double playing = turns();
+    Code(0x800C, {0xEA, 0xEA, 0xEA}); // no STA $4015
+    const double silent = turns();
+    EXPECT_NEAR(1 - playing / silent, 4.0 / 432, 0.003);
+}
+
+} // namespace
+} // namespace Halvo
