@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
         std::cerr
             << "halvo-run: " << error << "\n"
             << "usage: halvo-run ROM [--frames N] [--png FILE] [--text] [--peek ADDR]... [--input FILE] "
-               "[--wav FILE] [--result]\n";
+               "[--wav FILE] [--save-dir DIR] [--result]\n";
         return ExitBadArguments;
     }
     return RunHeadless(options, std::cout, std::cerr);

@@ -111,10 +111,12 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
                 return false;
             }
             options.frames = static_cast<std::uint32_t>(number);
-        } else if (argument == "--png" || argument == "--input" || argument == "--wav") {
+        } else if (argument == "--png" || argument == "--input" || argument == "--wav" ||
+                   argument == "--save-dir") {
             std::string& path = argument == "--png"     ? options.pngPath
                                 : argument == "--input" ? options.inputPath
-                                                        : options.wavPath;
+                                : argument == "--wav"   ? options.wavPath
+                                                        : options.saveDir;
             if (!next(path)) {
                 return false;
             }
@@ -278,7 +280,8 @@ HeadlessMachine::~HeadlessMachine() {
     process.Reset();
 }
 
-bool HeadlessMachine::Load(const std::string& romPath) {
+bool HeadlessMachine::Load(const std::string& romPath, const std::string& saveFolder) {
+    batterySave.reset();
     process.Reset();
     image = formats->LoadImageFile(romPath, "");
     if (!image) {
@@ -290,6 +293,11 @@ bool HeadlessMachine::Load(const std::string& romPath) {
     }
     canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
     process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
+    if (!saveFolder.empty() && image->hasBattery && process->mmc->wram) {
+        batterySave = std::make_unique<BatterySave>(saveFolder, romPath,
+                                                    process->mmc->wram.get() + BatterySave::RamOffset);
+        batterySave->Load();
+    }
     process->Reset(true);
     framesRun = 0;
     return true;
@@ -412,7 +420,7 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
         err << "halvo-run: cannot write " << options.pngPath << '\n';
         return ExitBadArguments;
     }
-    if (!machine.Load(options.romPath)) {
+    if (!machine.Load(options.romPath, options.saveDir)) {
         FlushConsole(*machine.console, err);
         if (!machine.image) {
             err << "halvo-run: could not load " << options.romPath << '\n';
@@ -435,6 +443,10 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
     FlushConsole(*machine.console, err);
 
     int exitCode = ExitPass;
+    if (machine.batterySave && !machine.batterySave->Save()) {
+        FlushConsole(*machine.console, err);
+        exitCode = ExitBadArguments;
+    }
     if (std::string error; !machine.EndRecording(error)) {
         err << "halvo-run: could not write " << options.wavPath << ": " << error << '\n';
         exitCode = ExitBadArguments;

@@ -13,6 +13,7 @@
 #include "nes/Process.h"
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/RomImageIOManager.h"
+#include "shell/BatterySave.h"
 #include "sound/Resampler.h"
 #include "sound/WavFile.h"
 
@@ -35,6 +36,7 @@ struct RunnerOptions {
     std::vector<std::uint16_t> peeks;
     std::string inputPath;
     std::string wavPath;
+    std::string saveDir;
     bool result = false;
 };
 
@@ -80,8 +82,8 @@ public:
     HeadlessMachine& operator=(const HeadlessMachine&) = delete;
 
     // Loads the image and builds its machine, hard-reset; false when either fails (the console has
-    // the reports).
-    bool Load(const std::string& romPath);
+    // the reports). With a save folder, a cartridge with a battery starts from its save there.
+    bool Load(const std::string& romPath, const std::string& saveFolder = "");
     // Runs frames, holding during each frame the buttons the script gives for it (frames counted from
     // the first frame this machine ran). With `answerResetRequests`, a test program that asks for the
     // reset button gets it 10 frames later, as a person would press it.
@@ -105,6 +107,7 @@ public:
     Ref::Ptr<Nes::Process> process;
     Ref::Ptr<Gfx::MemoryNesCanvasBase> canvas;
     std::uint32_t framesRun = 0;
+    std::unique_ptr<BatterySave> batterySave;
     bool answerResetRequests = false;
     std::uint32_t resetsPressed = 0;
 

@@ -40,6 +40,8 @@ public:
     virtual void OnIdle() = 0;
     virtual void OnActivate(bool active) = 0;
     virtual void OnResize(std::uint32_t width, std::uint32_t height) = 0;
+    // A file dropped onto the window.
+    virtual void OnDropFile(const std::string& file) { (void)file; }
     // A key (its console key code, character 0) or a typed character (key code 0, its Unicode code
     // point).
     virtual void OnKeyDown(std::uint32_t keyCode, char32_t character) = 0;

@@ -347,6 +347,9 @@ void HalvoShell::OnIdle() {
     }
     if (running) {
         RunDueFrames();
+        if (batterySave) {
+            batterySave->Poll(timer->absoluteTime);
+        }
     }
     if (lost) {
         if (GraphicsRestoreState()) {
@@ -517,6 +520,11 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     NesUnloadRomImage();
     romImage = std::move(image);
     process = std::move(created);
+    if (romImage->hasBattery && process->mmc->wram) {
+        batterySave = std::make_unique<BatterySave>(BatterySave::DefaultFolder(), fileName,
+                                                    process->mmc->wram.get() + BatterySave::RamOffset);
+        batterySave->Load();
+    }
     pacer.SetRate(romImage->tvSystem == Nes::TvPal ? PalFrameRate : NtscFrameRate);
     pacer.Stop();
     process->ppu->SetCanvas(canvas);
@@ -527,8 +535,16 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     return true;
 }
 
+void HalvoShell::OnDropFile(const std::string& file) {
+    NesLoadRomImage(file);
+}
+
 void HalvoShell::NesUnloadRomImage() {
     if (loaded) {
+        if (batterySave) {
+            batterySave->Save();
+            batterySave.reset();
+        }
         process = nullptr;
         romImage.reset();
         loaded = false;

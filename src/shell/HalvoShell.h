@@ -19,6 +19,7 @@
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/RomImage.h"
 #include "nes/rom/RomImageIOManager.h"
+#include "shell/BatterySave.h"
 #include "shell/PlayStats.h"
 #include "shell/RomFunctions.h"
 #include "sound/AudioOutput.h"
@@ -42,6 +43,8 @@ public:
     void OnIdle() override;
     void OnActivate(bool nowActive) override;
     void OnResize(std::uint32_t width, std::uint32_t height) override;
+    // Loads the file as "loadrom" does.
+    void OnDropFile(const std::string& file) override;
     void OnKeyDown(std::uint32_t keyCode, char32_t character) override;
     void OnKeyUp(std::uint32_t keyCode, char32_t character) override;
 
@@ -97,6 +100,8 @@ public:
     Ref::Ptr<Nes::MmcManager> mmcManager;
     std::unique_ptr<Nes::RomImage> romImage;
     Ref::Ptr<Nes::Process> process;
+    // The loaded cartridge's battery-backed RAM in its save file; null without a battery.
+    std::unique_ptr<BatterySave> batterySave;
 
     Nes::LoadRomImage loadRomFunction{this};
     Nes::UnloadRomImage unloadRomFunction{this};

@@ -254,5 +254,16 @@ TEST_F(EmulatorShell, PlaysSoundThroughTheAudioDevice) {
     EXPECT_FALSE(shell->process->apu->Synthesis());
 }
 
+// A file dropped onto the window loads as "loadrom" does.
+TEST_F(EmulatorShell, DroppedFileLoads) {
+    ASSERT_TRUE(Start({Rom("red.nes"), "+g_windowed", "on"}));
+    SDL_Event drop{};
+    drop.type = SDL_DROPFILE;
+    drop.drop.file = SDL_strdup(Rom("green.nes").c_str());
+    SDL_PushEvent(&drop);
+    ASSERT_TRUE(shell->Turn());
+    EXPECT_EQ(Caption(), "Halvo - green");
+}
+
 } // namespace
 } // namespace Halvo

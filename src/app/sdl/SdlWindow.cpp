@@ -197,6 +197,16 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
             HandleWindowEvent(event.window);
         }
         break;
+    case SDL_DROPFILE:
+        // The name is the receiver's to free.
+        if (event.drop.file) {
+            const std::string file = event.drop.file;
+            SDL_free(event.drop.file);
+            if (shell) {
+                shell->OnDropFile(file);
+            }
+        }
+        break;
     default:
         break;
     }

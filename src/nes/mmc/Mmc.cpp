@@ -40,7 +40,8 @@ Mmc::~Mmc() = default;
 
 void Mmc::EnsureWram() {
     if (!wram) {
-        wram = std::make_unique_for_overwrite<std::uint8_t[]>(WramSize);
+        // Cleared here, since a battery keeps it through the hard resets below.
+        wram = std::make_unique<std::uint8_t[]>(WramSize);
     }
 }
 
@@ -52,7 +53,9 @@ void Mmc::EnsureChrRam() {
 
 void Mmc::Reset(bool hard) {
     if (hard) {
-        if (wram) {
+        // Battery-backed RAM keeps the player's saves through a power cycle: that is what the battery
+        // is for.
+        if (wram && !process->romImage->hasBattery) {
             std::memset(wram.get(), 0, WramSize);
         }
         if (chrRam) {

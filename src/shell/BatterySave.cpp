@@ -1,0 +1,156 @@
+#include "shell/BatterySave.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <system_error>
+#include <unistd.h>
+
+#include "console/System.h"
+
+namespace Halvo {
+
+namespace {
+
+constexpr double LookInterval = 1.0;
+constexpr double LongestDelay = 4.0;
+
+// Writes all of `data` to a new file beside `target` and renames it over `target`; the reason of a
+// failure in `error`.
+bool WriteAtomically(const std::filesystem::path& target, const std::uint8_t* data, std::size_t size,
+                     std::string& error) {
+    std::string temporary = target.string() + ".tmp-XXXXXX";
+    const int file = mkstemp(temporary.data());
+    if (file < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t wrote = write(file, data + done, size - done);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(wrote);
+    }
+    const bool complete = done == size && fsync(file) == 0;
+    const int writeErrno = errno;
+    if (close(file) != 0 || !complete) {
+        error = std::strerror(complete ? errno : writeErrno);
+        unlink(temporary.c_str());
+        return false;
+    }
+    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+        error = std::strerror(errno);
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::filesystem::path BatterySave::DefaultFolder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    std::filesystem::path base;
+    if (data && *data) {
+        base = data;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::filesystem::path(home ? home : ".") / ".local" / "share";
+    }
+    return base / "halvo" / "saves";
+}
+
+BatterySave::BatterySave(const std::filesystem::path& folder, const std::string& imageFile, std::uint8_t* ram)
+    : path(folder / (std::filesystem::path(imageFile).stem().string() + ".sav")), ram(ram) {
+    std::memcpy(written.data(), ram, Size);
+    seen = written;
+}
+
+void BatterySave::Load() {
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        return;
+    }
+    const auto size = std::filesystem::is_regular_file(status) ? std::filesystem::file_size(path, error) : 0;
+    if (!std::filesystem::is_regular_file(status) || error || size != Size) {
+        // Kept for the player to look at: the first free name of .sav.bad, .sav.bad2, ...
+        std::filesystem::path aside = path.string() + ".bad";
+        for (int n = 2; std::filesystem::exists(aside, error); ++n) {
+            aside = path.string() + ".bad" + std::to_string(n);
+        }
+        std::filesystem::rename(path, aside, error);
+        Console::System::Instance()->Output()
+            << "The save " << path.string() << " is not an 8192-byte save; it was "
+            << (error ? "left as it is" : "renamed to " + aside.string())
+            << " and the game starts with fresh RAM." << std::endl;
+        // A file that could not be moved aside is not overwritten either: this game's RAM is not kept.
+        keep = !error;
+        return;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::array<std::uint8_t, Size> contents{};
+    if (!in.read(reinterpret_cast<char*>(contents.data()), Size)) {
+        Report("Halvo::BatterySave::Load", __LINE__, "Could not read the save " + path.string() + ".");
+        keep = false;
+        return;
+    }
+    std::memcpy(ram, contents.data(), Size);
+    written = contents;
+    seen = contents;
+}
+
+bool BatterySave::Save() {
+    if (!keep || std::memcmp(ram, written.data(), Size) == 0) {
+        return keep;
+    }
+    std::error_code folderError;
+    std::filesystem::create_directories(path.parent_path(), folderError);
+    std::string error = folderError ? folderError.message() : std::string();
+    if (folderError || !WriteAtomically(path, ram, Size, error)) {
+        Report("Halvo::BatterySave::Save", __LINE__,
+               "Could not write the save " + path.string() + ": " + error + ".");
+        return false;
+    }
+    std::memcpy(written.data(), ram, Size);
+    dirtySince = -1;
+    reported = false;
+    return true;
+}
+
+void BatterySave::Poll(double now) {
+    if (lastLook >= 0 && now - lastLook < LookInterval) {
+        return;
+    }
+    lastLook = now;
+    const bool moving = std::memcmp(ram, seen.data(), Size) != 0;
+    if (moving) {
+        std::memcpy(seen.data(), ram, Size);
+    }
+    if (std::memcmp(seen.data(), written.data(), Size) == 0) {
+        dirtySince = -1;
+        return;
+    }
+    if (dirtySince < 0) {
+        dirtySince = now;
+    }
+    if (!moving || now - dirtySince >= LongestDelay) {
+        Save();
+    }
+}
+
+void BatterySave::Report(const char* operation, int line, const std::string& message) {
+    if (!reported) {
+        reported = true;
+        Console::ReportError(operation, line) << message << std::endl;
+    }
+}
+
+} // namespace Halvo
