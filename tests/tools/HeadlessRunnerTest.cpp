@@ -29,16 +29,11 @@ TEST(RunnerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
     EXPECT_TRUE(options.text && options.result);
     EXPECT_EQ(options.peeks, (std::vector<std::uint16_t>{0x6000, 0xF8, 16}));
 
+    // clang-format off
     const std::vector<std::vector<std::string>> bad = {
-        {},
-        {"a.nes", "b.nes"},
-        {"a.nes", "--frames"},
-        {"a.nes", "--frames", "x"},
-        {"a.nes", "--peek", "$10000"},
-        {"a.nes", "--speed"},
-        {"a.nes", "--png", ""},
-        {"a.nes", "--input", ""},
-    };
+        {}, {"a.nes", "b.nes"}, {"a.nes", "--frames"}, {"a.nes", "--frames", "x"}, {"a.nes", "--peek", "$10000"},
+        {"a.nes", "--speed"}, {"a.nes", "--png", ""}, {"a.nes", "--input", ""}};
+    // clang-format on
     for (const auto& arguments : bad) {
         RunnerOptions ignored;
         error.clear();
@@ -107,28 +102,9 @@ TEST_F(Runner, RunsAProgramAndReportsWhatWasAskedFor) {
     EXPECT_NE(out.str().find("result: unknown"), std::string::npos);
 }
 
-TEST_F(Runner, FeedsTheJoypadFromTheScript) {
-    // Strobes the joypad every frame and stores its first bit (A) at $0010.
-    TestSupport::RomBuilder rom;
-    rom.program = {
-        0xA9, 0x01, 0x8D, 0x16, 0x40, // LDA #1, STA $4016
-        0xA9, 0x00, 0x8D, 0x16, 0x40, // LDA #0, STA $4016
-        0xAD, 0x16, 0x40,             // LDA $4016
-        0x29, 0x01, 0x85, 0x10,       // AND #1, STA $10
-        0x4C, 0x00, 0x80,             // JMP $8000
-    };
-    const std::string path = dir.Path("pad.nes").string();
-    rom.Write(path);
-    const std::string input = dir.Write("input.txt", "2 A\n").string();
-    EXPECT_EQ(Run({path, "--frames", "3", "--input", input, "--peek", "0x10"}), 0);
-    EXPECT_NE(out.str().find("$0010: $01"), std::string::npos) << out.str();
-    EXPECT_EQ(Run({path, "--frames", "4", "--input", input, "--peek", "0x10"}), 0);
-    EXPECT_NE(out.str().find("$0010: $00"), std::string::npos) << out.str();
-}
-
-// A program that counts its starts at $0020 and plays a tone on pulse 1: the script's reset reaches it,
-// and --wav records the tone at 48 kHz.
-TEST_F(Runner, PressesResetAndRecordsTheSound) {
+// A program that counts its starts at $0020, plays a tone on pulse 1 and stores joypad bit A at $0010
+// every pass: the script's buttons and reset reach it, and --wav records the tone at 48 kHz.
+TEST_F(Runner, FeedsTheScriptAndRecordsTheSound) {
     TestSupport::RomBuilder rom;
     rom.program = {
         0xE6, 0x20,                   // INC $20
@@ -136,15 +112,22 @@ TEST_F(Runner, PressesResetAndRecordsTheSound) {
         0xA9, 0xBF, 0x8D, 0x00, 0x40, // LDA #$BF, STA $4000: duty 50%, volume 15, halted
         0xA9, 0xFD, 0x8D, 0x02, 0x40, // LDA #$FD, STA $4002: about 440 Hz
         0xA9, 0x00, 0x8D, 0x03, 0x40, // LDA #$00, STA $4003
-        0x4C, 0x16, 0x80,             // JMP *
+        0xA9, 0x01, 0x8D, 0x16, 0x40, // $8016: LDA #1, STA $4016 (strobe)
+        0xA9, 0x00, 0x8D, 0x16, 0x40, // LDA #0, STA $4016
+        0xAD, 0x16, 0x40, 0x29, 0x01, // LDA $4016, AND #1
+        0x85, 0x10, 0x4C, 0x16, 0x80, // STA $10, JMP $8016
     };
     const std::string path = dir.Path("tone.nes").string();
     rom.Write(path);
-    const std::string input = dir.Write("input.txt", "5 RESET\n").string();
+    const std::string input = dir.Write("input.txt", "2 A\n5 RESET\n").string();
+    EXPECT_EQ(Run({path, "--frames", "3", "--input", input, "--peek", "0x10"}), 0);
+    EXPECT_NE(out.str().find("$0010: $01"), std::string::npos) << out.str();
     const std::string wav = dir.Path("tone.wav").string();
-    EXPECT_EQ(Run({path, "--frames", "60", "--input", input, "--peek", "0x20", "--wav", wav}), 0)
+    EXPECT_EQ(
+        Run({path, "--frames", "60", "--input", input, "--peek", "0x20", "--peek", "0x10", "--wav", wav}), 0)
         << err.str();
     EXPECT_NE(out.str().find("$0020: $02"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("$0010: $00"), std::string::npos) << out.str();
 
     std::ifstream in(wav, std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
@@ -178,7 +161,6 @@ TEST_F(Runner, FilesItCannotRunEndWithExitCodeThree) {
     }
 }
 
-// Arguments that cannot work are refused before the run, with exit code 4 and no summary.
 TEST_F(Runner, RefusesInputAndPicturePathsItCannotUseBeforeRunning) {
     const std::string rom = dir.Path("red.nes").string();
     TestSupport::BackdropProgram(0x16).Write(rom);
