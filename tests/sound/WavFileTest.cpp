@@ -32,6 +32,7 @@ TEST(WavFile, HeaderLengthsAndClippedSamples) {
     std::ifstream in(dir.Path("a.wav"), std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), {}};
     ASSERT_EQ(bytes.size(), 44u + 20);
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
     EXPECT_EQ(Le(bytes, 4, 4), 36u + 20);
     EXPECT_EQ(Le(bytes, 24, 4), 48000u);
     EXPECT_EQ(Le(bytes, 40, 4), 20u);
