@@ -16,6 +16,31 @@ namespace {
 using TestSupport::ConsoleCapture;
 using Lines = std::vector<std::string>;
 
+// Counts its calls (and does what it is given): a script line whose running can be seen without
+// reading the output.
+struct Tick : Console::Function {
+    explicit Tick(std::function<void()> also = [] {}) : Function("tick"), also(std::move(also)) {}
+    bool Execute(std::istream&, std::ostream&) override {
+        ++count;
+        also();
+        return true;
+    }
+    void PrintUsage(std::ostream&) override {}
+    std::function<void()> also;
+    int count = 0;
+};
+
+// A console with a folder for scripts and a "tick" function.
+class Scripts : public ::testing::Test {
+protected:
+    Scripts() { capture.System().RegisterFunction(Ref::Ptr<Console::Function>(tick.Get())); }
+    ~Scripts() override { capture.System().UnregisterFunction("tick"); }
+
+    ConsoleCapture capture;
+    TestSupport::TempDir dir;
+    Ref::Ptr<Tick> tick{Ref::New<Tick>()};
+};
+
 TEST(BuiltinFunctions, HelpListsFunctionsButNotVariables) {
     ConsoleCapture capture;
     capture.System().RegisterFunction(Ref::New<Console::Variable<unsigned int>>("g_width", 640));
@@ -39,9 +64,7 @@ TEST(BuiltinFunctions, EchoPrintsLiteralsAndSwitchesEcho) {
     EXPECT_EQ(capture.Run("echo \"loud\""), (Lines{"echo \"loud\"", "loud"}));
 }
 
-TEST(BuiltinFunctions, RunExecutesScriptLinesAsTyped) {
-    ConsoleCapture capture;
-    TestSupport::TempDir dir;
+TEST_F(Scripts, RunExecutesScriptLinesAsTyped) {
     const std::string setup =
         dir.Write("setup.cfg", "# a comment\n@echo \"first\"\r\necho \"second\"\n\n").string();
     const std::string blank = dir.Write("with blank.cfg", "@echo \"quoted name\"\n").string();
@@ -56,9 +79,7 @@ TEST(BuiltinFunctions, RunExecutesScriptLinesAsTyped) {
     EXPECT_EQ(capture.Run("@run \"unterminated"), Lines{"usage: run [\"<file name>\"]"});
 }
 
-TEST(BuiltinFunctions, AScriptThatRunsItselfStopsAtTheNestingLimit) {
-    ConsoleCapture capture;
-    TestSupport::TempDir dir;
+TEST_F(Scripts, AScriptThatRunsItselfStopsAtTheNestingLimit) {
     const std::string self = dir.Path("self.cfg").string();
     dir.Write("self.cfg", "@run " + self + "\n@echo \"after\"\n");
     Lines expected(17, "after");
@@ -68,26 +89,8 @@ TEST(BuiltinFunctions, AScriptThatRunsItselfStopsAtTheNestingLimit) {
     EXPECT_EQ(capture.Run("@run " + self), expected);
 }
 
-// Counts its calls (and does what it is given): a script line whose running can be seen without
-// reading the output.
-struct Tick : Console::Function {
-    explicit Tick(std::function<void()> also = [] {}) : Function("tick"), also(std::move(also)) {}
-    bool Execute(std::istream&, std::ostream&) override {
-        ++count;
-        also();
-        return true;
-    }
-    void PrintUsage(std::ostream&) override {}
-    std::function<void()> also;
-    int count = 0;
-};
-
 // A run reads at most 100000 script lines, however its scripts run each other.
-TEST(BuiltinFunctions, OneRunReadsAtMostItsBudgetOfLines) {
-    ConsoleCapture capture;
-    TestSupport::TempDir dir;
-    Ref::Ptr<Tick> tick(Ref::New<Tick>());
-    capture.System().RegisterFunction(Ref::Ptr<Console::Function>(tick.Get()));
+TEST_F(Scripts, OneRunReadsAtMostItsBudgetOfLines) {
     std::string ticks;
     for (int i = 0; i <= 100000; ++i) {
         ticks += "@tick\n";
@@ -103,13 +106,10 @@ TEST(BuiltinFunctions, OneRunReadsAtMostItsBudgetOfLines) {
     EXPECT_EQ(capture.Run("@run " + self),
               (Lines{"Not running " + self + ": scripts may run other scripts at most 16 levels deep.",
                      "Stopped running " + self + budget}));
-    capture.System().UnregisterFunction("tick");
 }
 
 // Endless or enormous scripts, and names that are no script, end with one clear line.
-TEST(BuiltinFunctions, RunRefusesWhatIsNoScriptAndStopsAtTheBounds) {
-    ConsoleCapture capture;
-    TestSupport::TempDir dir;
+TEST_F(Scripts, RunRefusesWhatIsNoScriptAndStopsAtTheBounds) {
     const std::string folder = dir.Path().string();
     const std::string big = dir.Path("big.cfg").string();
     std::ofstream(big) << "@echo \"never\"\n";
@@ -138,17 +138,13 @@ TEST(BuiltinFunctions, RunRefusesWhatIsNoScriptAndStopsAtTheBounds) {
 }
 
 // A stop request (SIGINT, SIGTERM) ends every script of a run before its next line.
-TEST(BuiltinFunctions, RunStopsWhenTheProgramIsAskedToEnd) {
-    ConsoleCapture capture;
-    TestSupport::TempDir dir;
+TEST_F(Scripts, RunStopsWhenTheProgramIsAskedToEnd) {
     const std::string inner = dir.Write("inner.cfg", "@echo \"one\"\n@tick\n@echo \"two\"\n").string();
     const std::string outer = dir.Write("outer.cfg", "@run " + inner + "\n@echo \"three\"\n").string();
-    Ref::Ptr<Tick> stop(Ref::New<Tick>([] { Console::RequestStop(15); }));
-    capture.System().RegisterFunction(Ref::Ptr<Console::Function>(stop.Get()));
+    tick->also = [] { Console::RequestStop(15); };
     EXPECT_EQ(capture.Run("@run " + outer),
               (Lines{"one", "Stopped running " + outer + ": the program was asked to end."}));
     Console::ClearStopRequest();
-    capture.System().UnregisterFunction("tick");
 }
 
 } // namespace

@@ -25,10 +25,7 @@ TEST(ConsoleOutput, FlushedLinesBecomeConsoleLinesAndReachTheLog) {
     // The log is unbuffered: the text is on disk before the log is closed.
     EXPECT_EQ(TestSupport::ReadFile(log), "first\n" + longLine + "\npartial");
     capture.System().CloseLogFile();
-}
-
-TEST(ConsoleOutput, KeepsTheNewest196Lines) {
-    ConsoleCapture capture;
+    // The console keeps the newest 196 lines.
     for (int i = 1; i <= 197; ++i) {
         capture.System().Output() << i << std::endl;
     }

@@ -86,38 +86,24 @@ TEST(ConsoleVariables, BoolTakesItsWordsAndRejectsTheRest) {
     }
 }
 
-// A value that is not a whole decimal number, or a result the variable cannot hold, shows the usage and
-// leaves the value as it was.
+// A value that is no whole decimal number, or a result out of range, shows the usage and changes nothing.
 TEST(ConsoleVariables, UnsignedTakesWholeNumbersAndRefusesResultsOutOfRange) {
     ConsoleCapture capture;
     auto* width = Ref::New<Console::Variable<unsigned int>>("g_width", 640);
     capture.System().RegisterFunction(width);
+    // The start value again where the usage is expected (every accepted case changes it).
     const struct {
         unsigned int start;
         const char* arguments;
-        unsigned int
-            result; // the start value again where the usage is expected (every accepted case changes it)
+        unsigned int result;
     } cases[] = {
-        {640, "= 800", 800},
-        {640, "+= 24", 664},
-        {640, "-= 640", 0},
-        {640, "*= 2", 1280},
-        {640, "/= 3", 213},
-        {7, "= 4294967295", 4294967295u},
-        {4294967294u, "+= 1", 4294967295u},
-        {640, "= -1000", 640},
-        {640, "-= 1000", 640},
-        {2, "*= 4294967295", 2},
-        {1, "+= 4294967295", 1},
-        {640, "= 4294967296", 640},
-        {640, "= 99999999999", 640},
-        {640, "= 1e9", 640},
-        {640, "= 0x10", 640},
-        {640, "= 12abc", 640},
-        {640, "= +5", 640},
-        {640, "/= 0", 640},
-        {640, "+=", 640},
-        {640, "%= 2", 640},
+        // clang-format off
+        {640, "= 800", 800}, {640, "+= 24", 664}, {640, "-= 640", 0}, {640, "*= 2", 1280}, {640, "/= 3", 213},
+        {7, "= 4294967295", 4294967295u}, {4294967294u, "+= 1", 4294967295u},
+        {640, "= -1000", 640}, {640, "-= 1000", 640}, {2, "*= 4294967295", 2}, {1, "+= 4294967295", 1},
+        {640, "= 4294967296", 640}, {640, "= 99999999999", 640}, {640, "= 1e9", 640}, {640, "= 0x10", 640},
+        {640, "= 12abc", 640}, {640, "= +5", 640}, {640, "/= 0", 640}, {640, "+=", 640}, {640, "%= 2", 640},
+        // clang-format on
     };
     for (const auto& c : cases) {
         width->value = c.start;

@@ -50,20 +50,21 @@ struct Cartridge {
     // The 8 KiB PRG pages at $8000-$E000, the 1 KiB CHR pages at PPU $0000-$1FFF, and the name-table
     // RAM pages behind $2000-$2C00.
     Pages4 Prg() {
-        return Read<4>([&](int i) { return machine.Cpu(0x8000 + i * 0x2000); });
+        return Read<4>(0x8000, 0x2000, [&](std::uint32_t at) { return machine.Cpu(at); });
     }
     Pages8 Chr() {
-        return Read<8>([&](int i) { return machine.Vram(i * 0x400); });
+        return Read<8>(0, 0x400, [&](std::uint32_t at) { return machine.Vram(at); });
     }
     Pages4 NameTables() {
-        return Read<4>([&](int i) { return (Ppu().vramPages[8 + i] - Board().nameTableRam.get()) / 1024; });
+        return Read<4>(
+            8, 1, [&](std::uint32_t i) { return (Ppu().vramPages[i] - Board().nameTableRam.get()) / 1024; });
     }
 
-    template <int N, class F>
-    static std::array<int, N> Read(F page) {
+    template <std::size_t N, class F>
+    static std::array<int, N> Read(std::uint32_t first, std::uint32_t step, F page) {
         std::array<int, N> pages;
-        for (int i = 0; i < N; ++i) {
-            pages[i] = static_cast<int>(page(i));
+        for (std::size_t i = 0; i < N; ++i) {
+            pages[i] = static_cast<int>(page(first + static_cast<std::uint32_t>(i) * step));
         }
         return pages;
     }

@@ -46,16 +46,14 @@ TEST(Mmc3, IrqAfterLatchPlusOneCountedLinesThenEveryLatchPlusOne) {
     EXPECT_EQ(IrqLines(ntsc, {5, 6, 7, 8}, 0x08), (Lines{6, 8}));
     ntsc.Apply({{0xE000, 0}});
     EXPECT_EQ(IrqLines(ntsc, {9, 10, 11, 12}), Lines{});
-}
 
-TEST(Mmc3, SoftResetKeepsTheCounterHardResetStopsIt) {
-    Cartridge cartridge(TestSupport::MakeImage(8, 8, "TLROM"));
-    cartridge.Apply({{0xC000, 2}, {0xC001, 0}, {0xE001, 0}});
-    EXPECT_EQ(IrqLines(cartridge, {1, 2}), Lines{});
-    cartridge.Board().Reset(false);
-    EXPECT_EQ(IrqLines(cartridge, {3}), (Lines{3}));
-    cartridge.Board().Reset(true);
-    EXPECT_EQ(IrqLines(cartridge, {1, 2, 3, 4, 5, 6, 7}), Lines{});
+    // A soft reset keeps the counter running, a hard one stops it.
+    ntsc.Apply({{0xC000, 2}, {0xC001, 0}, {0xE001, 0}});
+    EXPECT_EQ(IrqLines(ntsc, {1, 2}), Lines{});
+    ntsc.Board().Reset(false);
+    EXPECT_EQ(IrqLines(ntsc, {3}), (Lines{3}));
+    ntsc.Board().Reset(true);
+    EXPECT_EQ(IrqLines(ntsc, {1, 2, 3, 4, 5, 6, 7}), Lines{});
 }
 
 } // namespace

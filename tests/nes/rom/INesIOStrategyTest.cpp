@@ -11,7 +11,7 @@
 namespace Halvo {
 namespace {
 
-using TestSupport::INesFile;
+using TestSupport::Bytes;
 using TestSupport::INesHeader;
 using TestSupport::MakeImage;
 using TestSupport::Pattern;
@@ -22,10 +22,6 @@ const char* const Save = "Halvo::Nes::INesIOStrategy::SaveImage";
 std::unique_ptr<Nes::RomImage> Read(const std::string& bytes) {
     std::istringstream in(bytes);
     return Nes::INesIOStrategy().LoadImage(in, true);
-}
-
-std::string Bytes(const std::unique_ptr<std::uint8_t[]>& rom, std::size_t size) {
-    return rom ? std::string(reinterpret_cast<const char*>(rom.get()), size) : std::string("<none>");
 }
 
 TEST(INesIOStrategy, ChoosesTheFirstFittingBoard) {
@@ -43,13 +39,11 @@ TEST(INesIOStrategy, ChoosesTheFirstFittingBoard) {
         {0, 1, 2, 0, "", "No board of iNES mapper 0 fits 1 PRG-ROM bank and 2 CHR-ROM banks."},
         {4, 8, 0, 0x0A, "", "No board of iNES mapper 4 fits 8 PRG-ROM banks, 0 CHR-ROM banks, battery-backed RAM "
                             "and four-screen mirroring."},
-        {1, 8, 2, 0x02, "SAROM"},   {1, 8, 4, 0x00, "SBROM"},   {1, 8, 2, 0x00, "SC1ROM"},
-        {1, 8, 0, 0x00, "SGROM"},   {1, 8, 0, 0x02, "SOROM"},   {2, 8, 0, 0x00, "UNROM"},
-        {3, 2, 4, 0x00, "CNROM"},   {4, 8, 8, 0x08, "TR1ROM"},  {4, 16, 8, 0x08, "TVROM"},
-        {4, 16, 8, 0x00, "TFROM"},  {4, 32, 0, 0x00, "TGROM"},
-        {4, 16, 1, 0x02, "TKROM"},  {4, 16, 16, 0x0A, "TKROM"}, {4, 16, 16, 0x00, "TLROM"},
-        {7, 8, 0, 0x00, "AOROM"},   {9, 8, 16, 0x00, "PNROM"},  {66, 4, 4, 0x00, "GNROM"},  {5, 8, 8, 0x00, "", unsupported},
-        {0x44, 1, 1, 0x00, "", unsupported},
+        {1, 8, 2, 0x02, "SAROM"}, {1, 8, 4, 0x00, "SBROM"}, {1, 8, 2, 0x00, "SC1ROM"}, {1, 8, 0, 0x00, "SGROM"},
+        {1, 8, 0, 0x02, "SOROM"}, {2, 8, 0, 0x00, "UNROM"}, {3, 2, 4, 0x00, "CNROM"}, {4, 8, 8, 0x08, "TR1ROM"},
+        {4, 16, 8, 0x08, "TVROM"}, {4, 16, 8, 0x00, "TFROM"}, {4, 32, 0, 0x00, "TGROM"}, {4, 16, 1, 0x02, "TKROM"},
+        {4, 16, 16, 0x0A, "TKROM"}, {4, 16, 16, 0x00, "TLROM"}, {7, 8, 0, 0x00, "AOROM"}, {9, 8, 16, 0x00, "PNROM"},
+        {66, 4, 4, 0x00, "GNROM"}, {5, 8, 8, 0x00, "", unsupported}, {0x44, 1, 1, 0x00, "", unsupported},
         // clang-format on
     };
     for (const auto& test : cases) {

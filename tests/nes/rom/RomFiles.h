@@ -39,6 +39,11 @@ inline std::string INesFile(std::uint8_t prgBanks, std::uint8_t chrBanks, std::u
            Pattern(chrBanks * 8192u, 2) + trailer;
 }
 
+// A ROM array as bytes, "<none>" when there is none.
+inline std::string Bytes(const std::unique_ptr<std::uint8_t[]>& rom, std::size_t size) {
+    return rom ? std::string(reinterpret_cast<const char*>(rom.get()), size) : std::string("<none>");
+}
+
 inline std::string LittleEndian32(std::uint32_t value) {
     return {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
             static_cast<char>(value >> 24)};

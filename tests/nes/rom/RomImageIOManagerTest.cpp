@@ -84,7 +84,6 @@ TEST_F(RomImageIOManagerTest, NamesUntitledImagesAfterTheFile) {
     EXPECT_EQ(LoadFile("dir\\Super Game.v1.nes", INesFile(1, 1))->name, "Super Game.v1");
     EXPECT_EQ(LoadFile("Plain", INesFile(1, 1))->name, "Plain");
     EXPECT_EQ(LoadFile("titled.nes", INesFile(1, 1, 0, "Real Title"))->name, "Real Title");
-    EXPECT_EQ(LoadFile("u.unf", UnifFile + Chunk("NAME", std::string("Named\0", 6)))->name, "Named");
 }
 
 // The reason comes on the line before the caller's own complaint.
