@@ -171,8 +171,8 @@ TYPED_TEST(LinearNesRendererTest, SpriteClipping) {
     EXPECT_EQ(this->Row(1, 0, 13) + this->Row(1, 248, 20), "........hhhh.....hijh............");
 }
 
-// A fresh renderer (sprite claims last until the next line's background is drawn). A clipped prefix of
-// a flipped row skips from the row's low bits.
+// On a fresh renderer, since sprite claims last until the background is drawn over them again. A clipped
+// prefix of a flipped row skips from the row's low bits.
 TYPED_TEST(LinearNesRendererTest, HorizontalFlip) {
     auto& renderer = *this->renderer;
     this->spriteClip = 8;
@@ -180,16 +180,6 @@ TYPED_TEST(LinearNesRendererTest, HorizontalFlip) {
     renderer.DrawSprite({24, 0, 0, Pattern("00000001")});
     renderer.DrawSprite({4, 0, 0x40, Pattern("12300000")});
     EXPECT_EQ(this->Row(0, 7, 25), "..jih....h..............h");
-}
-
-// The last line and the left column at their byte offsets, every byte of each pixel in its place
-// (At reads a misplaced byte as '?'); 3-byte pixels start at 3 x (byte 30 for x = 10).
-TYPED_TEST(LinearNesRendererTest, RowsSitAtTheirByteOffsets) {
-    auto& renderer = *this->renderer;
-    renderer.DrawTile({10, 239, 0, Pattern("12312312")});
-    renderer.ClearLeftColumn(238);
-    EXPECT_EQ(this->Row(239, 0, 268), std::string(10, '.') + "12312312" + std::string(250, '.'));
-    EXPECT_EQ(this->Row(238, 0, 268), std::string(8, '#') + std::string(260, '.'));
 }
 
 // A line's rows in one call come out as the same rows drawn one at a time, the clipped edges included.

@@ -21,8 +21,6 @@ TEST(PngFile, WritesAPictureThatReadsBack) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
-    EXPECT_EQ(image.width, 3u);
-    EXPECT_EQ(image.height, 2u);
     image.format = PNG_FORMAT_RGB;
     std::vector<std::uint8_t> back(PNG_IMAGE_SIZE(image));
     ASSERT_TRUE(png_image_finish_read(&image, nullptr, back.data(), 0, nullptr));

@@ -1,7 +1,7 @@
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <functional>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -19,17 +19,6 @@ namespace Halvo {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Starts a program; gives its pid.
-pid_t Spawn(std::vector<std::string> arguments) {
-    std::vector<char*> argv;
-    for (auto& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    return posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
-}
 
 // Whether the condition became true within the limit (it is asked at least once). Under load a fixed
 // wait is either too short or wasted: everything here waits for what it needs.
@@ -82,24 +71,18 @@ protected:
                              << " is not installed: the window test needs Xvfb, xdotool and imagemagick";
             }
         }
-        // Xvfb picks a free display and writes its number to the pipe once it takes connections, so that
-        // tests running side by side never share a server.
-        int pipeEnds[2];
-        ASSERT_EQ(pipe(pipeEnds), 0);
-        server = Spawn({"Xvfb", "-displayfd", std::to_string(pipeEnds[1]), "-screen", "0", "1024x768x24",
-                        "-nolisten", "tcp"});
-        close(pipeEnds[1]);
-        ASSERT_GT(server, 0);
-        std::string number;
-        pollfd ready{pipeEnds[0], POLLIN, 0};
-        char c = 0;
-        while (poll(&ready, 1, 15000) == 1 && read(pipeEnds[0], &c, 1) == 1 && c != '\n') {
-            number += c;
-        }
-        close(pipeEnds[0]);
-        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+        // Xvfb picks a free display and writes its number once it takes connections, so that tests running
+        // side by side never share a server. The shell hands its pid on to Xvfb.
+        serverOutput =
+            popen("echo $$; exec Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null", "re");
+        ASSERT_NE(serverOutput, nullptr);
+        char line[32] = {};
+        ASSERT_TRUE(fgets(line, sizeof line, serverOutput));
+        server = std::stoi(line);
+        ASSERT_TRUE(fgets(line, sizeof line, serverOutput)) << "Xvfb did not start";
+        line[std::strcspn(line, "\n")] = '\0';
         // For the program and the X tools this test starts.
-        setenv("DISPLAY", (":" + number).c_str(), 1);
+        setenv("DISPLAY", (":" + std::string(line)).c_str(), 1);
         // System libraries (X, D-Bus, fontconfig) keep memory until exit; the leak check is for our code,
         // which the other tests cover.
         setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
@@ -112,7 +95,9 @@ protected:
         }
         if (server > 0) {
             kill(server, SIGTERM);
-            WaitFor(server, 2s);
+        }
+        if (serverOutput) {
+            pclose(serverOutput);
         }
     }
 
@@ -122,7 +107,14 @@ protected:
     std::string Start(std::vector<std::string> arguments) {
         TestSupport::CurrentDir here(dir.Path());
         arguments.insert(arguments.begin(), HALVO_EXECUTABLE);
-        program = Spawn(arguments);
+        std::vector<char*> argv;
+        for (auto& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        if (posix_spawn(&program, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
+            program = -1;
+        }
         const std::string found = X("timeout 15 xdotool search --sync --onlyvisible --name Halvo");
         return found.substr(0, found.find('\n'));
     }
@@ -152,6 +144,7 @@ protected:
     }
 
     TestSupport::TempDir dir;
+    FILE* serverOutput = nullptr;
     pid_t server = -1;
     pid_t program = -1;
 };

@@ -15,9 +15,9 @@ using TestSupport::Rgb;
 using SdlConsoleRenderer = TestSupport::SdlTestDisplay;
 
 // The whole console over a black picture, checked where the console drawing puts each part: the
-// rectangles and lines blend, the input line lands on its row, the cursor is as wide as asked. (Where
-// each output line goes is the console drawing's test; that text comes out where asked, the font's.)
-TEST_F(SdlConsoleRenderer, ConsoleTextAndCursorAppearWhereTheConsoleIsLaidOut) {
+// rectangles and lines blend and the cursor is as wide as asked. (Where each line goes is the console
+// drawing's test; that text comes out where asked, the font's.)
+TEST_F(SdlConsoleRenderer, BackgroundLinesAndCursorAppearWhereTheConsoleIsLaidOut) {
     ASSERT_TRUE(Configure(640, 480));
     Ref::Ptr<Gfx::ConsoleRenderer> renderer = driver->CreateConsoleRenderer();
     Ref::Ptr<Gfx::Font> font = driver->CreateFont("Courier New", 16, 0);
@@ -32,22 +32,18 @@ TEST_F(SdlConsoleRenderer, ConsoleTextAndCursorAppearWhereTheConsoleIsLaidOut) {
     Gfx::DrawConsole(*font, *renderer, *input, capture.System());
 
     // 480 x 0.65 gives a console 311 pixels tall; rows are 18 pixels (font height + 2).
-    const int height = 311;
-    const int row = 18;
+    const int height = 311, inputTop = height - 18;
     const Rgb background{43, 43, 43}; // 0.2 grey at 0.85 over black
     const Rgb green{51, 204, 51};
     EXPECT_TRUE(Shows(600, 5, background));
-    EXPECT_TRUE(Shows(320, height - row - 2, green)); // separator above the input line
-    EXPECT_TRUE(Shows(320, height, green));           // lower edge
+    EXPECT_TRUE(Shows(320, inputTop - 2, green)); // separator above the input line
+    EXPECT_TRUE(Shows(320, height, green));       // lower edge
     EXPECT_TRUE(Shows(320, height + 1, {0, 0, 0}));
 
-    const auto greenInk = [](Rgb p) { return p.green > p.red + 40; };
-    // The input line and, after its two characters, an overwrite cursor half a font height wide.
-    const int inputTop = height - row;
+    // After the input line's two characters, an overwrite cursor half a font height wide.
     ScreenRect typed{0, 0, 0, 0};
     font->MeasureText(typed, 0, "ab", 0, ToEnd);
     const int cursorX = 2 + typed.right;
-    EXPECT_GT(InkIn(2, inputTop, cursorX, inputTop + 16, greenInk), 10);
     EXPECT_TRUE(Shows(cursorX + 1, inputTop + 1, green));
     EXPECT_TRUE(Shows(cursorX + 7, inputTop + 15, green));
     EXPECT_TRUE(Shows(cursorX + 9, inputTop + 8, background));

@@ -22,14 +22,11 @@ TEST_F(SdlDriver, ListsTheHeadlessDisplayWithItsOneMode) {
     ASSERT_EQ(driver->GetAdapterCount(), 1u);
     Gfx::AdapterInfo info;
     ASSERT_TRUE(driver->GetAdapterInfo(0, info));
-    // The software renderer can render windowed, wait for the retrace and stretch.
+    // (The shell's tests show what the capability flags and the desktop format decide.)
     EXPECT_EQ(std::tie(info.description, info.driverName, info.maxWindowWidth, info.maxWindowHeight),
               std::make_tuple("0 (display 0)", "dummy", 1024u, 768u));
-    EXPECT_TRUE(info.canRenderWindowed && info.canSyncRetrace && info.canStretch && info.desktopUsable);
-    EXPECT_EQ(info.desktopFormat, PixelFormat::X8R8G8B8);
     Gfx::DisplayMode mode;
-    ASSERT_EQ(driver->GetModeCount(0), 1u);
-    ASSERT_TRUE(driver->GetMode(0, 0, mode));
+    ASSERT_TRUE(driver->GetModeCount(0) == 1 && driver->GetMode(0, 0, mode));
     EXPECT_EQ(mode, (Gfx::DisplayMode{1024, 768, PixelFormat::X8R8G8B8}));
     EXPECT_FALSE(driver->GetAdapterInfo(1, info) || driver->GetMode(0, 1, mode) ||
                  driver->GetMode(1, 0, mode) || driver->GetModeCount(1) != 0);
@@ -57,9 +54,7 @@ TEST_F(SdlDriver, WindowedFullScreenAndBackKeepTheRendererAndRestoreTheWindowSiz
     EXPECT_EQ(sizes(), "1024x768, 1024x768");
     std::uint32_t adapter = 7;
     Gfx::DisplayConfig config;
-    ASSERT_TRUE(driver->GetAdapterConfig(adapter, config));
-    EXPECT_EQ(adapter, 0u);
-    EXPECT_EQ(config, fullScreen);
+    EXPECT_TRUE(driver->GetAdapterConfig(adapter, config) && adapter == 0 && config == fullScreen);
 
     // The window leaves full screen at its own size; the same display reconfigures the renderer in place.
     ASSERT_TRUE(driver->SetAdapterConfig(0, {800, 600, PixelFormat::R5G6B5, true, false}));
@@ -152,12 +147,6 @@ TEST_F(SdlDriver, ResetAndFactoriesReportWhatTheyLack) {
     driver->Terminate();
     EXPECT_FALSE(driver->BeginScene());
 }
-
-} // namespace
-} // namespace Halvo
-
-namespace Halvo {
-namespace {
 
 // The bridge leaves out a driver that cannot use any display by the exception's type, and writes its
 // reason where the user looks first.

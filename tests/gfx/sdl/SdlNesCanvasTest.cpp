@@ -1,5 +1,7 @@
 #include "gfx/sdl/SdlNesCanvas.h"
 
+#include <tuple>
+
 #include "gfx/LinearNesRenderer.h"
 #include "gfx/ScreenRect.h"
 #include "gfx/sdl/SdlTestDisplay.h"
@@ -56,22 +58,16 @@ TEST_F(SdlNesCanvas, TheShownRowsFillTheRectangleWithTheirEdgesIntact) {
     PaintQuadrants();
     // Texture row 8 lands on y = 0 and row 232 on y = 768; columns 0-255 span x = 73-949.
     DrawInto({73, 0, 950, 768});
-    const auto rgb = TestSupport::ToRgb;
-    for (int y : {0, 1, 300}) {
-        EXPECT_TRUE(Shows(80, y, rgb(Red)));
-        EXPECT_TRUE(Shows(940, y, rgb(Blue)));
+    // Rows 0-1 and 766-767 are the frame's edges; the seams sit where source column 128 and row 120 fall;
+    // nothing is drawn outside the rectangle.
+    const std::tuple<int, int, Uint32> points[] = {
+        {80, 0, Red},     {940, 0, Blue},     {80, 1, Red},       {940, 1, Blue},   {80, 300, Red},
+        {940, 300, Blue}, {80, 500, White},   {940, 500, Yellow}, {80, 766, White}, {940, 766, Yellow},
+        {80, 767, White}, {940, 767, Yellow}, {490, 10, Red},     {530, 10, Blue},  {80, 370, Red},
+        {80, 390, White}, {72, 10, 0},        {950, 10, 0}};
+    for (const auto& [x, y, colour] : points) {
+        EXPECT_TRUE(Shows(x, y, TestSupport::ToRgb(colour)));
     }
-    for (int y : {500, 766, 767}) {
-        EXPECT_TRUE(Shows(80, y, rgb(White)));
-        EXPECT_TRUE(Shows(940, y, rgb(Yellow)));
-    }
-    // The seams sit where source column 128 and row 120 fall; nothing is drawn outside the rectangle.
-    EXPECT_TRUE(Shows(490, 10, rgb(Red)));
-    EXPECT_TRUE(Shows(530, 10, rgb(Blue)));
-    EXPECT_TRUE(Shows(80, 370, rgb(Red)));
-    EXPECT_TRUE(Shows(80, 390, rgb(White)));
-    EXPECT_TRUE(Shows(72, 10, {0, 0, 0}));
-    EXPECT_TRUE(Shows(950, 10, {0, 0, 0}));
 }
 
 TEST_F(SdlNesCanvas, OneFrameAtATimeAndAStrayEndFrameChangesNothing) {

@@ -64,8 +64,6 @@ protected:
         return pixels;
     }
 
-    Uint32 ReadPixel(int x, int y) const { return ReadPixels(x, y, 1, 1)[0]; }
-
     // How many pixels of the rectangle pass the test.
     template <class IsInk>
     int InkIn(int left, int top, int right, int bottom, IsInk isInk) const {
@@ -79,7 +77,7 @@ protected:
     // Whether the back buffer shows the colour at (x, y), within 1 in every channel: blending may round
     // either way.
     testing::AssertionResult Shows(int x, int y, Rgb expected) const {
-        const Rgb actual = ToRgb(ReadPixel(x, y));
+        const Rgb actual = ToRgb(ReadPixels(x, y, 1, 1)[0]);
         if (std::abs(actual.red - expected.red) <= 1 && std::abs(actual.green - expected.green) <= 1 &&
             std::abs(actual.blue - expected.blue) <= 1) {
             return testing::AssertionSuccess();
