@@ -72,6 +72,8 @@ TEST(PpuRegisters, StatusAndDataReads) {
     EXPECT_EQ(ppu.vramAddress, 0x3F41u);
     machine.Fill(0x2000, {});
     EXPECT_EQ(ppu.ReadRegister(0x2007), 0x33); // the palette read filled the buffer from $2F21
+    machine.Fill(0x3F04, {0x2B}); // colour 0 of palettes 1-3 is never shown: the write is dropped
+    EXPECT_EQ(ppu.palette[4], ppu.palette[0]);
 }
 
 // The copy starts at the OAM address and wraps, and stalls the processor for 512 cycles.
