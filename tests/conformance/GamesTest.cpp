@@ -37,8 +37,7 @@ TEST_P(Game, DrawsItsPinnedPictures) {
     ASSERT_TRUE(machine.Load(path.string()));
     machine.RunFrames(120);
     EXPECT_EQ(machine.PictureCrc(), GetParam().title) << "title: CRC-32 " << std::hex << machine.PictureCrc();
-    Tools::InputScript buttons = {{120, Nes::Joypad::ButtonStart},
-                                                     {220, Nes::Joypad::ButtonA}};
+    Tools::InputScript buttons = {{120, Nes::Joypad::ButtonStart}, {220, Nes::Joypad::ButtonA}};
     for (std::uint32_t frame = 200; frame <= 207; ++frame) {
         buttons[frame] = Nes::Joypad::ButtonRight;
     }

@@ -1,5 +1,7 @@
 #include "TestRoms.h"
 
+#include <vector>
+
 #include "nes/Cpu.h"
 
 namespace Halvo {
@@ -8,12 +10,22 @@ namespace {
 using TestSupport::TestRoms;
 
 struct Expectation {
-    const char* file;
+    std::string file;
     std::uint32_t frames; // the most the program needs
 };
 
 void PrintTo(const Expectation& expectation, std::ostream* out) {
     *out << expectation.file;
+}
+
+// The programs of one folder, each given at most `frames` frames.
+std::vector<Expectation> Programs(const std::string& folder, std::uint32_t frames,
+                                  std::initializer_list<const char*> names) {
+    std::vector<Expectation> programs;
+    for (const char* name : names) {
+        programs.push_back({folder + name + ".nes", frames});
+    }
+    return programs;
 }
 
 class PassingTestRom : public testing::TestWithParam<Expectation> {};
@@ -41,55 +53,34 @@ std::string RomName(const testing::TestParamInfo<Expectation>& info) {
     return name;
 }
 
-INSTANTIATE_TEST_SUITE_P(InstrTestV5, PassingTestRom,
-                         testing::Values(Expectation{"cpu/instr_test-v5/01-basics.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/02-implied.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/03-immediate.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/04-zero_page.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/05-zp_xy.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/06-absolute.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/07-abs_xy.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/08-ind_x.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/09-ind_y.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/10-branches.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/11-stack.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/12-jmp_jsr.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/13-rts.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/14-rti.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/15-brk.nes", 3000},
-                                         Expectation{"cpu/instr_test-v5/16-special.nes", 3000}),
-                         RomName);
+INSTANTIATE_TEST_SUITE_P(
+    InstrTestV5, PassingTestRom,
+    testing::ValuesIn(Programs("cpu/instr_test-v5/", 3000,
+                               {"01-basics", "02-implied", "03-immediate", "04-zero_page", "05-zp_xy",
+                                "06-absolute", "07-abs_xy", "08-ind_x", "09-ind_y", "10-branches", "11-stack",
+                                "12-jmp_jsr", "13-rts", "14-rti", "15-brk", "16-special"})),
+    RomName);
 
-INSTANTIATE_TEST_SUITE_P(PpuTests, PassingTestRom,
-                         testing::Values(Expectation{"ppu/blargg_ppu_tests/palette_ram.nes", 600},
-                                         Expectation{"ppu/blargg_ppu_tests/sprite_ram.nes", 600},
-                                         Expectation{"ppu/blargg_ppu_tests/vram_access.nes", 600},
-                                         Expectation{"ppu/sprite_hit_tests/01.basics.nes", 600},
-                                         Expectation{"ppu/sprite_hit_tests/02.alignment.nes", 600},
-                                         Expectation{"ppu/sprite_hit_tests/03.corners.nes", 600},
-                                         Expectation{"ppu/sprite_hit_tests/04.flip.nes", 600},
-                                         Expectation{"ppu/sprite_hit_tests/05.left_clip.nes", 600},
-                                         Expectation{"ppu/sprite_hit_tests/06.right_edge.nes", 600},
-                                         Expectation{"ppu/sprite_overflow_tests/1.Basics.nes", 600}),
-                         RomName);
+INSTANTIATE_TEST_SUITE_P(
+    PpuTests, PassingTestRom,
+    testing::ValuesIn(Programs("ppu/", 600,
+                               {"blargg_ppu_tests/palette_ram", "blargg_ppu_tests/sprite_ram",
+                                "blargg_ppu_tests/vram_access", "sprite_hit_tests/01.basics",
+                                "sprite_hit_tests/02.alignment", "sprite_hit_tests/03.corners",
+                                "sprite_hit_tests/04.flip", "sprite_hit_tests/05.left_clip",
+                                "sprite_hit_tests/06.right_edge", "sprite_overflow_tests/1.Basics"})),
+    RomName);
 
 // The sound unit as the processor sees it; the reset tests ask for the reset button, which the runner
 // presses as a person would.
 INSTANTIATE_TEST_SUITE_P(ApuTests, PassingTestRom,
-                         testing::Values(Expectation{"apu/apu_test/1-len_ctr.nes", 600},
-                                         Expectation{"apu/apu_test/2-len_table.nes", 600},
-                                         Expectation{"apu/apu_test/3-irq_flag.nes", 600},
-                                         Expectation{"apu/apu_test/4-jitter.nes", 600},
-                                         Expectation{"apu/apu_test/5-len_timing.nes", 600},
-                                         Expectation{"apu/apu_test/6-irq_flag_timing.nes", 600},
-                                         Expectation{"apu/apu_test/7-dmc_basics.nes", 600},
-                                         Expectation{"apu/apu_test/8-dmc_rates.nes", 600},
-                                         Expectation{"apu/apu_reset/4015_cleared.nes", 600},
-                                         Expectation{"apu/apu_reset/4017_timing.nes", 600},
-                                         Expectation{"apu/apu_reset/4017_written.nes", 600},
-                                         Expectation{"apu/apu_reset/irq_flag_cleared.nes", 600},
-                                         Expectation{"apu/apu_reset/len_ctrs_enabled.nes", 600},
-                                         Expectation{"apu/apu_reset/works_immediately.nes", 600}),
+                         testing::ValuesIn(Programs(
+                             "apu/", 600,
+                             {"apu_test/1-len_ctr", "apu_test/2-len_table", "apu_test/3-irq_flag",
+                              "apu_test/4-jitter", "apu_test/5-len_timing", "apu_test/6-irq_flag_timing",
+                              "apu_test/7-dmc_basics", "apu_test/8-dmc_rates", "apu_reset/4015_cleared",
+                              "apu_reset/4017_timing", "apu_reset/4017_written", "apu_reset/irq_flag_cleared",
+                              "apu_reset/len_ctrs_enabled", "apu_reset/works_immediately"})),
                          RomName);
 
 } // namespace
