@@ -119,6 +119,30 @@ TEST_F(ApuUnit, FrameInterruptFlag) {
     EXPECT_EQ(apu->NextIrqCycle(), Apu::Never);
 }
 
+// Length counters load only while enabled, clear when disabled, pause while halted, and show in $4015
+// (kept here as well as in the test programs, which a fresh clone does not have).
+TEST_F(ApuUnit, LengthCountersAndStatus) {
+    Write(0x4003, 0x18); // disabled: no load
+    EXPECT_EQ(Status() & 0x0F, 0);
+    Write(0x4015, 0x0F);
+    Write(0x4003, 0x18); // index 3: 2
+    Write(0x4007, 0x08); // 254
+    Write(0x400B, 0x08);
+    Write(0x400F, 0x08);
+    EXPECT_EQ(Status() & 0x0F, 0x0F);
+    Write(0x4004, 0x20); // pulse 2 halted
+    for (int half = 0; half < 2; ++half) {
+        Write(0x4017, 0x80); // a half frame at once
+        now += 4;
+        apu->RunTo(now);
+    }
+    EXPECT_EQ(apu->pulse1.length.value, 0);
+    EXPECT_EQ(apu->pulse2.length.value, 254);
+    EXPECT_EQ(apu->noise.length.value, 252);
+    Write(0x4015, 0x00);
+    EXPECT_EQ(Status() & 0x0F, 0);
+}
+
 // Envelope: decays by one every period + 1 quarter frames from 15 and stops at 0, or loops to 15.
 TEST_F(ApuUnit, EnvelopeDecayAndLoop) {
     for (const bool loop : {false, true}) {
