@@ -17,6 +17,12 @@ namespace {
 constexpr std::uint8_t DutyPatterns[4][8] = {
     {0, 0, 0, 0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 0, 1, 1}, {0, 0, 0, 0, 1, 1, 1, 1}, {1, 1, 1, 1, 1, 1, 0, 0}};
 
+// The timer period of the pulse and triangle channels: the third register holds its low 8 bits, the
+// fourth its high 3.
+void WritePeriod(std::uint32_t& period, std::uint32_t reg, std::uint8_t value) {
+    period = (reg & 3) == 2 ? (period & 0x700) | value : (period & 0xFF) | (value & 7u) << 8;
+}
+
 } // namespace
 
 void Envelope::Clock() {
@@ -51,10 +57,10 @@ void PulseChannel::Write(std::uint32_t reg, std::uint8_t value) {
         sweepReload = true;
         break;
     case 2:
-        period = (period & 0x700) | value;
+        WritePeriod(period, reg, value);
         break;
     case 3:
-        period = (period & 0xFF) | (value & 7u) << 8;
+        WritePeriod(period, reg, value);
         length.Load(value >> 3);
         // A new note restarts the duty cycle and the envelope.
         sequence = 0;
@@ -100,10 +106,10 @@ void TriangleChannel::Write(std::uint32_t reg, std::uint8_t value) {
         linearReload = value & 0x7F;
         break;
     case 2:
-        period = (period & 0x700) | value;
+        WritePeriod(period, reg, value);
         break;
     case 3:
-        period = (period & 0xFF) | (value & 7u) << 8;
+        WritePeriod(period, reg, value);
         length.Load(value >> 3);
         reloadLinear = true;
         break;

@@ -3,18 +3,16 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "support/BatteryRom.h"
+#include "support/ChildProgram.h"
 #include "support/ConsoleCapture.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace Halvo {
 namespace {
@@ -116,15 +114,9 @@ TEST(BatteryProgram, SigtermKeepsTheSave) {
     TestSupport::CurrentDir here(dir.Path());
     TestSupport::WriteBatteryRom(dir.Path("quest.nes").string());
     setenv("XDG_DATA_HOME", dir.Path("data").c_str(), 1);
-    std::vector<std::string> arguments = {HALVO_EXECUTABLE, dir.Path("quest.nes").string(), "+g_windowed",
-                                          "on"};
-    std::vector<char*> argv;
-    for (auto& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+    const pid_t pid =
+        TestSupport::Spawn(HALVO_EXECUTABLE, {dir.Path("quest.nes").string(), "+g_windowed", "on"});
+    ASSERT_NE(pid, -1);
     const auto giveUp = std::chrono::steady_clock::now() + 30s;
     while (TestSupport::ReadFile(dir.Path("halvo.log")).find("successfully loaded") == std::string::npos &&
            std::chrono::steady_clock::now() < giveUp) {

@@ -1,17 +1,15 @@
 // The halvo program as a child process, ended by a signal.
 #include <chrono>
 #include <csignal>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "support/ChildProgram.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
-
-extern char** environ;
 
 namespace Halvo {
 namespace {
@@ -57,15 +55,8 @@ TEST(ProgramSignals, EndTheProgramBetweenScriptLinesAndInTheMainLoop) {
         // Each script runs itself three times with echo on: tens of millions of lines but for the
         // budget of a run, and seconds of work even within it.
         dir.Write("self.cfg", "run self.cfg\nrun self.cfg\nrun self.cfg\n");
-        std::vector<std::string> arguments = c.arguments;
-        arguments.insert(arguments.begin(), HALVO_EXECUTABLE);
-        std::vector<char*> argv;
-        for (auto& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        pid_t pid = -1;
-        ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ), 0);
+        const pid_t pid = TestSupport::Spawn(HALVO_EXECUTABLE, c.arguments);
+        ASSERT_NE(pid, -1);
 
         const auto log = dir.Path("halvo.log");
         const auto giveUp = std::chrono::steady_clock::now() + 30s;
