@@ -11,6 +11,7 @@
 namespace Halvo::Nes {
 
 class Process;
+class StateIo;
 
 // The audio processing unit: two pulse channels, the triangle, the noise channel and the DMC at
 // $4000-$4013, the status and enable register $4015 and the frame counter at $4017.
@@ -33,6 +34,10 @@ public:
     // The frame counter's step positions, the noise and DMC periods and the output clock of a PAL
     // console, or of an NTSC one.
     void SetPal(bool pal);
+
+    // Saves or loads every unit, the synthesiser included. Loading keeps the present choice of
+    // whether sound is made.
+    void State(StateIo& io);
 
     // Runs every unit up to and including cycle `now`.
     void RunTo(std::uint64_t now);

@@ -6,6 +6,8 @@
 
 namespace Halvo::Nes {
 
+class StateIo;
+
 // Turns the levels of the five channels into sound. The channels report each change of their output
 // as a step at a processor cycle; the steps are spread over bins of `CyclesPerSample` cycles, each
 // bin's share being the part of the bin after the step, so that a running sum over the bins gives the
@@ -32,6 +34,9 @@ public:
     // The processor clock, for the filters and the sample rate.
     void SetClockRate(double cyclesPerSecond);
     double SampleRate() const { return clockRate / CyclesPerSample; }
+
+    // Saves or loads the open bins and the filters, between frames (the later bins are empty then).
+    void State(StateIo& io);
 
     // Silence: clears the steps and the levels and lets the filters settle at rest.
     void Clear();

@@ -8,6 +8,7 @@
 namespace Halvo::Nes {
 
 class Process;
+class StateIo;
 
 // The status register N V 1 B D I Z C (bit 7 down), held unpacked as the interpreter works on it: `n`
 // and `z` are the last result byte (N is its bit 7; Z is set when the byte is zero), `v` and `c` are
@@ -75,6 +76,8 @@ public:
     virtual void Execute(std::int32_t dots) = 0;
     // Runs exactly one instruction, whatever the budget.
     virtual void Step() = 0;
+    // Saves or loads the registers and the time account.
+    void State(StateIo& io);
 
     // Execute for a slice of the frame, with the processor's own first test made here: when an earlier
     // instruction or a DMA stall already ran past the slice's end, only `target` moves and no call is

@@ -6,6 +6,8 @@
 
 namespace Halvo::Nes {
 
+class StateIo;
+
 // A device plugged into a controller port.
 class ExtDevice : public Ref::Object {
 public:
@@ -14,6 +16,8 @@ public:
     virtual std::uint8_t Read(std::uint32_t port, std::uint32_t line) = 0;
     // The three output lines the CPU wrote to $4016 (value AND 7).
     virtual void Write(std::uint8_t value) = 0;
+    // Saves or loads what the device keeps between reads (a shift register, a latch).
+    virtual void State(StateIo&) {}
 
     // The data lines the device drives, bit n for line n: the ports ask only these, as a line no device
     // drives reads as 0. Games poll the controllers in tight loops, so a joypad is asked for line 0 alone.

@@ -32,6 +32,7 @@ public:
 
     std::uint8_t Read(std::uint32_t port, std::uint32_t line) override;
     void Write(std::uint8_t value) override;
+    void State(StateIo& io) override;
 
     std::uint8_t strobe = 0;
     std::uint8_t shift = 0;

@@ -19,6 +19,7 @@ public:
     Ref::Ptr<ExtDevice> DisconnectDevice(std::uint32_t port) override;
     std::uint8_t Read(std::uint32_t address) override;
     void Write(std::uint32_t address, std::uint8_t value) override;
+    void State(StateIo& io) override;
 
     std::array<Ref::Ptr<ExtDevice>, PortCount> devices;
     std::uint32_t readCount4016 = 0;

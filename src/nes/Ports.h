@@ -8,6 +8,7 @@ namespace Halvo::Nes {
 
 class ExtDevice;
 class Process;
+class StateIo;
 
 // The controller ports the CPU reads at $4016 and $4017, with the devices plugged into them.
 class Ports : public Ref::Object {
@@ -21,6 +22,8 @@ public:
     virtual Ref::Ptr<ExtDevice> DisconnectDevice(std::uint32_t port) = 0;
     virtual std::uint8_t Read(std::uint32_t address) = 0;
     virtual void Write(std::uint32_t address, std::uint8_t value) = 0;
+    // Saves or loads the ports' own state and that of each device plugged in.
+    virtual void State(StateIo& io) = 0;
 };
 
 } // namespace Halvo::Nes

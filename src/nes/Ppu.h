@@ -12,6 +12,7 @@ namespace Halvo::Nes {
 class Cpu;
 class Mmc;
 class Process;
+class StateIo;
 
 // The picture processing unit: its eight registers at $2000-$2007, the VRAM address and scroll
 // registers, palette RAM and sprite memory (OAM), its view of pattern and name-table memory through a
@@ -105,6 +106,10 @@ public:
     }
 
     bool RenderingEnabled() const { return (mask & MaskRendering) != 0; }
+
+    // Saves or loads the registers, the memories and where the frame stands, between frames. The page
+    // table is the board's and is saved with the mappings.
+    void State(StateIo& io);
 
     // Writes OAM byte `index` (taken modulo 256). Outside the PPU's own registers and DMA, OAM is
     // written only through here.

@@ -14,6 +14,7 @@
 namespace Halvo::Nes {
 
 struct RomImage;
+class StateIo;
 
 // One NES machine: its components, the 2 KiB of internal RAM and the processor's memory map. The 64 KiB
 // CPU address space is cut into 32 pages of 2 KiB; each page is read and written either directly
@@ -106,6 +107,9 @@ public:
         return static_cast<std::uint64_t>(static_cast<std::int64_t>(dotBudget) - cpu->counter) /
                Cpu::DotsPerCycle;
     }
+    // Saves or loads RAM and the machine's time account (the page mappings are saved apart).
+    void State(StateIo& io);
+
     // Brings the sound unit up to the processor's present cycle at a line start: its fetches take their
     // cycles from the processor, and its interrupt reaches the processor while the I flag lets it.
     void ServiceApu();

@@ -9,6 +9,7 @@
 namespace Halvo::Nes {
 
 class Process;
+class StateIo;
 
 // The cartridge board: which PRG-ROM the CPU sees at $8000-$FFFF, which CHR memory the PPU sees at
 // $0000-$1FFF, how the name tables map onto name-table RAM, and whether there is work RAM at
@@ -42,6 +43,13 @@ public:
     virtual void OnPatternFetch(std::uint16_t address);
     // A non-zero result replaces the attribute of the tile whose name-table entry is at that address.
     virtual std::uint8_t GetAttribute(std::uint16_t nameTableAddress);
+    // The board's own registers, saved or loaded in one list for both directions. The memories and
+    // which banks are mapped where are saved for every board alike, so a board lists only what its
+    // registers hold beyond that; one that installs its own CPU handlers puts them back when loading.
+    virtual void StateRegisters(StateIo& io);
+
+    // Saves or loads the cartridge memories, the mirroring and the board's registers.
+    void State(StateIo& io);
 
     // 8 KiB PRG-ROM page `bank` (modulo the page count) into CPU slot 0-7 ($0000 + slot x $2000),
     // readable directly; writes go to WriteRegister.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "nes/mmc/Mmc.h"
+#include "nes/state/StateIo.h"
 
 namespace Halvo::Nes {
 
@@ -21,6 +22,10 @@ public:
     std::uint8_t prgBank = 0; // bits 0-3
     std::uint8_t shift = 0;
     std::uint8_t shiftCount = 0;
+    void StateRegisters(StateIo& io) override {
+        io(control, chrBank0, chrBank1, prgBank, shift).Bounded(shiftCount, std::uint8_t{4});
+    }
+
     // The 8 KiB page of the fixed last 16 KiB bank: the last of the first 256 KiB on 512 KiB boards.
     std::uint32_t lastBankPage = 0;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "nes/mmc/Mmc.h"
+#include "nes/state/StateIo.h"
 
 namespace Halvo::Nes {
 
@@ -23,6 +24,8 @@ public:
     std::uint8_t chr0Fe = 0;
     std::uint8_t chr1Fd = 4;
     std::uint8_t chr1Fe = 4;
+
+    void StateRegisters(StateIo& io) override { io(prgBank, latch0, latch1, chr0Fd, chr0Fe, chr1Fd, chr1Fe); }
 
 private:
     void UpdateWindow0();

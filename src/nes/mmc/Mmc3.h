@@ -1,6 +1,7 @@
 #pragma once
 
 #include "nes/mmc/Mmc.h"
+#include "nes/state/StateIo.h"
 
 namespace Halvo::Nes {
 
@@ -28,6 +29,16 @@ public:
     // Set by every clock; cleared by a $C001 write and by a raised IRQ. While set, latch and enable
     // writes leave the counter alone.
     bool irqRunning = false;
+
+    void StateRegisters(StateIo& io) override {
+        // The slots and the inversion decide where later writes map: only their two settings are valid.
+        io.Bounded(bankSelect, 7u).Bounded(r6Slot, 6u, 4u).Bounded(fixedSlot, 6u, 4u).Bounded(chrInvert, 4u);
+        if (io.Loading() && (r6Slot + fixedSlot != 10 || chrInvert % 4 != 0)) {
+            io.Fail();
+        }
+        io(r6, r7, irqCounter, irqLatch, irqEnabled, irqRunning);
+    }
+
     // The line that precedes line 0: 261 on NTSC, 311 on PAL.
     std::int32_t preRenderLine = 261;
 };

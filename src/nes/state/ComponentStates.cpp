@@ -1,0 +1,172 @@
+// What each component of the machine keeps between two frames, one list of fields per component,
+// serving both saving and loading.
+
+#include <algorithm>
+
+#include "nes/Apu.h"
+#include "nes/ApuSynth.h"
+#include "nes/Cpu.h"
+#include "nes/Joypad.h"
+#include "nes/NintendoPorts.h"
+#include "nes/Ppu.h"
+#include "nes/Process.h"
+#include "nes/mmc/Mmc.h"
+#include "nes/state/StateIo.h"
+
+namespace Halvo::Nes {
+
+namespace {
+
+void LengthState(StateIo& io, LengthCounter& length) {
+    io(length.value, length.halt, length.enabled);
+}
+
+void EnvelopeState(StateIo& io, Envelope& envelope) {
+    io(envelope.period, envelope.divider, envelope.decay, envelope.constant, envelope.loop, envelope.start);
+}
+
+void PulseState(StateIo& io, PulseChannel& pulse) {
+    LengthState(io, pulse.length);
+    EnvelopeState(io, pulse.envelope);
+    io.Bounded(pulse.period, 0x7FFu).Bounded(pulse.duty, std::uint8_t{3});
+    io.Bounded(pulse.sequence, std::uint8_t{7});
+    io(pulse.sweepEnabled, pulse.sweepNegate, pulse.sweepReload, pulse.sweepPeriod, pulse.sweepShift,
+       pulse.sweepDivider);
+}
+
+void TriangleState(StateIo& io, TriangleChannel& triangle) {
+    LengthState(io, triangle.length);
+    io.Bounded(triangle.period, 0x7FFu);
+    io.Bounded(triangle.sequence, std::uint8_t{31});
+    io(triangle.linear, triangle.linearReload, triangle.control, triangle.reloadLinear);
+}
+
+void NoiseState(StateIo& io, NoiseChannel& noise) {
+    LengthState(io, noise.length);
+    EnvelopeState(io, noise.envelope);
+    io.Bounded(noise.periodIndex, std::uint8_t{15});
+    io(noise.shift, noise.shortMode);
+}
+
+void DmcState(StateIo& io, DmcChannel& dmc) {
+    io.Bounded(dmc.rateIndex, std::uint8_t{15});
+    io(dmc.irqEnabled, dmc.loop, dmc.irqFlag, dmc.level, dmc.sampleAddress, dmc.sampleLength, dmc.address,
+       dmc.bytesRemaining, dmc.buffer, dmc.bufferFull, dmc.shift, dmc.bitsRemaining, dmc.silence, dmc.stall);
+}
+
+void TileState(StateIo& io, Gfx::TileRecord& tile) {
+    io(tile.x, tile.y, tile.attribute, tile.pattern);
+}
+
+} // namespace
+
+void Cpu::State(StateIo& io) {
+    io.Bounded(pc, 0xFFFFu);
+    io(s, a, x, y, p.n, p.v, p.bdi, p.z, p.c, counter, target, lineStart, irqPending, jammed);
+}
+
+void Ppu::State(StateIo& io) {
+    io(oddFrame).Bounded(scanline, linesPerFrame - 1);
+    io(validRows);
+    for (Gfx::TileRecord& tile : tileRows) {
+        TileState(io, tile);
+    }
+    io.Bounded(oamScan, OamSize).Bounded(spriteCount, std::uint32_t{8});
+    // -1 (no sprite 0 on the line) is stored as all ones and bounded as unsigned.
+    auto slot = static_cast<std::uint32_t>(spriteZeroSlot + 1);
+    auto column = static_cast<std::uint32_t>(spriteZeroColumn);
+    io.Bounded(slot, std::uint32_t{8}).Bounded(column, std::uint32_t{32});
+    spriteZeroSlot = static_cast<std::int32_t>(slot) - 1;
+    spriteZeroColumn = static_cast<std::int32_t>(column);
+    for (Gfx::TileRecord& sprite : sprites) {
+        TileState(io, sprite);
+    }
+    io(control, mask, status, oamAddress, latch, readBuffer, writeToggle, vramAddress, tempAddress);
+    io.Bounded(fineX, 7u);
+    io(addressIncrement, spritePatternBase).Bounded(bgPatternBase, 0x1000u);
+    io(spriteHeight, spriteZeroPending, spriteZeroTime);
+    io.Array(palette).Array(oam);
+    // Between frames no steps wait; a state is only ever taken there.
+    io.Bounded(pending, PendingSteps::None);
+    io(pendingTarget, pendingNext);
+    auto drawnColumn = static_cast<std::uint32_t>(lineColumn);
+    io.Bounded(drawnColumn, std::uint32_t{32});
+    lineColumn = static_cast<std::int32_t>(drawnColumn);
+    if (io.Loading()) {
+        spriteLinesStale = true;
+        lineDrawer = nullptr;
+        renderer = nullptr;
+    }
+}
+
+void ApuSynth::State(StateIo& io) {
+    io(pulseSteps[0], pulseSteps[1], tndSteps[0], tndSteps[1], pulseSum, tndSum);
+    io.Bounded(phase, CyclesPerSample - 1);
+    io(lastIn, lastMid, hp90State, hp440State, lpState);
+    if (io.Loading()) {
+        std::fill(pulseSteps.begin() + 2, pulseSteps.end(), 0);
+        std::fill(tndSteps.begin() + 2, tndSteps.end(), 0);
+    }
+}
+
+void Apu::State(StateIo& io) {
+    io(cycle);
+    PulseState(io, pulse1);
+    PulseState(io, pulse2);
+    TriangleState(io, triangle);
+    NoiseState(io, noise);
+    DmcState(io, dmc);
+    io(fiveStep, irqInhibit, frameIrq, lastFrameWrite).Bounded(frameStep, fiveStep ? 4u : 5u);
+    io(sequenceStart, restartAt, restartFiveStep);
+    const bool making = synthesis;
+    io(synthesis);
+    synth.State(io);
+    io(synthStart, pulse1Next, pulse2Next, triangleNext, noiseNext, dmcNext);
+    io(pulse1Level, pulse2Level, triangleLevel, noiseLevel, dmcLevel);
+    if (!io.Loading()) {
+        return;
+    }
+    // The synthesiser spans at most one frame's cycles; anything wider is not a state this unit made.
+    if (synthesis && cycle - synthStart > ApuSynth::MaxCycles / 2) {
+        io.Fail();
+    }
+    samples.clear();
+    if (synthesis != making) {
+        // A machine that makes no sound stays silent; one that does starts from the loaded levels.
+        SetSynthesis(making);
+    }
+}
+
+void Joypad::State(StateIo& io) {
+    io(strobe, shift);
+}
+
+void NintendoPorts::State(StateIo& io) {
+    io(readCount4016, readCount4017, strobe);
+    for (const Ref::Ptr<ExtDevice>& device : devices) {
+        if (device) {
+            device->State(io);
+        }
+    }
+}
+
+void Mmc::StateRegisters(StateIo&) {}
+
+void Mmc::State(StateIo& io) {
+    if (wram) {
+        io.Bytes(wram.get(), WramSize);
+    }
+    if (chrRam) {
+        io.Bytes(chrRam.get(), ChrRamSize);
+    }
+    io.Bytes(nameTableRam.get(), NameTableRamSize);
+    io.Bounded(mirroring, std::uint32_t{MirrorNotSet});
+    StateRegisters(io);
+}
+
+void Process::State(StateIo& io) {
+    io.Array(ram);
+    io(dotBudget, apuDue);
+}
+
+} // namespace Halvo::Nes
