@@ -17,8 +17,8 @@ namespace {
 constexpr double LookInterval = 1.0;
 constexpr double LongestDelay = 4.0;
 
-// Writes all of `data` to a new file beside `target` and renames it over `target`; the reason of a
-// failure in `error`.
+} // namespace
+
 bool WriteAtomically(const std::filesystem::path& target, const std::uint8_t* data, std::size_t size,
                      std::string& error) {
     std::string temporary = target.string() + ".tmp-XXXXXX";
@@ -52,8 +52,6 @@ bool WriteAtomically(const std::filesystem::path& target, const std::uint8_t* da
     }
     return true;
 }
-
-} // namespace
 
 std::filesystem::path BatterySave::DefaultFolder() {
     const char* data = std::getenv("XDG_DATA_HOME");

@@ -53,11 +53,16 @@ HalvoShell::~HalvoShell() {
 }
 
 std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
-    return {&enumDrivers,         &enumAdapters,    &enumModes,          &enumFormats,     &applyState,
-            &driverIndexVariable, &adapterVariable, &widthVariable,      &heightVariable,  &formatVariable,
-            &windowedVariable,    &syncVariable,    &stretchVariable,    &loadRomFunction, &unloadRomFunction,
-            &resetFunction,       &quitFunction,    &screenshotFunction, &statsFunction,   &soundVariable,
-            &volumeVariable,      &latencyVariable};
+    std::vector<Console::Function*> functions = {
+        &enumDrivers,         &enumAdapters,    &enumModes,          &enumFormats,     &applyState,
+        &driverIndexVariable, &adapterVariable, &widthVariable,      &heightVariable,  &formatVariable,
+        &windowedVariable,    &syncVariable,    &stretchVariable,    &loadRomFunction, &unloadRomFunction,
+        &resetFunction,       &quitFunction,    &screenshotFunction, &statsFunction,   &soundVariable,
+        &volumeVariable,      &latencyVariable};
+    for (Console::Function* function : stateFunctions.Functions()) {
+        functions.push_back(function);
+    }
+    return functions;
 }
 
 std::uint32_t HalvoShell::GetDriverCount() {
@@ -520,6 +525,7 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     NesUnloadRomImage();
     romImage = std::move(image);
     process = std::move(created);
+    romFile = fileName;
     if (romImage->hasBattery && process->mmc->wram) {
         batterySave = std::make_unique<BatterySave>(BatterySave::DefaultFolder(), fileName,
                                                     process->mmc->wram.get() + BatterySave::RamOffset);
@@ -560,6 +566,13 @@ void HalvoShell::NesReset(bool hard) {
         }
         process->Reset(hard);
         pacer.Stop();
+    }
+}
+
+void HalvoShell::OnStateLoaded() {
+    // The sound jumps with the game: what was playing fades out instead of breaking off.
+    if (audio) {
+        audio->Silence();
     }
 }
 

@@ -22,6 +22,7 @@
 #include "shell/BatterySave.h"
 #include "shell/PlayStats.h"
 #include "shell/RomFunctions.h"
+#include "shell/StateFunctions.h"
 #include "sound/AudioOutput.h"
 
 namespace Halvo {
@@ -29,7 +30,7 @@ namespace Halvo {
 // The emulator: ties the console, the graphics driver and the NES machine together. It chooses and
 // applies the display state, recovers lost graphics objects, and does the work of each frame: one NES
 // frame, its picture, the console over it, present.
-class HalvoShell : public App::Shell, public Gfx::GraphicsHost {
+class HalvoShell : public App::Shell, public Gfx::GraphicsHost, public StateHost {
 public:
     // The one shell, made for the bridge on the first call.
     static HalvoShell* Instance(App::Bridge* bridge);
@@ -122,6 +123,14 @@ public:
     PlayStats stats;
     // The "stats" line.
     std::string StatsLine() const;
+
+    // Save states of the running game.
+    Nes::Process* StateMachine() override { return loaded ? process.Get() : nullptr; }
+    std::string StateImageFile() override { return romFile; }
+    void OnStateLoaded() override;
+    // The image file the running game was loaded from.
+    std::string romFile;
+    StateFunctions stateFunctions{*this, StateFunctions::DefaultFolder()};
 
 private:
     explicit HalvoShell(App::Bridge* bridge);
