@@ -1,5 +1,6 @@
 // halvo-run: runs a NES cartridge image without a window.
 //   halvo-run ROM [--frames N] [--png FILE] [--text] [--peek ADDR] [--input FILE] [--result]
+//             [--save-state FRAME FILE] [--load-state FILE]
 #include <iostream>
 
 #include "HeadlessRunner.h"
@@ -12,7 +13,7 @@ int main(int argc, char** argv) {
         std::cerr
             << "halvo-run: " << error << "\n"
             << "usage: halvo-run ROM [--frames N] [--png FILE] [--text] [--peek ADDR]... [--input FILE] "
-               "[--wav FILE] [--save-dir DIR] [--result]\n";
+               "[--wav FILE] [--save-dir DIR] [--result] [--save-state FRAME FILE] [--load-state FILE]\n";
         return ExitBadArguments;
     }
     return RunHeadless(options, std::cout, std::cerr);

@@ -22,6 +22,7 @@
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/Crc32.h"
 #include "nes/rom/RomImageIOManager.h"
+#include "nes/state/SaveState.h"
 
 namespace Halvo::Tools {
 
@@ -130,6 +131,18 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
                 return false;
             }
             options.peeks.push_back(static_cast<std::uint16_t>(number));
+        } else if (argument == "--save-state") {
+            if (!next(value) || !ParseNumber(value, number) || number > 100'000'000 ||
+                !next(options.saveStatePath) || options.saveStatePath.empty()) {
+                error = "--save-state takes a frame number and a file name";
+                return false;
+            }
+            options.saveStateFrame = static_cast<std::uint32_t>(number);
+        } else if (argument == "--load-state") {
+            if (!next(options.loadStatePath) || options.loadStatePath.empty()) {
+                error = "--load-state needs a file name";
+                return false;
+            }
         } else if (argument == "--text") {
             options.text = true;
         } else if (argument == "--result") {
@@ -146,6 +159,10 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
     }
     if (options.romPath.empty()) {
         error = "no ROM image given";
+        return false;
+    }
+    if (!options.saveStatePath.empty() && options.saveStateFrame > options.frames) {
+        error = "--save-state names a frame after the last of --frames";
         return false;
     }
     return true;
@@ -415,10 +432,12 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
             return ExitBadArguments;
         }
     }
-    // A picture that cannot be written is found before the run, not after it.
-    if (!options.pngPath.empty() && !CanWriteFile(options.pngPath)) {
-        err << "halvo-run: cannot write " << options.pngPath << '\n';
-        return ExitBadArguments;
+    // A picture or state that cannot be written is found before the run, not after it.
+    for (const std::string* path : {&options.pngPath, &options.saveStatePath}) {
+        if (!path->empty() && !CanWriteFile(*path)) {
+            err << "halvo-run: cannot write " << *path << '\n';
+            return ExitBadArguments;
+        }
     }
     if (!machine.Load(options.romPath, options.saveDir)) {
         FlushConsole(*machine.console, err);
@@ -436,9 +455,30 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
         }
     }
     machine.answerResetRequests = options.result;
+    if (!options.loadStatePath.empty()) {
+        std::ifstream in(options.loadStatePath, std::ios::binary);
+        const std::vector<std::uint8_t> state{std::istreambuf_iterator<char>(in), {}};
+        std::string error = in.is_open() && !in.bad() ? "" : "it could not be read";
+        if (error.empty()) {
+            Nes::SaveState::Load(*machine.process, state.data(), state.size(), error);
+        }
+        if (!error.empty()) {
+            FlushConsole(*machine.console, err);
+            err << "halvo-run: cannot load the state " << options.loadStatePath << ": " << error << '\n';
+            return ExitNotLoaded;
+        }
+    }
 
     const auto start = std::chrono::steady_clock::now();
-    machine.RunFrames(options.frames, input);
+    if (!options.saveStatePath.empty()) {
+        machine.RunFrames(options.saveStateFrame, input);
+        const std::vector<std::uint8_t> state = Nes::SaveState::Write(*machine.process);
+        if (std::string error; !WriteAtomically(options.saveStatePath, state.data(), state.size(), error)) {
+            err << "halvo-run: could not write " << options.saveStatePath << ": " << error << '\n';
+            return ExitBadArguments;
+        }
+    }
+    machine.RunFrames(options.frames - machine.framesRun, input);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     FlushConsole(*machine.console, err);
 

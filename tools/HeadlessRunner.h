@@ -38,6 +38,10 @@ struct RunnerOptions {
     std::string wavPath;
     std::string saveDir;
     bool result = false;
+    // --save-state FRAME FILE: a state written after FRAME frames; --load-state FILE: the run starts there.
+    std::uint32_t saveStateFrame = 0;
+    std::string saveStatePath;
+    std::string loadStatePath;
 };
 
 // The buttons of each frame of an input script: the joypad's bits, and the console's reset button.
