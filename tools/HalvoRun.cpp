@@ -1,6 +1,5 @@
 // halvo-run: runs a NES cartridge image without a window.
-//   halvo-run ROM [--frames N] [--png FILE] [--text] [--peek ADDR] [--input FILE] [--result]
-//             [--save-state FRAME FILE] [--load-state FILE]
+//   halvo-run [OPTION]... [--] ROM      (halvo-run --help lists the options)
 #include <iostream>
 
 #include "HeadlessRunner.h"
@@ -10,11 +9,13 @@ int main(int argc, char** argv) {
     RunnerOptions options;
     std::string error;
     if (!ParseRunnerOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
-        std::cerr
-            << "halvo-run: " << error << "\n"
-            << "usage: halvo-run ROM [--frames N] [--png FILE] [--text] [--peek ADDR]... [--input FILE] "
-               "[--wav FILE] [--save-dir DIR] [--result] [--save-state FRAME FILE] [--load-state FILE]\n";
+        std::cerr << "halvo-run: " << error << "\n\n" << RunnerUsage() << std::flush;
         return ExitBadArguments;
+    }
+    if (options.help || options.version) {
+        std::cout << (options.help ? RunnerUsage() : std::string("halvo-run ") + HALVO_VERSION + "\n")
+                  << std::flush;
+        return std::cout ? ExitPass : ExitFail;
     }
     return RunHeadless(options, std::cout, std::cerr);
 }

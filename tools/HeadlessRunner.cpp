@@ -94,6 +94,7 @@ std::uint64_t PeakMemoryKiB() {
 
 bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions& options,
                         std::string& error) {
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         const auto next = [&](std::string& value) {
@@ -106,7 +107,21 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
         };
         std::string value;
         std::uint64_t number = 0;
-        if (argument == "--frames") {
+        if (optionsEnded || argument.empty() || argument[0] != '-') {
+            if (!options.romPath.empty()) {
+                error = "only one ROM image can be run";
+                return false;
+            }
+            options.romPath = argument;
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
+            options.help = true;
+            return true;
+        } else if (argument == "--version") {
+            options.version = true;
+            return true;
+        } else if (argument == "--frames") {
             if (!next(value) || !ParseNumber(value, number) || number > 100'000'000) {
                 error = error.empty() ? "--frames takes a number of frames" : error;
                 return false;
@@ -147,13 +162,8 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
             options.text = true;
         } else if (argument == "--result") {
             options.result = true;
-        } else if (!argument.empty() && argument[0] == '-') {
-            error = "unknown option " + argument;
-            return false;
-        } else if (options.romPath.empty()) {
-            options.romPath = argument;
         } else {
-            error = "only one ROM image can be run";
+            error = "unknown option " + argument;
             return false;
         }
     }
@@ -166,6 +176,31 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
         return false;
     }
     return true;
+}
+
+std::string RunnerUsage() {
+    return "Usage: halvo-run [OPTION]... [--] ROM\n"
+           "Runs a NES cartridge image without a window and prints a summary line: frames, seconds,\n"
+           "frames per second, the CRC-32 of the final picture and the peak memory.\n"
+           "\n"
+           "  --frames N      run N frames (60)\n"
+           "  --png FILE      write the final picture (256 x 240) as PNG\n"
+           "  --text          print the first name table as text\n"
+           "  --peek ADDR     print the byte at a CPU address ($6000, 0x6000 or 24576); repeatable\n"
+           "  --input FILE    press buttons from lines \"FRAME BUTTON...\" (A B SELECT START UP DOWN\n"
+           "                  LEFT RIGHT, held that frame; RESET presses the console's button before it)\n"
+           "  --wav FILE      write the sound as 16-bit PCM WAV at 48000 Hz\n"
+           "  --save-dir DIR  read and write battery saves in DIR\n"
+           "  --result        judge a test program's result and answer its requests for reset\n"
+           "  --save-state FRAME FILE  write a save state after FRAME frames of the run\n"
+           "  --load-state FILE        start from a save state, then run --frames more\n"
+           "  -h, --help      show this text and exit\n"
+           "  --version       show the version and exit\n"
+           "\n"
+           "Exit codes: 0 pass (or a run without --result), 1 fail, 2 no result, 3 the file (or the state "
+           "of\n"
+           "--load-state) could not be loaded or its board is not supported, 4 bad arguments.\n"
+           "The manual: man halvo-run\n";
 }
 
 bool ParseInputScript(std::istream& in, InputScript& buttons, std::string& error) {

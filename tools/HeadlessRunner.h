@@ -42,6 +42,8 @@ struct RunnerOptions {
     std::uint32_t saveStateFrame = 0;
     std::string saveStatePath;
     std::string loadStatePath;
+    bool help = false;    // --help or -h: the usage on standard output, nothing run
+    bool version = false; // --version
 };
 
 // The buttons of each frame of an input script: the joypad's bits, and the console's reset button.
@@ -49,8 +51,13 @@ constexpr std::uint16_t ResetButton = 0x100;
 using InputScript = std::map<std::uint32_t, std::uint16_t>;
 
 // Reads the command line (without the program name); false with a message for anything it cannot use.
+// "--help" or "--version" ends the reading with success and no ROM needed; after "--" a ROM whose name
+// begins with "-" may follow.
 bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions& options,
                         std::string& error);
+
+// The usage text of halvo-run, ending with a newline.
+std::string RunnerUsage();
 
 // Reads an input script: lines "FRAME BUTTON..." (frames counted from 0; buttons A B SELECT START UP
 // DOWN LEFT RIGHT, in any case, and RESET, the console's button, pressed before that frame), blank lines

@@ -7,7 +7,9 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           libpng-dev libsamplerate0-dev libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-liberation)
 if [ "${1:-run}" = test ]; then
-    packages+=(xvfb xdotool imagemagick)
+    # The desktop checks: the menu entry's validator, the manual page reader, and what a Debian package
+    # is made and read with (cpack reads the programs' libraries with file and dpkg-shlibdeps).
+    packages+=(xvfb xdotool imagemagick desktop-file-utils man-db dpkg-dev file)
 fi
 
 missing=()

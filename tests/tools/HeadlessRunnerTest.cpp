@@ -28,11 +28,15 @@ TEST(RunnerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
               std::make_tuple("game.nes", 120u, "out.png", "in.txt"));
     EXPECT_TRUE(options.text && options.result);
     EXPECT_EQ(options.peeks, (std::vector<std::uint16_t>{0x6000, 0xF8, 16}));
+    RunnerOptions dashed;
+    ASSERT_TRUE(Tools::ParseRunnerOptions({"--frames", "2", "--", "-game.nes"}, dashed, error)) << error;
+    EXPECT_EQ(std::tie(dashed.romPath, dashed.frames), std::make_tuple("-game.nes", 2u));
 
     // clang-format off
     const std::vector<std::vector<std::string>> bad = {
         {}, {"a.nes", "b.nes"}, {"a.nes", "--frames"}, {"a.nes", "--frames", "x"}, {"a.nes", "--peek", "$10000"},
-        {"a.nes", "--speed"}, {"a.nes", "--png", ""}, {"a.nes", "--input", ""}};
+        {"a.nes", "--speed"}, {"a.nes", "--png", ""}, {"a.nes", "--input", ""},
+        {"-game.nes"}, {"a.nes", "--", "--frames"}};
     // clang-format on
     for (const auto& arguments : bad) {
         RunnerOptions ignored;
