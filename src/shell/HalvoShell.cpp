@@ -62,6 +62,9 @@ std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
     for (Console::Function* function : stateFunctions.Functions()) {
         functions.push_back(function);
     }
+    for (Console::Function* function : rewind.Functions()) {
+        functions.push_back(function);
+    }
     return functions;
 }
 
@@ -384,14 +387,18 @@ void HalvoShell::OnIdle() {
 
 void HalvoShell::RunDueFrames() {
     const std::uint32_t frames = pacer.FramesDue(timer->absoluteTime);
+    const double frameRate = romImage->tvSystem == Nes::TvPal ? PalFrameRate : NtscFrameRate;
     for (std::uint32_t frame = 0; frame < frames; ++frame) {
         // Only the last frame of a catch-up is drawn: the others would never be seen.
-        process->RunFrame(frame + 1 == frames);
+        rewind.RunFrame(*process, frame + 1 == frames, frameRate);
         std::vector<float>& samples = process->apu->samples;
-        if (audio && process->apu->Synthesis()) {
+        if (audio && process->apu->Synthesis() && !rewind.Rewinding()) {
             audio->Submit(samples);
         }
         samples.clear();
+    }
+    if (audio && rewind.Rewinding()) {
+        audio->Silence();
     }
     stats.Add(timer->frameTime, frames, 1);
     // Without vertical sync nothing else holds the loop back: it waits for the next frame.
@@ -526,6 +533,7 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     romImage = std::move(image);
     process = std::move(created);
     romFile = fileName;
+    rewind.Forget();
     if (romImage->hasBattery && process->mmc->wram) {
         batterySave = std::make_unique<BatterySave>(BatterySave::DefaultFolder(), fileName,
                                                     process->mmc->wram.get() + BatterySave::RamOffset);

@@ -21,6 +21,7 @@
 #include "nes/rom/RomImageIOManager.h"
 #include "shell/BatterySave.h"
 #include "shell/PlayStats.h"
+#include "shell/Rewind.h"
 #include "shell/RomFunctions.h"
 #include "shell/StateFunctions.h"
 #include "sound/AudioOutput.h"
@@ -131,6 +132,7 @@ public:
     // The image file the running game was loaded from.
     std::string romFile;
     StateFunctions stateFunctions{*this, StateFunctions::DefaultFolder()};
+    Rewind rewind;
 
 private:
     explicit HalvoShell(App::Bridge* bridge);
