@@ -1,0 +1,146 @@
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "HeadlessRunner.h"
+#include "nes/rom/Crc32.h"
+#include "nes/state/SaveState.h"
+#include "shell/StateFunctions.h"
+#include "support/BankingRom.h"
+#include "support/ConsoleCapture.h"
+#include "support/TempDir.h"
+
+namespace Halvo {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes StateOf(Nes::Process& process) {
+    Bytes state;
+    Nes::SaveState::WriteMachine(process, state);
+    return state;
+}
+
+// After an edit: the file's length and checksum made right again, so that only the edit is wrong.
+void Reseal(Bytes& file) {
+    const auto put = [&](std::size_t at, std::uint32_t value) {
+        for (std::size_t i = 0; i < 4; ++i) {
+            file[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+        }
+    };
+    put(12, static_cast<std::uint32_t>(file.size()));
+    put(file.size() - 4, Nes::Crc32::Of(file.data(), file.size() - 4));
+}
+
+std::size_t SectionAt(const Bytes& file, const char* tag) {
+    return static_cast<std::size_t>(std::search(file.begin(), file.end(), tag, tag + 4) - file.begin());
+}
+
+class StateCommands : public testing::Test, public StateHost {
+protected:
+    void SetUp() override {
+        TestSupport::BankingProgram(1).Write(image);
+        ASSERT_TRUE(machine.Load(image));
+        for (Console::Function* function : functions.Functions()) {
+            capture.System().RegisterFunction(Ref::Ptr<Console::Function>(function));
+        }
+        capture.System().echo = false;
+    }
+    void TearDown() override {
+        for (Console::Function* function : functions.Functions()) {
+            capture.System().UnregisterFunction(function->name);
+        }
+    }
+    Nes::Process* StateMachine() override { return running ? machine.process.Get() : nullptr; }
+    std::string StateImageFile() override { return image; }
+
+    // Runs console lines after a few frames; the machine's state before them.
+    Bytes Type(const std::string& lines) {
+        machine.RunFrames(3);
+        const Bytes before = StateOf(*machine.process);
+        capture.Clear();
+        std::istringstream in(lines);
+        for (std::string line; std::getline(in, line);) {
+            capture.System().Execute(line);
+        }
+        return before;
+    }
+
+    TestSupport::TempDir folder;
+    TestSupport::ConsoleCapture capture;
+    std::string image = folder.Path("banking.nes").string();
+    Tools::HeadlessMachine machine;
+    bool running = true;
+    StateFunctions functions{*this, folder.Path("states")};
+};
+
+// Each way of naming where a state goes brings the game back to the moment it was saved.
+TEST_F(StateCommands, SaveAndLoadBySlotOrFile) {
+    const std::string mine = folder.Path("mine.state").string();
+    const struct {
+        std::string save, load, file;
+    } trips[] = {
+        {"savestate", "loadstate", folder.Path("states/banking.0.state").string()},
+        {"savestate 7", "loadstate 7", folder.Path("states/banking.7.state").string()},
+        {"state_slot = 4\nsavestate", "loadstate", folder.Path("states/banking.4.state").string()},
+        {"savestate \"" + mine + "\"", "loadstate \"" + mine + "\"", mine},
+    };
+    for (const auto& trip : trips) {
+        SCOPED_TRACE(trip.save);
+        const Bytes saved = Type(trip.save);
+        Type(trip.load);
+        EXPECT_EQ(capture.LastLine(), "State loaded from " + trip.file + ".");
+        EXPECT_TRUE(StateOf(*machine.process) == saved);
+    }
+}
+
+// A state that cannot be loaded is one clear line, and the running game is not touched: not even the
+// sections before a bad one are loaded.
+TEST_F(StateCommands, RefusedStatesSayWhyAndKeepTheGame) {
+    const std::string file = folder.Path("spoiled.state").string();
+    const std::string refused = "Could not load the state " + file + ": ";
+    const std::string kept = "; the game goes on as it was.";
+    const struct {
+        std::function<void(Bytes&)> spoil; // null: no file at all
+        std::string report;
+    } cases[] = {
+        {[](Bytes& f) { f[20] ^= 1, Reseal(f); }, refused + "it belongs to another cartridge" + kept},
+        {[](Bytes& f) { f[8] = 2, Reseal(f); },
+         refused + "it was saved by a newer version of Halvo (state format 2; this one reads format 1)" +
+             kept},
+        {[](Bytes& f) { f.erase(f.end() - 100, f.end()); }, refused + "it is truncated" + kept},
+        {[](Bytes& f) { f[f.size() / 2] ^= 0x10; },
+         refused + "it is corrupted (its checksum does not match)" + kept},
+        {[](Bytes& f) { f[0] = 'X'; }, refused + "it is not a Halvo save state" + kept},
+        {[](Bytes& f) { f[SectionAt(f, "MAPS") + 4] -= 1, f.erase(f.end() - 5), Reseal(f); },
+         refused + "its \"MAPS\" section has the wrong size for this machine" + kept},
+        {[](Bytes& f) { f[SectionAt(f, "PPU ") + 12] = 0x7F, Reseal(f); }, // the scanline's high byte
+         refused + "its \"PPU \" section holds a value this machine cannot take" + kept},
+        {nullptr, refused + "there is no such file" + kept},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.report);
+        std::filesystem::remove(file);
+        if (row.spoil) {
+            Bytes state = Nes::SaveState::Write(*machine.process);
+            row.spoil(state);
+            std::ofstream(file, std::ios::binary)
+                .write(reinterpret_cast<const char*>(state.data()), state.size());
+        }
+        const Bytes before = Type("loadstate \"" + file + "\"");
+        EXPECT_TRUE(capture.HoldsOnly("Halvo::StateFunctions::Load", row.report));
+        EXPECT_TRUE(StateOf(*machine.process) == before);
+    }
+    running = false;
+    Type("savestate");
+    EXPECT_TRUE(
+        capture.HoldsOnly("Halvo::StateFunctions::Save", "No game is running: there is no state to save."));
+}
+
+} // namespace
+} // namespace Halvo
