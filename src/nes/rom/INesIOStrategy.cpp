@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -31,7 +32,7 @@ const char* const SaveOperation = "Halvo::Nes::INesIOStrategy::SaveImage";
 std::string NoBoardMessage(std::uint32_t mapper, std::uint32_t prgBanks, std::uint32_t chrBanks, bool battery,
                            bool fourScreen) {
     const bool known =
-        std::any_of(INesIOStrategy::CompatTable.begin(), INesIOStrategy::CompatTable.end(),
+        std::any_of(std::begin(INesIOStrategy::CompatTable), std::end(INesIOStrategy::CompatTable),
                     [&](const INesIOStrategy::CompatRow& row) { return row.mapper == mapper; });
     if (!known) {
         return "Unsupported iNES mapper number.";
@@ -173,10 +174,10 @@ std::unique_ptr<RomImage> INesIOStrategy::LoadImage(std::istream& in, bool) cons
 }
 
 bool INesIOStrategy::SaveImage(std::ostream& out, const RomImage& image) const {
-    const auto row = std::find_if(CompatTable.begin(), CompatTable.end(), [&](const CompatRow& candidate) {
-        return image.boardName == candidate.boardName;
-    });
-    if (row == CompatTable.end()) {
+    const auto row =
+        std::find_if(std::begin(CompatTable), std::end(CompatTable),
+                     [&](const CompatRow& candidate) { return image.boardName == candidate.boardName; });
+    if (row == std::end(CompatTable)) {
         Console::ReportError(SaveOperation, __LINE__) << "Unsupported iNES mapper number." << std::endl;
         return false;
     }

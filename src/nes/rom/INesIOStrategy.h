@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 #include "nes/rom/RomImageIOStrategy.h"
@@ -28,7 +27,7 @@ public:
 
     // Searched in order; the first row that fits the header gives the board.
     // clang-format off
-    static constexpr std::array<CompatRow, 18> CompatTable{{
+    static constexpr CompatRow CompatTable[] = {
         // board     mapper PRG banks  CHR banks  battery           mirroring
         {"NROM",     0,     1, 2,      0, 1,      Battery::Any,     Mirroring::Any},
         {"SAROM",    1,     1, 255,    1, 255,    Battery::Present, Mirroring::Any},
@@ -48,7 +47,18 @@ public:
         {"AOROM",    7,     1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"PNROM",    9,     1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"GNROM",    66,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
-    }};
+        {"FKROM",    10,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"COLORDREAMS", 11, 1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"CPROM",    13,    1, 255,    0, 0,      Battery::Any,     Mirroring::Any},
+        // Both boards of mapper 34 switch 32 KiB of PRG; only NINA-001 banks CHR-ROM.
+        {"NINA-001", 34,    1, 255,    2, 255,    Battery::Any,     Mirroring::Any},
+        {"BNROM",    34,    1, 255,    0, 1,      Battery::Any,     Mirroring::Any},
+        {"BF9093",   71,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"NINA-03",  79,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"JF-14",    140,   1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"UNROM+74HC08", 180, 1, 255,  0, 255,    Battery::Any,     Mirroring::Any},
+        {"BF9096",   232,   1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+    };
     // clang-format on
 
     // The board for a header's mapper number, bank counts, battery bit and four-screen bit; null when

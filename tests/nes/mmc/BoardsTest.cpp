@@ -40,6 +40,16 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
         {"NES-AOROM-03", "AOROM NES-AOROM"},
         {"NES-PNROM-05", "PNROM NES-PNROM"},
         {"NES-GNROM", "GNROM NES-GNROM"},
+        {"MMC4-FxROM", "FJROM FKROM NES-FJROM"},
+        {"COLORDREAMS-74*377", "COLORDREAMS UNL-COLORDREAMS"},
+        {"NES-CPROM", "CPROM NES-CPROM"},
+        {"NES-BNROM", "BNROM NES-BNROM IREM-BNROM"},
+        {"AVE-NINA-001", "NINA-001 AVE-NINA-01"},
+        {"JALECO-JF-[11,14]", "JF-14 JALECO-JF-11"},
+        {"CAMERICA-BF9093", "BF9093 CAMERICA-BF9097"},
+        {"AVE-NINA-[03,06]", "NINA-03 AVE-NINA-06"},
+        {"HVC-UNROM+74HC08", "UNROM+74HC08"},
+        {"CAMERICA-BF9096", "BF9096 CAMERICA-BF9096"},
         {"", "NES-ANROM NES-EKROM"}, // ending in a family's name does not make a board of that family
     };
     // clang-format on
@@ -55,7 +65,9 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
 // without "VROR" gives): whatever the registers say, every CPU and PPU read stays inside the image,
 // and the pattern tables are RAM.
 TEST(Boards, SmallImagesWrapIntoThemselves) {
-    for (const char* board : {"NROM", "SGROM", "UNROM", "CNROM", "TGROM", "AOROM", "PNROM", "GNROM"}) {
+    for (const char* board :
+         {"NROM", "SGROM", "UNROM", "CNROM", "TGROM", "AOROM", "PNROM", "GNROM", "FKROM", "COLORDREAMS",
+          "CPROM", "BNROM", "NINA-001", "JF-14", "BF9093", "NINA-03", "UNROM+74HC08", "BF9096"}) {
         SCOPED_TRACE(board);
         auto image = MakeImage(1, 0, board);
         image->hasChrRam = false;
