@@ -49,9 +49,10 @@ TEST(BoardPrograms, EveryNewBoardRunsAProgramToItsPicture) {
         std::uint8_t mapper, chrBanks;
         std::uint16_t registerAddress;
     } boards[] = {
-        {"MMC4", 10, 1, 0xA000},    {"Color Dreams", 11, 1, 0x8000}, {"CPROM", 13, 0, 0x8000},
-        {"BNROM", 34, 0, 0x8000},   {"NINA-001", 34, 2, 0x7FFD},     {"BF9093", 71, 1, 0xC000},
-        {"NINA-03", 79, 1, 0x4100}, {"JF-14", 140, 1, 0x6000},       {"UNROM+74HC08", 180, 0, 0x8000},
+        {"MMC4", 10, 1, 0xA000},    {"Color Dreams", 11, 1, 0x8000},  {"CPROM", 13, 0, 0x8000},
+        {"BNROM", 34, 0, 0x8000},   {"NINA-001", 34, 2, 0x7FFD},      {"BF9093", 71, 1, 0xC000},
+        {"NINA-03", 79, 1, 0x4100}, {"TxSROM", 118, 1, 0x8000},       {"TQROM", 119, 1, 0x8000},
+        {"JF-14", 140, 1, 0x6000},  {"UNROM+74HC08", 180, 0, 0x8000}, {"Namco 108", 206, 1, 0x8000},
         {"BF9096", 232, 0, 0x8000},
     };
     for (const auto& board : boards) {

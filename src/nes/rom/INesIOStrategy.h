@@ -55,8 +55,13 @@ public:
         {"BNROM",    34,    1, 255,    0, 1,      Battery::Any,     Mirroring::Any},
         {"BF9093",   71,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"NINA-03",  79,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"TKSROM",   118,   1, 255,    1, 255,    Battery::Present, Mirroring::Any},
+        {"TLSROM",   118,   1, 255,    1, 255,    Battery::Any,     Mirroring::Any},
+        {"TQROM",    119,   1, 255,    1, 255,    Battery::Any,     Mirroring::Any},
         {"JF-14",    140,   1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"UNROM+74HC08", 180, 1, 255,  0, 255,    Battery::Any,     Mirroring::Any},
+        {"DRROM",    206,   1, 255,    0, 255,    Battery::Any,     Mirroring::FourScreen},
+        {"DEROM",    206,   1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"BF9096",   232,   1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
     };
     // clang-format on

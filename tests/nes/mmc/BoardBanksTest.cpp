@@ -37,6 +37,11 @@ const BankCase Cases[] = {
     {"BF9096 after reset", "BF9096", 16, 0, {}, Pages4{0, 1, 6, 7}},
     {"BF9096 block 2, bank 1", "BF9096", 16, 0, {{0x8000, 0x10}, {0xC000, 1}}, Pages4{18, 19, 22, 23}},
     {"Aladdin block bits swapped", "BF9096", 16, 0, {{0x8000, 0x10}, {0xC000, 1}}, Pages4{10, 11, 14, 15}, None, None, Nes::MirrorVertical, None, None, 1},
+    {"Namco 108 mirrored registers, no mode bits", "DEROM", 8, 8, {{0x9FFE, 0x46}, {0x9FFF, 4}, {0x8000, 0x80}, {0x8001, 10}}, Pages4{4, 1, 14, 15}, Pages8{10, 11, 2, 3, 4, 5, 6, 7}},
+    {"Namco 108 ignores $A000-$FFFF: no mirroring register", "DEROM", 8, 8, {{0x8000, 6}, {0xA001, 3}, {0xA000, 1}}, Pages4{0, 1, 14, 15}, None, Pages4{0, 1, 0, 1}},
+    {"TLSROM name tables from CHR bit 7", "TLSROM", 8, 32, {{0x8000, 0}, {0x8001, 0x80}, {0xA000, 1}}, None, Pages8{128, 129, 2, 3, 4, 5, 6, 7}, Pages4{1, 1, 0, 0}},
+    {"TLSROM inverted: R2 names slot 0", "TLSROM", 8, 32, {{0x8000, 0x82}, {0x8001, 0x81}}, None, None, Pages4{1, 0, 0, 0}},
+    {"TQROM bit 6 picks CHR-RAM", "TQROM", 8, 8, {{0x8000, 2}, {0x8001, 0x43}, {0x8000, 3}, {0x8001, 0x05}}, None, Pages8{0, 1, 2, 3, 0, 5, 6, 7}, None, Nes::MirrorVertical, Pages8{-1, -1, -1, -1, 3, -1, -1, -1}},
 };
 // clang-format on
 

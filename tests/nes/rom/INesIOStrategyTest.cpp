@@ -44,7 +44,7 @@ TEST(INesIOStrategy, ChoosesTheFirstFittingBoard) {
         {4, 16, 8, 0x08, "TVROM"}, {4, 16, 8, 0x00, "TFROM"}, {4, 32, 0, 0x00, "TGROM"}, {4, 16, 1, 0x02, "TKROM"},
         {4, 16, 16, 0x0A, "TKROM"}, {4, 16, 16, 0x00, "TLROM"}, {7, 8, 0, 0x00, "AOROM"}, {9, 8, 16, 0x00, "PNROM"},
         {66, 4, 4, 0x00, "GNROM"}, {34, 2, 1, 0x00, "BNROM"}, {34, 2, 2, 0x00, "NINA-001"},
-        
+        {118, 8, 8, 0x02, "TKSROM"}, {206, 4, 4, 0x08, "DRROM"}, {206, 4, 4, 0x01, "DEROM"},
         {13, 2, 1, 0, "", "No board of iNES mapper 13 fits 2 PRG-ROM banks and 1 CHR-ROM bank."},
         {5, 8, 8, 0x00, "", unsupported}, {0x44, 1, 1, 0x00, "", unsupported},
         // clang-format on
