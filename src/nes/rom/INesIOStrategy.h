@@ -6,24 +6,34 @@
 
 namespace Halvo::Nes {
 
+// A row of the iNES reader's board table (INesIOStrategy::CompatTable) and its requirements.
+enum class INesBattery : std::uint8_t { Any, Present, Absent };
+enum class INesMirroring : std::uint8_t { Any, FourScreen };
+
+struct INesCompatRow {
+    const char* boardName;
+    std::uint32_t mapper;
+    std::uint32_t minPrgBanks;
+    std::uint32_t maxPrgBanks;
+    std::uint32_t minChrBanks;
+    std::uint32_t maxChrBanks;
+    INesBattery battery;
+    INesMirroring mirroring;
+    // The NES 2.0 submapper that names this board; 0: the row fits any submapper.
+    std::uint32_t submapper = 0;
+};
+
 // The iNES format: a 16-byte header naming a mapper number, then the trainer, PRG-ROM, CHR-ROM and an
 // optional title trailer. The machine chooses mappers by board name, so the reader translates the
 // mapper number (with the bank counts, battery and mirroring bits) into a board through CompatTable.
+// The NES 2.0 form of the header (byte 7 bits 2-3 = 2) adds a 12-bit mapper number, the submapper,
+// larger ROM sizes, the RAM sizes and the timing; the writer uses it only where the old form would lose
+// something the image holds.
 class INesIOStrategy : public RomImageIOStrategy {
 public:
-    enum class Battery : std::uint8_t { Any, Present, Absent };
-    enum class Mirroring : std::uint8_t { Any, FourScreen };
-
-    struct CompatRow {
-        const char* boardName;
-        std::uint32_t mapper;
-        std::uint32_t minPrgBanks;
-        std::uint32_t maxPrgBanks;
-        std::uint32_t minChrBanks;
-        std::uint32_t maxChrBanks;
-        Battery battery;
-        Mirroring mirroring;
-    };
+    using Battery = INesBattery;
+    using Mirroring = INesMirroring;
+    using CompatRow = INesCompatRow;
 
     // Searched in order; the first row that fits the header gives the board.
     // clang-format off
@@ -50,7 +60,10 @@ public:
         {"FKROM",    10,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"COLORDREAMS", 11, 1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"CPROM",    13,    1, 255,    0, 0,      Battery::Any,     Mirroring::Any},
-        // Both boards of mapper 34 switch 32 KiB of PRG; only NINA-001 banks CHR-ROM.
+        // Both boards of mapper 34 switch 32 KiB of PRG; only NINA-001 banks CHR-ROM. A submapper says
+        // which; without one, the CHR-ROM size does.
+        {"NINA-001", 34,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any, 1},
+        {"BNROM",    34,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any, 2},
         {"NINA-001", 34,    1, 255,    2, 255,    Battery::Any,     Mirroring::Any},
         {"BNROM",    34,    1, 255,    0, 1,      Battery::Any,     Mirroring::Any},
         {"BF9093",   71,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
@@ -66,10 +79,10 @@ public:
     };
     // clang-format on
 
-    // The board for a header's mapper number, bank counts, battery bit and four-screen bit; null when
-    // no row fits.
-    static const CompatRow* FindBoard(std::uint32_t mapper, std::uint32_t prgBanks, std::uint32_t chrBanks,
-                                      bool battery, bool fourScreen);
+    // The board for a header's mapper number, submapper (0 when the header gives none), bank counts,
+    // battery bit and four-screen bit; null when no row fits.
+    static const CompatRow* FindBoard(std::uint32_t mapper, std::uint32_t submapper, std::uint32_t prgBanks,
+                                      std::uint32_t chrBanks, bool battery, bool fourScreen);
 
     std::unique_ptr<RomImageIOStrategy> Clone() const override;
     std::string GetDescription() const override;
@@ -77,7 +90,7 @@ public:
     // The strict flag is not used by this format.
     std::unique_ptr<RomImage> LoadImage(std::istream& in, bool strict) const override;
     // False, with nothing written, when the board has no mapper number or the image has more banks than
-    // the header's one-byte counts hold; false too when the stream reports a write failure.
+    // the header can count; false too when the stream reports a write failure.
     bool SaveImage(std::ostream& out, const RomImage& image) const override;
 };
 
