@@ -183,6 +183,8 @@ bool HalvoShell::OnInitiate(const std::vector<std::string>& arguments) {
                               << std::endl;
         }
     }
+    // The history is for the player's own lines: Up should not bring back the settings.
+    console->history.clear();
 
     const CommandLine commandLine = ParseCommandLine(arguments);
     for (const std::string& problem : commandLine.problems) {

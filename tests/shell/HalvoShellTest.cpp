@@ -466,6 +466,8 @@ TEST_F(EmulatorShell, SettingsLastFromOneStartToTheNext) {
     EXPECT_EQ(shell->volumeVariable.value, 40u);
     EXPECT_EQ(shell->latencyVariable.value, 100u);
     EXPECT_EQ(shell->bindings.All(), bound);
+    std::string typed;
+    EXPECT_FALSE(shell->console->GetHistoryLine(0, typed)) << typed; // Up brings back no settings line
     const Lines lines = capture.Lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "bogus is not a valid console function or variable."),
               lines.end());
