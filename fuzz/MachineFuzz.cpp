@@ -13,9 +13,8 @@
 
 #include "console/System.h"
 #include "gfx/MemoryNesCanvasBase.h"
+#include "nes/ButtonState.h"
 #include "nes/Cartridges.h"
-#include "nes/Joypad.h"
-#include "nes/KeyState.h"
 #include "nes/Ppu.h"
 #include "nes/Process.h"
 #include "nes/mmc/MmcManager.h"
@@ -73,21 +72,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
     process->Reset(true);
 
-    Nes::KeyStateTable keys;
-    Nes::KeyState::SetCurrent(&keys);
+    Nes::ButtonState held;
+    Nes::ButtonState::SetCurrent(&held);
     for (std::size_t frame = 0; frame < Frames; ++frame) {
-        keys.Clear();
-        for (const auto& binding : Nes::Joypad::Bindings) {
-            if (buttons[frame] & binding.button) {
-                keys.KeyDown(binding.keyCode);
-            }
-        }
+        held.Clear();
+        held.SetHeld(0, Nes::ButtonState::Keys, buttons[frame]);
         process->RunFrame(true);
         if (process->ppu->scanline != 241) {
             std::abort();
         }
     }
-    Nes::KeyState::SetCurrent(nullptr);
+    Nes::ButtonState::SetCurrent(nullptr);
     process = nullptr;
     console->lines.clear();
     return 0;

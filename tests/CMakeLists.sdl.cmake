@@ -10,7 +10,8 @@ if(TARGET halvo_sdl)
         target_link_libraries(halvo_sdl_tests PRIVATE halvo_sdl GTest::gtest GTest::gtest_main GTest::gmock)
         target_compile_definitions(halvo_sdl_tests PRIVATE HALVO_TESTROMS_DIR="${HALVO_TESTROMS_DIR}")
         gtest_discover_tests(halvo_sdl_tests DISCOVERY_TIMEOUT 120
-            PROPERTIES LABELS sdl ENVIRONMENT "SDL_VIDEODRIVER=dummy;SDL_RENDER_DRIVER=software;SDL_AUDIODRIVER=dummy")
+            PROPERTIES LABELS sdl ENVIRONMENT
+            "SDL_VIDEODRIVER=dummy;SDL_RENDER_DRIVER=software;SDL_AUDIODRIVER=dummy;${HALVO_TEST_HOMES}")
         # The program itself, for the tests that run it as a child process.
         if(TARGET halvo)
             target_compile_definitions(halvo_sdl_tests PRIVATE HALVO_EXECUTABLE="$<TARGET_FILE:halvo>")
@@ -28,5 +29,6 @@ if(TARGET halvo)
     target_compile_definitions(halvo_window_tests PRIVATE HALVO_EXECUTABLE="$<TARGET_FILE:halvo>"
                                HALVO_TESTROMS_DIR="${HALVO_TESTROMS_DIR}")
     add_dependencies(halvo_window_tests halvo)
-    gtest_discover_tests(halvo_window_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS window TIMEOUT 120)
+    gtest_discover_tests(halvo_window_tests DISCOVERY_TIMEOUT 120 PROPERTIES LABELS window TIMEOUT 120
+        ENVIRONMENT "${HALVO_TEST_HOMES}")
 endif()

@@ -14,15 +14,16 @@
 #include "console/System.h"
 #include "gfx/MemoryNesCanvasBase.h"
 #include "gfx/PngFile.h"
+#include "nes/ButtonState.h"
 #include "nes/Cartridges.h"
 #include "nes/Joypad.h"
-#include "nes/KeyState.h"
 #include "nes/Ppu.h"
 #include "nes/Process.h"
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/Crc32.h"
 #include "nes/rom/RomImageIOManager.h"
 #include "nes/state/SaveState.h"
+#include "shell/AtomicFile.h"
 
 namespace Halvo::Tools {
 
@@ -320,14 +321,14 @@ TestResult JudgeTestResult(Nes::Process& process) {
 
 HeadlessMachine::HeadlessMachine()
     : console(Console::System::Instance()), formats(Nes::RomImageIOManager::Instance()),
-      boards(Nes::MmcManager::Instance()), previousKeys(Nes::KeyState::Current()) {
+      boards(Nes::MmcManager::Instance()), previousButtons(Nes::ButtonState::Current()) {
     console->echo = false;
     Nes::RegisterCartridgeSupport(*formats, *boards);
-    Nes::KeyState::SetCurrent(&keys);
+    Nes::ButtonState::SetCurrent(&buttonState);
 }
 
 HeadlessMachine::~HeadlessMachine() {
-    Nes::KeyState::SetCurrent(previousKeys);
+    Nes::ButtonState::SetCurrent(previousButtons);
     // The process points into the image: it goes first.
     process.Reset();
 }
@@ -358,16 +359,12 @@ bool HeadlessMachine::Load(const std::string& romPath, const std::string& saveFo
 void HeadlessMachine::RunFrames(std::uint32_t count, const InputScript& buttons) {
     for (std::uint32_t i = 0; i < count; ++i, ++framesRun) {
         if (!buttons.empty()) {
-            keys.Clear();
+            buttonState.Clear();
             if (const auto held = buttons.find(framesRun); held != buttons.end()) {
                 if (held->second & ResetButton) {
                     process->Reset(false);
                 }
-                for (const auto& binding : Nes::Joypad::Bindings) {
-                    if (held->second & binding.button) {
-                        keys.KeyDown(binding.keyCode);
-                    }
-                }
+                buttonState.SetHeld(0, Nes::ButtonState::Keys, static_cast<std::uint8_t>(held->second));
             }
         }
         if (answerResetRequests) {
@@ -508,7 +505,8 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
     if (!options.saveStatePath.empty()) {
         machine.RunFrames(options.saveStateFrame, input);
         const std::vector<std::uint8_t> state = Nes::SaveState::Write(*machine.process);
-        if (std::string error; !WriteAtomically(options.saveStatePath, state.data(), state.size(), error)) {
+        if (std::string error;
+            !WriteFileAtomically(options.saveStatePath, state.data(), state.size(), error)) {
             err << "halvo-run: could not write " << options.saveStatePath << ": " << error << '\n';
             return ExitBadArguments;
         }

@@ -9,7 +9,7 @@
 
 #include "console/System.h"
 #include "gfx/MemoryNesCanvasBase.h"
-#include "nes/KeyState.h"
+#include "nes/ButtonState.h"
 #include "nes/Process.h"
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/RomImageIOManager.h"
@@ -133,8 +133,8 @@ private:
     std::vector<float> converted;
     std::int64_t resetDue = -1;
     bool requestSeen = false;
-    Nes::KeyStateTable keys;
-    Nes::KeyState* previousKeys;
+    Nes::ButtonState buttonState;
+    Nes::ButtonState* previousButtons;
 };
 
 // The whole run: load, build the machine, run the frames, print what was asked for and the summary

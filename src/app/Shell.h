@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/Bridge.h"
+#include "app/Gamepad.h"
 #include "app/Timer.h"
 #include "app/Window.h"
 #include "ref/Object.h"
@@ -46,6 +47,21 @@ public:
     // point).
     virtual void OnKeyDown(std::uint32_t keyCode, char32_t character) = 0;
     virtual void OnKeyUp(std::uint32_t keyCode, char32_t character) = 0;
+    // Any key of the keyboard as its App::KeyCode, for the key bindings; a key held down repeats its
+    // presses. Comes after OnKeyDown / OnKeyUp for keys that are console keys too.
+    virtual void OnKeyboardKey(std::uint32_t key, bool down) { (void)key, (void)down; }
+    // Gamepads, by slot: the first one plugged in is slot 0, the second slot 1, and so on.
+    virtual void OnGamepadConnected(std::uint32_t slot, const std::string& name) { (void)slot, (void)name; }
+    virtual void OnGamepadDisconnected(std::uint32_t slot, const std::string& name) {
+        (void)slot, (void)name;
+    }
+    virtual void OnGamepadButton(std::uint32_t slot, GamepadButton button, bool down) {
+        (void)slot, (void)button, (void)down;
+    }
+    // A stick's position from -32768 (left or up) to 32767 (right or down).
+    virtual void OnGamepadAxis(std::uint32_t slot, GamepadAxis axis, std::int32_t value) {
+        (void)slot, (void)axis, (void)value;
+    }
 
 protected:
     bool initiated = false;

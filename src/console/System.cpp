@@ -65,6 +65,14 @@ Ref::Ptr<Function> System::UnregisterFunction(const std::string& name) {
 }
 
 void System::Execute(const std::string& line) {
+    Run(line, true);
+}
+
+void System::ExecuteQuietly(const std::string& line) {
+    Run(line, false);
+}
+
+void System::Run(const std::string& line, bool typed) {
     std::istringstream arguments(line);
     std::string word;
     if (!(arguments >> word)) {
@@ -73,11 +81,13 @@ void System::Execute(const std::string& line) {
     if (word[0] == '#') {
         return;
     }
-    history.push_front(line);
-    if (history.size() > maxHistory) {
-        history.pop_back();
+    if (typed) {
+        history.push_front(line);
+        if (history.size() > maxHistory) {
+            history.pop_back();
+        }
     }
-    bool silent = false;
+    bool silent = !typed;
     if (word[0] == '@') {
         word.erase(0, 1);
         silent = true;

@@ -42,6 +42,8 @@ public:
     Ref::Ptr<Function> UnregisterFunction(const std::string& name);
 
     void Execute(const std::string& line);
+    // Executes a line the program runs for the user (a key binding): not echoed, not kept in the history.
+    void ExecuteQuietly(const std::string& line);
     // Executes the stream's lines as if typed, until its end or until one of the other ends of
     // StreamEnd. Every line read is taken from `lineBudget`; `lineNumber` is left at the last line read.
     StreamEnd ExecuteStream(std::istream& in, std::uint64_t& lineBudget, std::uint64_t& lineNumber);
@@ -66,6 +68,7 @@ public:
 
 private:
     System();
+    void Run(const std::string& line, bool typed);
     template <class T, class... Args>
     friend T* Ref::New(Args&&... args);
 

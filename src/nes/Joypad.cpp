@@ -1,19 +1,8 @@
 #include "nes/Joypad.h"
 
-#include "nes/KeyState.h"
+#include "nes/ButtonState.h"
 
 namespace Halvo::Nes {
-
-const Joypad::Binding Joypad::Bindings[8] = {
-    {ButtonA, 'X'},
-    {ButtonB, 'Z'},
-    {ButtonSelect, 'A'},
-    {ButtonStart, 'S'},
-    {ButtonUp, KeyUpArrow},
-    {ButtonDown, KeyDownArrow},
-    {ButtonLeft, KeyLeftArrow},
-    {ButtonRight, KeyRightArrow},
-};
 
 std::uint8_t Joypad::Read(std::uint32_t, std::uint32_t line) {
     if (line != 0) {
@@ -25,30 +14,12 @@ std::uint8_t Joypad::Read(std::uint32_t, std::uint32_t line) {
 }
 
 void Joypad::Write(std::uint8_t value) {
+    // The buttons are latched on the falling edge of the strobe only.
     if ((strobe & 1) != 0 && (value & 1) == 0) {
-        shift = SampleKeyboard();
+        ButtonState* buttons = ButtonState::Current();
+        shift = buttons ? buttons->Latch(pad) : 0;
     }
     strobe = value;
-}
-
-std::uint8_t Joypad::SampleKeyboard() {
-    KeyState* keys = KeyState::Current();
-    if (!keys) {
-        return 0;
-    }
-    std::uint8_t buttons = 0;
-    for (const Binding& binding : Bindings) {
-        // The pad cannot press opposite directions at once: Down and Right count only when Up and
-        // Left are not pressed.
-        if ((binding.button == ButtonDown && (buttons & ButtonUp)) ||
-            (binding.button == ButtonRight && (buttons & ButtonLeft))) {
-            continue;
-        }
-        if (keys->IsPressed(binding.keyCode)) {
-            buttons |= binding.button;
-        }
-    }
-    return buttons;
 }
 
 } // namespace Halvo::Nes

@@ -1,14 +1,12 @@
 #include "shell/BatterySave.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <system_error>
-#include <unistd.h>
 
 #include "console/System.h"
+#include "shell/AtomicFile.h"
 
 namespace Halvo {
 
@@ -18,40 +16,6 @@ constexpr double LookInterval = 1.0;
 constexpr double LongestDelay = 4.0;
 
 } // namespace
-
-bool WriteAtomically(const std::filesystem::path& target, const std::uint8_t* data, std::size_t size,
-                     std::string& error) {
-    std::string temporary = target.string() + ".tmp-XXXXXX";
-    const int file = mkstemp(temporary.data());
-    if (file < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t wrote = write(file, data + done, size - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(wrote);
-    }
-    const bool complete = done == size && fsync(file) == 0;
-    const int writeErrno = errno;
-    if (close(file) != 0 || !complete) {
-        error = std::strerror(complete ? errno : writeErrno);
-        unlink(temporary.c_str());
-        return false;
-    }
-    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-        error = std::strerror(errno);
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
-}
 
 std::filesystem::path BatterySave::DefaultFolder() {
     const char* data = std::getenv("XDG_DATA_HOME");
@@ -112,7 +76,7 @@ bool BatterySave::Save() {
     std::error_code folderError;
     std::filesystem::create_directories(path.parent_path(), folderError);
     std::string error = folderError ? folderError.message() : std::string();
-    if (folderError || !WriteAtomically(path, ram, Size, error)) {
+    if (folderError || !WriteFileAtomically(path, ram, Size, error)) {
         Report("Halvo::BatterySave::Save", __LINE__,
                "Could not write the save " + path.string() + ": " + error + ".");
         return false;

@@ -7,11 +7,6 @@
 
 namespace Halvo {
 
-// Writes all of `data` to a new file beside `target`, flushes it to the disk and renames it over
-// `target`, so that a crash leaves the old file or the new one; the reason of a failure in `error`.
-bool WriteAtomically(const std::filesystem::path& target, const std::uint8_t* data, std::size_t size,
-                     std::string& error);
-
 // The battery-backed work RAM of a cartridge ($6000-$7FFF), kept in a file so that a game's saves
 // outlive the program. The file is read before the machine first runs and written atomically (a
 // temporary file in the same folder, flushed, then renamed over the old one), so that a crash during a

@@ -1,16 +1,22 @@
 #include "shell/HalvoShell.h"
 
 #include <algorithm>
+#include <filesystem>
 
+#include "app/Keys.h"
 #include "console/ConsoleKey.h"
 #include "console/StopRequest.h"
 #include "gfx/ConsoleDrawing.h"
 #include "gfx/PngFile.h"
 #include "nes/Cartridges.h"
+#include "nes/Joypad.h"
+#include "nes/NintendoPorts.h"
 #include "nes/Ppu.h"
+#include "shell/AtomicFile.h"
 #include "shell/CommandLine.h"
 #include "shell/DisplayGeometry.h"
 #include "shell/ScreenshotName.h"
+#include "shell/Settings.h"
 
 namespace Halvo {
 
@@ -21,6 +27,47 @@ constexpr const char* ValidateOperation = "Halvo::HalvoShell::GraphicsValidateVa
 // Frames per second of the console: the NTSC processor clock over 29,780.5 cycles a frame, and PAL's.
 constexpr double NtscFrameRate = 1789773.0 / 29780.5;
 constexpr double PalFrameRate = 50.007;
+
+constexpr double FastForwardSpeed = 8;
+
+// The keys of a fresh start, as "bind" lines would set them.
+constexpr std::pair<const char*, const char*> DefaultBindings[] = {
+    {"X", "+p1_a"},
+    {"Z", "+p1_b"},
+    {"A", "+p1_select"},
+    {"S", "+p1_start"},
+    {"Up", "+p1_up"},
+    {"Down", "+p1_down"},
+    {"Left", "+p1_left"},
+    {"Right", "+p1_right"},
+    {"P", "pause"},
+    {"Pause", "pause"},
+    {"F12", "screenshot"},
+    {"F11", "g_togglefullscreen"},
+    {"Alt+Return", "g_togglefullscreen"},
+    {"Tab", "+fastforward"},
+    {"F5", "savestate"},
+    {"F7", "loadstate"},
+    {"Backspace", "+rewind"},
+};
+
+// The joypad's buttons in the order of their bits, as the actions name them.
+constexpr const char* ButtonNames[8] = {"a", "b", "select", "start", "up", "down", "left", "right"};
+
+// A gamepad's controls by position, as on the NES pad: its east face button is A, the south one B.
+constexpr std::pair<App::GamepadButton, std::uint8_t> GamepadButtons[] = {
+    {App::GamepadButton::East, Nes::Joypad::ButtonA},
+    {App::GamepadButton::South, Nes::Joypad::ButtonB},
+    {App::GamepadButton::Back, Nes::Joypad::ButtonSelect},
+    {App::GamepadButton::Start, Nes::Joypad::ButtonStart},
+    {App::GamepadButton::DpadUp, Nes::Joypad::ButtonUp},
+    {App::GamepadButton::DpadDown, Nes::Joypad::ButtonDown},
+    {App::GamepadButton::DpadLeft, Nes::Joypad::ButtonLeft},
+    {App::GamepadButton::DpadRight, Nes::Joypad::ButtonRight},
+};
+
+// A stick pushed at least half-way counts as the direction.
+constexpr std::int32_t StickThreshold = 16384;
 
 } // namespace
 
@@ -38,6 +85,23 @@ Ref::Ptr<App::Shell> HalvoShell::Make(App::Bridge* bridge) {
 HalvoShell::HalvoShell(App::Bridge* bridge)
     : Shell(bridge), console(Console::System::Instance()),
       inputContext(Ref::New<Console::InputContext>(console.Get())) {
+    for (std::uint32_t pad = 0; pad < Nes::ButtonState::Pads; ++pad) {
+        for (std::uint32_t bit = 0; bit < 8; ++bit) {
+            const std::string name = "p" + std::to_string(pad + 1) + "_" + ButtonNames[bit];
+            const auto button = static_cast<std::uint8_t>(1u << bit);
+            joypadActions.push_back(
+                std::make_unique<ShellAction>("+" + name,
+                                              "Holds " + std::string(ButtonNames[bit]) + " of joypad " +
+                                                  std::to_string(pad + 1) + " down until -" + name + ".",
+                                              [this, pad, button] { HoldButton(pad, button, true); }));
+            joypadActions.push_back(std::make_unique<ShellAction>(
+                "-" + name, "Ends +" + name + ".", [this, pad, button] { HoldButton(pad, button, false); }));
+        }
+    }
+    for (const auto& [key, line] : DefaultBindings) {
+        bindings.Bind(Bindings::ChordOfName(key), line);
+    }
+    Nes::ButtonState::SetCurrent(&buttons);
     for (Console::Function* function : ConsoleFunctions()) {
         console->RegisterFunction(Ref::Ptr<Console::Function>(function));
     }
@@ -46,6 +110,9 @@ HalvoShell::HalvoShell(App::Bridge* bridge)
 HalvoShell::~HalvoShell() {
     for (Console::Function* function : ConsoleFunctions()) {
         console->UnregisterFunction(function->name);
+    }
+    if (Nes::ButtonState::Current() == &buttons) {
+        Nes::ButtonState::SetCurrent(nullptr);
     }
     // The machine points into the image it runs.
     process.Reset();
@@ -58,7 +125,11 @@ std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
         &driverIndexVariable, &adapterVariable, &widthVariable,      &heightVariable,  &formatVariable,
         &windowedVariable,    &syncVariable,    &stretchVariable,    &loadRomFunction, &unloadRomFunction,
         &resetFunction,       &quitFunction,    &screenshotFunction, &statsFunction,   &soundVariable,
-        &volumeVariable,      &latencyVariable};
+        &volumeVariable,      &latencyVariable, &bindFunction,       &unbindFunction,  &unbindAllFunction,
+        &writeConfigFunction, &pauseFunction,   &fastForwardOn,      &fastForwardOff,  &fullScreenFunction};
+    for (const auto& action : joypadActions) {
+        functions.push_back(action.get());
+    }
     for (Console::Function* function : stateFunctions.Functions()) {
         functions.push_back(function);
     }
@@ -102,6 +173,24 @@ bool HalvoShell::OnInitiate(const std::vector<std::string>& arguments) {
             break;
         }
     }
+
+    // The settings Halvo wrote last time, then the player's own lines, each only if present.
+    for (const char* file : {"config.cfg", "autoexec.cfg"}) {
+        const std::filesystem::path path = ConfigFolder() / file;
+        std::error_code error;
+        if (!std::filesystem::exists(path, error)) {
+            continue;
+        }
+        std::string quoted;
+        if (QuoteConsoleWord(path.string(), quoted)) {
+            console->Execute("@run " + quoted);
+        } else {
+            console->Output() << "Could not run " << path.string() << ": no console line can name it."
+                              << std::endl;
+        }
+    }
+    // The history is for the player's own lines: Up should not bring back the settings.
+    console->history.clear();
 
     const CommandLine commandLine = ParseCommandLine(arguments);
     for (const std::string& problem : commandLine.problems) {
@@ -344,7 +433,7 @@ bool HalvoShell::GraphicsRestoreState() {
 
 void HalvoShell::OnIdle() {
     inputContext->Update(timer->frameTime);
-    const bool running = active && loaded && !inputContext->visible;
+    const bool running = active && loaded && !inputContext->visible && !paused;
     UpdateSound(running);
     if (!running) {
         // Time with the game stopped is not caught up afterwards.
@@ -392,7 +481,7 @@ void HalvoShell::RunDueFrames() {
         // Only the last frame of a catch-up is drawn: the others would never be seen.
         rewind.RunFrame(*process, frame + 1 == frames, frameRate);
         std::vector<float>& samples = process->apu->samples;
-        if (audio && process->apu->Synthesis() && !rewind.Rewinding()) {
+        if (audio && process->apu->Synthesis() && !fastForward && !rewind.Rewinding()) {
             audio->Submit(samples);
         }
         samples.clear();
@@ -441,10 +530,11 @@ void HalvoShell::UpdateSound(bool running) {
     audio->SetVolume(volumeVariable.value);
     audio->SetLatency(latencyVariable.value);
     if (loaded) {
-        process->apu->SetSynthesis(true);
+        // Fast forward skips the sound, and the time its synthesis would take.
+        process->apu->SetSynthesis(!fastForward);
         audio->SetInputRate(process->apu->SampleRate());
     }
-    if (!running) {
+    if (!running || fastForward) {
         audio->Silence();
     }
 }
@@ -480,6 +570,8 @@ void HalvoShell::OnActivate(bool nowActive) {
         active = true;
         return;
     }
+    // Keys let go while another window has the focus never send their release here.
+    bindings.ReleaseAll([this](const std::string& line) { console->ExecuteQuietly(line); });
     if (active) {
         lost = false;
         if (canvas) {
@@ -514,6 +606,117 @@ void HalvoShell::OnKeyDown(std::uint32_t keyCode, char32_t character) {
 
 void HalvoShell::OnKeyUp(std::uint32_t, char32_t) {}
 
+void HalvoShell::OnKeyboardKey(std::uint32_t key, bool down) {
+    // Escape quits and the console key opens the console, whatever is bound.
+    if (key == App::KeyEscape || key == App::KeyGrave) {
+        return;
+    }
+    const auto run = [this](const std::string& line) { console->ExecuteQuietly(line); };
+    if (down) {
+        bindings.KeyDown(key, !inputContext->visible, run);
+    } else {
+        bindings.KeyUp(key, run);
+    }
+}
+
+void HalvoShell::HoldButton(std::uint32_t pad, std::uint8_t button, bool hold) {
+    std::uint8_t held = 0;
+    for (std::uint32_t bit = 0; bit < 8; ++bit) {
+        std::uint8_t& holds = keyHolds[pad][bit];
+        if (button == 1u << bit) {
+            holds = hold ? static_cast<std::uint8_t>(std::min(holds + 1, 255)) : holds ? holds - 1 : 0;
+        }
+        held |= holds ? static_cast<std::uint8_t>(1u << bit) : 0;
+    }
+    buttons.SetHeld(pad, Nes::ButtonState::Keys, held);
+}
+
+void HalvoShell::OnGamepadConnected(std::uint32_t slot, const std::string& name) {
+    console->Output() << "Gamepad connected: " << name << std::endl;
+    if (slot >= Nes::ButtonState::Pads) {
+        console->Output() << "Only the first two gamepads drive joypads; this one is not used." << std::endl;
+    }
+}
+
+void HalvoShell::OnGamepadDisconnected(std::uint32_t slot, const std::string& name) {
+    console->Output() << "Gamepad disconnected: " << name << std::endl;
+    if (slot < Nes::ButtonState::Pads) {
+        gamepads[slot] = {};
+        buttons.SetHeld(slot, Nes::ButtonState::Gamepad, 0);
+    }
+}
+
+void HalvoShell::OnGamepadButton(std::uint32_t slot, App::GamepadButton button, bool down) {
+    if (slot >= Nes::ButtonState::Pads) {
+        return;
+    }
+    GamepadInput& input = gamepads[slot];
+    for (const auto& [control, bit] : GamepadButtons) {
+        if (control == button) {
+            input.buttons = down ? input.buttons | bit : input.buttons & ~bit;
+        }
+    }
+    buttons.SetHeld(slot, Nes::ButtonState::Gamepad, input.buttons | input.stick);
+}
+
+void HalvoShell::OnGamepadAxis(std::uint32_t slot, App::GamepadAxis axis, std::int32_t value) {
+    if (slot >= Nes::ButtonState::Pads || axis == App::GamepadAxis::Other) {
+        return;
+    }
+    GamepadInput& input = gamepads[slot];
+    const bool across = axis == App::GamepadAxis::LeftX;
+    const std::uint8_t back = across ? Nes::Joypad::ButtonLeft : Nes::Joypad::ButtonUp;
+    const std::uint8_t ahead = across ? Nes::Joypad::ButtonRight : Nes::Joypad::ButtonDown;
+    input.stick &= static_cast<std::uint8_t>(~(back | ahead));
+    input.stick |= value <= -StickThreshold ? back : value >= StickThreshold ? ahead : 0;
+    buttons.SetHeld(slot, Nes::ButtonState::Gamepad, input.buttons | input.stick);
+}
+
+void HalvoShell::SetPaused(bool pause) {
+    if (pause && !loaded) {
+        console->Output() << "No game to pause." << std::endl;
+        return;
+    }
+    paused = pause;
+    UpdateTitle();
+}
+
+void HalvoShell::SetFastForward(bool on) {
+    fastForward = on;
+    pacer.SetSpeed(on ? FastForwardSpeed : 1);
+}
+
+void HalvoShell::ToggleFullScreen() {
+    if (windowedVariable.value) {
+        windowedWidth = widthVariable.value;
+        windowedHeight = heightVariable.value;
+    } else if (windowedWidth && windowedHeight) {
+        widthVariable.value = windowedWidth;
+        heightVariable.value = windowedHeight;
+    }
+    windowedVariable.value = !windowedVariable.value;
+    // As "g_apply": a display left with no state at all ends the program.
+    if (!GraphicsApplyState()) {
+        console->Output() << "No graphics state set, terminating..." << std::endl;
+        bridge->Quit(0);
+    }
+}
+
+bool HalvoShell::WriteConfig() {
+    const std::filesystem::path folder = ConfigFolder();
+    const std::string script = SettingsScript(console->functions, bindings);
+    std::error_code folderError;
+    std::filesystem::create_directories(folder, folderError);
+    std::string error = folderError ? folderError.message() : std::string();
+    if (folderError || !WriteFileAtomically(folder / "config.cfg", script.data(), script.size(), error)) {
+        Console::ReportError("Halvo::HalvoShell::WriteConfig", __LINE__)
+            << "Could not write the settings file " << (folder / "config.cfg").string() << ": " << error
+            << "." << std::endl;
+        return false;
+    }
+    return true;
+}
+
 bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     std::unique_ptr<Nes::RomImage> image = romIOManager->LoadImageFile(fileName, "");
     if (!image) {
@@ -541,6 +744,9 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     }
     pacer.SetRate(romImage->tvSystem == Nes::TvPal ? PalFrameRate : NtscFrameRate);
     pacer.Stop();
+    // Port 0 has player 1's joypad; player 2's goes into port 1.
+    process->ports->ConnectDevice(1, Ref::Ptr<Nes::ExtDevice>(Ref::New<Nes::Joypad>(1)));
+    paused = false;
     process->ppu->SetCanvas(canvas);
     process->Reset(true);
     console->Output() << fileName << " successfully loaded." << std::endl;
@@ -562,6 +768,7 @@ void HalvoShell::NesUnloadRomImage() {
         process = nullptr;
         romImage.reset();
         loaded = false;
+        paused = false;
         UpdateTitle();
     }
 }
@@ -574,6 +781,11 @@ void HalvoShell::NesReset(bool hard) {
         }
         process->Reset(hard);
         pacer.Stop();
+        // A reset starts the game again: it runs, even if it was paused.
+        if (paused) {
+            paused = false;
+            UpdateTitle();
+        }
     }
 }
 
@@ -586,12 +798,14 @@ void HalvoShell::OnStateLoaded() {
 
 void HalvoShell::UpdateTitle() {
     if (window) {
-        window->title = loaded ? romImage->name : std::string();
+        window->title = loaded ? romImage->name + (paused ? " (paused)" : "") : std::string();
         window->UpdateTitle();
     }
 }
 
 void HalvoShell::OnTerminate() {
+    // The settings last: the next start runs them.
+    WriteConfig();
     NesUnloadRomImage();
     // The device belongs to the platform, which ends after the shell.
     audio.reset();

@@ -15,11 +15,14 @@
 #include "gfx/GraphicsFunctions.h"
 #include "gfx/NesCanvas.h"
 #include "gfx/ScreenRect.h"
+#include "nes/ButtonState.h"
 #include "nes/Process.h"
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/RomImage.h"
 #include "nes/rom/RomImageIOManager.h"
 #include "shell/BatterySave.h"
+#include "shell/Bindings.h"
+#include "shell/PlayFunctions.h"
 #include "shell/PlayStats.h"
 #include "shell/Rewind.h"
 #include "shell/RomFunctions.h"
@@ -49,6 +52,14 @@ public:
     void OnDropFile(const std::string& file) override;
     void OnKeyDown(std::uint32_t keyCode, char32_t character) override;
     void OnKeyUp(std::uint32_t keyCode, char32_t character) override;
+    // While the console is closed, keys run their bindings; a key's release always ends the action its
+    // press began.
+    void OnKeyboardKey(std::uint32_t key, bool down) override;
+    // The first two gamepads drive joypads 1 and 2 (beside the keyboard).
+    void OnGamepadConnected(std::uint32_t slot, const std::string& name) override;
+    void OnGamepadDisconnected(std::uint32_t slot, const std::string& name) override;
+    void OnGamepadButton(std::uint32_t slot, App::GamepadButton button, bool down) override;
+    void OnGamepadAxis(std::uint32_t slot, App::GamepadAxis axis, std::int32_t value) override;
 
     void GraphicsValidateVariables();
     bool GraphicsApplyState() override;
@@ -60,6 +71,19 @@ public:
     bool NesLoadRomImage(const std::string& fileName);
     void NesUnloadRomImage();
     void NesReset(bool hard);
+
+    // The game stops with its picture shown and its sound silent; loading, unloading and resetting a game
+    // end a pause.
+    void SetPaused(bool pause);
+    // Up to 8 times the game's speed, without sound.
+    void SetFastForward(bool on);
+    // Between full screen and a window of the size the window had last.
+    void ToggleFullScreen();
+    // Writes the variables and bindings to config.cfg in the settings folder; false (and a report) when
+    // it cannot.
+    bool WriteConfig();
+    // A key binding's action on a joypad button (one of Nes::Joypad's bits), held or let go.
+    void HoldButton(std::uint32_t pad, std::uint8_t button, bool hold);
 
     // The graphics console functions' view of the platform.
     std::uint32_t GetDriverCount() override;
@@ -119,6 +143,26 @@ public:
     // Null while sound is off or no device could be opened.
     std::unique_ptr<Sound::AudioOutput> audio;
 
+    Bindings bindings;
+    // What the keys and gamepads hold, which the joypads latch.
+    Nes::ButtonState buttons;
+    bool paused = false;
+    bool fastForward = false;
+
+    BindFunction bindFunction{this};
+    UnbindFunction unbindFunction{this};
+    ShellAction unbindAllFunction{"unbindall", "Drops every key binding.", [this] { bindings.UnbindAll(); }};
+    WriteConfigFunction writeConfigFunction{this};
+    ShellAction pauseFunction{"pause", "Pauses the game, or goes on with it.",
+                              [this] { SetPaused(!paused); }};
+    ShellAction fastForwardOn{"+fastforward", "Runs the game fast, without sound, until -fastforward.",
+                              [this] { SetFastForward(true); }};
+    ShellAction fastForwardOff{"-fastforward", "Ends +fastforward.", [this] { SetFastForward(false); }};
+    ShellAction fullScreenFunction{"g_togglefullscreen", "Switches between full screen and a window.",
+                                   [this] { ToggleFullScreen(); }};
+    // "+p1_a" ... "-p2_right": the joypad buttons as actions.
+    std::vector<std::unique_ptr<ShellAction>> joypadActions;
+
     // Emulated frames follow the console's rate, whatever the display does.
     App::FramePacer pacer;
     PlayStats stats;
@@ -131,7 +175,7 @@ public:
     void OnStateLoaded() override;
     // The image file the running game was loaded from.
     std::string romFile;
-    StateFunctions stateFunctions{*this, StateFunctions::DefaultFolder()};
+    StateFunctions stateFunctions{*this, {}};
     Rewind rewind;
 
 private:
@@ -148,6 +192,17 @@ private:
     void UpdateSound(bool running);
 
     bool audioTried = false;
+
+    // Key holds of each joypad button: two keys bound to one button hold it until both are let go.
+    std::uint8_t keyHolds[Nes::ButtonState::Pads][8] = {};
+    struct GamepadInput {
+        std::uint8_t buttons = 0;
+        std::uint8_t stick = 0;
+    };
+    GamepadInput gamepads[Nes::ButtonState::Pads];
+    // The window's size before it went full screen, for the way back.
+    std::uint32_t windowedWidth = 0;
+    std::uint32_t windowedHeight = 0;
 
     std::string screenshotFile;
     bool screenshotPending = false;

@@ -7,6 +7,7 @@
 #include "console/System.h"
 #include "nes/Process.h"
 #include "nes/state/SaveState.h"
+#include "shell/AtomicFile.h"
 #include "shell/BatterySave.h"
 
 namespace Halvo {
@@ -26,8 +27,9 @@ StateFunctions::StateFunctions(StateHost& host, std::filesystem::path folder)
     : host(host), folder(std::move(folder)) {}
 
 std::filesystem::path StateFunctions::SlotPath(unsigned int number) const {
-    return folder / (std::filesystem::path(host.StateImageFile()).stem().string() + "." +
-                     std::to_string(number) + ".state");
+    return (folder.empty() ? DefaultFolder() : folder) /
+           (std::filesystem::path(host.StateImageFile()).stem().string() + "." + std::to_string(number) +
+            ".state");
 }
 
 std::filesystem::path StateFunctions::Target(const std::string& target) {
@@ -59,7 +61,7 @@ bool StateFunctions::Save(const std::string& target) {
         std::filesystem::create_directories(path.parent_path(), folderError);
     }
     std::string error = folderError ? folderError.message() : std::string();
-    if (folderError || !WriteAtomically(path, state.data(), state.size(), error)) {
+    if (folderError || !WriteFileAtomically(path, state.data(), state.size(), error)) {
         Console::ReportError(operation, __LINE__)
             << "Could not write the state " << path.string() << ": " << error << "." << std::endl;
         return false;

@@ -38,6 +38,7 @@ public:
     // $XDG_DATA_HOME/halvo/states, or ~/.local/share/halvo/states when the variable is unset or empty.
     static std::filesystem::path DefaultFolder();
 
+    // Slots in `folder`; an empty one stands for DefaultFolder() as it is when a slot is used.
     StateFunctions(StateHost& host, std::filesystem::path folder);
 
     // The three console entries, for registering.

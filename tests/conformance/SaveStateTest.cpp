@@ -20,9 +20,16 @@ using Bytes = std::vector<std::uint8_t>;
 // Built programs stand in for the boards no test program uses (mapper 4 runs its IRQ across frames).
 struct Exactness {
     const char* file; // under ../shared/testroms, or null for a built program of `mapper`
-    std::uint8_t mapper;
+    std::uint8_t mapper, chrBanks;
     std::uint32_t before, after;
 };
+
+constexpr Exactness Game(const char* file, std::uint32_t before = 130, std::uint32_t after = 120) {
+    return {file, 0, 0, before, after};
+}
+constexpr Exactness Built(std::uint8_t mapper, std::uint8_t chrBanks = 2) {
+    return {nullptr, mapper, chrBanks, 30, 30};
+}
 
 struct Outcome {
     std::uint32_t picture;
@@ -66,7 +73,8 @@ TEST_P(StateExactness, AFreshMachineGoesOnFromTheStateAsTheFirstDid) {
     if (row.file) {
         HALVO_REQUIRE_TEST_ROM(path);
     } else {
-        (row.mapper == 4 ? TestSupport::Mmc3IrqProgram() : TestSupport::BankingProgram(row.mapper))
+        (row.mapper == 4 ? TestSupport::Mmc3IrqProgram()
+                         : TestSupport::BankingProgram(row.mapper, row.chrBanks))
             .Write(path);
     }
     // One machine at a time: each takes over the keyboard its script feeds.
@@ -79,22 +87,26 @@ TEST_P(StateExactness, AFreshMachineGoesOnFromTheStateAsTheFirstDid) {
     EXPECT_TRUE(resumed.sound == original.sound);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Boards, StateExactness,
-    testing::Values(
-        Exactness{"games/nes15-NTSC.nes", 0, 130, 120}, Exactness{"games/nes15-PAL.nes", 0, 130, 120},
-        Exactness{"games/240pee.nes", 0, 130, 120}, Exactness{"games/oam3.nes", 0, 130, 120},
-        Exactness{"games/scroll.nes", 0, 130, 120}, Exactness{"games/years_behind.nes", 0, 130, 120},
-        Exactness{"games/tanespot.nes", 0, 130, 120}, Exactness{"games/smwstomp.nes", 0, 150, 120},
-        Exactness{"games/smwstomp.unif", 0, 150, 120}, Exactness{"apu/apu_test/7-dmc_basics.nes", 0, 20, 40},
-        Exactness{nullptr, 4, 30, 30}, Exactness{nullptr, 9, 30, 30}, Exactness{nullptr, 66, 30, 30}),
-    [](const testing::TestParamInfo<Exactness>& info) {
-        std::string name = info.param.file ? info.param.file : "mapper" + std::to_string(info.param.mapper);
-        std::replace_if(
-            name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
-            '_');
-        return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Boards, StateExactness,
+                         testing::Values(Game("games/nes15-NTSC.nes"), Game("games/nes15-PAL.nes"),
+                                         Game("games/240pee.nes"), Game("games/oam3.nes"),
+                                         Game("games/scroll.nes"), Game("games/years_behind.nes"),
+                                         Game("games/tanespot.nes"), Game("games/smwstomp.nes", 150),
+                                         Game("games/smwstomp.unif", 150),
+                                         Game("apu/apu_test/7-dmc_basics.nes", 20, 40), Built(4), Built(9),
+                                         Built(10), Built(11), Built(13, 0), Built(34, 1), Built(34, 4),
+                                         Built(66), Built(71), Built(79), Built(118), Built(119), Built(140),
+                                         Built(180), Built(206), Built(232)),
+                         [](const testing::TestParamInfo<Exactness>& info) {
+                             std::string name = info.param.file
+                                                    ? info.param.file
+                                                    : "mapper" + std::to_string(info.param.mapper) + "_chr" +
+                                                          std::to_string(info.param.chrBanks);
+                             std::replace_if(
+                                 name.begin(), name.end(),
+                                 [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+                             return name;
+                         });
 
 } // namespace
 } // namespace Halvo

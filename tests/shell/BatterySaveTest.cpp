@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "shell/Settings.h"
 #include "support/BatteryRom.h"
 #include "support/ChildProgram.h"
 #include "support/ConsoleCapture.h"
@@ -50,11 +51,14 @@ TEST_F(BatteryFile, WritesAtomicallyAndReadsBack) {
     BatterySave(Folder(), "Quest (U).nes", fresh.data()).Load();
     EXPECT_EQ(fresh, ram);
 
-    setenv("XDG_DATA_HOME", "/data", 1);
-    EXPECT_EQ(BatterySave::DefaultFolder(), "/data/halvo/saves");
-    setenv("XDG_DATA_HOME", "", 1);
-    setenv("HOME", "/home/player", 1);
-    EXPECT_EQ(BatterySave::DefaultFolder(), "/home/player/.local/share/halvo/saves");
+    // The settings folder follows XDG_CONFIG_HOME the same way.
+    const TestSupport::ScopedEnvironment home("HOME", "/home/player");
+    for (const std::string xdg : {"/xdg", ""}) {
+        const TestSupport::ScopedEnvironment data("XDG_DATA_HOME", xdg), config("XDG_CONFIG_HOME", xdg);
+        EXPECT_EQ(BatterySave::DefaultFolder(),
+                  xdg.empty() ? "/home/player/.local/share/halvo/saves" : "/xdg/halvo/saves");
+        EXPECT_EQ(ConfigFolder(), xdg.empty() ? "/home/player/.config/halvo" : "/xdg/halvo");
+    }
 }
 
 // A save of the wrong size is not loaded and not overwritten: it is set aside as .sav.bad with one line.
@@ -113,7 +117,8 @@ TEST(BatteryProgram, SigtermKeepsTheSave) {
     TestSupport::TempDir dir;
     TestSupport::CurrentDir here(dir.Path());
     TestSupport::WriteBatteryRom(dir.Path("quest.nes").string());
-    setenv("XDG_DATA_HOME", dir.Path("data").c_str(), 1);
+    const TestSupport::ScopedEnvironment data("XDG_DATA_HOME", dir.Path("data"));
+    const TestSupport::ScopedEnvironment config("XDG_CONFIG_HOME", dir.Path("config"));
     const pid_t pid =
         TestSupport::Spawn(HALVO_EXECUTABLE, {dir.Path("quest.nes").string(), "+g_windowed", "on"});
     ASSERT_NE(pid, -1);

@@ -1,14 +1,18 @@
 #include "shell/HalvoShell.h"
 
 #include <algorithm>
+#include <functional>
+#include <map>
 
 #include <SDL.h>
 
 #include <gtest/gtest.h>
 
+#include "app/Keys.h"
 #include "app/sdl/SdlBridge.h"
 #include "console/ConsoleKey.h"
 #include "gfx/sdl/SdlDriver.h"
+#include "nes/Joypad.h"
 #include "nes/rom/RomFiles.h"
 #include "support/ConsoleCapture.h"
 #include "support/HeadlessSdl.h"
@@ -82,8 +86,35 @@ protected:
 
     std::string Caption() { return SDL_GetWindowTitle(static_cast<SDL_Window*>(shell->GetWindow()->handle)); }
 
+    // Keys down, in order, then up in the reverse order.
+    void Press(const std::vector<std::string>& keys) {
+        for (const std::string& key : keys) {
+            shell->OnKeyboardKey(App::KeyOfName(key), true);
+        }
+    }
+    void Release(const std::vector<std::string>& keys) {
+        for (auto key = keys.rbegin(); key != keys.rend(); ++key) {
+            shell->OnKeyboardKey(App::KeyOfName(*key), false);
+        }
+    }
+
+    // The buttons the joypad of $4016 or $4017 latches now, as a game strobes and reads them.
+    std::uint8_t Latch(std::uint32_t address = 0x4016) {
+        Nes::Ports& ports = *shell->process->ports;
+        ports.Write(0x4016, 1);
+        ports.Write(0x4016, 0);
+        std::uint8_t buttons = 0;
+        for (int bit = 0; bit < 8; ++bit) {
+            buttons |= static_cast<std::uint8_t>((ports.Read(address) & 1) << bit);
+        }
+        return buttons;
+    }
+
     TestSupport::TempDir dir;
     TestSupport::CurrentDir here{dir.Path()};
+    // Settings and saves stay inside the test's folder.
+    TestSupport::ScopedEnvironment config{"XDG_CONFIG_HOME", dir.Path("config")};
+    TestSupport::ScopedEnvironment data{"XDG_DATA_HOME", dir.Path("data")};
     TestSupport::ConsoleCapture capture;
     Ref::Ptr<App::Bridge> bridge;
     Ref::Ptr<HalvoShell> shell;
@@ -290,6 +321,215 @@ TEST_F(EmulatorShell, DroppedFileLoads) {
     SDL_PushEvent(&drop);
     ASSERT_TRUE(shell->Turn());
     EXPECT_EQ(Caption(), "Halvo - green");
+}
+
+// Bindings run quietly on a press; a "+" action runs once however long the key repeats and ends on
+// the release, even when the console opened meanwhile; two keys on one button hold it until both are
+// let go; a tap between two frames is still latched once.
+TEST_F(EmulatorShell, KeyBindingsRunOnPressAndEndOnRelease) {
+    ASSERT_TRUE(Start({Rom("red.nes"), "+g_windowed", "on"}));
+    for (const char* line : {"@unbindall", "@bind k \"+p1_a\"", "@bind \"keypad 4\" echo \"four\"",
+                             "@bind Ctrl+F1 +p2_start", "@bind J +p1_a"}) {
+        Type(line);
+    }
+    const std::pair<const char*, Lines> answers[] = {
+        {"@bind",
+         {"bind J \"+p1_a\"", "bind K \"+p1_a\"", "bind \"Keypad 4\" echo \"four\"",
+          "bind Ctrl+F1 \"+p2_start\""}},
+        {"@bind K", {"bind K \"+p1_a\""}},
+        {"@bind Banana x", {"\"Banana\" is not a key name; the README lists them."}},
+        {"@bind Escape quit", {"Escape and ` keep their roles (quit, console) and cannot be bound."}},
+        {"@unbind F9", {"F9 is not bound."}},
+    };
+    for (const auto& [line, expected] : answers) {
+        EXPECT_EQ(capture.Run(line), expected) << line;
+    }
+
+    const auto held = Nes::Joypad::ButtonA;
+    Press({"K"});
+    Press({"K"}); // a key repeat
+    EXPECT_EQ(Latch(), held);
+    Press({"J"});
+    Release({"K"});
+    EXPECT_EQ(Latch(), held);
+    Release({"J"});
+    EXPECT_EQ(Latch(), 0);
+    Press({"K"});
+    Release({"K"});
+    EXPECT_EQ(Latch(), held);
+    EXPECT_EQ(Latch(), 0);
+    Press({"K"});
+    shell->OnKeyDown(Console::ToggleKey, 0);
+    Release({"K"});
+    Latch();
+    Press({"K"}); // into the console
+    EXPECT_EQ(Latch(), 0);
+    Release({"K"});
+    shell->inputContext->Update(1.0f);
+    shell->OnKeyDown(Console::ToggleKey, 0);
+
+    Press({"Left Ctrl", "F1"});
+    EXPECT_EQ(Latch(0x4017), Nes::Joypad::ButtonStart);
+    Release({"Left Ctrl", "F1"});
+    capture.Clear();
+    Press({"Keypad 4"});
+    EXPECT_EQ(capture.Lines(), Lines{"four"});
+    std::string last;
+    ASSERT_TRUE(shell->console->GetHistoryLine(0, last));
+    EXPECT_EQ(last.find("four"), std::string::npos) << last;
+    Type("unbind k");
+    Press({"K"});
+    EXPECT_EQ(Latch(), 0);
+}
+
+// A program that counts its frames at $0001: each NMI runs it from the start again.
+void WriteFrameCounter(const std::string& path) {
+    TestSupport::RomBuilder rom;
+    rom.program = {
+        0xE6, 0x01,                   // INC $01
+        0xA9, 0x80, 0x8D, 0x00, 0x20, // LDA #$80, STA $2000: NMI on
+        0x4C, 0x07, 0x80,             // JMP to itself
+    };
+    rom.Write(path);
+}
+
+// The keys a fresh start binds, each pressed (and held for the check), then let go.
+TEST_F(EmulatorShell, DefaultKeys) {
+    WriteFrameCounter(Rom("count.nes"));
+    ASSERT_TRUE(Start({Rom("count.nes"), "+g_windowed", "on"}));
+    shell->active = true;
+    const auto frames = [&] {
+        const std::uint8_t before = shell->process->ram[1];
+        for (int turn = 0; turn < 10; ++turn) {
+            Idle();
+        }
+        return static_cast<std::uint8_t>(shell->process->ram[1] - before);
+    };
+    const std::string slot = dir.Path("data/halvo/states/count.0.state").string();
+    const struct {
+        std::vector<std::string> keys;
+        std::function<bool()> held;
+    } cases[] = {
+        {{"X"}, [&] { return Latch() == Nes::Joypad::ButtonA; }},
+        {{"Z"}, [&] { return Latch() == Nes::Joypad::ButtonB; }},
+        {{"A", "S"}, [&] { return Latch() == (Nes::Joypad::ButtonSelect | Nes::Joypad::ButtonStart); }},
+        {{"Up", "Right"}, [&] { return Latch() == (Nes::Joypad::ButtonUp | Nes::Joypad::ButtonRight); }},
+        {{"Down", "Left"}, [&] { return Latch() == (Nes::Joypad::ButtonDown | Nes::Joypad::ButtonLeft); }},
+        {{"P"}, [&] { return shell->paused && Caption() == "Halvo - count (paused)" && frames() == 0; }},
+        {{"Pause"}, [&] { return !shell->paused && Caption() == "Halvo - count" && frames() >= 9; }},
+        {{"Tab"}, [&] { return frames() >= 60 && !shell->process->apu->Synthesis(); }},
+        {{"F11"}, [&] { return !shell->windowedVariable.value; }},
+        {{"Left Alt", "Return"},
+         [&] { return shell->windowedVariable.value && shell->widthVariable.value == 640; }},
+        {{"F12"}, [&] { return Idle(), std::filesystem::exists(dir.Path("halvo-0000.png")); }},
+        {{"F5"}, [&] { return capture.LastLine() == "State saved to " + slot + "."; }},
+        {{"F7"}, [&] { return capture.LastLine() == "State loaded from " + slot + "."; }},
+        // The count goes back by the 9 to 11 frames of 10 turns.
+        {{"Backspace"}, [&] { return static_cast<std::uint8_t>(frames() + 11) <= 2; }},
+    };
+    for (const auto& c : cases) {
+        Press(c.keys);
+        EXPECT_TRUE(c.held()) << c.keys[0];
+        Release(c.keys);
+        EXPECT_EQ(Latch(), 0) << c.keys[0];
+    }
+    const std::uint8_t normal = frames();
+    EXPECT_TRUE(normal >= 9 && normal <= 11) << int{normal};
+    EXPECT_TRUE(shell->process->apu->Synthesis());
+
+    // Loading, unloading and resetting a game end a pause; without a game there is none.
+    for (const char* line : {"@loadrom count.nes", "@reset", "@unloadrom"}) {
+        Type("@pause");
+        ASSERT_TRUE(shell->paused);
+        Type(line);
+        EXPECT_FALSE(shell->paused) << line;
+    }
+    EXPECT_EQ(capture.Run("@pause"), Lines{"No game to pause."});
+}
+
+// "writeconfig" and the exit write the variables and bindings; a new start runs them, then autoexec.cfg,
+// whose broken line is reported while the rest runs. A folder that cannot be written is reported.
+TEST_F(EmulatorShell, SettingsLastFromOneStartToTheNext) {
+    ASSERT_TRUE(Start({"+g_windowed", "on", "+unbind", "P", "+bind", "F9", "loadrom \"a b.nes\""}));
+    EXPECT_EQ(capture.Run("writeconfig"),
+              (Lines{"writeconfig", "Settings written to " + dir.Path("config/halvo/config.cfg").string()}));
+    Type("s_volume = 40"); // after the writeconfig: the exit writes it
+    const std::map<std::uint32_t, std::string> bound = shell->bindings.All();
+    shell->Terminate();
+    shell = nullptr;
+    dir.Write("config/halvo/autoexec.cfg", "s_latency = 90\nbogus\ns_latency += 10\n");
+
+    shell = HalvoShell::Instance(bridge.Get());
+    ASSERT_TRUE(Start({}));
+    EXPECT_TRUE(shell->windowedVariable.value);
+    EXPECT_EQ(shell->volumeVariable.value, 40u);
+    EXPECT_EQ(shell->latencyVariable.value, 100u);
+    EXPECT_EQ(shell->bindings.All(), bound);
+    std::string typed;
+    EXPECT_FALSE(shell->console->GetHistoryLine(0, typed)) << typed; // Up brings back no settings line
+    const Lines lines = capture.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "bogus is not a valid console function or variable."),
+              lines.end());
+
+    const TestSupport::ScopedEnvironment unwritable("XDG_CONFIG_HOME", Rom("red.nes"));
+    capture.Clear();
+    EXPECT_FALSE(shell->WriteConfig());
+    EXPECT_TRUE(HasError("Halvo::HalvoShell::WriteConfig", "Could not write the settings file " +
+                                                               Rom("red.nes") +
+                                                               "/halvo/config.cfg: Not a directory."))
+        << capture.LastLine();
+}
+
+// SDL's virtual controllers stand for real ones: the first drives joypad 1, the second joypad 2, by
+// position (east face button A), with the stick counting from half-way; plugging in and out is said.
+TEST_F(EmulatorShell, GamepadsDriveTheJoypads) {
+    ASSERT_TRUE(Start({Rom("red.nes"), "+g_windowed", "on"}));
+    SDL_VirtualJoystickDesc description{};
+    description.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    description.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+    description.naxes = SDL_CONTROLLER_AXIS_MAX;
+    description.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+    description.name = "Test Pad";
+    const int first = SDL_JoystickAttachVirtualEx(&description);
+    const int second = SDL_JoystickAttachVirtualEx(&description);
+    ASSERT_TRUE(first >= 0 && second >= 0) << SDL_GetError();
+    SDL_Joystick* pads[] = {SDL_JoystickOpen(first), SDL_JoystickOpen(second)};
+    ASSERT_TRUE(pads[0] && pads[1]) << SDL_GetError();
+    capture.Clear();
+    ASSERT_TRUE(shell->Turn());
+    EXPECT_EQ(capture.Lines(), (Lines{"Gamepad connected: Test Pad", "Gamepad connected: Test Pad"}));
+
+    const struct {
+        int pad;
+        int button; // or -1 for the stick
+        Sint16 value;
+        std::uint8_t latched1, latched2;
+    } steps[] = {
+        {0, SDL_CONTROLLER_BUTTON_B, 1, Nes::Joypad::ButtonA, 0},
+        {0, -1, -20000, Nes::Joypad::ButtonA | Nes::Joypad::ButtonLeft, 0},
+        {0, -1, 10000, Nes::Joypad::ButtonA, 0},
+        {0, SDL_CONTROLLER_BUTTON_B, 0, 0, 0},
+        {1, SDL_CONTROLLER_BUTTON_A, 1, 0, Nes::Joypad::ButtonB},
+        {1, SDL_CONTROLLER_BUTTON_BACK, 1, 0, Nes::Joypad::ButtonB | Nes::Joypad::ButtonSelect},
+        {1, SDL_CONTROLLER_BUTTON_DPAD_DOWN, 1, 0,
+         Nes::Joypad::ButtonB | Nes::Joypad::ButtonSelect | Nes::Joypad::ButtonDown},
+    };
+    for (const auto& step : steps) {
+        SDL_Joystick* pad = pads[step.pad];
+        step.button < 0 ? SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTX, step.value)
+                        : SDL_JoystickSetVirtualButton(pad, step.button, static_cast<Uint8>(step.value));
+        ASSERT_TRUE(shell->Turn());
+        EXPECT_EQ(Latch(0x4016), step.latched1) << step.button;
+        EXPECT_EQ(Latch(0x4017), step.latched2) << step.button;
+    }
+    SDL_JoystickClose(pads[1]);
+    capture.Clear();
+    ASSERT_EQ(SDL_JoystickDetachVirtual(second), 0) << SDL_GetError();
+    ASSERT_TRUE(shell->Turn());
+    EXPECT_EQ(capture.Lines(), Lines{"Gamepad disconnected: Test Pad"});
+    EXPECT_EQ(Latch(0x4017), 0);
+    SDL_JoystickClose(pads[0]);
+    SDL_JoystickDetachVirtual(first);
 }
 
 } // namespace

@@ -52,6 +52,7 @@ TEST(ProgramSignals, EndTheProgramBetweenScriptLinesAndInTheMainLoop) {
     for (const auto& c : cases) {
         TestSupport::TempDir dir;
         TestSupport::CurrentDir here(dir.Path());
+        const TestSupport::ScopedEnvironment config("XDG_CONFIG_HOME", dir.Path("config"));
         // Each script runs itself three times with echo on: tens of millions of lines but for the
         // budget of a run, and seconds of work even within it.
         dir.Write("self.cfg", "run self.cfg\nrun self.cfg\nrun self.cfg\n");

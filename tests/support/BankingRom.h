@@ -6,8 +6,8 @@ namespace Halvo::TestSupport {
 
 // A program for any board that keeps its 16 KiB at $8000 and $C000: it sets a palette, turns on
 // rendering and a pulse tone, then for ever counts $0000 up and writes the count to $B000, $E000 (bank
-// registers on most boards), $4002 (the tone's pitch) and $6000 (work RAM where there is some). The
-// CHR-ROM pages differ, so the picture shows which bank is in.
+// registers on most boards), $4002 (the tone's pitch), $6000 (work RAM, or a register), $4100 and $7FFE
+// (registers of boards that decode them). The CHR-ROM pages differ, so the picture shows which bank is in.
 inline RomBuilder BankingProgram(std::uint8_t mapper, std::uint8_t chrBanks = 2) {
     RomBuilder rom;
     rom.mapper = mapper;
@@ -26,6 +26,7 @@ inline RomBuilder BankingProgram(std::uint8_t mapper, std::uint8_t chrBanks = 2)
         0xE6, 0x00, 0xA5, 0x00,             // loop: INC $00, LDA $00
         0x8D, 0x00, 0xB0, 0x8D, 0x00, 0xE0, // STA $B000, STA $E000
         0x8D, 0x02, 0x40, 0x8D, 0x00, 0x60, // STA $4002, STA $6000
+        0x8D, 0x00, 0x41, 0x8D, 0xFE, 0x7F, // STA $4100, STA $7FFE
         0x4C, 0x2A, 0x80,                   // JMP loop
     };
     for (std::uint32_t i = 0; i < chrBanks * 8192u; ++i) {

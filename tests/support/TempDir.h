@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
@@ -47,6 +48,26 @@ public:
 private:
     std::filesystem::path previous = std::filesystem::current_path();
     std::error_code ignored;
+};
+
+// Sets an environment variable for the scope, then puts back what it was.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(std::string name, const std::string& value) : name(std::move(name)) {
+        if (const char* old = std::getenv(this->name.c_str())) {
+            previous = old;
+            hadValue = true;
+        }
+        setenv(this->name.c_str(), value.c_str(), 1);
+    }
+    ~ScopedEnvironment() { hadValue ? setenv(name.c_str(), previous.c_str(), 1) : unsetenv(name.c_str()); }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::string name;
+    std::string previous;
+    bool hadValue = false;
 };
 
 inline std::string ReadFile(const std::filesystem::path& path) {

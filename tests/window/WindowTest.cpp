@@ -106,6 +106,7 @@ protected:
     // Starts the program in the test's folder and gives its window, once it is shown.
     std::string Start(std::vector<std::string> arguments) {
         TestSupport::CurrentDir here(dir.Path());
+        const TestSupport::ScopedEnvironment config("XDG_CONFIG_HOME", dir.Path("config"));
         arguments.insert(arguments.begin(), HALVO_EXECUTABLE);
         std::vector<char*> argv;
         for (auto& argument : arguments) {

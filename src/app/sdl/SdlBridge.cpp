@@ -41,13 +41,9 @@ SdlBridge::SdlBridge() {
         SDL_Quit();
         throw;
     }
-    Nes::KeyState::SetCurrent(&keys);
 }
 
 SdlBridge::~SdlBridge() {
-    if (Nes::KeyState::Current() == &keys) {
-        Nes::KeyState::SetCurrent(nullptr);
-    }
     // The drivers hold SDL objects, which must not outlive SDL.
     ReleaseDrivers();
     SDL_Quit();
@@ -93,7 +89,7 @@ Ref::Ptr<Timer> SdlBridge::CreateTimer() {
 }
 
 Ref::Ptr<Window> SdlBridge::CreateWindow(Shell* shell) {
-    return Ref::Ptr<Window>(Ref::New<SdlWindow>(shell, this, &keys));
+    return Ref::Ptr<Window>(Ref::New<SdlWindow>(shell, this));
 }
 
 Ref::Ptr<Sound::AudioDevice> SdlBridge::OpenAudioDevice(std::string& error) {

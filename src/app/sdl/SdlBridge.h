@@ -3,14 +3,13 @@
 #include <SDL.h>
 
 #include "app/Bridge.h"
-#include "nes/KeyState.h"
 
 namespace Halvo::App {
 
 class SdlWindow;
 
 // SDL behind the application frame: start-up and shut-down, the graphics drivers, the event pump and
-// the quit request. It also keeps the keyboard state the joypad reads.
+// the quit request.
 class SdlBridge : public Bridge {
 public:
     SdlBridge();
@@ -34,7 +33,6 @@ private:
     std::int32_t exitCode = 0;
     std::uint32_t quitEventType;
     SdlWindow* window = nullptr;
-    Nes::KeyStateTable keys;
 };
 
 } // namespace Halvo::App

@@ -1,15 +1,16 @@
 #include "app/sdl/SdlWindow.h"
 
+#include <array>
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
 
+#include "app/Keys.h"
 #include "app/Shell.h"
 #include "app/sdl/SdlBridge.h"
 #include "console/ConsoleKey.h"
 #include "console/System.h"
 #include "console/Utf8.h"
-#include "nes/KeyState.h"
 #include "ref/Object.h"
 
 namespace Halvo::App {
@@ -23,9 +24,93 @@ bool DriverHasNoFocus() {
     return driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0);
 }
 
+using SdlKey = std::pair<SDL_Keycode, std::uint32_t>;
+
+constexpr SdlKey FixedKeys[] = {
+    {SDLK_BACKSPACE, KeyBackspace},
+    {SDLK_TAB, KeyTab},
+    {SDLK_RETURN, KeyReturn},
+    {SDLK_PAUSE, KeyPause},
+    {SDLK_CAPSLOCK, 0x14},
+    {SDLK_ESCAPE, KeyEscape},
+    {SDLK_SPACE, KeySpace},
+    {SDLK_PAGEUP, 0x21},
+    {SDLK_PAGEDOWN, 0x22},
+    {SDLK_END, 0x23},
+    {SDLK_HOME, 0x24},
+    {SDLK_LEFT, KeyLeft},
+    {SDLK_UP, KeyUp},
+    {SDLK_RIGHT, KeyRight},
+    {SDLK_DOWN, KeyDown},
+    {SDLK_PRINTSCREEN, 0x2C},
+    {SDLK_INSERT, 0x2D},
+    {SDLK_DELETE, 0x2E},
+    {SDLK_LGUI, 0x5B},
+    {SDLK_RGUI, 0x5C},
+    {SDLK_APPLICATION, 0x5D},
+    {SDLK_KP_0, 0x60},
+    {SDLK_KP_1, 0x61},
+    {SDLK_KP_2, 0x62},
+    {SDLK_KP_3, 0x63},
+    {SDLK_KP_4, 0x64},
+    {SDLK_KP_5, 0x65},
+    {SDLK_KP_6, 0x66},
+    {SDLK_KP_7, 0x67},
+    {SDLK_KP_8, 0x68},
+    {SDLK_KP_9, 0x69},
+    {SDLK_KP_MULTIPLY, 0x6A},
+    {SDLK_KP_PLUS, 0x6B},
+    {SDLK_KP_MINUS, 0x6D},
+    {SDLK_KP_PERIOD, 0x6E},
+    {SDLK_KP_DIVIDE, 0x6F},
+    {SDLK_NUMLOCKCLEAR, 0x90},
+    {SDLK_SCROLLLOCK, 0x91},
+    {SDLK_LSHIFT, KeyLeftShift},
+    {SDLK_RSHIFT, KeyRightShift},
+    {SDLK_LCTRL, KeyLeftCtrl},
+    {SDLK_RCTRL, KeyRightCtrl},
+    {SDLK_LALT, KeyLeftAlt},
+    {SDLK_RALT, KeyRightAlt},
+    {SDLK_SEMICOLON, 0xBA},
+    {SDLK_EQUALS, 0xBB},
+    {SDLK_COMMA, 0xBC},
+    {SDLK_MINUS, 0xBD},
+    {SDLK_PERIOD, 0xBE},
+    {SDLK_SLASH, 0xBF},
+    {SDLK_BACKQUOTE, KeyGrave},
+    {SDLK_LEFTBRACKET, 0xDB},
+    {SDLK_BACKSLASH, 0xDC},
+    {SDLK_RIGHTBRACKET, 0xDD},
+    {SDLK_QUOTE, 0xDE},
+    {SDLK_KP_ENTER, KeyKeypadEnter},
+};
+
+constexpr std::size_t SdlKeyCount = std::size(FixedKeys) + 10 + 26 + 12;
+
+// SDL's character keys are their lower-case characters, its function keys consecutive.
+constexpr std::array<SdlKey, SdlKeyCount> BuildKeyTable() {
+    std::array<SdlKey, SdlKeyCount> table{};
+    std::size_t at = 0;
+    for (const SdlKey& key : FixedKeys) {
+        table[at++] = key;
+    }
+    for (std::uint32_t i = 0; i < 10; ++i) {
+        table[at++] = {static_cast<SDL_Keycode>(SDLK_0 + i), '0' + i};
+    }
+    for (std::uint32_t i = 0; i < 26; ++i) {
+        table[at++] = {static_cast<SDL_Keycode>(SDLK_a + i), 'A' + i};
+    }
+    for (std::uint32_t i = 0; i < 12; ++i) {
+        table[at++] = {static_cast<SDL_Keycode>(SDLK_F1 + i), KeyF1 + i};
+    }
+    return table;
+}
+
+constexpr std::array<SdlKey, SdlKeyCount> KeyCodes = BuildKeyTable();
+
 } // namespace
 
-SdlWindow::SdlWindow(Shell* owner, SdlBridge* bridge, Nes::KeyStateTable* keys) : bridge(bridge), keys(keys) {
+SdlWindow::SdlWindow(Shell* owner, SdlBridge* bridge) : bridge(bridge) {
     shell = owner;
     handle = SDL_CreateWindow("Halvo", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 640, 480,
                               SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
@@ -146,22 +231,17 @@ std::uint32_t SdlWindow::ConsoleKeyOf(SDL_Scancode scancode) {
     }
 }
 
-std::uint32_t SdlWindow::JoypadKeyOf(SDL_Keycode key) {
-    if (key >= SDLK_a && key <= SDLK_z) {
-        return static_cast<std::uint32_t>('A' + (key - SDLK_a));
+std::uint32_t SdlWindow::KeyCodeOf(SDL_Keycode key) {
+    for (const SdlKey& entry : KeyCodes) {
+        if (entry.first == key) {
+            return entry.second;
+        }
     }
-    switch (key) {
-    case SDLK_LEFT:
-        return Nes::KeyLeftArrow;
-    case SDLK_UP:
-        return Nes::KeyUpArrow;
-    case SDLK_RIGHT:
-        return Nes::KeyRightArrow;
-    case SDLK_DOWN:
-        return Nes::KeyDownArrow;
-    default:
-        return 0;
-    }
+    return 0;
+}
+
+std::span<const std::pair<SDL_Keycode, std::uint32_t>> SdlWindow::KeyTable() {
+    return KeyCodes;
 }
 
 void SdlWindow::HandleEvent(const SDL_Event& event) {
@@ -169,12 +249,12 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
         const bool down = event.type == SDL_KEYDOWN;
-        if (const std::uint32_t joypadKey = JoypadKeyOf(event.key.keysym.sym); joypadKey && keys) {
-            down ? keys->KeyDown(joypadKey) : keys->KeyUp(joypadKey);
-        }
         const std::uint32_t code = ConsoleKeyOf(event.key.keysym.scancode);
         if (code && shell) {
             down ? shell->OnKeyDown(code, 0) : shell->OnKeyUp(code, 0);
+        }
+        if (const std::uint32_t key = KeyCodeOf(event.key.keysym.sym); key && shell) {
+            shell->OnKeyboardKey(key, down);
         }
         break;
     }
@@ -196,6 +276,13 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
         if (handle && event.window.windowID == SDL_GetWindowID(GetSdlWindow())) {
             HandleWindowEvent(event.window);
         }
+        break;
+    case SDL_CONTROLLERDEVICEADDED:
+    case SDL_CONTROLLERDEVICEREMOVED:
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+    case SDL_CONTROLLERAXISMOTION:
+        gamepads.HandleEvent(event, shell);
         break;
     case SDL_DROPFILE:
         // The name is the receiver's to free.
@@ -242,10 +329,6 @@ void SdlWindow::HandleWindowEvent(const SDL_WindowEvent& event) {
 }
 
 void SdlWindow::Activate(bool nowActive) {
-    if (!nowActive && keys) {
-        // Keys released while another window has the focus never send their key-up here.
-        keys->ReleaseAll();
-    }
     active = nowActive;
     if (shell) {
         shell->OnActivate(nowActive);

@@ -1,22 +1,22 @@
 #pragma once
 
+#include <span>
+#include <utility>
+
 #include <SDL.h>
 
 #include "app/Window.h"
-
-namespace Halvo::Nes {
-class KeyStateTable;
-}
+#include "app/sdl/SdlGamepads.h"
 
 namespace Halvo::App {
 
 class SdlBridge;
 
-// The program's window. It turns SDL's window, key and text events into the shell's operations and
-// feeds the key-state table the joypad reads.
+// The program's window. It turns SDL's window, key, text and game-controller events into the shell's
+// operations.
 class SdlWindow : public Window {
 public:
-    SdlWindow(Shell* shell, SdlBridge* bridge, Nes::KeyStateTable* keys);
+    SdlWindow(Shell* shell, SdlBridge* bridge);
     ~SdlWindow() override;
 
     void ApplyMode() override;
@@ -31,8 +31,10 @@ public:
 
     // The console key code of a scancode, 0 for keys the console does not take.
     static std::uint32_t ConsoleKeyOf(SDL_Scancode scancode);
-    // The joypad's key code of a key, 0 for keys it does not know.
-    static std::uint32_t JoypadKeyOf(SDL_Keycode key);
+    // The App::KeyCode of SDL's key, 0 for keys the bindings do not know.
+    static std::uint32_t KeyCodeOf(SDL_Keycode key);
+    // SDL's key of each key code of App::KeyNames.
+    static std::span<const std::pair<SDL_Keycode, std::uint32_t>> KeyTable();
 
     // The display mode full screen asks for (a size of 0 asks for width x height in the desktop's
     // format); after ApplyMode, the mode really in use.
@@ -43,7 +45,7 @@ private:
     void Activate(bool nowActive);
 
     SdlBridge* bridge;
-    Nes::KeyStateTable* keys;
+    SdlGamepads gamepads;
     bool active = false;
     bool modeApplied = true;
 };

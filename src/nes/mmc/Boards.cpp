@@ -3,15 +3,28 @@
 #include <string_view>
 
 #include "nes/mmc/AORom.h"
+#include "nes/mmc/BNRom.h"
+#include "nes/mmc/Bf9093.h"
+#include "nes/mmc/Bf9096.h"
 #include "nes/mmc/CNRom.h"
+#include "nes/mmc/CPRom.h"
+#include "nes/mmc/ColorDreams.h"
 #include "nes/mmc/GNRom.h"
+#include "nes/mmc/JalecoJf11.h"
 #include "nes/mmc/Mmc1.h"
 #include "nes/mmc/Mmc2.h"
 #include "nes/mmc/Mmc3.h"
+#include "nes/mmc/Mmc4.h"
 #include "nes/mmc/MmcFactory.h"
 #include "nes/mmc/MmcManager.h"
 #include "nes/mmc/NRom.h"
+#include "nes/mmc/Namco108.h"
+#include "nes/mmc/Nina001.h"
+#include "nes/mmc/Nina03.h"
+#include "nes/mmc/TQRom.h"
+#include "nes/mmc/TxSRom.h"
 #include "nes/mmc/UNRom.h"
+#include "nes/mmc/UNRom74HC08.h"
 
 namespace Halvo::Nes {
 
@@ -37,11 +50,23 @@ constexpr BoardFamily Families[] = {
     {"MMC1-[A,B,B2]",      "351908 SAROM SBROM SC1ROM SEROM SGROM SKROM SLROM SNROM SOROM SVROM SUROM", Make<Mmc1>},
     {"NES-UNROM-[05,09]",  "351358 351298 351320 UNROM",                                             Make<UNRom>},
     {"NES-CN-ROM-[02,05]", "CNROM",                                                                  Make<CNRom>},
-    {"MMC3-[A,B,C]",       "352026 51555 DRROM SL1ROM TEROM TFROM TGROM TKROM TL1ROM TLROM TLSROM TQROM "
-                           "TR1ROM TSROM TVROM",                                                     Make<Mmc3>},
+    {"MMC3-[A,B,C]",       "352026 51555 SL1ROM TEROM TFROM TGROM TKROM TL1ROM TLROM TR1ROM TSROM TVROM", Make<Mmc3>},
     {"NES-AOROM-03",       "AOROM",                                                                  Make<AORom>},
     {"NES-PNROM-05",       "PNROM",                                                                  Make<Mmc2>},
     {"NES-GNROM",          "GNROM",                                                                  Make<GNRom>},
+    {"MMC4-FxROM",         "FJROM FKROM",                                                            Make<Mmc4>},
+    {"COLORDREAMS-74*377", "COLORDREAMS",                                                            Make<ColorDreams>},
+    {"NES-CPROM",          "CPROM",                                                                  Make<CPRom>},
+    {"NES-BNROM",          "BNROM",                                                                  Make<BNRom>},
+    {"AVE-NINA-001",       "NINA-001 NINA-01",                                                       Make<Nina001>},
+    {"JALECO-JF-[11,14]",  "JF-11 JF-14",                                                            Make<JalecoJf11>},
+    {"CAMERICA-BF9093",    "BF9093 BF9097",                                                          Make<Bf9093>},
+    {"AVE-NINA-[03,06]",   "NINA-03 NINA-06",                                                        Make<Nina03>},
+    {"HVC-UNROM+74HC08",   "UNROM+74HC08",                                                           Make<UNRom74HC08>},
+    {"CAMERICA-BF9096",    "BF9096",                                                                 Make<Bf9096>},
+    {"NAMCOT-108",         "DEROM DE1ROM DRROM",                                                     Make<Namco108>},
+    {"MMC3-TxSROM",        "TKSROM TLSROM",                                                          Make<TxSRom>},
+    {"MMC3-TQROM",         "TQROM",                                                                  Make<TQRom>},
 };
 // clang-format on
 

@@ -4,8 +4,8 @@ namespace Halvo::Nes {
 
 class MmcManager;
 
-// Registers one factory for each supported board family: NROM, MMC1, UNROM, CNROM, MMC3, AOROM, MMC2
-// and GNROM. A family accepts a board name that holds one of its board names where a name begins,
+// Registers one factory for each supported board family (the README's board table lists them with
+// their board names). A family accepts a board name that holds one of its board names where a name begins,
 // so "NES-UNROM" is UNROM, not NROM. False when any of them was already registered (that one is kept).
 bool RegisterBoards(MmcManager& manager);
 

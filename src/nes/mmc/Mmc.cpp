@@ -1,5 +1,6 @@
 #include "nes/mmc/Mmc.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "console/System.h"
@@ -19,6 +20,14 @@ constexpr std::uint8_t MirroringPages[8][4] = {
 
 // The CPU pages of $5000-$7FFF, where work RAM answers.
 constexpr std::uint32_t FirstWramPage = 0x5000 >> Process::PageShift;
+// The 4 KiB of work RAM at $5000-$5FFF come before the 8 KiB that the header's size counts at $6000.
+constexpr std::uint32_t WramBelow6000 = 0x1000;
+
+void WriteWatchedPage(Process* process, std::uint32_t address, std::uint8_t value) {
+    // A bank switch changes what the PPU's coming fetches see.
+    process->ppu->CatchUp();
+    process->mmc->WriteLow(static_cast<std::uint16_t>(address), value);
+}
 
 } // namespace
 
@@ -27,12 +36,19 @@ Mmc::Mmc(Process* process)
     const RomImage& image = *process->romImage;
     prgPageCount = 2 * image.prgBankCount;
     chrPageCount = image.chrRom ? 8 * image.chrBankCount : 0;
+    // A header that asks for more RAM than usual gets it, up to what any board could bank.
+    const std::uint64_t askedWram = std::uint64_t{image.prgRamSize} + image.prgNvramSize;
+    if (askedWram > WramSize - WramBelow6000) {
+        wramSize = WramBelow6000 +
+                   static_cast<std::uint32_t>(std::min<std::uint64_t>(askedWram, MaxCartridgeRamSize));
+    }
+    const std::uint64_t askedChrRam = std::uint64_t{image.chrRamSize} + image.chrNvramSize;
     if (image.hasWram) {
         EnsureWram();
     }
     // A cartridge without CHR-ROM carries CHR-RAM in its place, whether or not the image says so.
     if (image.hasChrRam || chrPageCount == 0) {
-        EnsureChrRam();
+        EnsureChrRam(static_cast<std::uint32_t>(std::min<std::uint64_t>(askedChrRam, MaxCartridgeRamSize)));
     }
 }
 
@@ -41,13 +57,15 @@ Mmc::~Mmc() = default;
 void Mmc::EnsureWram() {
     if (!wram) {
         // Cleared here, since a battery keeps it through the hard resets below.
-        wram = std::make_unique<std::uint8_t[]>(WramSize);
+        wram = std::make_unique<std::uint8_t[]>(wramSize);
     }
 }
 
-void Mmc::EnsureChrRam() {
-    if (!chrRam) {
-        chrRam = std::make_unique_for_overwrite<std::uint8_t[]>(ChrRamSize);
+void Mmc::EnsureChrRam(std::uint32_t size) {
+    // Called from constructors only: a board that needs more than the image gave gets it afresh.
+    if (!chrRam || chrRamSize < size) {
+        chrRamSize = std::max({size, chrRamSize, ChrRamSize});
+        chrRam = std::make_unique_for_overwrite<std::uint8_t[]>(chrRamSize);
     }
 }
 
@@ -56,10 +74,10 @@ void Mmc::Reset(bool hard) {
         // Battery-backed RAM keeps the player's saves through a power cycle: that is what the battery
         // is for.
         if (wram && !process->romImage->hasBattery) {
-            std::memset(wram.get(), 0, WramSize);
+            std::memset(wram.get(), 0, wramSize);
         }
         if (chrRam) {
-            std::memset(chrRam.get(), 0, ChrRamSize);
+            std::memset(chrRam.get(), 0, chrRamSize);
         }
         std::memset(nameTableRam.get(), 0, NameTableRamSize);
     }
@@ -90,6 +108,31 @@ void Mmc::OnPatternFetch(std::uint16_t) {
 std::uint8_t Mmc::GetAttribute(std::uint16_t) {
     attributeHook = false;
     return 0;
+}
+
+void Mmc::WriteLow(std::uint16_t address, std::uint8_t value) {
+    PassLowWrite(address, value);
+}
+
+void Mmc::WatchLowWrites(std::uint16_t first, std::uint16_t last) {
+    for (std::uint32_t page = first >> Process::PageShift; page <= (last >> Process::PageShift); ++page) {
+        // A soft reset of the board alone finds the page watched already: keep what answered before.
+        if (process->writeHandlers[page] != &WriteWatchedPage) {
+            passStorage[page - FirstLowPage] = process->writePages[page];
+            passHandlers[page - FirstLowPage] = process->writeHandlers[page];
+        }
+        process->MapCpuPage(page, process->readPages[page], nullptr);
+        process->writeHandlers[page] = &WriteWatchedPage;
+    }
+}
+
+void Mmc::PassLowWrite(std::uint16_t address, std::uint8_t value) {
+    const std::uint32_t page = (address >> Process::PageShift) - FirstLowPage;
+    if (std::uint8_t* storage = passStorage[page]) {
+        storage[address & Process::PageMask] = value;
+    } else {
+        passHandlers[page](process, address, value);
+    }
 }
 
 void Mmc::MapPrg8k(std::uint32_t bank, std::uint32_t slot) {
@@ -136,6 +179,18 @@ void Mmc::MapChr4k(std::uint32_t bank, std::uint32_t table) {
 void Mmc::MapChr8k(std::uint32_t bank) {
     for (std::uint32_t page = 0; page < 8; ++page) {
         MapChr1k(bank * 8 + page, page);
+    }
+}
+
+void Mmc::MapChrRam1k(std::uint32_t bank, std::uint32_t page) {
+    Ppu& ppu = *process->ppu;
+    ppu.vramPages[page] = chrRam.get() + (bank % (chrRamSize / ChrPageSize)) * ChrPageSize;
+    ppu.vramReadOnly[page] = false;
+}
+
+void Mmc::MapChrRam4k(std::uint32_t bank, std::uint32_t table) {
+    for (std::uint32_t i = 0; i < 4; ++i) {
+        MapChrRam1k(bank * 4 + i, table * 4 + i);
     }
 }
 

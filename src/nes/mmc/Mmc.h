@@ -22,6 +22,8 @@ public:
     static constexpr std::uint32_t WramSize = 12288;
     static constexpr std::uint32_t ChrRamSize = 8192;
     static constexpr std::uint32_t NameTableRamSize = 4096;
+    // The most cartridge RAM (work RAM or CHR-RAM) a header may ask for; no board banks more.
+    static constexpr std::uint32_t MaxCartridgeRamSize = 1u << 20;
 
     explicit Mmc(Process* process);
     ~Mmc() override;
@@ -43,6 +45,8 @@ public:
     virtual void OnPatternFetch(std::uint16_t address);
     // A non-zero result replaces the attribute of the tile whose name-table entry is at that address.
     virtual std::uint8_t GetAttribute(std::uint16_t nameTableAddress);
+    // CPU writes below $8000 on the pages a board watches (WatchLowWrites); the base passes them on.
+    virtual void WriteLow(std::uint16_t address, std::uint8_t value);
     // The board's own registers, saved or loaded in one list for both directions. The memories and
     // which banks are mapped where are saved for every board alike, so a board lists only what its
     // registers hold beyond that; one that installs its own CPU handlers puts them back when loading.
@@ -70,6 +74,9 @@ public:
     void MapChr4k(std::uint32_t bank, std::uint32_t table);
     // 8 KiB CHR-ROM bank `bank` at $0000-$1FFF.
     void MapChr8k(std::uint32_t bank);
+    // 1 KiB and 4 KiB pages of CHR-RAM (modulo its size), writable, for boards that bank their CHR-RAM.
+    void MapChrRam1k(std::uint32_t bank, std::uint32_t page);
+    void MapChrRam4k(std::uint32_t bank, std::uint32_t table);
     // Name-table slot 0-3 (and its mirror at $3000) onto name-table RAM page 0-3; mirroring becomes
     // "by mapper".
     void MapNameTable(std::uint32_t slot, std::uint32_t ramPage);
@@ -81,6 +88,10 @@ public:
     std::uint32_t chrPageCount = 0; // 1 KiB pages of CHR-ROM; 0 without CHR-ROM
     std::unique_ptr<std::uint8_t[]> wram;
     std::unique_ptr<std::uint8_t[]> chrRam;
+    // Their sizes: 12 KiB of work RAM ($5000-$7FFF) and 8 KiB of CHR-RAM unless the image asks for more,
+    // which boards that bank their RAM reach beyond the part mapped at reset.
+    std::uint32_t wramSize = WramSize;
+    std::uint32_t chrRamSize = ChrRamSize;
     std::unique_ptr<std::uint8_t[]> nameTableRam;
     std::uint32_t mirroring = MirrorNotSet;
 
@@ -94,7 +105,20 @@ public:
 protected:
     // For boards that always carry work RAM, or CHR-RAM even beside CHR-ROM, whatever the image says.
     void EnsureWram();
-    void EnsureChrRam();
+    void EnsureChrRam(std::uint32_t size = ChrRamSize);
+
+    // Some boards decode registers below $8000, where the console's I/O registers and work RAM also
+    // answer. From a reset on, CPU writes to the 2 KiB pages that hold `first` to `last` go to WriteLow;
+    // PassLowWrite hands one on to what answered there before (I/O registers, work RAM or nothing).
+    void WatchLowWrites(std::uint16_t first, std::uint16_t last);
+    void PassLowWrite(std::uint16_t address, std::uint8_t value);
+
+private:
+    using LowWriteHandler = void (*)(Process* process, std::uint32_t address, std::uint8_t value);
+    static constexpr std::uint32_t FirstLowPage = 0x4000 >> 11;
+    // What answered each page of $4000-$7FFF before the board watched it.
+    std::uint8_t* passStorage[8] = {};
+    LowWriteHandler passHandlers[8] = {};
 };
 
 } // namespace Halvo::Nes

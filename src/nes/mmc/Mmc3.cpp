@@ -17,9 +17,11 @@ void Mmc3::Reset(bool hard) {
     MapPrg8k(PrgPageFromEnd(2), 6);
     // $E000 always shows the last page: the reset vector lives there.
     MapPrg8k(PrgPageFromEnd(1), 7);
-    MapChr8k(0);
     chrInvert = 0;
     SetNameTableMirroring(process->romImage->mirroring);
+    for (std::uint32_t page = 0; page < 8; ++page) {
+        MapChrBank(page, page);
+    }
     bankSelect = 0;
     r6Slot = 4;
     fixedSlot = 6;
@@ -51,10 +53,10 @@ void Mmc3::WriteRegister(std::uint16_t address, std::uint8_t value) {
         if (bankSelect < 2) {
             // A 2 KiB bank: the value and the page after it, as written (not made even).
             const std::uint32_t page = (2 * bankSelect) ^ chrInvert;
-            MapChr1k(value, page);
-            MapChr1k(value + 1u, page + 1);
+            MapChrBank(value, page);
+            MapChrBank(value + 1u, page + 1);
         } else if (bankSelect < 6) {
-            MapChr1k(value, (bankSelect + 2) ^ chrInvert);
+            MapChrBank(value, (bankSelect + 2) ^ chrInvert);
         } else if (bankSelect == 6) {
             r6 = value;
             MapPrg8k(r6, r6Slot);
@@ -95,6 +97,10 @@ void Mmc3::WriteRegister(std::uint16_t address, std::uint8_t value) {
     default: // $A001 (work RAM protection, not emulated: the RAM is always open) and the rest
         break;
     }
+}
+
+void Mmc3::MapChrBank(std::uint32_t bank, std::uint32_t page) {
+    MapChr1k(bank, page);
 }
 
 void Mmc3::OnScanline() {

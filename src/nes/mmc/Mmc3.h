@@ -41,6 +41,11 @@ public:
 
     // The line that precedes line 0: 261 on NTSC, 311 on PAL.
     std::int32_t preRenderLine = 261;
+
+protected:
+    // Every 1 KiB CHR bank the registers select, pattern page by pattern page: CHR-ROM here; the
+    // TxSROM and TQROM boards also wire a bank bit elsewhere.
+    virtual void MapChrBank(std::uint32_t bank, std::uint32_t page);
 };
 
 } // namespace Halvo::Nes

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@ namespace {
 constexpr std::size_t HeaderSize = 16;
 constexpr std::size_t TitleSize = 128;
 constexpr std::uint32_t MaxBankCount = 255;
+// NES 2.0 counts banks in 12 bits; a top nibble of $F marks the exponent form instead.
+constexpr std::uint32_t MaxNes20BankCount = 0xEFF;
+constexpr std::uint8_t Nes20Mark = 0x08;
+constexpr std::uint8_t FormatBits = 0x0C;
 
 constexpr std::uint8_t FlagVertical = 0x01;
 constexpr std::uint8_t FlagBattery = 0x02;
@@ -31,10 +36,12 @@ const char* const SaveOperation = "Halvo::Nes::INesIOStrategy::SaveImage";
 std::string NoBoardMessage(std::uint32_t mapper, std::uint32_t prgBanks, std::uint32_t chrBanks, bool battery,
                            bool fourScreen) {
     const bool known =
-        std::any_of(INesIOStrategy::CompatTable.begin(), INesIOStrategy::CompatTable.end(),
+        std::any_of(std::begin(INesIOStrategy::CompatTable), std::end(INesIOStrategy::CompatTable),
                     [&](const INesIOStrategy::CompatRow& row) { return row.mapper == mapper; });
     if (!known) {
-        return "Unsupported iNES mapper number.";
+        // Numbers above 255 exist only in NES 2.0 headers: name it, since it is no misread byte.
+        return mapper > 255 ? "Unsupported NES 2.0 mapper number " + std::to_string(mapper) + "."
+                            : "Unsupported iNES mapper number.";
     }
     const auto banks = [](std::uint32_t count, const char* kind) {
         return std::to_string(count) + " " + kind + (count == 1 ? " bank" : " banks");
@@ -53,13 +60,81 @@ std::string NoBoardMessage(std::uint32_t mapper, std::uint32_t prgBanks, std::ui
     return message + ".";
 }
 
+// A NES 2.0 ROM size in bytes: a 12-bit count of `unit`s, or, when the top nibble is $F, the exponent
+// form 2^E x (2M + 1) from the low byte EEEEEEMM, for sizes that are no multiple of the unit.
+std::uint64_t Nes20RomSize(std::uint8_t low, std::uint8_t topNibble, std::uint32_t unit) {
+    if (topNibble != 0x0F) {
+        return (std::uint64_t{topNibble} << 8 | low) * unit;
+    }
+    const std::uint32_t exponent = low >> 2;
+    const std::uint64_t multiplier = (low & 3u) * 2 + 1;
+    // No file is that big; keep the number from overflowing, and let the short read refuse it.
+    return exponent > 40 ? std::uint64_t{1} << 41 : (std::uint64_t{1} << exponent) * multiplier;
+}
+
+// A NES 2.0 RAM size: 64 << shift bytes, none for a shift of 0.
+std::uint32_t Nes20RamSize(std::uint32_t shift) {
+    return shift == 0 ? 0 : 64u << shift;
+}
+
+// The shift that holds `size` bytes (rounded up to what the header can say).
+std::uint8_t Nes20RamShift(std::uint32_t size) {
+    std::uint8_t shift = 0;
+    while (size != 0 && (64u << shift) < size && shift < 15) {
+        ++shift;
+    }
+    return size == 0 ? 0 : std::max<std::uint8_t>(shift, 1);
+}
+
+// The low byte and top nibble of a NES 2.0 bank count; false when neither form holds it.
+bool Nes20RomCount(std::uint32_t banks, std::uint32_t unit, std::uint8_t& low, std::uint8_t& topNibble) {
+    if (banks <= MaxNes20BankCount) {
+        low = static_cast<std::uint8_t>(banks);
+        topNibble = static_cast<std::uint8_t>(banks >> 8);
+        return true;
+    }
+    // Exponent form: the size as 2^E times 1, 3, 5 or 7.
+    std::uint64_t odd = std::uint64_t{banks} * unit;
+    std::uint32_t exponent = 0;
+    for (; (odd & 1) == 0; odd >>= 1) {
+        ++exponent;
+    }
+    if (odd > 7 || exponent > 63) {
+        return false;
+    }
+    low = static_cast<std::uint8_t>(exponent << 2 | (odd - 1) / 2);
+    topNibble = 0x0F;
+    return true;
+}
+
+// Reads a ROM of `size` bytes into whole banks of `bankSize`. A size that is no multiple of the bank
+// (the NES 2.0 exponent form allows 8 KiB of PRG-ROM, for example) is repeated to fill its last bank, as
+// the smaller chip answers again where its upper address lines are not connected.
+std::unique_ptr<std::uint8_t[]> ReadRom(std::istream& in, std::uint64_t size, std::uint32_t bankSize,
+                                        std::uint32_t& banks) {
+    if (size > RomImage::MaxFileSize) {
+        return nullptr;
+    }
+    auto bytes = ReadBlock(in, static_cast<std::size_t>(size));
+    banks = static_cast<std::uint32_t>((size + bankSize - 1) / bankSize);
+    if (!bytes || size % bankSize == 0) {
+        return bytes;
+    }
+    auto whole = std::make_unique<std::uint8_t[]>(std::size_t{banks} * bankSize);
+    for (std::size_t at = 0; at < std::size_t{banks} * bankSize; at += size) {
+        std::memcpy(whole.get() + at, bytes.get(),
+                    std::min<std::size_t>(size, std::size_t{banks} * bankSize - at));
+    }
+    return whole;
+}
+
 } // namespace
 
-const INesIOStrategy::CompatRow* INesIOStrategy::FindBoard(std::uint32_t mapper, std::uint32_t prgBanks,
-                                                           std::uint32_t chrBanks, bool battery,
-                                                           bool fourScreen) {
+const INesIOStrategy::CompatRow* INesIOStrategy::FindBoard(std::uint32_t mapper, std::uint32_t submapper,
+                                                           std::uint32_t prgBanks, std::uint32_t chrBanks,
+                                                           bool battery, bool fourScreen) {
     for (const CompatRow& row : CompatTable) {
-        if (row.mapper != mapper) {
+        if (row.mapper != mapper || (row.submapper != 0 && row.submapper != submapper)) {
             continue;
         }
         if ((row.battery == Battery::Present && !battery) || (row.battery == Battery::Absent && battery)) {
@@ -106,17 +181,31 @@ std::unique_ptr<RomImage> INesIOStrategy::LoadImage(std::istream& in, bool) cons
         ReportForeignFile(LoadOperation, __LINE__, "Invalid iNES header.");
         return nullptr;
     }
-    const std::uint32_t prgBanks = header[4];
-    const std::uint32_t chrBanks = header[5];
     const std::uint8_t flags6 = header[6];
-    if (prgBanks == 0) {
+    const bool nes20 = (header[7] & FormatBits) == Nes20Mark;
+    std::uint64_t prgSize = std::uint64_t{header[4]} * RomImage::PrgBankSize;
+    std::uint64_t chrSize = std::uint64_t{header[5]} * RomImage::ChrBankSize;
+    std::uint32_t mapper = (header[7] & 0xF0u) | (flags6 >> 4);
+    std::uint32_t submapper = 0;
+    if (nes20) {
+        prgSize = Nes20RomSize(header[4], header[9] & 0x0F, RomImage::PrgBankSize);
+        chrSize = Nes20RomSize(header[5], header[9] >> 4, RomImage::ChrBankSize);
+        mapper |= (header[8] & 0x0Fu) << 8;
+        submapper = header[8] >> 4;
+    }
+    if (prgSize == 0) {
         ReportLoadError(LoadOperation, __LINE__, "Possible corrupted iNES header--no PRG-ROM.");
         return nullptr;
     }
-    const std::uint32_t mapper = (header[7] & 0xF0u) | (flags6 >> 4);
+    const auto banks = [](std::uint64_t size, std::uint32_t bankSize) {
+        return static_cast<std::uint32_t>(
+            std::min<std::uint64_t>((size + bankSize - 1) / bankSize, 1u << 30));
+    };
+    const std::uint32_t prgBanks = banks(prgSize, RomImage::PrgBankSize);
+    const std::uint32_t chrBanks = banks(chrSize, RomImage::ChrBankSize);
     const bool battery = (flags6 & FlagBattery) != 0;
     const bool fourScreen = (flags6 & FlagFourScreen) != 0;
-    const CompatRow* row = FindBoard(mapper, prgBanks, chrBanks, battery, fourScreen);
+    const CompatRow* row = FindBoard(mapper, submapper, prgBanks, chrBanks, battery, fourScreen);
     if (!row) {
         ReportLoadError(LoadOperation, __LINE__,
                         NoBoardMessage(mapper, prgBanks, chrBanks, battery, fourScreen));
@@ -130,6 +219,19 @@ std::unique_ptr<RomImage> INesIOStrategy::LoadImage(std::istream& in, bool) cons
     image->mirroring = fourScreen                ? MirrorFourScreen
                        : (flags6 & FlagVertical) ? MirrorVertical
                                                  : MirrorHorizontal;
+    if (nes20) {
+        image->submapper = submapper;
+        image->prgRamSize = Nes20RamSize(header[10] & 0x0F);
+        image->prgNvramSize = Nes20RamSize(header[10] >> 4);
+        image->chrRamSize = Nes20RamSize(header[11] & 0x0F);
+        image->chrNvramSize = Nes20RamSize(header[11] >> 4);
+        image->hasWram = battery || image->prgRamSize != 0 || image->prgNvramSize != 0;
+        image->hasChrRam = image->chrRamSize != 0 || image->chrNvramSize != 0;
+        // NTSC, PAL, multi-region, Dendy. The Dendy runs PAL's 50 frames a second (its frame timing
+        // differs in details that are not emulated), so it is taken as PAL.
+        constexpr std::uint32_t Timings[4] = {TvNtsc, TvPal, TvBoth, TvPal};
+        image->tvSystem = Timings[header[12] & 3];
+    }
 
     if (flags6 & FlagTrainer) {
         image->trainer = ReadBlock(in, RomImage::TrainerSize);
@@ -139,24 +241,22 @@ std::unique_ptr<RomImage> INesIOStrategy::LoadImage(std::istream& in, bool) cons
         }
     }
 
-    const std::size_t prgSize = std::size_t{prgBanks} * RomImage::PrgBankSize;
-    image->prgRom = ReadBlock(in, prgSize);
+    image->prgRom = ReadRom(in, prgSize, RomImage::PrgBankSize, image->prgBankCount);
     if (!image->prgRom) {
         ReportLoadError(LoadOperation, __LINE__, "Corrupted iNES rom image file.");
         return nullptr;
     }
-    image->prgBankCount = prgBanks;
-    image->prgCrc = Crc32::Of(image->prgRom.get(), prgSize);
+    image->prgCrc = Crc32::Of(image->prgRom.get(), std::size_t{image->prgBankCount} * RomImage::PrgBankSize);
 
-    if (chrBanks != 0) {
-        const std::size_t chrSize = std::size_t{chrBanks} * RomImage::ChrBankSize;
-        image->chrRom = ReadBlock(in, chrSize);
+    if (chrSize != 0) {
+        image->chrRom = ReadRom(in, chrSize, RomImage::ChrBankSize, image->chrBankCount);
         if (!image->chrRom) {
+            image->chrBankCount = 0;
             ReportLoadError(LoadOperation, __LINE__, "Corrupted iNES rom image file.");
             return nullptr;
         }
-        image->chrBankCount = chrBanks;
-        image->chrCrc = Crc32::Of(image->chrRom.get(), chrSize);
+        image->chrCrc =
+            Crc32::Of(image->chrRom.get(), std::size_t{image->chrBankCount} * RomImage::ChrBankSize);
     } else {
         image->hasChrRam = true;
     }
@@ -173,37 +273,54 @@ std::unique_ptr<RomImage> INesIOStrategy::LoadImage(std::istream& in, bool) cons
 }
 
 bool INesIOStrategy::SaveImage(std::ostream& out, const RomImage& image) const {
-    const auto row = std::find_if(CompatTable.begin(), CompatTable.end(), [&](const CompatRow& candidate) {
-        return image.boardName == candidate.boardName;
-    });
-    if (row == CompatTable.end()) {
+    const auto row =
+        std::find_if(std::begin(CompatTable), std::end(CompatTable),
+                     [&](const CompatRow& candidate) { return image.boardName == candidate.boardName; });
+    if (row == std::end(CompatTable)) {
         Console::ReportError(SaveOperation, __LINE__) << "Unsupported iNES mapper number." << std::endl;
         return false;
     }
-    // The header counts banks in one byte each; a larger count would be stored cut and the file would
-    // no longer describe its own data.
-    if (image.prgBankCount > MaxBankCount) {
+    // The submapper a NES 2.0 header must carry: the image's own, or the one that names the board
+    // where the old header's sizes would read back as another board of the mapper.
+    const bool withRamSizes =
+        image.prgRamSize != 0 || image.prgNvramSize != 0 || image.chrRamSize != 0 || image.chrNvramSize != 0;
+    const bool battery = image.hasBattery || (image.hasWram && !withRamSizes);
+    const bool fourScreen = image.mirroring == MirrorFourScreen;
+    std::uint32_t submapper = image.submapper;
+    if (row->submapper != 0) {
+        const CompatRow* oldRow =
+            FindBoard(row->mapper, 0, image.prgBankCount, image.chrBankCount, battery, fourScreen);
+        if (!oldRow || image.boardName != oldRow->boardName) {
+            submapper = row->submapper;
+        }
+    }
+    // The old header counts banks in one byte each and knows nothing of submappers, RAM sizes or PAL
+    // timing: NES 2.0 is written only when the image has one of them, so older tools still read the rest.
+    const bool nes20 = row->mapper > 255 || image.prgBankCount > MaxBankCount ||
+                       image.chrBankCount > MaxBankCount || submapper != 0 || withRamSizes ||
+                       image.tvSystem == TvPal;
+    std::uint8_t header[HeaderSize] = {'N', 'E', 'S', 0x1A};
+    std::uint8_t prgTop = 0;
+    std::uint8_t chrTop = 0;
+    // A larger count would be stored cut and the file would no longer describe its own data.
+    if (!Nes20RomCount(image.prgBankCount, RomImage::PrgBankSize, header[4], prgTop)) {
         Console::ReportError(SaveOperation, __LINE__)
             << "Too many PRG-ROM banks for the iNES format." << std::endl;
         return false;
     }
-    if (image.chrBankCount > MaxBankCount) {
+    if (!Nes20RomCount(image.chrBankCount, RomImage::ChrBankSize, header[5], chrTop)) {
         Console::ReportError(SaveOperation, __LINE__)
             << "Too many CHR-ROM banks for the iNES format." << std::endl;
         return false;
     }
-
-    std::uint8_t header[HeaderSize] = {'N', 'E', 'S', 0x1A};
-    header[4] = static_cast<std::uint8_t>(image.prgBankCount);
-    header[5] = static_cast<std::uint8_t>(image.chrBankCount);
     std::uint8_t flags6 = static_cast<std::uint8_t>((row->mapper & 0x0Fu) << 4);
-    if (image.mirroring == MirrorFourScreen) {
+    if (fourScreen) {
         flags6 |= FlagFourScreen;
     }
     if (image.trainer) {
         flags6 |= FlagTrainer;
     }
-    if (image.hasBattery || image.hasWram) {
+    if (battery) {
         flags6 |= FlagBattery;
     }
     if (image.mirroring == MirrorVertical) {
@@ -211,6 +328,16 @@ bool INesIOStrategy::SaveImage(std::ostream& out, const RomImage& image) const {
     }
     header[6] = flags6;
     header[7] = static_cast<std::uint8_t>(row->mapper & 0xF0u);
+    if (nes20) {
+        header[7] |= Nes20Mark;
+        header[8] = static_cast<std::uint8_t>((row->mapper >> 8 & 0x0F) | (submapper & 0x0F) << 4);
+        header[9] = static_cast<std::uint8_t>(chrTop << 4 | prgTop);
+        header[10] = static_cast<std::uint8_t>(Nes20RamShift(image.prgNvramSize) << 4 |
+                                               Nes20RamShift(image.prgRamSize));
+        header[11] = static_cast<std::uint8_t>(Nes20RamShift(image.chrNvramSize) << 4 |
+                                               Nes20RamShift(image.chrRamSize));
+        header[12] = image.tvSystem == TvPal ? 1 : image.tvSystem == TvNtsc ? 0 : 2;
+    }
 
     out.write(reinterpret_cast<const char*>(header), HeaderSize);
     if (image.trainer) {

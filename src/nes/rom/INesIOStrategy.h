@@ -1,34 +1,43 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 #include "nes/rom/RomImageIOStrategy.h"
 
 namespace Halvo::Nes {
 
+// A row of the iNES reader's board table (INesIOStrategy::CompatTable) and its requirements.
+enum class INesBattery : std::uint8_t { Any, Present, Absent };
+enum class INesMirroring : std::uint8_t { Any, FourScreen };
+
+struct INesCompatRow {
+    const char* boardName;
+    std::uint32_t mapper;
+    std::uint32_t minPrgBanks;
+    std::uint32_t maxPrgBanks;
+    std::uint32_t minChrBanks;
+    std::uint32_t maxChrBanks;
+    INesBattery battery;
+    INesMirroring mirroring;
+    // The NES 2.0 submapper that names this board; 0: the row fits any submapper.
+    std::uint32_t submapper = 0;
+};
+
 // The iNES format: a 16-byte header naming a mapper number, then the trainer, PRG-ROM, CHR-ROM and an
 // optional title trailer. The machine chooses mappers by board name, so the reader translates the
 // mapper number (with the bank counts, battery and mirroring bits) into a board through CompatTable.
+// The NES 2.0 form of the header (byte 7 bits 2-3 = 2) adds a 12-bit mapper number, the submapper,
+// larger ROM sizes, the RAM sizes and the timing; the writer uses it only where the old form would lose
+// something the image holds.
 class INesIOStrategy : public RomImageIOStrategy {
 public:
-    enum class Battery : std::uint8_t { Any, Present, Absent };
-    enum class Mirroring : std::uint8_t { Any, FourScreen };
-
-    struct CompatRow {
-        const char* boardName;
-        std::uint32_t mapper;
-        std::uint32_t minPrgBanks;
-        std::uint32_t maxPrgBanks;
-        std::uint32_t minChrBanks;
-        std::uint32_t maxChrBanks;
-        Battery battery;
-        Mirroring mirroring;
-    };
+    using Battery = INesBattery;
+    using Mirroring = INesMirroring;
+    using CompatRow = INesCompatRow;
 
     // Searched in order; the first row that fits the header gives the board.
     // clang-format off
-    static constexpr std::array<CompatRow, 18> CompatTable{{
+    static constexpr CompatRow CompatTable[] = {
         // board     mapper PRG banks  CHR banks  battery           mirroring
         {"NROM",     0,     1, 2,      0, 1,      Battery::Any,     Mirroring::Any},
         {"SAROM",    1,     1, 255,    1, 255,    Battery::Present, Mirroring::Any},
@@ -48,13 +57,32 @@ public:
         {"AOROM",    7,     1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"PNROM",    9,     1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"GNROM",    66,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
-    }};
+        {"FKROM",    10,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"COLORDREAMS", 11, 1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"CPROM",    13,    1, 255,    0, 0,      Battery::Any,     Mirroring::Any},
+        // Both boards of mapper 34 switch 32 KiB of PRG; only NINA-001 banks CHR-ROM. A submapper says
+        // which; without one, the CHR-ROM size does.
+        {"NINA-001", 34,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any, 1},
+        {"BNROM",    34,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any, 2},
+        {"NINA-001", 34,    1, 255,    2, 255,    Battery::Any,     Mirroring::Any},
+        {"BNROM",    34,    1, 255,    0, 1,      Battery::Any,     Mirroring::Any},
+        {"BF9093",   71,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"NINA-03",  79,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"TKSROM",   118,   1, 255,    1, 255,    Battery::Present, Mirroring::Any},
+        {"TLSROM",   118,   1, 255,    1, 255,    Battery::Any,     Mirroring::Any},
+        {"TQROM",    119,   1, 255,    1, 255,    Battery::Any,     Mirroring::Any},
+        {"JF-14",    140,   1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"UNROM+74HC08", 180, 1, 255,  0, 255,    Battery::Any,     Mirroring::Any},
+        {"DRROM",    206,   1, 255,    0, 255,    Battery::Any,     Mirroring::FourScreen},
+        {"DEROM",    206,   1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"BF9096",   232,   1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+    };
     // clang-format on
 
-    // The board for a header's mapper number, bank counts, battery bit and four-screen bit; null when
-    // no row fits.
-    static const CompatRow* FindBoard(std::uint32_t mapper, std::uint32_t prgBanks, std::uint32_t chrBanks,
-                                      bool battery, bool fourScreen);
+    // The board for a header's mapper number, submapper (0 when the header gives none), bank counts,
+    // battery bit and four-screen bit; null when no row fits.
+    static const CompatRow* FindBoard(std::uint32_t mapper, std::uint32_t submapper, std::uint32_t prgBanks,
+                                      std::uint32_t chrBanks, bool battery, bool fourScreen);
 
     std::unique_ptr<RomImageIOStrategy> Clone() const override;
     std::string GetDescription() const override;
@@ -62,7 +90,7 @@ public:
     // The strict flag is not used by this format.
     std::unique_ptr<RomImage> LoadImage(std::istream& in, bool strict) const override;
     // False, with nothing written, when the board has no mapper number or the image has more banks than
-    // the header's one-byte counts hold; false too when the stream reports a write failure.
+    // the header can count; false too when the stream reports a write failure.
     bool SaveImage(std::ostream& out, const RomImage& image) const override;
 };
 

@@ -63,6 +63,14 @@ struct RomImage {
     bool hasWram = false;
     bool hasBattery = false;
     bool hasChrRam = false;
+    // What an NES 2.0 header tells beyond the board: the submapper that picks among the wirings of one
+    // mapper number, and the RAM sizes in bytes (0 when not given: the board then carries its usual
+    // RAM). The NV sizes are the battery-backed parts.
+    std::uint32_t submapper = 0;
+    std::uint32_t prgRamSize = 0;
+    std::uint32_t prgNvramSize = 0;
+    std::uint32_t chrRamSize = 0;
+    std::uint32_t chrNvramSize = 0;
     std::uint32_t controllers = ControllersNotGiven;
     std::unique_ptr<std::uint8_t[]> trainer; // 512 bytes, or null
     std::string dumperName = "Halvo " HALVO_VERSION;

@@ -144,9 +144,11 @@ void Joypad::State(StateIo& io) {
 void NintendoPorts::State(StateIo& io) {
     io(readCount4016, readCount4017, strobe);
     for (const Ref::Ptr<ExtDevice>& device : devices) {
-        if (device) {
-            device->State(io);
-        }
+        io.Block([&](StateIo& block) {
+            if (device) {
+                device->State(block);
+            }
+        });
     }
 }
 
@@ -154,10 +156,10 @@ void Mmc::StateRegisters(StateIo&) {}
 
 void Mmc::State(StateIo& io) {
     if (wram) {
-        io.Bytes(wram.get(), WramSize);
+        io.Bytes(wram.get(), wramSize);
     }
     if (chrRam) {
-        io.Bytes(chrRam.get(), ChrRamSize);
+        io.Bytes(chrRam.get(), chrRamSize);
     }
     io.Bytes(nameTableRam.get(), NameTableRamSize);
     io.Bounded(mirroring, std::uint32_t{MirrorNotSet});

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "nes/KeyState.h"
+#include "nes/ButtonState.h"
 #include "nes/Process.h"
 #include "nes/state/SaveState.h"
 
@@ -160,10 +160,10 @@ bool RewindBuffer::StepBack(Process& process, bool render) {
         loaded = SaveState::ReadMachine(process, scratch.data(), scratch.size(), error);
         // The buttons of that frame are not kept; none are pressed, and the state below is the one
         // recorded whatever they were.
-        KeyState* keys = KeyState::Current();
-        KeyState::SetCurrent(nullptr);
+        ButtonState* buttons = ButtonState::Current();
+        ButtonState::SetCurrent(nullptr);
         process.RunFrame(render);
-        KeyState::SetCurrent(keys);
+        ButtonState::SetCurrent(buttons);
     }
     loaded = loaded && SaveState::ReadMachine(process, newest.data(), newest.size(), error);
     if (!loaded) {

@@ -38,8 +38,8 @@ Memories MachineMemories(Process& process) {
             Memory{image.prgRom.get(), std::size_t{image.prgBankCount} * RomImage::PrgBankSize, false},
             Memory{image.chrRom.get(),
                    image.chrRom ? std::size_t{image.chrBankCount} * RomImage::ChrBankSize : 0, false},
-            owned(mmc.wram, Mmc::WramSize),
-            owned(mmc.chrRam, Mmc::ChrRamSize),
+            owned(mmc.wram, mmc.wramSize),
+            owned(mmc.chrRam, mmc.chrRamSize),
             owned(mmc.nameTableRam, Mmc::NameTableRamSize)};
 }
 

@@ -66,6 +66,39 @@ public:
         return *this;
     }
 
+    // A part that one machine may have and another not (a device in a port): written with its length,
+    // so that a machine without it passes over it when loading. Loading an empty block leaves the part
+    // as it is; a part that reads some of its block must read all of it.
+    template <class State>
+    void Block(State state) {
+        std::uint32_t length = 0;
+        if (!Loading()) {
+            const std::size_t at = out->size();
+            Field(length);
+            state(*this);
+            length = static_cast<std::uint32_t>(out->size() - at - sizeof length);
+            for (std::size_t i = 0; i < sizeof length; ++i) {
+                (*out)[at + i] = static_cast<std::uint8_t>(length >> (8 * i));
+            }
+            return;
+        }
+        Field(length);
+        if (failed || length > static_cast<std::size_t>(end - in)) {
+            shortInput = shortInput || !failed;
+            failed = true;
+            return;
+        }
+        StateIo block(in, length);
+        in += length;
+        if (length > 0) {
+            state(block);
+        }
+        if (!block.Good() || (block.in != block.end && block.in != in - length)) {
+            shortInput = shortInput || block.WrongSize();
+            failed = true;
+        }
+    }
+
     // A block of raw bytes.
     void Bytes(void* data, std::size_t size) {
         if (!Loading()) {

@@ -1,5 +1,3 @@
-#include <optional>
-
 #include <gtest/gtest.h>
 
 #include "nes/mmc/Cartridge.h"
@@ -7,27 +5,12 @@
 namespace Halvo {
 namespace {
 
-using TestSupport::Cartridge;
+using TestSupport::BankCase;
 using TestSupport::Events;
-using TestSupport::MakeImage;
 using TestSupport::Pages4;
 using TestSupport::Pages8;
 using TestSupport::Serial;
 using TestSupport::SoftReset;
-
-// Register writes, pattern fetches and soft resets on a fresh board, and the banks they leave
-// visible: PRG pages at $8000-$E000, CHR pages at PPU $0000-$1FFF, name-table RAM pages of the slots.
-struct BankCase {
-    const char* what;
-    const char* board;
-    std::uint32_t prgBanks; // 16 KiB
-    std::uint32_t chrBanks; // 8 KiB
-    Events events;
-    std::optional<Pages4> prg;
-    std::optional<Pages8> chr = std::nullopt;
-    std::optional<Pages4> nameTables = std::nullopt;
-    std::uint32_t mirroring = Nes::MirrorVertical;
-};
 
 // clang-format off
 const BankCase Cases[] = {
@@ -76,20 +59,7 @@ const BankCase Cases[] = {
 
 TEST(BankSwitching, WritesSelectTheBanksThatTheCpuAndPpuSee) {
     for (const BankCase& bankCase : Cases) {
-        SCOPED_TRACE(bankCase.what);
-        auto image = MakeImage(bankCase.prgBanks, bankCase.chrBanks, bankCase.board);
-        image->mirroring = bankCase.mirroring;
-        Cartridge cartridge(std::move(image));
-        cartridge.Apply(bankCase.events);
-        if (bankCase.prg) {
-            EXPECT_EQ(cartridge.Prg(), *bankCase.prg);
-        }
-        if (bankCase.chr) {
-            EXPECT_EQ(cartridge.Chr(), *bankCase.chr);
-        }
-        if (bankCase.nameTables) {
-            EXPECT_EQ(cartridge.NameTables(), *bankCase.nameTables);
-        }
+        TestSupport::CheckBanks(bankCase);
     }
 }
 

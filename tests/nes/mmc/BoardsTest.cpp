@@ -35,11 +35,23 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
         {"MMC1-[A,B,B2]", "SAROM SBROM SC1ROM SEROM SGROM SKROM SLROM SNROM SOROM SUROM SVROM 351908 NES-SNROM"},
         {"NES-UNROM-[05,09]", "UNROM 351358 351298 351320 NES-UNROM"},
         {"NES-CN-ROM-[02,05]", "CNROM HVC-CNROM"},
-        {"MMC3-[A,B,C]", "TEROM TFROM TGROM TKROM TLROM TL1ROM TLSROM TQROM TR1ROM TSROM TVROM DRROM SL1ROM "
-                         "352026 51555 NES-TLROM"},
+        {"MMC3-[A,B,C]", "TEROM TFROM TGROM TKROM TLROM TL1ROM TR1ROM TSROM TVROM SL1ROM 352026 51555 NES-TLROM"},
         {"NES-AOROM-03", "AOROM NES-AOROM"},
         {"NES-PNROM-05", "PNROM NES-PNROM"},
         {"NES-GNROM", "GNROM NES-GNROM"},
+        {"MMC4-FxROM", "FJROM FKROM NES-FJROM"},
+        {"COLORDREAMS-74*377", "COLORDREAMS UNL-COLORDREAMS"},
+        {"NES-CPROM", "CPROM NES-CPROM"},
+        {"NES-BNROM", "BNROM NES-BNROM IREM-BNROM"},
+        {"AVE-NINA-001", "NINA-001 AVE-NINA-01"},
+        {"JALECO-JF-[11,14]", "JF-14 JALECO-JF-11"},
+        {"CAMERICA-BF9093", "BF9093 CAMERICA-BF9097"},
+        {"AVE-NINA-[03,06]", "NINA-03 AVE-NINA-06"},
+        {"HVC-UNROM+74HC08", "UNROM+74HC08"},
+        {"CAMERICA-BF9096", "BF9096 CAMERICA-BF9096"},
+        {"NAMCOT-108", "DEROM DE1ROM DRROM NES-DRROM"},
+        {"MMC3-TxSROM", "TKSROM TLSROM NES-TLSROM"},
+        {"MMC3-TQROM", "TQROM NES-TQROM"},
         {"", "NES-ANROM NES-EKROM"}, // ending in a family's name does not make a board of that family
     };
     // clang-format on
@@ -55,7 +67,9 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
 // without "VROR" gives): whatever the registers say, every CPU and PPU read stays inside the image,
 // and the pattern tables are RAM.
 TEST(Boards, SmallImagesWrapIntoThemselves) {
-    for (const char* board : {"NROM", "SGROM", "UNROM", "CNROM", "TGROM", "AOROM", "PNROM", "GNROM"}) {
+    for (const char* board : {"NROM",   "SGROM",   "UNROM",        "CNROM",  "TGROM", "AOROM",    "PNROM",
+                              "GNROM",  "FKROM",   "COLORDREAMS",  "CPROM",  "BNROM", "NINA-001", "JF-14",
+                              "BF9093", "NINA-03", "UNROM+74HC08", "BF9096", "DEROM", "TLSROM",   "TQROM"}) {
         SCOPED_TRACE(board);
         auto image = MakeImage(1, 0, board);
         image->hasChrRam = false;

@@ -3,8 +3,11 @@
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <utility>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "nes/mmc/Boards.h"
 #include "nes/mmc/MmcManager.h"
@@ -14,7 +17,7 @@ namespace Halvo::TestSupport {
 
 using Pages4 = std::array<int, 4>;
 using Pages8 = std::array<int, 8>;
-// What happens to a board, in order: a CPU write to $8000-$FFFF, a pattern fetch that the PPU
+// What happens to a board, in order: a CPU write to $4020-$FFFF, a pattern fetch that the PPU
 // announces at $0000-$1FFF (the value is not used), or a soft reset.
 using Events = std::vector<std::pair<std::uint32_t, std::uint8_t>>;
 constexpr std::uint32_t SoftReset = 0x10000;
@@ -41,6 +44,8 @@ struct Cartridge {
                 Board().Reset(false);
             } else if (address >= 0x8000) {
                 Board().WriteRegister(static_cast<std::uint16_t>(address), value);
+            } else if (address >= 0x4020) {
+                machine.process->CpuWrite(address, value);
             } else {
                 Board().OnPatternFetch(static_cast<std::uint16_t>(address));
             }
@@ -54,6 +59,16 @@ struct Cartridge {
     }
     Pages8 Chr() {
         return Read<8>(0, 0x400, [&](std::uint32_t at) { return machine.Vram(at); });
+    }
+    // The 1 KiB pages of CHR-RAM at PPU $0000-$1FFF; -1 where a page is not CHR-RAM.
+    Pages8 ChrRam() {
+        return Read<8>(0, 1, [&](std::uint32_t i) {
+            const auto page = reinterpret_cast<std::uintptr_t>(Ppu().vramPages[i]);
+            const auto ram = reinterpret_cast<std::uintptr_t>(Board().chrRam.get());
+            return ram && page >= ram && page < ram + Board().chrRamSize
+                       ? static_cast<int>((page - ram) / 1024)
+                       : -1;
+        });
     }
     Pages4 NameTables() {
         return Read<4>(
@@ -71,6 +86,48 @@ struct Cartridge {
 
     Machine machine;
 };
+
+// Register writes, pattern fetches and soft resets on a fresh board, and the banks they leave
+// visible: PRG pages at $8000-$E000, CHR pages at PPU $0000-$1FFF, name-table RAM pages of the slots.
+struct BankCase {
+    const char* what;
+    const char* board;
+    std::uint32_t prgBanks; // 16 KiB
+    std::uint32_t chrBanks; // 8 KiB
+    Events events;
+    std::optional<Pages4> prg;
+    std::optional<Pages8> chr = std::nullopt;
+    std::optional<Pages4> nameTables = std::nullopt;
+    std::uint32_t mirroring = Nes::MirrorVertical;
+    std::optional<Pages8> chrRam = std::nullopt;
+    // A CPU address and the byte it must read afterwards (work RAM).
+    std::optional<std::pair<std::uint16_t, std::uint8_t>> cpuRead = std::nullopt;
+    std::uint32_t submapper = 0;
+};
+
+inline void CheckBanks(const BankCase& bankCase) {
+    SCOPED_TRACE(bankCase.what);
+    auto image = MakeImage(bankCase.prgBanks, bankCase.chrBanks, bankCase.board);
+    image->mirroring = bankCase.mirroring;
+    image->submapper = bankCase.submapper;
+    Cartridge cartridge(std::move(image));
+    cartridge.Apply(bankCase.events);
+    if (bankCase.prg) {
+        EXPECT_EQ(cartridge.Prg(), *bankCase.prg);
+    }
+    if (bankCase.chr) {
+        EXPECT_EQ(cartridge.Chr(), *bankCase.chr);
+    }
+    if (bankCase.nameTables) {
+        EXPECT_EQ(cartridge.NameTables(), *bankCase.nameTables);
+    }
+    if (bankCase.chrRam) {
+        EXPECT_EQ(cartridge.ChrRam(), *bankCase.chrRam);
+    }
+    if (bankCase.cpuRead) {
+        EXPECT_EQ(cartridge.machine.Cpu(bankCase.cpuRead->first), bankCase.cpuRead->second);
+    }
+}
 
 // MMC1 serial loads: each 5-bit value becomes five writes of its bits, low bit first; a value with
 // bit 7 set and a soft reset stay as they are.

@@ -19,6 +19,14 @@ using TestSupport::Pattern;
 const char* const Load = "Halvo::Nes::INesIOStrategy::LoadImage";
 const char* const Save = "Halvo::Nes::INesIOStrategy::SaveImage";
 
+// The NES 2.0 header: the old one with byte 7 bits 2-3 = 2 and bytes 8-12 as given.
+std::string Nes20Header(std::uint8_t prg, std::uint8_t chr, std::uint8_t flags6, std::uint8_t flags7,
+                        std::initializer_list<std::uint8_t> bytes8to12) {
+    std::string tail(8, '\0');
+    std::copy(bytes8to12.begin(), bytes8to12.end(), tail.begin());
+    return INesHeader(prg, chr, flags6, static_cast<std::uint8_t>(flags7 | 0x08), tail);
+}
+
 std::unique_ptr<Nes::RomImage> Read(const std::string& bytes) {
     std::istringstream in(bytes);
     return Nes::INesIOStrategy().LoadImage(in, true);
@@ -43,7 +51,10 @@ TEST(INesIOStrategy, ChoosesTheFirstFittingBoard) {
         {1, 8, 0, 0x02, "SOROM"}, {2, 8, 0, 0x00, "UNROM"}, {3, 2, 4, 0x00, "CNROM"}, {4, 8, 8, 0x08, "TR1ROM"},
         {4, 16, 8, 0x08, "TVROM"}, {4, 16, 8, 0x00, "TFROM"}, {4, 32, 0, 0x00, "TGROM"}, {4, 16, 1, 0x02, "TKROM"},
         {4, 16, 16, 0x0A, "TKROM"}, {4, 16, 16, 0x00, "TLROM"}, {7, 8, 0, 0x00, "AOROM"}, {9, 8, 16, 0x00, "PNROM"},
-        {66, 4, 4, 0x00, "GNROM"}, {5, 8, 8, 0x00, "", unsupported}, {0x44, 1, 1, 0x00, "", unsupported},
+        {66, 4, 4, 0x00, "GNROM"}, {34, 2, 1, 0x00, "BNROM"}, {34, 2, 2, 0x00, "NINA-001"},
+        {118, 8, 8, 0x02, "TKSROM"}, {206, 4, 4, 0x08, "DRROM"}, {206, 4, 4, 0x01, "DEROM"},
+        {13, 2, 1, 0, "", "No board of iNES mapper 13 fits 2 PRG-ROM banks and 1 CHR-ROM bank."},
+        {5, 8, 8, 0x00, "", unsupported}, {0x44, 1, 1, 0x00, "", unsupported},
         // clang-format on
     };
     for (const auto& test : cases) {
@@ -61,6 +72,52 @@ TEST(INesIOStrategy, ChoosesTheFirstFittingBoard) {
     // The DiskDude signature in bytes 7-15 leaves the upper mapper nibble 0.
     EXPECT_EQ(Read(INesHeader(8, 8, 0x40, 'D', "iskDude!") + Pattern(8 * 16384 + 8 * 8192, 3))->boardName,
               "TFROM");
+}
+
+TEST(INesIOStrategy, ReadsNes20Headers) {
+    const auto describe = [](const Nes::RomImage& image) {
+        std::ostringstream text;
+        text << image.boardName << " PRG " << image.prgBankCount << " CHR " << image.chrBankCount << " sub "
+             << image.submapper << " RAM " << image.prgRamSize << "+" << image.prgNvramSize << " CHR-RAM "
+             << image.chrRamSize << "+" << image.chrNvramSize << " tv " << image.tvSystem << " wram "
+             << image.hasWram << " battery " << image.hasBattery << " chrram " << image.hasChrRam;
+        return text.str();
+    };
+    // The header, the ROM bytes that follow it, and the image it gives or the message.
+    const struct {
+        std::string header;
+        std::size_t romBytes;
+        const char* expected;
+    } cases[] = {
+        // clang-format off
+        {Nes20Header(2, 1, 0x20, 0x20, {0x10}), 40960, "NINA-001 PRG 2 CHR 1 sub 1 RAM 0+0 CHR-RAM 0+0 tv 0 wram 0 battery 0 chrram 0"},
+        {Nes20Header(2, 4, 0x20, 0x20, {0x20, 0, 0, 0, 2}), 65536, "BNROM PRG 2 CHR 4 sub 2 RAM 0+0 CHR-RAM 0+0 tv 2 wram 0 battery 0 chrram 0"},
+        // Exponent form: 2^13 bytes of PRG-ROM and 2^12 of CHR-ROM fill one bank each; 2^14 x 3 is 3 banks.
+        {Nes20Header(13 << 2, 12 << 2, 0x00, 0x00, {0, 0xFF}), 12288, "NROM PRG 1 CHR 1 sub 0 RAM 0+0 CHR-RAM 0+0 tv 0 wram 0 battery 0 chrram 0"},
+        {Nes20Header(14 << 2 | 1, 0, 0x20, 0x00, {0, 0x0F}), 49152, "UNROM PRG 3 CHR 0 sub 0 RAM 0+0 CHR-RAM 0+0 tv 0 wram 0 battery 0 chrram 1"},
+        // The top nibbles of byte 9 count 256 banks each.
+        {Nes20Header(0, 0, 0x20, 0x00, {0, 0x01}), 0, "No board of iNES mapper 2 fits 256 PRG-ROM banks and 0 CHR-ROM banks."},
+        // RAM sizes are 64 << shift bytes; PAL timing, and Dendy taken as PAL.
+        {Nes20Header(2, 2, 0x40, 0x00, {0, 0, 0x09, 0x70, 1}), 49152, "TLROM PRG 2 CHR 2 sub 0 RAM 32768+0 CHR-RAM 0+8192 tv 1 wram 1 battery 0 chrram 1"},
+        {Nes20Header(2, 2, 0x42, 0x00, {0, 0, 0x70, 0, 3}), 49152, "TKROM PRG 2 CHR 2 sub 0 RAM 0+8192 CHR-RAM 0+0 tv 1 wram 1 battery 1 chrram 0"},
+        {Nes20Header(2, 1, 0x60, 0x50, {0x01}), 40960, "Unsupported NES 2.0 mapper number 342."},
+        {Nes20Header(0, 0, 0x00, 0x00, {0, 0xF0}), 0, "Possible corrupted iNES header--no PRG-ROM."},
+        // clang-format on
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.expected);
+        TestSupport::ConsoleCapture console;
+        const auto image = Read(test.header + Pattern(test.romBytes, 5));
+        if (image) {
+            EXPECT_EQ(describe(*image), test.expected);
+        } else {
+            EXPECT_TRUE(console.HoldsOnly(Load, test.expected));
+        }
+    }
+    // An 8 KiB PRG-ROM answers in both halves of its bank.
+    const auto small = Read(Nes20Header(13 << 2, 12 << 2, 0x00, 0x00, {0, 0xFF}) + Pattern(12288, 5));
+    ASSERT_TRUE(small);
+    EXPECT_EQ(Bytes(small->prgRom, 16384), Pattern(8192, 5) + Pattern(8192, 5));
 }
 
 // The header bits and the banks come back through the round trips below; these are what only a file
@@ -95,21 +152,32 @@ TEST(INesIOStrategy, RefusesBrokenFilesWithTheirMessage) {
     }
 }
 
+// Saving keeps the old header unless the image has what only NES 2.0 holds: a submapper (also one that
+// tells its board from the one the old header's sizes give), RAM sizes, PAL timing, more banks.
 TEST(INesIOStrategy, SavesWhatItReads) {
     const struct {
         const char* board;
-        std::uint32_t mirroring, readBack;
+        std::uint32_t prgBanks, chrBanks, mirroring, readBack;
         bool trainer;
-        std::uint8_t flags6, flags7;
+        std::string header;
+        std::uint32_t submapper = 0, tvSystem = Nes::TvBoth, prgRamSize = 0, chrNvramSize = 0;
     } cases[] = {
-        {"TKROM", Nes::MirrorVertical, Nes::MirrorVertical, true, 0x47, 0x00},
+        // clang-format off
+        {"TKROM", 4, 2, Nes::MirrorVertical, Nes::MirrorVertical, true, INesHeader(4, 2, 0x47, 0x00)},
         // iNES has no bit for "the board decides": it reads back as horizontal.
-        {"GNROM", Nes::MirrorByMapper, Nes::MirrorHorizontal, false, 0x20, 0x40},
-        {"TVROM", Nes::MirrorFourScreen, Nes::MirrorFourScreen, false, 0x48, 0x00},
+        {"GNROM", 4, 2, Nes::MirrorByMapper, Nes::MirrorHorizontal, false, INesHeader(4, 2, 0x20, 0x40)},
+        {"TVROM", 4, 2, Nes::MirrorFourScreen, Nes::MirrorFourScreen, false, INesHeader(4, 2, 0x48, 0x00)},
+        {"BNROM", 2, 0, Nes::MirrorVertical, Nes::MirrorVertical, false, INesHeader(2, 0, 0x21, 0x20)},
+        {"NINA-001", 2, 1, Nes::MirrorVertical, Nes::MirrorVertical, false, Nes20Header(2, 1, 0x21, 0x20, {0x10, 0, 0, 0, 2})},
+        {"BF9093", 2, 0, Nes::MirrorVertical, Nes::MirrorVertical, false, Nes20Header(2, 0, 0x71, 0x40, {0x10, 0, 0, 0, 0}), 1, Nes::TvNtsc},
+        {"CNROM", 2, 1, Nes::MirrorVertical, Nes::MirrorVertical, false, Nes20Header(2, 1, 0x31, 0x00, {0, 0, 0, 0, 1}), 0, Nes::TvPal},
+        {"UNROM", 2, 0, Nes::MirrorVertical, Nes::MirrorVertical, false, Nes20Header(2, 0, 0x21, 0x00, {0, 0, 0x09, 0x70, 1}), 0, Nes::TvPal, 32768, 8192},
+        {"UNROM", 256, 0, Nes::MirrorVertical, Nes::MirrorVertical, false, Nes20Header(0, 0, 0x21, 0x00, {0, 0x01, 0, 0, 2})},
+        // clang-format on
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.board);
-        auto image = MakeImage(4, 2, test.board);
+        auto image = MakeImage(test.prgBanks, test.chrBanks, test.board);
         image->mirroring = test.mirroring;
         image->hasBattery = image->hasWram = test.trainer;
         image->name = "Round Trip";
@@ -117,13 +185,23 @@ TEST(INesIOStrategy, SavesWhatItReads) {
             image->trainer = std::make_unique<std::uint8_t[]>(512);
             image->trainer[3] = 0x33;
         }
+        image->submapper = test.submapper;
+        image->tvSystem = test.tvSystem;
+        image->prgRamSize = test.prgRamSize;
+        image->chrNvramSize = test.chrNvramSize;
+        image->hasWram |= test.prgRamSize != 0;
         std::ostringstream out;
         ASSERT_TRUE(Nes::INesIOStrategy().SaveImage(out, *image));
-        EXPECT_EQ(out.str().substr(0, 16), INesHeader(4, 2, test.flags6, test.flags7));
-        EXPECT_EQ(out.str().size(), 16u + (test.trainer ? 512 : 0) + 4 * 16384 + 2 * 8192 + 128);
+        EXPECT_EQ(out.str().substr(0, 16), test.header);
+        EXPECT_EQ(out.str().size(),
+                  16u + (test.trainer ? 512 : 0) + test.prgBanks * 16384 + test.chrBanks * 8192 + 128);
+        if (test.prgBanks > 255) {
+            continue; // no board of mapper 2 has that many banks to read back
+        }
         const auto loaded = Read(out.str());
         ASSERT_TRUE(loaded);
         image->mirroring = test.readBack;
+        image->submapper = static_cast<std::uint8_t>(test.header[8]) >> 4;
         image->dumpDay = loaded->dumpDay;
         image->dumpMonth = loaded->dumpMonth;
         image->dumpYear = loaded->dumpYear;
@@ -141,9 +219,12 @@ TEST(INesIOStrategy, SavesWhatItReads) {
 TEST(INesIOStrategy, RefusesToSaveWhatTheFileCannotHold) {
     const std::pair<std::unique_ptr<Nes::RomImage>, const char*> cases[] = {
         {MakeImage(1, 1, "SNROM"), "Unsupported iNES mapper number."},
-        {MakeImage(256, 0, "UNROM"), "Too many PRG-ROM banks for the iNES format."},
-        {MakeImage(1, 256, "CNROM"), "Too many CHR-ROM banks for the iNES format."},
+        // Neither a 12-bit count nor 2^E x 1, 3, 5 or 7 bytes (the arrays are not read before refusing).
+        {MakeImage(1, 0, "UNROM"), "Too many PRG-ROM banks for the iNES format."},
+        {MakeImage(1, 1, "CNROM"), "Too many CHR-ROM banks for the iNES format."},
     };
+    cases[1].first->prgBankCount = 3841;
+    cases[2].first->chrBankCount = 3843;
     for (const auto& [image, message] : cases) {
         TestSupport::ConsoleCapture console;
         std::ostringstream out;

@@ -74,9 +74,11 @@ inline std::string Summary(const Nes::RomImage& image) {
          << ":" << crc(image.prgRom, image.prgBankCount * 16384u) << " CHR " << image.chrBankCount << ":"
          << crc(image.chrRom, image.chrBankCount * 8192u) << " trainer " << crc(image.trainer, 512) << " tv "
          << image.tvSystem << " mirroring " << image.mirroring << " ctrl " << image.controllers << " wram "
-         << image.hasWram << " battery " << image.hasBattery << " chrram " << image.hasChrRam << " dumper '"
-         << image.dumperName << "' '" << image.dumperAgent << "' " << int{image.dumpDay} << "/"
-         << int{image.dumpMonth} << "/" << image.dumpYear;
+         << image.hasWram << " battery " << image.hasBattery << " chrram " << image.hasChrRam << " submapper "
+         << image.submapper << " RAM " << image.prgRamSize << "+" << image.prgNvramSize << " CHR-RAM "
+         << image.chrRamSize << "+" << image.chrNvramSize << " dumper '" << image.dumperName << "' '"
+         << image.dumperAgent << "' " << int{image.dumpDay} << "/" << int{image.dumpMonth} << "/"
+         << image.dumpYear;
     return text.str();
 }
 

@@ -48,7 +48,7 @@ TEST(UnifIOStrategy, ReadsChunksInAnyOrderAndSkipsUnknownOnes) {
     EXPECT_EQ(
         TestSupport::Summary(*image),
         "NES-TLROM 'Game' 'notes' PRG 1:eb3624a4 CHR 1:addc64ea trainer none tv 1 mirroring 1 ctrl 3 wram 0 "
-        "battery 1 chrram 1 dumper 'Dumpy' '" +
+        "battery 1 chrram 1 submapper 0 RAM 0+0 CHR-RAM 0+0 dumper 'Dumpy' '" +
             std::string(100, 'a') + "' 24/11/2009");
 }
 

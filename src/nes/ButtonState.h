@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstdint>
+
+namespace Halvo::Nes {
+
+// The buttons of the two joypads as the player holds them, fed by the program (key bindings, gamepads,
+// input scripts) and latched by the joypads when a game strobes them. Each source of buttons is kept
+// apart and OR-ed at the latch, so that a key and a gamepad holding the same button do not release each
+// other. A button pressed since the previous latch counts as held at the next one, so that a tap shorter
+// than a frame is not lost.
+class ButtonState {
+public:
+    static constexpr std::uint32_t Pads = 2;
+    enum Source : std::uint32_t { Keys, Gamepad, Sources };
+
+    // The buttons of the running program; null when there is none (the joypads then latch nothing).
+    static ButtonState* Current() { return current; }
+    static void SetCurrent(ButtonState* state) { current = state; }
+
+    // Sets what one source holds on a pad (the joypad's button bits); out-of-range pads are ignored.
+    void SetHeld(std::uint32_t pad, Source source, std::uint8_t buttons) {
+        if (pad < Pads && source < Sources) {
+            pressed[pad] |= buttons & ~held[pad][source];
+            held[pad][source] = buttons;
+        }
+    }
+    std::uint8_t Held(std::uint32_t pad, Source source) const {
+        return pad < Pads && source < Sources ? held[pad][source] : 0;
+    }
+
+    // What a joypad latches: every source's buttons and those pressed since the previous latch. The pad
+    // cannot press opposite directions at once: Up wins over Down and Left over Right.
+    std::uint8_t Latch(std::uint32_t pad) {
+        if (pad >= Pads) {
+            return 0;
+        }
+        std::uint8_t buttons = pressed[pad];
+        for (const std::uint8_t source : held[pad]) {
+            buttons |= source;
+        }
+        pressed[pad] = 0;
+        if (buttons & UpBit) {
+            buttons &= static_cast<std::uint8_t>(~DownBit);
+        }
+        if (buttons & LeftBit) {
+            buttons &= static_cast<std::uint8_t>(~RightBit);
+        }
+        return buttons;
+    }
+
+    // Forgets every button, presses not yet latched included.
+    void Clear() { *this = ButtonState(); }
+
+private:
+    static constexpr std::uint8_t UpBit = 0x10, DownBit = 0x20, LeftBit = 0x40, RightBit = 0x80;
+
+    std::uint8_t held[Pads][Sources] = {};
+    std::uint8_t pressed[Pads] = {};
+
+    static inline ButtonState* current = nullptr;
+};
+
+} // namespace Halvo::Nes

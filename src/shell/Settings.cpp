@@ -1,0 +1,42 @@
+#include "shell/Settings.h"
+
+#include <cstdlib>
+#include <sstream>
+
+#include "console/Variable.h"
+
+namespace Halvo {
+
+std::filesystem::path ConfigFolder() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::filesystem::path base;
+    if (config && *config) {
+        base = config;
+    } else {
+        const char* home = std::getenv("HOME");
+        base = std::filesystem::path(home ? home : ".") / ".config";
+    }
+    return base / "halvo";
+}
+
+std::string SettingsScript(const std::list<Ref::Ptr<Console::Function>>& functions,
+                           const Bindings& bindings) {
+    std::ostringstream script;
+    script << "# Written by Halvo at exit and by \"writeconfig\": changes made here are lost. Put lines of "
+              "your own in autoexec.cfg.\n";
+    for (const auto& function : functions) {
+        if (const auto* flag = dynamic_cast<const Console::Variable<bool>*>(function.Get())) {
+            script << '@' << flag->name << " = " << (flag->value ? "true" : "false") << '\n';
+        } else if (const auto* number =
+                       dynamic_cast<const Console::Variable<unsigned int>*>(function.Get())) {
+            script << '@' << number->name << " = " << number->value << '\n';
+        }
+    }
+    script << "@unbindall\n";
+    for (const auto& [chord, line] : bindings.All()) {
+        script << '@' << Bindings::BindLine(chord, line) << '\n';
+    }
+    return script.str();
+}
+
+} // namespace Halvo
