@@ -76,6 +76,9 @@ HALVO_PPU_INLINE void Ppu::StartLine(Cpu& cpu) const {
     if (process->CpuCycle() >= process->apuDue) [[unlikely]] {
         process->ServiceApu();
     }
+    if (process->boardIrqCycle != Apu::Never) [[unlikely]] {
+        process->PlaceBoardIrq();
+    }
 }
 
 // Past the right edge of a name table (coarse X 31): coarse X to 0 in the horizontally adjacent one.

@@ -4,6 +4,7 @@
 
 #include "nes/mmc/AORom.h"
 #include "nes/mmc/CNRom.h"
+#include "nes/mmc/Fme7.h"
 #include "nes/mmc/GNRom.h"
 #include "nes/mmc/Mmc1.h"
 #include "nes/mmc/Mmc2.h"
@@ -12,6 +13,7 @@
 #include "nes/mmc/MmcManager.h"
 #include "nes/mmc/NRom.h"
 #include "nes/mmc/UNRom.h"
+#include "nes/mmc/Vrc.h"
 
 namespace Halvo::Nes {
 
@@ -42,6 +44,8 @@ constexpr BoardFamily Families[] = {
     {"NES-AOROM-03",       "AOROM",                                                                  Make<AORom>},
     {"NES-PNROM-05",       "PNROM",                                                                  Make<Mmc2>},
     {"NES-GNROM",          "GNROM",                                                                  Make<GNRom>},
+    {"KONAMI-VRC-[2,4]",   "VRC2 VRC4",                                                              Make<Vrc>},
+    {"SUNSOFT-FME-7",      "FME-7 JLROM JSROM BTR SUNSOFT-5A SUNSOFT-5B",                            Make<Fme7>},
 };
 // clang-format on
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "console/System.h"
+#include "nes/Apu.h"
 #include "nes/Ppu.h"
 #include "nes/Process.h"
 #include "nes/rom/RomImage.h"
@@ -38,10 +39,11 @@ Mmc::Mmc(Process* process)
 
 Mmc::~Mmc() = default;
 
-void Mmc::EnsureWram() {
-    if (!wram) {
+void Mmc::EnsureWram(std::uint32_t size) {
+    if (!wram || wramSize < size) {
         // Cleared here, since a battery keeps it through the hard resets below.
-        wram = std::make_unique<std::uint8_t[]>(WramSize);
+        wram = std::make_unique<std::uint8_t[]>(size);
+        wramSize = size;
     }
 }
 
@@ -56,7 +58,7 @@ void Mmc::Reset(bool hard) {
         // Battery-backed RAM keeps the player's saves through a power cycle: that is what the battery
         // is for.
         if (wram && !process->romImage->hasBattery) {
-            std::memset(wram.get(), 0, WramSize);
+            std::memset(wram.get(), 0, wramSize);
         }
         if (chrRam) {
             std::memset(chrRam.get(), 0, ChrRamSize);
@@ -92,6 +94,12 @@ std::uint8_t Mmc::GetAttribute(std::uint16_t) {
     return 0;
 }
 
+std::uint64_t Mmc::NextIrqCycle() {
+    return Apu::Never;
+}
+
+void Mmc::OnIrqCycle(std::uint64_t) {}
+
 void Mmc::MapPrg8k(std::uint32_t bank, std::uint32_t slot) {
     // An image without PRG-ROM is refused before a board is made; keep the slot unmapped anyway.
     if (prgPageCount == 0) {
@@ -116,6 +124,31 @@ void Mmc::MapPrg32k(std::uint32_t bank) {
 
 std::uint32_t Mmc::PrgPageFromEnd(std::uint32_t back) const {
     return prgPageCount == 0 ? 0 : (prgPageCount - back % prgPageCount) % prgPageCount;
+}
+
+void Mmc::MapWram8k(std::uint32_t bank, std::uint32_t slot) {
+    if (!wram) {
+        UnmapPrg8k(slot);
+        return;
+    }
+    constexpr std::uint32_t FirstPage = 0x6000 - 0x5000;
+    std::uint8_t* base = wram.get() + FirstPage + bank * PrgPageSize % (wramSize - FirstPage);
+    for (std::uint32_t i = 0; i < PrgPageSize / Process::PageSize; ++i) {
+        process->MapCpuPage(slot * 4 + i, base + i * Process::PageSize, base + i * Process::PageSize);
+    }
+}
+
+void Mmc::MapCpuHandlers(std::uint32_t page, std::uint8_t (*read)(Process*, std::uint32_t),
+                         void (*write)(Process*, std::uint32_t, std::uint8_t)) {
+    process->MapCpuPage(page, nullptr, nullptr);
+    process->readHandlers[page] = read;
+    process->writeHandlers[page] = write;
+}
+
+void Mmc::UnmapPrg8k(std::uint32_t slot) {
+    for (std::uint32_t i = 0; i < PrgPageSize / Process::PageSize; ++i) {
+        process->MapCpuPage(slot * 4 + i, nullptr, nullptr);
+    }
 }
 
 void Mmc::MapChr1k(std::uint32_t bank, std::uint32_t page) {

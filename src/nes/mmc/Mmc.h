@@ -42,6 +42,13 @@ public:
     virtual void OnPatternFetch(std::uint16_t address);
     // A non-zero result replaces the attribute of the tile whose name-table entry is at that address.
     virtual std::uint8_t GetAttribute(std::uint16_t nameTableAddress);
+    // The processor cycle at which a board whose IRQ counts cycles next raises its line, or
+    // Apu::Never. The process asks only when the board calls Process::ScheduleBoardIrq (after a write
+    // that changes the count) and after OnIrqCycle.
+    virtual std::uint64_t NextIrqCycle();
+    // The processor has reached the cycle NextIrqCycle named: the board brings its count to that cycle
+    // and raises its line.
+    virtual void OnIrqCycle(std::uint64_t cycle);
 
     // 8 KiB PRG-ROM page `bank` (modulo the page count) into CPU slot 0-7 ($0000 + slot x $2000),
     // readable directly; writes go to WriteRegister.
@@ -54,6 +61,16 @@ public:
     // than the window a board fixes at its top (a 16 KiB image on a board with its last 24 KiB fixed)
     // wraps into itself, as the smaller chip does when the upper address lines are not connected.
     std::uint32_t PrgPageFromEnd(std::uint32_t back) const;
+
+    // 8 KiB work-RAM page `bank` into CPU slot `slot`, readable and writable. Page 0 is the RAM that
+    // $6000 shows after a reset; larger work RAM continues from there (modulo its size).
+    void MapWram8k(std::uint32_t bank, std::uint32_t slot);
+    // The 2 KiB CPU page `page` answered by the board's own handlers, which receive the full address.
+    void MapCpuHandlers(std::uint32_t page, std::uint8_t (*read)(Process*, std::uint32_t),
+                        void (*write)(Process*, std::uint32_t, std::uint8_t));
+    // CPU slot `slot` answers nothing: reads give 0 and writes are dropped (or reach the board's
+    // registers at $8000-$FFFF).
+    void UnmapPrg8k(std::uint32_t slot);
 
     // 1 KiB CHR-ROM page `bank` (modulo the page count) into PPU pattern page 0-7, read-only; nothing
     // without CHR-ROM, so CHR-RAM boards keep their fixed 8 KiB whatever their registers say.
@@ -69,9 +86,10 @@ public:
     void SetNameTableMirroring(std::uint32_t type);
 
     Process* process;
-    std::uint32_t prgPageCount = 0; // 8 KiB pages of PRG-ROM
-    std::uint32_t chrPageCount = 0; // 1 KiB pages of CHR-ROM; 0 without CHR-ROM
-    std::unique_ptr<std::uint8_t[]> wram;
+    std::uint32_t prgPageCount = 0;       // 8 KiB pages of PRG-ROM
+    std::uint32_t chrPageCount = 0;       // 1 KiB pages of CHR-ROM; 0 without CHR-ROM
+    std::unique_ptr<std::uint8_t[]> wram; // wramSize bytes; CPU $5000 + n reaches wram[n] after a reset
+    std::uint32_t wramSize = 0;
     std::unique_ptr<std::uint8_t[]> chrRam;
     std::unique_ptr<std::uint8_t[]> nameTableRam;
     std::uint32_t mirroring = MirrorNotSet;
@@ -85,7 +103,8 @@ public:
 
 protected:
     // For boards that always carry work RAM, or CHR-RAM even beside CHR-ROM, whatever the image says.
-    void EnsureWram();
+    // Work RAM of `size` bytes: the 4 KiB behind $5000-$5FFF and the 8 KiB pages MapWram8k maps.
+    void EnsureWram(std::uint32_t size = WramSize);
     void EnsureChrRam();
 };
 

@@ -28,7 +28,7 @@ public:
 
     // Searched in order; the first row that fits the header gives the board.
     // clang-format off
-    static constexpr std::array<CompatRow, 18> CompatTable{{
+    static constexpr std::array<CompatRow, 23> CompatTable{{
         // board     mapper PRG banks  CHR banks  battery           mirroring
         {"NROM",     0,     1, 2,      0, 1,      Battery::Any,     Mirroring::Any},
         {"SAROM",    1,     1, 255,    1, 255,    Battery::Present, Mirroring::Any},
@@ -48,6 +48,11 @@ public:
         {"AOROM",    7,     1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"PNROM",    9,     1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"GNROM",    66,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"VRC4AC",   21,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"VRC2A",    22,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"VRC4EF",   23,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"VRC4BD",   25,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"JLROM",    69,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
     }};
     // clang-format on
 

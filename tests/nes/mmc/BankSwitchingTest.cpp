@@ -71,6 +71,18 @@ const BankCase Cases[] = {
     {"MMC3 soft reset", "TLROM", 8, 8, {{0x8000, 0x46}, {0x8001, 3}, {0x8000, 0x80}, {SoftReset, 0}}, Pages4{0, 1, 14, 15}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}},
     {"MMC3 $A000 = 1 horizontal", "TLROM", 8, 8, {{0xA000, 1}}, std::nullopt, std::nullopt, Pages4{0, 0, 1, 1}},
     {"MMC3 $A000 on four screens", "TVROM", 8, 8, {{0xA000, 1}, {0xA000, 0}}, std::nullopt, std::nullopt, Pages4{0, 1, 2, 3}, Nes::MirrorFourScreen},
+    {"VRC4 after reset", "VRC4EF", 16, 16, {}, Pages4{0, 1, 30, 31}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}, Pages4{0, 1, 0, 1}},
+    {"VRC4 PRG banks, swap mode on A3", "VRC4EF", 16, 16, {{0x8000, 5}, {0xA000, 0x27}, {0x9008, 2}}, Pages4{30, 7, 5, 31}},
+    {"VRC4 swap mode on A1 of mapper 23", "VRC4EF", 16, 16, {{0x8000, 5}, {0x9002, 2}}, Pages4{30, 1, 5, 31}},
+    {"VRC4 CHR nibbles on A0/A2 and A1/A3", "VRC4EF", 16, 16, {{0xB000, 5}, {0xB004, 1}, {0xB008, 9}, {0xE00C, 4}, {0xD002, 0x33}}, std::nullopt, Pages8{21, 9, 2, 3, 4, 3, 6, 71}},
+    {"VRC4 one-screen upper page", "VRC4EF", 16, 16, {{0x9000, 3}}, std::nullopt, std::nullopt, Pages4{1, 1, 1, 1}},
+    {"VRC4 mapper 21 lines A1/A6 and A2/A7", "VRC4AC", 16, 16, {{0x8000, 3}, {0x9080, 2}, {0xB002, 1}, {0xB044, 2}}, Pages4{30, 1, 3, 31}, Pages8{16, 33, 2, 3, 4, 5, 6, 7}},
+    {"VRC4 mapper 25 lines A1/A3 and A0/A2", "VRC4BD", 16, 16, {{0xB001, 9}, {0xB008, 2}, {0x9004, 2}}, Pages4{30, 1, 0, 31}, Pages8{32, 9, 2, 3, 4, 5, 6, 7}},
+    {"VRC2a: CHR value halved, A0/A1 swapped, 4-bit PRG", "VRC2A", 16, 16, {{0xB000, 6}, {0xB002, 0}, {0xB001, 8}, {0x8000, 0x15}}, Pages4{5, 1, 30, 31}, Pages8{3, 4, 2, 3, 4, 5, 6, 7}},
+    {"VRC2 mirroring has one bit", "VRC2B", 16, 16, {{0x9000, 3}}, std::nullopt, std::nullopt, Pages4{0, 0, 1, 1}},
+    {"FME-7 after reset", "JLROM", 16, 16, {}, Pages4{0, 1, 2, 31}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}, Pages4{0, 1, 0, 1}},
+    {"FME-7 commands", "JLROM", 16, 16, {{0x8000, 9}, {0xA000, 7}, {0x8000, 0x0B}, {0xA000, 0x45}, {0x8000, 3}, {0xA000, 50}, {0x9FFF, 0x0C}, {0xBFFF, 1}}, Pages4{7, 1, 5, 31}, Pages8{0, 1, 2, 50, 4, 5, 6, 7}, Pages4{0, 0, 1, 1}},
+    {"FME-7 $C000-$FFFF is sound", "JLROM", 16, 16, {{0x8000, 9}, {0xC000, 7}, {0xE000, 7}, {0x8000, 0x0C}, {0xA000, 3}}, Pages4{0, 1, 2, 31}, std::nullopt, Pages4{1, 1, 1, 1}},
 };
 // clang-format on
 
@@ -89,6 +101,37 @@ TEST(BankSwitching, WritesSelectTheBanksThatTheCpuAndPpuSee) {
         }
         if (bankCase.nameTables) {
             EXPECT_EQ(cartridge.NameTables(), *bankCase.nameTables);
+        }
+    }
+}
+
+// CPU writes (to board registers and to $6000-$7FFF) on a fresh board, then what $6000-$7FFF reads.
+struct WorkRamCase {
+    const char* what;
+    const char* board;
+    Events writes;
+    std::vector<std::pair<std::uint16_t, int>> reads;
+};
+
+// clang-format off
+const WorkRamCase WorkRamCases[] = {
+    {"FME-7 PRG-ROM page at $6000", "JLROM", {{0x8000, 8}, {0xA000, 0x03}, {0x6000, 0x5A}}, {{0x6000, 3}, {0x7FFF, 3}}},
+    {"FME-7 RAM enabled, then selected but disabled, then enabled", "JLROM", {{0x8000, 8}, {0xA000, 0xC0}, {0x6000, 0x5A}, {0xA000, 0x40}, {0x7FFF, 0x11}},
+     {{0x6000, 0}, {0x7FFF, 0}}},
+    {"FME-7 RAM kept while disabled", "JLROM", {{0x8000, 8}, {0xA000, 0xC0}, {0x6000, 0x5A}, {0xA000, 0x40}, {0x6000, 0x11}, {0xA000, 0xC0}}, {{0x6000, 0x5A}}},
+    {"VRC4 work RAM", "VRC4F", {{0x6000, 0x5A}, {0x7FFF, 0xA5}}, {{0x6000, 0x5A}, {0x7FFF, 0xA5}}},
+    {"VRC2 latch at $6000-$6FFF", "VRC2B", {{0x6000, 0xFF}}, {{0x6000, 0x61}, {0x6FFF, 0x61}}},
+    {"VRC2 latch keeps bit 0", "VRC2B", {{0x6FFF, 0xFF}, {0x6800, 0xFE}}, {{0x6000, 0x60}}},
+};
+// clang-format on
+
+TEST(BankSwitching, WorkRamAndWhatElseAnswersAt6000) {
+    for (const WorkRamCase& ramCase : WorkRamCases) {
+        SCOPED_TRACE(ramCase.what);
+        Cartridge cartridge(MakeImage(16, 16, ramCase.board));
+        cartridge.Apply(ramCase.writes);
+        for (const auto& [address, value] : ramCase.reads) {
+            EXPECT_EQ(cartridge.machine.Cpu(address), value) << std::hex << address;
         }
     }
 }

@@ -40,6 +40,8 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
         {"NES-AOROM-03", "AOROM NES-AOROM"},
         {"NES-PNROM-05", "PNROM NES-PNROM"},
         {"NES-GNROM", "GNROM NES-GNROM"},
+        {"KONAMI-VRC-[2,4]", "VRC2A VRC2B VRC2C VRC4A VRC4B VRC4C VRC4D VRC4E VRC4F VRC4AC VRC4EF VRC4BD"},
+        {"SUNSOFT-FME-7", "FME-7 JLROM JSROM BTR SUNSOFT-5A SUNSOFT-5B NES-JLROM"},
         {"", "NES-ANROM NES-EKROM"}, // ending in a family's name does not make a board of that family
     };
     // clang-format on
@@ -55,7 +57,8 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
 // without "VROR" gives): whatever the registers say, every CPU and PPU read stays inside the image,
 // and the pattern tables are RAM.
 TEST(Boards, SmallImagesWrapIntoThemselves) {
-    for (const char* board : {"NROM", "SGROM", "UNROM", "CNROM", "TGROM", "AOROM", "PNROM", "GNROM"}) {
+    for (const char* board : {"NROM", "SGROM", "UNROM", "CNROM", "TGROM", "AOROM", "PNROM", "GNROM", "VRC4EF",
+                              "VRC2A", "JLROM"}) {
         SCOPED_TRACE(board);
         auto image = MakeImage(1, 0, board);
         image->hasChrRam = false;

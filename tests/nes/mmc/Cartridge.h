@@ -14,7 +14,8 @@ namespace Halvo::TestSupport {
 
 using Pages4 = std::array<int, 4>;
 using Pages8 = std::array<int, 8>;
-// What happens to a board, in order: a CPU write to $8000-$FFFF, a pattern fetch that the PPU
+// What happens to a board, in order: a CPU write to $5000-$FFFF (to the board's registers where
+// $8000-$FFFF is not RAM), a pattern fetch that the PPU
 // announces at $0000-$1FFF (the value is not used), or a soft reset.
 using Events = std::vector<std::pair<std::uint32_t, std::uint8_t>>;
 constexpr std::uint32_t SoftReset = 0x10000;
@@ -39,8 +40,11 @@ struct Cartridge {
         for (const auto& [address, value] : events) {
             if (address == SoftReset) {
                 Board().Reset(false);
-            } else if (address >= 0x8000) {
+            } else if (address >= 0x8000 &&
+                       !machine.process->writePages[address >> Nes::Process::PageShift]) {
                 Board().WriteRegister(static_cast<std::uint16_t>(address), value);
+            } else if (address >= 0x5000) {
+                machine.process->CpuWrite(address, value);
             } else {
                 Board().OnPatternFetch(static_cast<std::uint16_t>(address));
             }
