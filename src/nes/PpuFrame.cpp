@@ -374,10 +374,16 @@ void Ppu::RunTileStepsTo(std::int32_t last) {
 // first two rows.
 void Ppu::RunHBlankStepsTo(std::int32_t last) {
     Mmc& mmc = *process->mmc;
+    if (mmc.patternPhaseHook && pendingNext <= last && pendingNext < SpriteSlots) [[unlikely]] {
+        mmc.OnPatternPhase(true);
+    }
     for (; pendingNext <= last && pendingNext < SpriteSlots; ++pendingNext) {
         EvaluateSprite(mmc);
     }
     if (pendingNext <= last) {
+        if (mmc.patternPhaseHook && pendingNext == SpriteSlots) [[unlikely]] {
+            mmc.OnPatternPhase(false);
+        }
         FetchTileRows<true>(pendingNext - SpriteSlots, last - SpriteSlots, mmc);
         pendingNext = last + 1;
     }

@@ -9,6 +9,7 @@
 #include "nes/mmc/Mmc1.h"
 #include "nes/mmc/Mmc2.h"
 #include "nes/mmc/Mmc3.h"
+#include "nes/mmc/Mmc5.h"
 #include "nes/mmc/MmcFactory.h"
 #include "nes/mmc/MmcManager.h"
 #include "nes/mmc/NRom.h"
@@ -46,6 +47,7 @@ constexpr BoardFamily Families[] = {
     {"NES-GNROM",          "GNROM",                                                                  Make<GNRom>},
     {"KONAMI-VRC-[2,4]",   "VRC2 VRC4",                                                              Make<Vrc>},
     {"SUNSOFT-FME-7",      "FME-7 JLROM JSROM BTR SUNSOFT-5A SUNSOFT-5B",                            Make<Fme7>},
+    {"MMC5-ExROM",         "EKROM ELROM ETROM EWROM EXROM",                                          Make<Mmc5>},
 };
 // clang-format on
 

@@ -89,6 +89,10 @@ void Mmc::OnPatternFetch(std::uint16_t) {
     patternFetchHook = false;
 }
 
+void Mmc::OnPatternPhase(bool) {
+    patternPhaseHook = false;
+}
+
 std::uint8_t Mmc::GetAttribute(std::uint16_t) {
     attributeHook = false;
     return 0;
@@ -173,12 +177,15 @@ void Mmc::MapChr8k(std::uint32_t bank) {
 }
 
 void Mmc::MapNameTable(std::uint32_t slot, std::uint32_t ramPage) {
+    MapNameTableMemory(slot, nameTableRam.get() + (ramPage & 3) * ChrPageSize, true);
+}
+
+void Mmc::MapNameTableMemory(std::uint32_t slot, std::uint8_t* storage, bool writable) {
     Ppu& ppu = *process->ppu;
-    std::uint8_t* storage = nameTableRam.get() + (ramPage & 3) * ChrPageSize;
     ppu.vramPages[8 + slot] = storage;
     ppu.vramPages[12 + slot] = storage;
-    ppu.vramReadOnly[8 + slot] = false;
-    ppu.vramReadOnly[12 + slot] = false;
+    ppu.vramReadOnly[8 + slot] = !writable;
+    ppu.vramReadOnly[12 + slot] = !writable;
     mirroring = MirrorByMapper;
 }
 

@@ -42,6 +42,9 @@ public:
     virtual void OnPatternFetch(std::uint16_t address);
     // A non-zero result replaces the attribute of the tile whose name-table entry is at that address.
     virtual std::uint8_t GetAttribute(std::uint16_t nameTableAddress);
+    // When the PPU turns from the background's pattern fetches to those of the coming line's sprites
+    // (true) and back (false), for a board that gives the two different banks.
+    virtual void OnPatternPhase(bool sprites);
     // The processor cycle at which a board whose IRQ counts cycles next raises its line, or
     // Apu::Never. The process asks only when the board calls Process::ScheduleBoardIrq (after a write
     // that changes the count) and after OnIrqCycle.
@@ -82,6 +85,9 @@ public:
     // Name-table slot 0-3 (and its mirror at $3000) onto name-table RAM page 0-3; mirroring becomes
     // "by mapper".
     void MapNameTable(std::uint32_t slot, std::uint32_t ramPage);
+    // Name-table slot 0-3 (and its mirror) onto 1 KiB of the board's own memory, which the PPU may
+    // write only when `writable`; mirroring becomes "by mapper".
+    void MapNameTableMemory(std::uint32_t slot, std::uint8_t* storage, bool writable);
     // The four slots as a mirroring type says; an invalid type is reported and maps four screens.
     void SetNameTableMirroring(std::uint32_t type);
 
@@ -100,6 +106,8 @@ public:
     // version.)
     bool patternFetchHook = true;
     bool attributeHook = true;
+    // The same for OnPatternPhase, called twice a line.
+    bool patternPhaseHook = true;
 
 protected:
     // For boards that always carry work RAM, or CHR-RAM even beside CHR-ROM, whatever the image says.

@@ -28,7 +28,7 @@ public:
 
     // Searched in order; the first row that fits the header gives the board.
     // clang-format off
-    static constexpr std::array<CompatRow, 23> CompatTable{{
+    static constexpr std::array<CompatRow, 25> CompatTable{{
         // board     mapper PRG banks  CHR banks  battery           mirroring
         {"NROM",     0,     1, 2,      0, 1,      Battery::Any,     Mirroring::Any},
         {"SAROM",    1,     1, 255,    1, 255,    Battery::Present, Mirroring::Any},
@@ -53,6 +53,8 @@ public:
         {"VRC4EF",   23,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"VRC4BD",   25,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"JLROM",    69,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"EKROM",    5,     1, 255,    0, 255,    Battery::Present, Mirroring::Any},
+        {"ELROM",    5,     1, 255,    0, 255,    Battery::Absent,  Mirroring::Any},
     }};
     // clang-format on
 

@@ -83,6 +83,16 @@ const BankCase Cases[] = {
     {"FME-7 after reset", "JLROM", 16, 16, {}, Pages4{0, 1, 2, 31}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}, Pages4{0, 1, 0, 1}},
     {"FME-7 commands", "JLROM", 16, 16, {{0x8000, 9}, {0xA000, 7}, {0x8000, 0x0B}, {0xA000, 0x45}, {0x8000, 3}, {0xA000, 50}, {0x9FFF, 0x0C}, {0xBFFF, 1}}, Pages4{7, 1, 5, 31}, Pages8{0, 1, 2, 50, 4, 5, 6, 7}, Pages4{0, 0, 1, 1}},
     {"FME-7 $C000-$FFFF is sound", "JLROM", 16, 16, {{0x8000, 9}, {0xC000, 7}, {0xE000, 7}, {0x8000, 0x0C}, {0xA000, 3}}, Pages4{0, 1, 2, 31}, std::nullopt, Pages4{1, 1, 1, 1}},
+    {"MMC5 after reset", "EKROM", 16, 16, {}, Pages4{31, 31, 31, 31}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}},
+    {"MMC5 PRG mode 3", "EKROM", 16, 16, {{0x5114, 0x82}, {0x5115, 0x85}, {0x5116, 0x87}, {0x5117, 0x09}}, Pages4{2, 5, 7, 9}},
+    {"MMC5 PRG mode 0", "EKROM", 16, 16, {{0x5100, 0}, {0x5117, 0x0B}}, Pages4{8, 9, 10, 11}},
+    {"MMC5 PRG mode 1", "EKROM", 16, 16, {{0x5100, 1}, {0x5115, 0x85}, {0x5117, 0x07}}, Pages4{4, 5, 6, 7}},
+    {"MMC5 PRG mode 2", "EKROM", 16, 16, {{0x5100, 2}, {0x5115, 0x83}, {0x5116, 0x8A}, {0x5117, 0x0C}}, Pages4{2, 3, 10, 12}},
+    {"MMC5 CHR 8 KiB", "EKROM", 16, 16, {{0x5101, 0}, {0x5127, 2}}, std::nullopt, Pages8{16, 17, 18, 19, 20, 21, 22, 23}},
+    {"MMC5 CHR 4 KiB", "EKROM", 16, 16, {{0x5101, 1}, {0x5123, 3}, {0x5127, 5}}, std::nullopt, Pages8{12, 13, 14, 15, 20, 21, 22, 23}},
+    {"MMC5 CHR 2 KiB", "EKROM", 16, 16, {{0x5101, 2}, {0x5121, 1}, {0x5123, 2}, {0x5125, 3}, {0x5127, 4}}, std::nullopt, Pages8{2, 3, 4, 5, 6, 7, 8, 9}},
+    {"MMC5 background set written last serves 8x8 sprites too", "EKROM", 16, 16, {{0x5128, 10}, {0x5129, 11}, {0x512A, 12}, {0x512B, 13}}, std::nullopt, Pages8{10, 11, 12, 13, 10, 11, 12, 13}},
+    {"MMC5 name tables from $5105", "EKROM", 16, 16, {{0x5105, 0x14}}, std::nullopt, std::nullopt, Pages4{0, 1, 1, 0}},
 };
 // clang-format on
 
@@ -122,6 +132,12 @@ const WorkRamCase WorkRamCases[] = {
     {"VRC4 work RAM", "VRC4F", {{0x6000, 0x5A}, {0x7FFF, 0xA5}}, {{0x6000, 0x5A}, {0x7FFF, 0xA5}}},
     {"VRC2 latch at $6000-$6FFF", "VRC2B", {{0x6000, 0xFF}}, {{0x6000, 0x61}, {0x6FFF, 0x61}}},
     {"VRC2 latch keeps bit 0", "VRC2B", {{0x6FFF, 0xFF}, {0x6800, 0xFE}}, {{0x6000, 0x60}}},
+    {"MMC5 RAM banks at $6000 and $8000", "EKROM", {{0x5113, 1}, {0x6000, 0x5A}, {0x5113, 0}, {0x6000, 0x11}, {0x5114, 0x01}}, {{0x8000, 0x5A}, {0x6000, 0x11}}},
+    {"MMC5 RAM written at $8000", "EKROM", {{0x5114, 0x02}, {0x8000, 0x33}, {0x5113, 2}}, {{0x6000, 0x33}}},
+    {"MMC5 multiplier", "EKROM", {{0x5205, 0x12}, {0x5206, 0x34}}, {{0x5205, 0xA8}, {0x5206, 0x03}}},
+    {"MMC5 extended RAM as RAM", "EKROM", {{0x5104, 2}, {0x5C00, 0x5A}, {0x5FFF, 0xA5}}, {{0x5C00, 0x5A}, {0x5FFF, 0xA5}}},
+    {"MMC5 extended RAM read-only", "EKROM", {{0x5104, 2}, {0x5C00, 0x5A}, {0x5104, 3}, {0x5C00, 0x11}}, {{0x5C00, 0x5A}}},
+    {"MMC5 extended RAM as name table is not read", "EKROM", {{0x5C00, 0x5A}}, {{0x5C00, 0}}},
 };
 // clang-format on
 

@@ -42,7 +42,8 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
         {"NES-GNROM", "GNROM NES-GNROM"},
         {"KONAMI-VRC-[2,4]", "VRC2A VRC2B VRC2C VRC4A VRC4B VRC4C VRC4D VRC4E VRC4F VRC4AC VRC4EF VRC4BD"},
         {"SUNSOFT-FME-7", "FME-7 JLROM JSROM BTR SUNSOFT-5A SUNSOFT-5B NES-JLROM"},
-        {"", "NES-ANROM NES-EKROM"}, // ending in a family's name does not make a board of that family
+        {"MMC5-ExROM", "EKROM ELROM ETROM EWROM EXROM NES-EKROM"},
+        {"", "NES-ANROM NES-SEKROM"}, // ending in a family's name does not make a board of that family
     };
     // clang-format on
     for (const auto& [expected, names] : readme) {

@@ -44,7 +44,8 @@ TEST(INesIOStrategy, ChoosesTheFirstFittingBoard) {
         {4, 16, 8, 0x08, "TVROM"}, {4, 16, 8, 0x00, "TFROM"}, {4, 32, 0, 0x00, "TGROM"}, {4, 16, 1, 0x02, "TKROM"},
         {4, 16, 16, 0x0A, "TKROM"}, {4, 16, 16, 0x00, "TLROM"}, {7, 8, 0, 0x00, "AOROM"}, {9, 8, 16, 0x00, "PNROM"},
         {66, 4, 4, 0x00, "GNROM"}, {21, 8, 16, 0x00, "VRC4AC"}, {22, 8, 16, 0x00, "VRC2A"}, {23, 8, 16, 0x00, "VRC4EF"},
-        {25, 8, 16, 0x00, "VRC4BD"}, {69, 16, 16, 0x02, "JLROM"}, {5, 8, 8, 0x00, "", unsupported}, {0x44, 1, 1, 0x00, "", unsupported},
+        {25, 8, 16, 0x00, "VRC4BD"}, {69, 16, 16, 0x02, "JLROM"}, {5, 32, 32, 0x02, "EKROM"}, {5, 8, 8, 0x00, "ELROM"},
+        {15, 8, 8, 0x00, "", unsupported}, {0x44, 1, 1, 0x00, "", unsupported},
         // clang-format on
     };
     for (const auto& test : cases) {
