@@ -30,26 +30,13 @@ struct Family {
 };
 
 // An iNES file of 32 KiB PRG-ROM and 8 KiB CHR-ROM (tile 1 solid in colour 1). The program in the last
-// 8 KiB page silences the sound unit's IRQ, sets the board up, waits for vertical blank, sets four colours,
+// 8 KiB page silences the sound unit's IRQ, sets the board up, waits for vertical blank, sets two colours,
 // fills the first name table with tile 1 (its lower half with tile 0), turns the background on and waits with
 // IRQs enabled; the IRQ handler counts at $0000.
 std::string Image(const Family& family) {
-    std::string file = {'N',
-                        'E',
-                        'S',
-                        0x1A,
-                        2,
-                        1,
-                        static_cast<char>((family.mapper & 0x0F) << 4),
-                        static_cast<char>(family.mapper & 0xF0),
-                        0,
-                        0,
-                        0,
-                        0,
-                        0,
-                        0,
-                        0,
-                        0};
+    const std::string header = std::string("NES\x1A\x02\x01", 6) +
+                               static_cast<char>((family.mapper & 0x0F) << 4) +
+                               static_cast<char>(family.mapper & 0xF0) + std::string(8, 0);
     std::string prg(32768, static_cast<char>(0xEA));
     // SEI, CLD, LDX #$FF, TXS, and the sound unit's frame IRQ off ($4017 = $40).
     Code code = {0x78, 0xD8, 0xA2, 0xFF, 0x9A, 0xA9, 0x40, 0x8D, 0x17, 0x40};
@@ -63,23 +50,19 @@ std::string Image(const Family& family) {
         0x8D, 0x07, 0x20, 0x8D, 0x07, 0x20, 0xE8, 0xD0, 0xF7,       // 512 x tile 1
         0xA9, 0x00, 0x8D, 0x05, 0x20, 0x8D, 0x05, 0x20,             // scroll 0, 0
         0xA9, 0x0A, 0x8D, 0x01, 0x20,                               // background on
-        0x58, 0x4C, 0x00, 0x00,                                     // CLI, JMP (patched below) to itself
+        0x58, 0xD0, 0xFE,                                           // CLI, BNE to itself (Z stays clear)
     };
     code.insert(code.end(), picture.begin(), picture.end());
-    const auto loop = static_cast<std::uint16_t>(0xE000 + code.size() - 3);
-    code[code.size() - 2] = static_cast<std::uint8_t>(loop);
-    code[code.size() - 1] = static_cast<std::uint8_t>(loop >> 8);
     std::copy(code.begin(), code.end(), prg.begin() + 0x6000);
     Code handler = {0xE6, 0x00}; // INC $00
     handler.insert(handler.end(), family.acknowledge.begin(), family.acknowledge.end());
     handler.push_back(0x40);
     std::copy(handler.begin(), handler.end(), prg.begin() + 0x7000);
-    const Code vectors = {0x00, 0xF1, 0x00, 0xE0, 0x00, 0xF0}; // NMI at an RTI, reset, IRQ
+    const Code vectors = {0x00, 0xF0, 0x00, 0xE0, 0x00, 0xF0}; // NMI (never enabled), reset, IRQ
     std::copy(vectors.begin(), vectors.end(), prg.begin() + 0x7FFA);
-    prg[0x7100] = 0x40;
     std::string chr(8192, 0);
     std::fill_n(chr.begin() + 16, 8, static_cast<char>(0xFF));
-    return file + prg + chr;
+    return header + prg + chr;
 }
 
 const Code AcknowledgeVrc4 = {0xA9, 0x00, 0x8D, 0x03, 0xF0};

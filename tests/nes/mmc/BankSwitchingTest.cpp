@@ -15,18 +15,20 @@ using TestSupport::Pages8;
 using TestSupport::Serial;
 using TestSupport::SoftReset;
 
-// Register writes, pattern fetches and soft resets on a fresh board, and the banks they leave
-// visible: PRG pages at $8000-$E000, CHR pages at PPU $0000-$1FFF, name-table RAM pages of the slots.
+// Register writes (and CPU writes to $5000-$7FFF), pattern fetches and soft resets on a fresh board,
+// and the banks they leave visible: PRG pages at $8000-$E000, CHR pages at PPU $0000-$1FFF, name-table
+// RAM pages of the slots; and what given CPU addresses read.
 struct BankCase {
     const char* what;
     const char* board;
     std::uint32_t prgBanks; // 16 KiB
     std::uint32_t chrBanks; // 8 KiB
     Events events;
-    std::optional<Pages4> prg;
+    std::optional<Pages4> prg = std::nullopt;
     std::optional<Pages8> chr = std::nullopt;
     std::optional<Pages4> nameTables = std::nullopt;
     std::uint32_t mirroring = Nes::MirrorVertical;
+    std::vector<std::pair<std::uint16_t, int>> cpuReads = {};
 };
 
 // clang-format off
@@ -93,6 +95,18 @@ const BankCase Cases[] = {
     {"MMC5 CHR 2 KiB", "EKROM", 16, 16, {{0x5101, 2}, {0x5121, 1}, {0x5123, 2}, {0x5125, 3}, {0x5127, 4}}, std::nullopt, Pages8{2, 3, 4, 5, 6, 7, 8, 9}},
     {"MMC5 background set written last serves 8x8 sprites too", "EKROM", 16, 16, {{0x5128, 10}, {0x5129, 11}, {0x512A, 12}, {0x512B, 13}}, std::nullopt, Pages8{10, 11, 12, 13, 10, 11, 12, 13}},
     {"MMC5 name tables from $5105", "EKROM", 16, 16, {{0x5105, 0x14}}, std::nullopt, std::nullopt, Pages4{0, 1, 1, 0}},
+    {.what = "FME-7 PRG-ROM page at $6000", .board = "JLROM", .prgBanks = 16, .chrBanks = 16, .events = {{0x8000, 8}, {0xA000, 0x03}, {0x6000, 0x5A}}, .cpuReads = {{0x6000, 3}, {0x7FFF, 3}}},
+    {.what = "FME-7 RAM enabled, then selected but disabled, then enabled", .board = "JLROM", .prgBanks = 16, .chrBanks = 16, .events = {{0x8000, 8}, {0xA000, 0xC0}, {0x6000, 0x5A}, {0xA000, 0x40}, {0x7FFF, 0x11}}, .cpuReads = {{0x6000, 0}, {0x7FFF, 0}}},
+    {.what = "FME-7 RAM kept while disabled", .board = "JLROM", .prgBanks = 16, .chrBanks = 16, .events = {{0x8000, 8}, {0xA000, 0xC0}, {0x6000, 0x5A}, {0xA000, 0x40}, {0x6000, 0x11}, {0xA000, 0xC0}}, .cpuReads = {{0x6000, 0x5A}}},
+    {.what = "VRC4 work RAM", .board = "VRC4F", .prgBanks = 16, .chrBanks = 16, .events = {{0x6000, 0x5A}, {0x7FFF, 0xA5}}, .cpuReads = {{0x6000, 0x5A}, {0x7FFF, 0xA5}}},
+    {.what = "VRC2 latch at $6000-$6FFF", .board = "VRC2B", .prgBanks = 16, .chrBanks = 16, .events = {{0x6000, 0xFF}}, .cpuReads = {{0x6000, 0x61}, {0x6FFF, 0x61}}},
+    {.what = "VRC2 latch keeps bit 0", .board = "VRC2B", .prgBanks = 16, .chrBanks = 16, .events = {{0x6FFF, 0xFF}, {0x6800, 0xFE}}, .cpuReads = {{0x6000, 0x60}}},
+    {.what = "MMC5 RAM banks at $6000 and $8000", .board = "EKROM", .prgBanks = 16, .chrBanks = 16, .events = {{0x5113, 1}, {0x6000, 0x5A}, {0x5113, 0}, {0x6000, 0x11}, {0x5114, 0x01}}, .cpuReads = {{0x8000, 0x5A}, {0x6000, 0x11}}},
+    {.what = "MMC5 RAM written at $8000", .board = "EKROM", .prgBanks = 16, .chrBanks = 16, .events = {{0x5114, 0x02}, {0x8000, 0x33}, {0x5113, 2}}, .cpuReads = {{0x6000, 0x33}}},
+    {.what = "MMC5 multiplier", .board = "EKROM", .prgBanks = 16, .chrBanks = 16, .events = {{0x5205, 0x12}, {0x5206, 0x34}}, .cpuReads = {{0x5205, 0xA8}, {0x5206, 0x03}}},
+    {.what = "MMC5 extended RAM as RAM", .board = "EKROM", .prgBanks = 16, .chrBanks = 16, .events = {{0x5104, 2}, {0x5C00, 0x5A}, {0x5FFF, 0xA5}}, .cpuReads = {{0x5C00, 0x5A}, {0x5FFF, 0xA5}}},
+    {.what = "MMC5 extended RAM read-only", .board = "EKROM", .prgBanks = 16, .chrBanks = 16, .events = {{0x5104, 2}, {0x5C00, 0x5A}, {0x5104, 3}, {0x5C00, 0x11}}, .cpuReads = {{0x5C00, 0x5A}}},
+    {.what = "MMC5 extended RAM as name table is not read", .board = "EKROM", .prgBanks = 16, .chrBanks = 16, .events = {{0x5C00, 0x5A}}, .cpuReads = {{0x5C00, 0}}},
 };
 // clang-format on
 
@@ -112,41 +126,7 @@ TEST(BankSwitching, WritesSelectTheBanksThatTheCpuAndPpuSee) {
         if (bankCase.nameTables) {
             EXPECT_EQ(cartridge.NameTables(), *bankCase.nameTables);
         }
-    }
-}
-
-// CPU writes (to board registers and to $6000-$7FFF) on a fresh board, then what $6000-$7FFF reads.
-struct WorkRamCase {
-    const char* what;
-    const char* board;
-    Events writes;
-    std::vector<std::pair<std::uint16_t, int>> reads;
-};
-
-// clang-format off
-const WorkRamCase WorkRamCases[] = {
-    {"FME-7 PRG-ROM page at $6000", "JLROM", {{0x8000, 8}, {0xA000, 0x03}, {0x6000, 0x5A}}, {{0x6000, 3}, {0x7FFF, 3}}},
-    {"FME-7 RAM enabled, then selected but disabled, then enabled", "JLROM", {{0x8000, 8}, {0xA000, 0xC0}, {0x6000, 0x5A}, {0xA000, 0x40}, {0x7FFF, 0x11}},
-     {{0x6000, 0}, {0x7FFF, 0}}},
-    {"FME-7 RAM kept while disabled", "JLROM", {{0x8000, 8}, {0xA000, 0xC0}, {0x6000, 0x5A}, {0xA000, 0x40}, {0x6000, 0x11}, {0xA000, 0xC0}}, {{0x6000, 0x5A}}},
-    {"VRC4 work RAM", "VRC4F", {{0x6000, 0x5A}, {0x7FFF, 0xA5}}, {{0x6000, 0x5A}, {0x7FFF, 0xA5}}},
-    {"VRC2 latch at $6000-$6FFF", "VRC2B", {{0x6000, 0xFF}}, {{0x6000, 0x61}, {0x6FFF, 0x61}}},
-    {"VRC2 latch keeps bit 0", "VRC2B", {{0x6FFF, 0xFF}, {0x6800, 0xFE}}, {{0x6000, 0x60}}},
-    {"MMC5 RAM banks at $6000 and $8000", "EKROM", {{0x5113, 1}, {0x6000, 0x5A}, {0x5113, 0}, {0x6000, 0x11}, {0x5114, 0x01}}, {{0x8000, 0x5A}, {0x6000, 0x11}}},
-    {"MMC5 RAM written at $8000", "EKROM", {{0x5114, 0x02}, {0x8000, 0x33}, {0x5113, 2}}, {{0x6000, 0x33}}},
-    {"MMC5 multiplier", "EKROM", {{0x5205, 0x12}, {0x5206, 0x34}}, {{0x5205, 0xA8}, {0x5206, 0x03}}},
-    {"MMC5 extended RAM as RAM", "EKROM", {{0x5104, 2}, {0x5C00, 0x5A}, {0x5FFF, 0xA5}}, {{0x5C00, 0x5A}, {0x5FFF, 0xA5}}},
-    {"MMC5 extended RAM read-only", "EKROM", {{0x5104, 2}, {0x5C00, 0x5A}, {0x5104, 3}, {0x5C00, 0x11}}, {{0x5C00, 0x5A}}},
-    {"MMC5 extended RAM as name table is not read", "EKROM", {{0x5C00, 0x5A}}, {{0x5C00, 0}}},
-};
-// clang-format on
-
-TEST(BankSwitching, WorkRamAndWhatElseAnswersAt6000) {
-    for (const WorkRamCase& ramCase : WorkRamCases) {
-        SCOPED_TRACE(ramCase.what);
-        Cartridge cartridge(MakeImage(16, 16, ramCase.board));
-        cartridge.Apply(ramCase.writes);
-        for (const auto& [address, value] : ramCase.reads) {
+        for (const auto& [address, value] : bankCase.cpuReads) {
             EXPECT_EQ(cartridge.machine.Cpu(address), value) << std::hex << address;
         }
     }
