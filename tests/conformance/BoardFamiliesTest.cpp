@@ -5,22 +5,13 @@
 
 #include "HeadlessRunner.h"
 #include "nes/Cpu.h"
+#include "nes/mmc/Cartridge.h"
 #include "support/TempDir.h"
 
 namespace Halvo {
 namespace {
 
 using Code = std::vector<std::uint8_t>;
-
-// LDA #value, STA address for each write.
-Code Stores(std::initializer_list<std::pair<std::uint16_t, std::uint8_t>> writes) {
-    Code code;
-    for (const auto& [address, value] : writes) {
-        code.insert(code.end(), {0xA9, value, 0x8D, static_cast<std::uint8_t>(address),
-                                 static_cast<std::uint8_t>(address >> 8)});
-    }
-    return code;
-}
 
 struct Family {
     const char* name;
@@ -70,15 +61,15 @@ const Code AcknowledgeVrc4 = {0xA9, 0x00, 0x8D, 0x03, 0xF0};
 // clang-format off
 const Family Families[] = {
     // VRC4 scanline IRQ every 128 lines (latch $80), registers where each mapper's wiring puts them.
-    {"VRC4 mapper 21", 21, Stores({{0xF000, 0x00}, {0xF002, 0x08}, {0xF004, 0x03}}), {0xA9, 0x00, 0x8D, 0x06, 0xF0}},
-    {"VRC2 mapper 22", 22, Stores({{0x9000, 1}, {0xB000, 0}}), {}},
-    {"VRC4 mapper 23", 23, Stores({{0xF000, 0x00}, {0xF001, 0x08}, {0xF002, 0x03}}), AcknowledgeVrc4},
-    {"VRC4 mapper 25", 25, Stores({{0xF000, 0x00}, {0xF002, 0x08}, {0xF001, 0x03}}), AcknowledgeVrc4},
+    {"VRC4 mapper 21", 21, TestSupport::Stores({{0xF000, 0x00}, {0xF002, 0x08}, {0xF004, 0x03}}), {0xA9, 0x00, 0x8D, 0x06, 0xF0}},
+    {"VRC2 mapper 22", 22, TestSupport::Stores({{0x9000, 1}, {0xB000, 0}}), {}},
+    {"VRC4 mapper 23", 23, TestSupport::Stores({{0xF000, 0x00}, {0xF001, 0x08}, {0xF002, 0x03}}), AcknowledgeVrc4},
+    {"VRC4 mapper 25", 25, TestSupport::Stores({{0xF000, 0x00}, {0xF002, 0x08}, {0xF001, 0x03}}), AcknowledgeVrc4},
     // FME-7: the first IRQ after 10,000 cycles, then one every 65,536.
-    {"FME-7", 69, Stores({{0x8000, 0x0E}, {0xA000, 0x10}, {0x8000, 0x0F}, {0xA000, 0x27}, {0x8000, 0x0D}, {0xA000, 0x81}}),
+    {"FME-7", 69, TestSupport::Stores({{0x8000, 0x0E}, {0xA000, 0x10}, {0x8000, 0x0F}, {0xA000, 0x27}, {0x8000, 0x0D}, {0xA000, 0x81}}),
      {0xA9, 0x81, 0x8D, 0x00, 0xA0}},
     // MMC5 with extended attributes, IRQ at line 100.
-    {"MMC5", 5, Stores({{0x5104, 1}, {0x5105, 0x44}, {0x5203, 100}, {0x5204, 0x80}}), {0xAD, 0x04, 0x52}},
+    {"MMC5", 5, TestSupport::Stores({{0x5104, 1}, {0x5105, 0x44}, {0x5203, 100}, {0x5204, 0x80}}), {0xAD, 0x04, 0x52}},
 };
 // clang-format on
 

@@ -14,14 +14,14 @@ namespace Halvo::TestSupport {
 
 using Pages4 = std::array<int, 4>;
 using Pages8 = std::array<int, 8>;
-// What happens to a board, in order: a CPU write to $5000-$FFFF (to the board's registers where
-// $8000-$FFFF is not RAM), a pattern fetch that the PPU
+// What happens to a board, in order: a CPU write to $5000-$FFFF, a pattern fetch that the PPU
 // announces at $0000-$1FFF (the value is not used), or a soft reset.
 using Events = std::vector<std::pair<std::uint32_t, std::uint8_t>>;
 constexpr std::uint32_t SoftReset = 0x10000;
 
 // A machine with the board that the registry makes for the image's board name, hard-reset, and a
-// processor with I set (an IRQ stays pending). The image's pages carry their page numbers, so the
+// processor with I set (an IRQ stays pending). CPU writes to $8000-$FFFF reach the board's registers
+// where no RAM answers. The image's pages carry their page numbers, so the
 // banks a board mapped can be read back.
 struct Cartridge {
     explicit Cartridge(std::unique_ptr<Nes::RomImage> image) : machine(std::move(image)) {
@@ -29,6 +29,12 @@ struct Cartridge {
         Nes::RegisterBoards(*manager);
         machine.process->mmc = manager->CreateMmc(machine.process.Get());
         machine.process->cpu = Nes::Cpu::Create("Static", machine.process.Get());
+        for (std::uint32_t page = 0x8000 >> Nes::Process::PageShift; page < Nes::Process::PageCount; ++page) {
+            machine.process->writeHandlers[page] = [](Nes::Process* process, std::uint32_t address,
+                                                      std::uint8_t value) {
+                process->mmc->WriteRegister(static_cast<std::uint16_t>(address), value);
+            };
+        }
         Board().Reset(true);
         machine.process->cpu->p = 0x24;
     }
@@ -40,9 +46,6 @@ struct Cartridge {
         for (const auto& [address, value] : events) {
             if (address == SoftReset) {
                 Board().Reset(false);
-            } else if (address >= 0x8000 &&
-                       !machine.process->writePages[address >> Nes::Process::PageShift]) {
-                Board().WriteRegister(static_cast<std::uint16_t>(address), value);
             } else if (address >= 0x5000) {
                 machine.process->CpuWrite(address, value);
             } else {
@@ -75,6 +78,16 @@ struct Cartridge {
 
     Machine machine;
 };
+
+// LDA #value, STA address for each write.
+inline std::vector<std::uint8_t> Stores(const Events& writes) {
+    std::vector<std::uint8_t> code;
+    for (const auto& [address, value] : writes) {
+        code.insert(code.end(), {0xA9, value, 0x8D, static_cast<std::uint8_t>(address),
+                                 static_cast<std::uint8_t>(address >> 8)});
+    }
+    return code;
+}
 
 // MMC1 serial loads: each 5-bit value becomes five writes of its bits, low bit first; a value with
 // bit 7 set and a soft reset stay as they are.

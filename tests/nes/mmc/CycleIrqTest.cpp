@@ -11,7 +11,7 @@ namespace {
 
 using TestSupport::Cartridge;
 using Code = std::vector<std::uint8_t>;
-using Writes = std::vector<std::pair<std::uint16_t, std::uint8_t>>;
+using Writes = TestSupport::Events;
 using Values = std::vector<std::int64_t>;
 
 // Every read of $4800-$4FFF records the processor cycle at which the reading instruction began, the
@@ -29,14 +29,6 @@ std::uint8_t Probe(Nes::Process* process, std::uint32_t) {
 }
 
 constexpr std::uint32_t ProbePage = 0x4800 >> Nes::Process::PageShift;
-
-// LDA #value, STA address for each write.
-void Store(Code& code, const Writes& writes) {
-    for (const auto& [address, value] : writes) {
-        code.insert(code.end(), {0xA9, value, 0x8D, static_cast<std::uint8_t>(address),
-                                 static_cast<std::uint8_t>(address >> 8)});
-    }
-}
 
 struct IrqCase {
     const char* what;
@@ -60,8 +52,8 @@ Values IrqProbes(const IrqCase& irqCase) {
     auto image = TestSupport::MakeImage(8, 8, irqCase.board);
     std::uint8_t* page = image->prgRom.get() + 15 * 8192;
     std::memset(page, 0xEA, 8192);
-    Code code = {0x58};
-    Store(code, irqCase.setup);
+    Code code = TestSupport::Stores(irqCase.setup);
+    code.insert(code.begin(), 0x58);
     code.insert(code.end(), {0xA9, irqCase.last.second, 0xAE, 0x00, 0x48, 0x8D,
                              static_cast<std::uint8_t>(irqCase.last.first),
                              static_cast<std::uint8_t>(irqCase.last.first >> 8)});
@@ -80,12 +72,6 @@ Values IrqProbes(const IrqCase& irqCase) {
     Nes::Process& process = *cartridge.machine.process;
     process.MapCpuPage(ProbePage, nullptr, nullptr);
     process.readHandlers[ProbePage] = Probe;
-    for (std::uint32_t registerPage = 16; registerPage < 32; ++registerPage) {
-        process.writeHandlers[registerPage] = [](Nes::Process* board, std::uint32_t address,
-                                                 std::uint8_t value) {
-            board->mmc->WriteRegister(static_cast<std::uint16_t>(address), value);
-        };
-    }
     process.ppu->Reset(true);
     process.ppu->mask = Nes::Ppu::MaskRendering;
     process.cpu->Reset(true);
