@@ -31,6 +31,7 @@ Cpu::Cpu(Process* process, const Cpu* previous) : process(process) {
         counter = previous->counter;
         target = previous->target;
         lineStart = previous->lineStart;
+        irqAt = previous->irqAt;
         irqPending = previous->irqPending;
         jammed = previous->jammed;
     }

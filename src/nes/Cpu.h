@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -51,12 +52,19 @@ struct StatusRegister {
 // instruction boundary where `counter` has reached `target`. The machine adds a scanline's dots to
 // `counter` at every line start, so an instruction that overshoots a run shortens the next one and the
 // long-term timing stays exact.
+//
+// A board whose IRQ counts processor cycles names the cycle at which its line rises; the process turns
+// it into `irqAt`, the `counter` value of that cycle, and a run also stops there (its stop is the
+// higher of `target` and `irqAt`), so the board raises the line between the right two instructions
+// without being called on every cycle.
 class Cpu : public Ref::Object {
 public:
     static constexpr std::uint16_t NmiVector = 0xFFFA;
     static constexpr std::uint16_t ResetVector = 0xFFFC;
     static constexpr std::uint16_t IrqVector = 0xFFFE;
     static constexpr std::int32_t DotsPerCycle = 3;
+    // `irqAt` while no board IRQ is due: below any value `counter` reaches.
+    static constexpr std::int32_t NoIrq = INT32_MIN;
 
     // Makes the processor implementation of that name ("Static" is the only one) for the process,
     // continuing where `previous` stopped when one is given; null for an unknown name.
@@ -101,6 +109,10 @@ public:
     std::int32_t counter = 0;
     std::int32_t target = 0;
     std::int32_t lineStart = 0;
+    // The `counter` value at which the board's IRQ line rises, or NoIrq.
+    std::int32_t irqAt = NoIrq;
+    // Where the present run stops: max(target, irqAt), raised when a board schedules its IRQ mid-run.
+    std::int32_t stop = 0;
     bool irqPending = false;
     bool jammed = false;
 

@@ -76,6 +76,9 @@ HALVO_PPU_INLINE void Ppu::StartLine(Cpu& cpu) const {
     if (process->CpuCycle() >= process->apuDue) [[unlikely]] {
         process->ServiceApu();
     }
+    if (process->boardIrqCycle != Apu::Never) [[unlikely]] {
+        process->PlaceBoardIrq();
+    }
 }
 
 // Past the right edge of a name table (coarse X 31): coarse X to 0 in the horizontally adjacent one.
@@ -371,10 +374,16 @@ void Ppu::RunTileStepsTo(std::int32_t last) {
 // first two rows.
 void Ppu::RunHBlankStepsTo(std::int32_t last) {
     Mmc& mmc = *process->mmc;
+    if (mmc.patternPhaseHook && pendingNext <= last && pendingNext < SpriteSlots) [[unlikely]] {
+        mmc.OnPatternPhase(true);
+    }
     for (; pendingNext <= last && pendingNext < SpriteSlots; ++pendingNext) {
         EvaluateSprite(mmc);
     }
     if (pendingNext <= last) {
+        if (mmc.patternPhaseHook && pendingNext == SpriteSlots) [[unlikely]] {
+            mmc.OnPatternPhase(false);
+        }
         FetchTileRows<true>(pendingNext - SpriteSlots, last - SpriteSlots, mmc);
         pendingNext = last + 1;
     }

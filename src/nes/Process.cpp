@@ -124,6 +124,7 @@ void Process::Reset(bool hard) {
     apu->SetPal(romImage->tvSystem == TvPal);
     apu->Reset(hard, CpuCycle());
     apuDue = 0;
+    ScheduleBoardIrq();
 }
 
 void Process::RunFrame(bool render) {

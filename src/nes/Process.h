@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -113,6 +115,28 @@ public:
     // Brings the sound unit up to the processor's present cycle at a line start: its fetches take their
     // cycles from the processor, and its interrupt reaches the processor while the I flag lets it.
     void ServiceApu();
+    // Asks the board when its IRQ line next rises and has the processor's runs stop at that cycle.
+    // Boards whose IRQ counts processor cycles call it after every write that changes the count.
+    void ScheduleBoardIrq() {
+        boardIrqCycle = mmc->NextIrqCycle();
+        PlaceBoardIrq();
+    }
+    // `boardIrqCycle` as the processor's `irqAt`; again at every line start, as `counter` moves on.
+    void PlaceBoardIrq() {
+        std::int32_t at = Cpu::NoIrq;
+        if (boardIrqCycle != Apu::Never) {
+            const std::int64_t counterThen = static_cast<std::int64_t>(dotBudget) -
+                                             static_cast<std::int64_t>(boardIrqCycle) * Cpu::DotsPerCycle;
+            at = static_cast<std::int32_t>(std::clamp<std::int64_t>(counterThen, Cpu::NoIrq + 1, INT32_MAX));
+        }
+        cpu->irqAt = at;
+        cpu->stop = std::max(cpu->stop, at);
+    }
+    // The processor has reached `boardIrqCycle` between two instructions: the board raises its line.
+    void RunBoardIrq() {
+        mmc->OnIrqCycle(boardIrqCycle);
+        ScheduleBoardIrq();
+    }
 
     RomImage* romImage;
     Ref::Ptr<Cpu> cpu;
@@ -124,6 +148,8 @@ public:
     std::uint64_t dotBudget = 0;
     // The cycle from which a line start must bring the sound unit up to date.
     std::uint64_t apuDue = Apu::Never;
+    // The cycle at which the board's IRQ line next rises, or Never.
+    std::uint64_t boardIrqCycle = Apu::Never;
     // Held inline: zero-page and stack accesses reach it at a fixed offset from the process.
     std::array<std::uint8_t, RamSize> ram{};
     std::array<const std::uint8_t*, PageCount> readPages{};

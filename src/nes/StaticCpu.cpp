@@ -1,5 +1,7 @@
 #include "nes/StaticCpu.h"
 
+#include <algorithm>
+
 #include "nes/StaticCpuCore.h"
 
 // Once the sanitizers have instrumented every memory access, GCC's points-to analysis of the fully
@@ -18,7 +20,7 @@ namespace Halvo::Nes {
     Op##code:                                       \
         core.body<AddressMode::mode>();             \
         core.counter -= (cycles) * DotsPerCycle;    \
-        if (core.counter <= target) {               \
+        if (core.counter <= stop) {                 \
             goto finished;                          \
         }                                           \
         HALVO_DISPATCH;
@@ -64,6 +66,10 @@ void StaticCpu::Execute(std::int32_t dots) {
     if (counter <= target) {
         return;
     }
+    // A run that reaches a board's IRQ cycle before the end of the slice stops there, lets the board
+    // raise its line (which may enter the interrupt) and goes on.
+run:
+    stop = std::max(target, irqAt);
     StaticCpuCore core(*this);
     // The opcode found when the last run ended, if it is still the one at PC (an interrupt, a reset or
     // a bank switch may have changed either).
@@ -101,6 +107,12 @@ finished:
     nextPc = page ? pc : ~0u;
     nextOpcode = page ? page[pc & Process::PageMask] : 0;
     nextBody = dispatch[nextOpcode];
+    if (counter <= irqAt) [[unlikely]] {
+        process->RunBoardIrq();
+    }
+    if (counter > target) [[unlikely]] {
+        goto run;
+    }
 }
 
 #undef HALVO_DISPATCH

@@ -87,26 +87,24 @@ TEST_P(StateExactness, AFreshMachineGoesOnFromTheStateAsTheFirstDid) {
     EXPECT_TRUE(resumed.sound == original.sound);
 }
 
-INSTANTIATE_TEST_SUITE_P(Boards, StateExactness,
-                         testing::Values(Game("games/nes15-NTSC.nes"), Game("games/nes15-PAL.nes"),
-                                         Game("games/240pee.nes"), Game("games/oam3.nes"),
-                                         Game("games/scroll.nes"), Game("games/years_behind.nes"),
-                                         Game("games/tanespot.nes"), Game("games/smwstomp.nes", 150),
-                                         Game("games/smwstomp.unif", 150),
-                                         Game("apu/apu_test/7-dmc_basics.nes", 20, 40), Built(4), Built(9),
-                                         Built(10), Built(11), Built(13, 0), Built(34, 1), Built(34, 4),
-                                         Built(66), Built(71), Built(79), Built(118), Built(119), Built(140),
-                                         Built(180), Built(206), Built(232)),
-                         [](const testing::TestParamInfo<Exactness>& info) {
-                             std::string name = info.param.file
-                                                    ? info.param.file
-                                                    : "mapper" + std::to_string(info.param.mapper) + "_chr" +
-                                                          std::to_string(info.param.chrBanks);
-                             std::replace_if(
-                                 name.begin(), name.end(),
-                                 [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Boards, StateExactness,
+    testing::Values(Game("games/nes15-NTSC.nes"), Game("games/nes15-PAL.nes"), Game("games/240pee.nes"),
+                    Game("games/oam3.nes"), Game("games/scroll.nes"), Game("games/years_behind.nes"),
+                    Game("games/tanespot.nes"), Game("games/smwstomp.nes", 150),
+                    Game("games/smwstomp.unif", 150), Game("apu/apu_test/7-dmc_basics.nes", 20, 40), Built(4),
+                    Built(5), Built(9), Built(10), Built(11), Built(13, 0), Built(21), Built(22), Built(23),
+                    Built(25), Built(34, 1), Built(34, 4), Built(66), Built(69), Built(71), Built(79),
+                    Built(118), Built(119), Built(140), Built(180), Built(206), Built(232)),
+    [](const testing::TestParamInfo<Exactness>& info) {
+        std::string name = info.param.file ? info.param.file
+                                           : "mapper" + std::to_string(info.param.mapper) + "_chr" +
+                                                 std::to_string(info.param.chrBanks);
+        std::replace_if(
+            name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); },
+            '_');
+        return name;
+    });
 
 } // namespace
 } // namespace Halvo

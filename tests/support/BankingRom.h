@@ -29,6 +29,10 @@ inline RomBuilder BankingProgram(std::uint8_t mapper, std::uint8_t chrBanks = 2)
         0x8D, 0x00, 0x41, 0x8D, 0xFE, 0x7F, // STA $4100, STA $7FFE
         0x4C, 0x2A, 0x80,                   // JMP loop
     };
+    // Again in the second 8 KiB page, for boards that start with the last page at $8000 (MMC5).
+    const std::vector<std::uint8_t> code = rom.program;
+    rom.program.resize(0x2000, 0xEA);
+    rom.program.insert(rom.program.end(), code.begin(), code.end());
     for (std::uint32_t i = 0; i < chrBanks * 8192u; ++i) {
         rom.chr.push_back(static_cast<std::uint8_t>((i >> 10) * 37 + i));
     }

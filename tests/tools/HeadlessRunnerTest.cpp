@@ -155,9 +155,9 @@ TEST_F(Runner, RefusesFilesAndPathsItCannotUse) {
     const std::string rom = dir.Path("red.nes").string();
     TestSupport::BackdropProgram(0x16).Write(rom);
     const std::string garbage = dir.Write("garbage.nes", "this is not a cartridge").string();
-    TestSupport::RomBuilder mmc5;
-    mmc5.mapper = 5;
-    mmc5.Write(dir.Path("mmc5.nes").string());
+    TestSupport::RomBuilder mapper15;
+    mapper15.mapper = 15;
+    mapper15.Write(dir.Path("mapper15.nes").string());
     const std::string folder = dir.Path().string();
     const std::string noFolder = dir.Path("no/such/folder.png").string();
     const struct {
@@ -167,7 +167,7 @@ TEST_F(Runner, RefusesFilesAndPathsItCannotUse) {
     } cases[] = {
         {{dir.Path("missing.nes").string()}, Tools::ExitNotLoaded, "could not load"},
         {{garbage}, Tools::ExitNotLoaded, "] Error: Invalid iNES header."},
-        {{dir.Path("mmc5.nes").string()}, Tools::ExitNotLoaded, "Unsupported iNES mapper number."},
+        {{dir.Path("mapper15.nes").string()}, Tools::ExitNotLoaded, "Unsupported iNES mapper number."},
         {{rom, "--input", folder},
          Tools::ExitBadArguments,
          "halvo-run: " + folder + " is a directory, not an input script\n"},

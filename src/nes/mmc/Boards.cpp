@@ -9,12 +9,14 @@
 #include "nes/mmc/CNRom.h"
 #include "nes/mmc/CPRom.h"
 #include "nes/mmc/ColorDreams.h"
+#include "nes/mmc/Fme7.h"
 #include "nes/mmc/GNRom.h"
 #include "nes/mmc/JalecoJf11.h"
 #include "nes/mmc/Mmc1.h"
 #include "nes/mmc/Mmc2.h"
 #include "nes/mmc/Mmc3.h"
 #include "nes/mmc/Mmc4.h"
+#include "nes/mmc/Mmc5.h"
 #include "nes/mmc/MmcFactory.h"
 #include "nes/mmc/MmcManager.h"
 #include "nes/mmc/NRom.h"
@@ -25,6 +27,7 @@
 #include "nes/mmc/TxSRom.h"
 #include "nes/mmc/UNRom.h"
 #include "nes/mmc/UNRom74HC08.h"
+#include "nes/mmc/Vrc.h"
 
 namespace Halvo::Nes {
 
@@ -67,6 +70,9 @@ constexpr BoardFamily Families[] = {
     {"NAMCOT-108",         "DEROM DE1ROM DRROM",                                                     Make<Namco108>},
     {"MMC3-TxSROM",        "TKSROM TLSROM",                                                          Make<TxSRom>},
     {"MMC3-TQROM",         "TQROM",                                                                  Make<TQRom>},
+    {"KONAMI-VRC-[2,4]",   "VRC2 VRC4",                                                              Make<Vrc>},
+    {"SUNSOFT-FME-7",      "FME-7 JLROM JSROM BTR SUNSOFT-5A SUNSOFT-5B",                            Make<Fme7>},
+    {"MMC5-ExROM",         "EKROM ELROM ETROM EWROM EXROM",                                          Make<Mmc5>},
 };
 // clang-format on
 

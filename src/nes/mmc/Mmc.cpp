@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "console/System.h"
+#include "nes/Apu.h"
 #include "nes/Ppu.h"
 #include "nes/Process.h"
 #include "nes/rom/RomImage.h"
@@ -54,9 +55,10 @@ Mmc::Mmc(Process* process)
 
 Mmc::~Mmc() = default;
 
-void Mmc::EnsureWram() {
-    if (!wram) {
+void Mmc::EnsureWram(std::uint32_t size) {
+    if (!wram || wramSize < size) {
         // Cleared here, since a battery keeps it through the hard resets below.
+        wramSize = std::max(wramSize, size);
         wram = std::make_unique<std::uint8_t[]>(wramSize);
     }
 }
@@ -105,6 +107,10 @@ void Mmc::OnPatternFetch(std::uint16_t) {
     patternFetchHook = false;
 }
 
+void Mmc::OnPatternPhase(bool) {
+    patternPhaseHook = false;
+}
+
 std::uint8_t Mmc::GetAttribute(std::uint16_t) {
     attributeHook = false;
     return 0;
@@ -135,6 +141,12 @@ void Mmc::PassLowWrite(std::uint16_t address, std::uint8_t value) {
     }
 }
 
+std::uint64_t Mmc::NextIrqCycle() {
+    return Apu::Never;
+}
+
+void Mmc::OnIrqCycle(std::uint64_t) {}
+
 void Mmc::MapPrg8k(std::uint32_t bank, std::uint32_t slot) {
     // An image without PRG-ROM is refused before a board is made; keep the slot unmapped anyway.
     if (prgPageCount == 0) {
@@ -159,6 +171,31 @@ void Mmc::MapPrg32k(std::uint32_t bank) {
 
 std::uint32_t Mmc::PrgPageFromEnd(std::uint32_t back) const {
     return prgPageCount == 0 ? 0 : (prgPageCount - back % prgPageCount) % prgPageCount;
+}
+
+void Mmc::MapWram8k(std::uint32_t bank, std::uint32_t slot) {
+    if (!wram) {
+        UnmapPrg8k(slot);
+        return;
+    }
+    constexpr std::uint32_t FirstPage = 0x6000 - 0x5000;
+    std::uint8_t* base = wram.get() + FirstPage + bank * PrgPageSize % (wramSize - FirstPage);
+    for (std::uint32_t i = 0; i < PrgPageSize / Process::PageSize; ++i) {
+        process->MapCpuPage(slot * 4 + i, base + i * Process::PageSize, base + i * Process::PageSize);
+    }
+}
+
+void Mmc::MapCpuHandlers(std::uint32_t page, std::uint8_t (*read)(Process*, std::uint32_t),
+                         void (*write)(Process*, std::uint32_t, std::uint8_t)) {
+    process->MapCpuPage(page, nullptr, nullptr);
+    process->readHandlers[page] = read;
+    process->writeHandlers[page] = write;
+}
+
+void Mmc::UnmapPrg8k(std::uint32_t slot) {
+    for (std::uint32_t i = 0; i < PrgPageSize / Process::PageSize; ++i) {
+        process->MapCpuPage(slot * 4 + i, nullptr, nullptr);
+    }
 }
 
 void Mmc::MapChr1k(std::uint32_t bank, std::uint32_t page) {
@@ -195,12 +232,15 @@ void Mmc::MapChrRam4k(std::uint32_t bank, std::uint32_t table) {
 }
 
 void Mmc::MapNameTable(std::uint32_t slot, std::uint32_t ramPage) {
+    MapNameTableMemory(slot, nameTableRam.get() + (ramPage & 3) * ChrPageSize, true);
+}
+
+void Mmc::MapNameTableMemory(std::uint32_t slot, std::uint8_t* storage, bool writable) {
     Ppu& ppu = *process->ppu;
-    std::uint8_t* storage = nameTableRam.get() + (ramPage & 3) * ChrPageSize;
     ppu.vramPages[8 + slot] = storage;
     ppu.vramPages[12 + slot] = storage;
-    ppu.vramReadOnly[8 + slot] = false;
-    ppu.vramReadOnly[12 + slot] = false;
+    ppu.vramReadOnly[8 + slot] = !writable;
+    ppu.vramReadOnly[12 + slot] = !writable;
     mirroring = MirrorByMapper;
 }
 

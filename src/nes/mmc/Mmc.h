@@ -47,6 +47,16 @@ public:
     virtual std::uint8_t GetAttribute(std::uint16_t nameTableAddress);
     // CPU writes below $8000 on the pages a board watches (WatchLowWrites); the base passes them on.
     virtual void WriteLow(std::uint16_t address, std::uint8_t value);
+    // When the PPU turns from the background's pattern fetches to those of the coming line's sprites
+    // (true) and back (false), for a board that gives the two different banks.
+    virtual void OnPatternPhase(bool sprites);
+    // The processor cycle at which a board whose IRQ counts cycles next raises its line, or
+    // Apu::Never. The process asks only when the board calls Process::ScheduleBoardIrq (after a write
+    // that changes the count) and after OnIrqCycle.
+    virtual std::uint64_t NextIrqCycle();
+    // The processor has reached the cycle NextIrqCycle named: the board brings its count to that cycle
+    // and raises its line.
+    virtual void OnIrqCycle(std::uint64_t cycle);
     // The board's own registers, saved or loaded in one list for both directions. The memories and
     // which banks are mapped where are saved for every board alike, so a board lists only what its
     // registers hold beyond that; one that installs its own CPU handlers puts them back when loading.
@@ -54,6 +64,15 @@ public:
 
     // Saves or loads the cartridge memories, the mirroring and the board's registers.
     void State(StateIo& io);
+    // A memory of the board's own, beyond work RAM, CHR-RAM and name-table RAM, that pages may show
+    // (MMC5's extended RAM): number `index` from 0, or one of size 0 past the last. States save the
+    // pages that show it as places in it; the board saves its contents with its registers.
+    struct OwnMemory {
+        std::uint8_t* data = nullptr;
+        std::size_t size = 0;
+        bool writable = false;
+    };
+    virtual OwnMemory StateMemory(std::uint32_t index);
 
     // 8 KiB PRG-ROM page `bank` (modulo the page count) into CPU slot 0-7 ($0000 + slot x $2000),
     // readable directly; writes go to WriteRegister.
@@ -66,6 +85,16 @@ public:
     // than the window a board fixes at its top (a 16 KiB image on a board with its last 24 KiB fixed)
     // wraps into itself, as the smaller chip does when the upper address lines are not connected.
     std::uint32_t PrgPageFromEnd(std::uint32_t back) const;
+
+    // 8 KiB work-RAM page `bank` into CPU slot `slot`, readable and writable. Page 0 is the RAM that
+    // $6000 shows after a reset; larger work RAM continues from there (modulo its size).
+    void MapWram8k(std::uint32_t bank, std::uint32_t slot);
+    // The 2 KiB CPU page `page` answered by the board's own handlers, which receive the full address.
+    void MapCpuHandlers(std::uint32_t page, std::uint8_t (*read)(Process*, std::uint32_t),
+                        void (*write)(Process*, std::uint32_t, std::uint8_t));
+    // CPU slot `slot` answers nothing: reads give 0 and writes are dropped (or reach the board's
+    // registers at $8000-$FFFF).
+    void UnmapPrg8k(std::uint32_t slot);
 
     // 1 KiB CHR-ROM page `bank` (modulo the page count) into PPU pattern page 0-7, read-only; nothing
     // without CHR-ROM, so CHR-RAM boards keep their fixed 8 KiB whatever their registers say.
@@ -80,13 +109,16 @@ public:
     // Name-table slot 0-3 (and its mirror at $3000) onto name-table RAM page 0-3; mirroring becomes
     // "by mapper".
     void MapNameTable(std::uint32_t slot, std::uint32_t ramPage);
+    // Name-table slot 0-3 (and its mirror) onto 1 KiB of the board's own memory, which the PPU may
+    // write only when `writable`; mirroring becomes "by mapper".
+    void MapNameTableMemory(std::uint32_t slot, std::uint8_t* storage, bool writable);
     // The four slots as a mirroring type says; an invalid type is reported and maps four screens.
     void SetNameTableMirroring(std::uint32_t type);
 
     Process* process;
-    std::uint32_t prgPageCount = 0; // 8 KiB pages of PRG-ROM
-    std::uint32_t chrPageCount = 0; // 1 KiB pages of CHR-ROM; 0 without CHR-ROM
-    std::unique_ptr<std::uint8_t[]> wram;
+    std::uint32_t prgPageCount = 0;       // 8 KiB pages of PRG-ROM
+    std::uint32_t chrPageCount = 0;       // 1 KiB pages of CHR-ROM; 0 without CHR-ROM
+    std::unique_ptr<std::uint8_t[]> wram; // wramSize bytes; CPU $5000 + n reaches wram[n] after a reset
     std::unique_ptr<std::uint8_t[]> chrRam;
     // Their sizes: 12 KiB of work RAM ($5000-$7FFF) and 8 KiB of CHR-RAM unless the image asks for more,
     // which boards that bank their RAM reach beyond the part mapped at reset.
@@ -101,10 +133,13 @@ public:
     // version.)
     bool patternFetchHook = true;
     bool attributeHook = true;
+    // The same for OnPatternPhase, called twice a line.
+    bool patternPhaseHook = true;
 
 protected:
     // For boards that always carry work RAM, or CHR-RAM even beside CHR-ROM, whatever the image says.
-    void EnsureWram();
+    // Work RAM of at least `size` bytes: the 4 KiB behind $5000-$5FFF and the 8 KiB pages MapWram8k maps.
+    void EnsureWram(std::uint32_t size = WramSize);
     void EnsureChrRam(std::uint32_t size = ChrRamSize);
 
     // Some boards decode registers below $8000, where the console's I/O registers and work RAM also

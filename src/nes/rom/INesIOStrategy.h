@@ -76,6 +76,13 @@ public:
         {"DRROM",    206,   1, 255,    0, 255,    Battery::Any,     Mirroring::FourScreen},
         {"DEROM",    206,   1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"BF9096",   232,   1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"VRC4AC",   21,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"VRC2A",    22,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"VRC4EF",   23,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"VRC4BD",   25,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"JLROM",    69,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"EKROM",    5,     1, 255,    0, 255,    Battery::Present, Mirroring::Any},
+        {"ELROM",    5,     1, 255,    0, 255,    Battery::Absent,  Mirroring::Any},
     };
     // clang-format on
 

@@ -62,7 +62,7 @@ void TileState(StateIo& io, Gfx::TileRecord& tile) {
 
 void Cpu::State(StateIo& io) {
     io.Bounded(pc, 0xFFFFu);
-    io(s, a, x, y, p.n, p.v, p.bdi, p.z, p.c, counter, target, lineStart, irqPending, jammed);
+    io(s, a, x, y, p.n, p.v, p.bdi, p.z, p.c, counter, target, lineStart, irqPending, jammed, irqAt, stop);
 }
 
 void Ppu::State(StateIo& io) {
@@ -154,6 +154,10 @@ void NintendoPorts::State(StateIo& io) {
 
 void Mmc::StateRegisters(StateIo&) {}
 
+Mmc::OwnMemory Mmc::StateMemory(std::uint32_t) {
+    return {};
+}
+
 void Mmc::State(StateIo& io) {
     if (wram) {
         io.Bytes(wram.get(), wramSize);
@@ -168,7 +172,7 @@ void Mmc::State(StateIo& io) {
 
 void Process::State(StateIo& io) {
     io.Array(ram);
-    io(dotBudget, apuDue);
+    io(dotBudget, apuDue, boardIrqCycle);
 }
 
 } // namespace Halvo::Nes

@@ -25,7 +25,10 @@ struct Memory {
     std::size_t size = 0;
     bool writable = false;
 };
-using Memories = std::array<Memory, 7>;
+// The machine's own memories, then those of the board.
+constexpr std::size_t MachineMemoryCount = 7;
+constexpr std::size_t MaxBoardMemories = 4;
+using Memories = std::array<Memory, MachineMemoryCount + MaxBoardMemories>;
 
 Memories MachineMemories(Process& process) {
     const RomImage& image = *process.romImage;
@@ -33,14 +36,23 @@ Memories MachineMemories(Process& process) {
     const auto owned = [](const std::unique_ptr<std::uint8_t[]>& block, std::size_t size) {
         return Memory{block.get(), block ? size : 0, true};
     };
-    return {Memory{},
-            Memory{process.ram.data(), Process::RamSize, true},
-            Memory{image.prgRom.get(), std::size_t{image.prgBankCount} * RomImage::PrgBankSize, false},
-            Memory{image.chrRom.get(),
-                   image.chrRom ? std::size_t{image.chrBankCount} * RomImage::ChrBankSize : 0, false},
-            owned(mmc.wram, mmc.wramSize),
-            owned(mmc.chrRam, mmc.chrRamSize),
-            owned(mmc.nameTableRam, Mmc::NameTableRamSize)};
+    Memories memories = {
+        Memory{},
+        Memory{process.ram.data(), Process::RamSize, true},
+        Memory{image.prgRom.get(), std::size_t{image.prgBankCount} * RomImage::PrgBankSize, false},
+        Memory{image.chrRom.get(), image.chrRom ? std::size_t{image.chrBankCount} * RomImage::ChrBankSize : 0,
+               false},
+        owned(mmc.wram, mmc.wramSize),
+        owned(mmc.chrRam, mmc.chrRamSize),
+        owned(mmc.nameTableRam, Mmc::NameTableRamSize)};
+    for (std::uint32_t i = 0; i < MaxBoardMemories; ++i) {
+        const Mmc::OwnMemory own = process.mmc->StateMemory(i);
+        if (own.size == 0) {
+            break;
+        }
+        memories[MachineMemoryCount + i] = Memory{own.data, own.size, own.writable};
+    }
+    return memories;
 }
 
 // One page pointer as a memory number and an offset. A loaded page must lie wholly inside its memory,

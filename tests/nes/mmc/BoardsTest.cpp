@@ -52,7 +52,10 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
         {"NAMCOT-108", "DEROM DE1ROM DRROM NES-DRROM"},
         {"MMC3-TxSROM", "TKSROM TLSROM NES-TLSROM"},
         {"MMC3-TQROM", "TQROM NES-TQROM"},
-        {"", "NES-ANROM NES-EKROM"}, // ending in a family's name does not make a board of that family
+        {"KONAMI-VRC-[2,4]", "VRC2A VRC2B VRC2C VRC4A VRC4B VRC4C VRC4D VRC4E VRC4F VRC4AC VRC4EF VRC4BD"},
+        {"SUNSOFT-FME-7", "FME-7 JLROM JSROM BTR SUNSOFT-5A SUNSOFT-5B NES-JLROM"},
+        {"MMC5-ExROM", "EKROM ELROM ETROM EWROM EXROM NES-EKROM"},
+        {"", "NES-ANROM NES-SEKROM"}, // ending in a family's name does not make a board of that family
     };
     // clang-format on
     for (const auto& [expected, names] : readme) {
@@ -67,9 +70,10 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
 // without "VROR" gives): whatever the registers say, every CPU and PPU read stays inside the image,
 // and the pattern tables are RAM.
 TEST(Boards, SmallImagesWrapIntoThemselves) {
-    for (const char* board : {"NROM",   "SGROM",   "UNROM",        "CNROM",  "TGROM", "AOROM",    "PNROM",
-                              "GNROM",  "FKROM",   "COLORDREAMS",  "CPROM",  "BNROM", "NINA-001", "JF-14",
-                              "BF9093", "NINA-03", "UNROM+74HC08", "BF9096", "DEROM", "TLSROM",   "TQROM"}) {
+    for (const char* board :
+         {"NROM",         "SGROM",       "UNROM", "CNROM",  "TGROM",    "AOROM",  "PNROM",  "GNROM",
+          "FKROM",        "COLORDREAMS", "CPROM", "BNROM",  "NINA-001", "JF-14",  "BF9093", "NINA-03",
+          "UNROM+74HC08", "BF9096",      "DEROM", "TLSROM", "TQROM",    "VRC4EF", "VRC2A",  "JLROM"}) {
         SCOPED_TRACE(board);
         auto image = MakeImage(1, 0, board);
         image->hasChrRam = false;

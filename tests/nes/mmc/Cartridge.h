@@ -23,7 +23,8 @@ using Events = std::vector<std::pair<std::uint32_t, std::uint8_t>>;
 constexpr std::uint32_t SoftReset = 0x10000;
 
 // A machine with the board that the registry makes for the image's board name, hard-reset, and a
-// processor with I set (an IRQ stays pending). The image's pages carry their page numbers, so the
+// processor with I set (an IRQ stays pending). CPU writes to $8000-$FFFF reach the board's registers
+// where no RAM answers. The image's pages carry their page numbers, so the
 // banks a board mapped can be read back.
 struct Cartridge {
     explicit Cartridge(std::unique_ptr<Nes::RomImage> image) : machine(std::move(image)) {
@@ -31,6 +32,12 @@ struct Cartridge {
         Nes::RegisterBoards(*manager);
         machine.process->mmc = manager->CreateMmc(machine.process.Get());
         machine.process->cpu = Nes::Cpu::Create("Static", machine.process.Get());
+        for (std::uint32_t page = 0x8000 >> Nes::Process::PageShift; page < Nes::Process::PageCount; ++page) {
+            machine.process->writeHandlers[page] = [](Nes::Process* process, std::uint32_t address,
+                                                      std::uint8_t value) {
+                process->mmc->WriteRegister(static_cast<std::uint16_t>(address), value);
+            };
+        }
         Board().Reset(true);
         machine.process->cpu->p = 0x24;
     }
@@ -42,8 +49,6 @@ struct Cartridge {
         for (const auto& [address, value] : events) {
             if (address == SoftReset) {
                 Board().Reset(false);
-            } else if (address >= 0x8000) {
-                Board().WriteRegister(static_cast<std::uint16_t>(address), value);
             } else if (address >= 0x4020) {
                 machine.process->CpuWrite(address, value);
             } else {
@@ -87,21 +92,22 @@ struct Cartridge {
     Machine machine;
 };
 
-// Register writes, pattern fetches and soft resets on a fresh board, and the banks they leave
-// visible: PRG pages at $8000-$E000, CHR pages at PPU $0000-$1FFF, name-table RAM pages of the slots.
+// Register writes (and CPU writes below $8000), pattern fetches and soft resets on a fresh board, and the
+// banks they leave visible: PRG pages at $8000-$E000, CHR pages at PPU $0000-$1FFF, name-table RAM pages of
+// the slots.
 struct BankCase {
     const char* what;
     const char* board;
     std::uint32_t prgBanks; // 16 KiB
     std::uint32_t chrBanks; // 8 KiB
     Events events;
-    std::optional<Pages4> prg;
+    std::optional<Pages4> prg = std::nullopt;
     std::optional<Pages8> chr = std::nullopt;
     std::optional<Pages4> nameTables = std::nullopt;
     std::uint32_t mirroring = Nes::MirrorVertical;
     std::optional<Pages8> chrRam = std::nullopt;
-    // A CPU address and the byte it must read afterwards (work RAM).
-    std::optional<std::pair<std::uint16_t, std::uint8_t>> cpuRead = std::nullopt;
+    // CPU addresses and the bytes they must read afterwards (work RAM, ROM at $6000).
+    std::vector<std::pair<std::uint16_t, int>> cpuReads = {};
     std::uint32_t submapper = 0;
 };
 
@@ -124,9 +130,19 @@ inline void CheckBanks(const BankCase& bankCase) {
     if (bankCase.chrRam) {
         EXPECT_EQ(cartridge.ChrRam(), *bankCase.chrRam);
     }
-    if (bankCase.cpuRead) {
-        EXPECT_EQ(cartridge.machine.Cpu(bankCase.cpuRead->first), bankCase.cpuRead->second);
+    for (const auto& [address, value] : bankCase.cpuReads) {
+        EXPECT_EQ(cartridge.machine.Cpu(address), value) << std::hex << address;
     }
+}
+
+// LDA #value, STA address for each write.
+inline std::vector<std::uint8_t> Stores(const Events& writes) {
+    std::vector<std::uint8_t> code;
+    for (const auto& [address, value] : writes) {
+        code.insert(code.end(), {0xA9, value, 0x8D, static_cast<std::uint8_t>(address),
+                                 static_cast<std::uint8_t>(address >> 8)});
+    }
+    return code;
 }
 
 // MMC1 serial loads: each 5-bit value becomes five writes of its bits, low bit first; a value with

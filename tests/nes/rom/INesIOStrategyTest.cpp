@@ -54,7 +54,9 @@ TEST(INesIOStrategy, ChoosesTheFirstFittingBoard) {
         {66, 4, 4, 0x00, "GNROM"}, {34, 2, 1, 0x00, "BNROM"}, {34, 2, 2, 0x00, "NINA-001"},
         {118, 8, 8, 0x02, "TKSROM"}, {206, 4, 4, 0x08, "DRROM"}, {206, 4, 4, 0x01, "DEROM"},
         {13, 2, 1, 0, "", "No board of iNES mapper 13 fits 2 PRG-ROM banks and 1 CHR-ROM bank."},
-        {5, 8, 8, 0x00, "", unsupported}, {0x44, 1, 1, 0x00, "", unsupported},
+        {21, 8, 16, 0x00, "VRC4AC"}, {22, 8, 16, 0x00, "VRC2A"}, {23, 8, 16, 0x00, "VRC4EF"},
+        {25, 8, 16, 0x00, "VRC4BD"}, {69, 16, 16, 0x02, "JLROM"}, {5, 32, 32, 0x02, "EKROM"}, {5, 8, 8, 0x00, "ELROM"},
+        {15, 8, 8, 0x00, "", unsupported}, {0x44, 1, 1, 0x00, "", unsupported},
         // clang-format on
     };
     for (const auto& test : cases) {

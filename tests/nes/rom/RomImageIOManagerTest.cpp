@@ -43,7 +43,7 @@ protected:
 TEST_F(RomImageIOManagerTest, TriesTheExtensionsFormatFirstThenTheOthers) {
     const std::string ines = "Halvo::Nes::INesIOStrategy::LoadImage";
     const std::string unif = "Halvo::Nes::UnifIOStrategy::LoadImage";
-    std::string mmc5 = INesFile(1, 1, 0x50);
+    std::string mapper15 = INesFile(1, 1, 0xF0);
     const struct {
         const char* fileName;
         std::string content;
@@ -68,7 +68,7 @@ TEST_F(RomImageIOManagerTest, TriesTheExtensionsFormatFirstThenTheOthers) {
         {"game", "neither iNES nor UNIF data", "", "", ines, NotINes},
         {"game.nes", UnifFile.substr(0, UnifFile.size() - 1), "", "", unif,
          "UNIF chunk PRG0 runs past the end of the file."},
-        {"game.unf", mmc5, "", "", ines, "Unsupported iNES mapper number."},
+        {"game.unf", mapper15, "", "", ines, "Unsupported iNES mapper number."},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.fileName + (": " + test.content.substr(0, 4)));
