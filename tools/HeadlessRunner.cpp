@@ -348,7 +348,8 @@ bool HeadlessMachine::Load(const std::string& romPath, const std::string& saveFo
     process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
     if (!saveFolder.empty() && image->hasBattery && process->mmc->wram) {
         batterySave = std::make_unique<BatterySave>(saveFolder, romPath,
-                                                    process->mmc->wram.get() + BatterySave::RamOffset);
+                                                    process->mmc->wram.get() + BatterySave::RamOffset,
+                                                    process->mmc->wramSize - BatterySave::RamOffset);
         batterySave->Load();
     }
     process->Reset(true);

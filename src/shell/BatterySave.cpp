@@ -29,11 +29,10 @@ std::filesystem::path BatterySave::DefaultFolder() {
     return base / "halvo" / "saves";
 }
 
-BatterySave::BatterySave(const std::filesystem::path& folder, const std::string& imageFile, std::uint8_t* ram)
-    : path(folder / (std::filesystem::path(imageFile).stem().string() + ".sav")), ram(ram) {
-    std::memcpy(written.data(), ram, Size);
-    seen = written;
-}
+BatterySave::BatterySave(const std::filesystem::path& folder, const std::string& imageFile, std::uint8_t* ram,
+                         std::size_t size)
+    : path(folder / (std::filesystem::path(imageFile).stem().string() + ".sav")), ram(ram),
+      written(ram, ram + size), seen(written) {}
 
 void BatterySave::Load() {
     std::error_code error;
@@ -42,7 +41,7 @@ void BatterySave::Load() {
         return;
     }
     const auto size = std::filesystem::is_regular_file(status) ? std::filesystem::file_size(path, error) : 0;
-    if (!std::filesystem::is_regular_file(status) || error || size != Size) {
+    if (!std::filesystem::is_regular_file(status) || error || size != written.size()) {
         // Kept for the player to look at: the first free name of .sav.bad, .sav.bad2, ...
         std::filesystem::path aside = path.string() + ".bad";
         for (int n = 2; std::filesystem::exists(aside, error); ++n) {
@@ -50,7 +49,7 @@ void BatterySave::Load() {
         }
         std::filesystem::rename(path, aside, error);
         Console::System::Instance()->Output()
-            << "The save " << path.string() << " is not an 8192-byte save; it was "
+            << "The save " << path.string() << " is not a " << written.size() << "-byte save; it was "
             << (error ? "left as it is" : "renamed to " + aside.string())
             << " and the game starts with fresh RAM." << std::endl;
         // A file that could not be moved aside is not overwritten either: this game's RAM is not kept.
@@ -58,30 +57,30 @@ void BatterySave::Load() {
         return;
     }
     std::ifstream in(path, std::ios::binary);
-    std::array<std::uint8_t, Size> contents{};
-    if (!in.read(reinterpret_cast<char*>(contents.data()), Size)) {
+    std::vector<std::uint8_t> contents(written.size());
+    if (!in.read(reinterpret_cast<char*>(contents.data()), static_cast<std::streamsize>(contents.size()))) {
         Report("Halvo::BatterySave::Load", __LINE__, "Could not read the save " + path.string() + ".");
         keep = false;
         return;
     }
-    std::memcpy(ram, contents.data(), Size);
+    std::memcpy(ram, contents.data(), contents.size());
     written = contents;
     seen = contents;
 }
 
 bool BatterySave::Save() {
-    if (!keep || std::memcmp(ram, written.data(), Size) == 0) {
+    if (!keep || std::memcmp(ram, written.data(), written.size()) == 0) {
         return keep;
     }
     std::error_code folderError;
     std::filesystem::create_directories(path.parent_path(), folderError);
     std::string error = folderError ? folderError.message() : std::string();
-    if (folderError || !WriteFileAtomically(path, ram, Size, error)) {
+    if (folderError || !WriteFileAtomically(path, ram, written.size(), error)) {
         Report("Halvo::BatterySave::Save", __LINE__,
                "Could not write the save " + path.string() + ": " + error + ".");
         return false;
     }
-    std::memcpy(written.data(), ram, Size);
+    std::memcpy(written.data(), ram, written.size());
     dirtySince = -1;
     reported = false;
     return true;
@@ -92,11 +91,11 @@ void BatterySave::Poll(double now) {
         return;
     }
     lastLook = now;
-    const bool moving = std::memcmp(ram, seen.data(), Size) != 0;
+    const bool moving = std::memcmp(ram, seen.data(), seen.size()) != 0;
     if (moving) {
-        std::memcpy(seen.data(), ram, Size);
+        std::memcpy(seen.data(), ram, seen.size());
     }
-    if (std::memcmp(seen.data(), written.data(), Size) == 0) {
+    if (std::memcmp(seen.data(), written.data(), seen.size()) == 0) {
         dirtySince = -1;
         return;
     }

@@ -1,21 +1,22 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace Halvo {
 
-// The battery-backed work RAM of a cartridge ($6000-$7FFF), kept in a file so that a game's saves
-// outlive the program. The file is read before the machine first runs and written atomically (a
-// temporary file in the same folder, flushed, then renamed over the old one), so that a crash during a
-// write leaves the old save or the new one, never a broken one. A file of the wrong size is not loaded
-// and not overwritten: it is renamed to ".sav.bad". Failures are reported on the console once, and the
+// The battery-backed work RAM of a cartridge ($6000-$7FFF, or all the banks of a board with more), kept in a
+// file so that a game's saves outlive the program. The file is read before the machine first runs and written
+// atomically (a temporary file in the same folder, flushed, then renamed over the old one), so that a crash
+// during a write leaves the old save or the new one, never a broken one. A file of the wrong size is not
+// loaded and not overwritten: it is renamed to ".sav.bad". Failures are reported on the console once, and the
 // game goes on.
 class BatterySave {
 public:
-    static constexpr std::size_t Size = 8192;
+    // The RAM of most boards: 8 KiB at $6000-$7FFF.
+    static constexpr std::size_t DefaultSize = 8192;
     // Where $6000 lies in the board's work RAM, which starts at $5000.
     static constexpr std::size_t RamOffset = 0x1000;
 
@@ -23,8 +24,9 @@ public:
     static std::filesystem::path DefaultFolder();
 
     // The save of the image file `imageFile` (its name without extension, ".sav") in `folder`, for the
-    // 8 KiB of RAM at `ram`.
-    BatterySave(const std::filesystem::path& folder, const std::string& imageFile, std::uint8_t* ram);
+    // `size` bytes of RAM at `ram`.
+    BatterySave(const std::filesystem::path& folder, const std::string& imageFile, std::uint8_t* ram,
+                std::size_t size = DefaultSize);
 
     // Reads the file into the RAM; a missing file leaves the RAM as it is.
     void Load();
@@ -42,8 +44,8 @@ private:
     void Report(const char* operation, int line, const std::string& message);
 
     std::uint8_t* ram;
-    std::array<std::uint8_t, Size> written{}; // what the file holds
-    std::array<std::uint8_t, Size> seen{};    // the RAM at the last look
+    std::vector<std::uint8_t> written; // what the file holds
+    std::vector<std::uint8_t> seen;    // the RAM at the last look
     double lastLook = -1;
     double dirtySince = -1;
     bool reported = false;

@@ -739,7 +739,8 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     rewind.Forget();
     if (romImage->hasBattery && process->mmc->wram) {
         batterySave = std::make_unique<BatterySave>(BatterySave::DefaultFolder(), fileName,
-                                                    process->mmc->wram.get() + BatterySave::RamOffset);
+                                                    process->mmc->wram.get() + BatterySave::RamOffset,
+                                                    process->mmc->wramSize - BatterySave::RamOffset);
         batterySave->Load();
     }
     pacer.SetRate(romImage->tvSystem == Nes::TvPal ? PalFrameRate : NtscFrameRate);

@@ -31,7 +31,7 @@ protected:
 
     TestSupport::TempDir dir;
     TestSupport::ConsoleCapture capture;
-    std::array<std::uint8_t, BatterySave::Size> ram{};
+    std::array<std::uint8_t, BatterySave::DefaultSize> ram{};
 };
 
 // A save written and read back gives the same RAM; the write leaves no temporary file behind; the
@@ -41,13 +41,13 @@ TEST_F(BatteryFile, WritesAtomicallyAndReadsBack) {
     EXPECT_EQ(save.path, Folder() / "Quest (U).sav");
     save.Load(); // no file yet: the RAM stays
     ram[0] = 0x42;
-    ram[BatterySave::Size - 1] = 0x24;
+    ram[BatterySave::DefaultSize - 1] = 0x24;
     ASSERT_TRUE(save.Save());
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder()), {}), 1);
     const std::string written = Contents(save.path);
-    ASSERT_EQ(written.size(), BatterySave::Size);
+    ASSERT_EQ(written.size(), BatterySave::DefaultSize);
 
-    std::array<std::uint8_t, BatterySave::Size> fresh{};
+    std::array<std::uint8_t, BatterySave::DefaultSize> fresh{};
     BatterySave(Folder(), "Quest (U).nes", fresh.data()).Load();
     EXPECT_EQ(fresh, ram);
 
@@ -132,7 +132,7 @@ TEST(BatteryProgram, SigtermKeepsTheSave) {
     int status = 0;
     waitpid(pid, &status, 0);
     const std::string save = Contents(dir.Path("data/halvo/saves/quest.sav"));
-    ASSERT_EQ(save.size(), BatterySave::Size);
+    ASSERT_EQ(save.size(), BatterySave::DefaultSize);
     EXPECT_EQ(save[1], 1); // one start
     EXPECT_NE(save[0], 0); // the counter ran
 }

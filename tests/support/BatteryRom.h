@@ -7,8 +7,9 @@
 namespace Halvo::TestSupport {
 
 // An MMC1 cartridge with a battery whose program counts its starts at $6001 and then counts up $6000
-// for ever: what a game's save looks like to the emulator.
-inline void WriteBatteryRom(const std::string& path) {
+// for ever: what a game's save looks like to the emulator. `nvramShift` non-zero makes the header
+// NES 2.0 with 64 << nvramShift bytes of battery-backed RAM.
+inline void WriteBatteryRom(const std::string& path, int nvramShift = 0) {
     RomBuilder rom;
     rom.mapper = 1;
     rom.program = {
@@ -18,6 +19,10 @@ inline void WriteBatteryRom(const std::string& path) {
     };
     std::vector<std::uint8_t> bytes = rom.Bytes();
     bytes[6] |= 0x02; // battery
+    if (nvramShift) {
+        bytes[7] = (bytes[7] & 0xF3) | 0x08;
+        bytes[10] = static_cast<std::uint8_t>(nvramShift << 4);
+    }
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
