@@ -1,3 +1,4 @@
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -54,8 +55,9 @@ struct Game {
 
 constexpr double FramesPerSecond = 60.0988;
 
-// One frame of a game, with (argument 1) or without (0) recording it for rewind. Counters: the
-// memory the recorded past takes per second of play, and the size of one whole state.
+// One frame of a game, with (argument 1) or without (0) recording it for rewind. Counters: the time
+// the recording itself takes, the memory the recorded past takes per second of play, and the size of
+// one whole state.
 void BM_GameFrame(benchmark::State& state) {
     Game game(Games[state.range(0)]);
     if (!game.process) {
@@ -68,10 +70,13 @@ void BM_GameFrame(benchmark::State& state) {
     past.Record(*game.process);
     const std::size_t startBytes = past.Bytes();
     std::size_t frames = 0;
+    std::chrono::steady_clock::duration recordTime{};
     for (auto _ : state) {
         game.Frame();
         if (recording) {
+            const auto start = std::chrono::steady_clock::now();
             past.Record(*game.process);
+            recordTime += std::chrono::steady_clock::now() - start;
         }
         ++frames;
     }
@@ -79,6 +84,8 @@ void BM_GameFrame(benchmark::State& state) {
         const double seconds = static_cast<double>(std::min<std::size_t>(frames, 1800)) / FramesPerSecond;
         state.counters["rewind_bytes_per_s"] = static_cast<double>(past.Bytes() - startBytes) / seconds;
         state.counters["rewind_frames_kept"] = static_cast<double>(past.Frames());
+        state.counters["record_ns_per_frame"] =
+            std::chrono::duration<double, std::nano>(recordTime).count() / static_cast<double>(frames);
     }
     state.counters["state_bytes"] = static_cast<double>(SaveState::Write(*game.process).size());
 }
