@@ -132,6 +132,9 @@ TEST_F(StateCommands, RefusedStatesSayWhyAndKeepTheGame) {
          refused + "its \"MAPS\" section has the wrong size for this machine" + kept},
         {[](Bytes& f) { f[SectionAt(f, "PPU ") + 12] = 0x7F, Reseal(f); }, // the scanline's high byte
          refused + "its \"PPU \" section holds a value this machine cannot take" + kept},
+        // The sound unit's clock far from the processor's: it would step for hours.
+        {[](Bytes& f) { f[SectionAt(f, "APU ") + 8 + 6] = 0x40, Reseal(f); },
+         refused + "its \"APU \" section holds a value this machine cannot take" + kept},
         {nullptr, refused + "there is no such file" + kept},
     };
     for (const auto& row : cases) {

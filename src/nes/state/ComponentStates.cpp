@@ -126,8 +126,20 @@ void Apu::State(StateIo& io) {
     if (!io.Loading()) {
         return;
     }
-    // The synthesiser spans at most one frame's cycles; anything wider is not a state this unit made.
-    if (synthesis && cycle - synthStart > ApuSynth::MaxCycles / 2) {
+    // Every time the unit keeps lies within a frame or so of its own clock; a state that said otherwise
+    // would have it stepping for hours to catch up (or the synthesiser writing past its bins).
+    const auto within = [this](std::uint64_t at, std::int64_t before, std::int64_t after) {
+        const auto offset = static_cast<std::int64_t>(at - cycle);
+        return offset >= -before && offset <= after;
+    };
+    constexpr std::int64_t Span = ApuSynth::MaxCycles / 2;
+    bool fits = within(sequenceStart, Span, 16) && (restartAt == Never || within(restartAt, 0, 8)) &&
+                within(dmcNext, 0, Span);
+    if (synthesis) {
+        fits = fits && within(synthStart, Span, 0) && within(pulse1Next, 0, Span) &&
+               within(pulse2Next, 0, Span) && within(triangleNext, 0, Span) && within(noiseNext, 0, Span);
+    }
+    if (!fits) {
         io.Fail();
     }
     samples.clear();

@@ -207,6 +207,12 @@ bool ReadMachine(Process& process, const std::uint8_t* data, std::size_t size, s
             return false;
         }
     }
+    // The sound unit's clock follows the processor's (a DMC fetch's stall at most ahead of it).
+    const auto lag = static_cast<std::int64_t>(process.CpuCycle() - process.apu->cycle);
+    if (lag < 0 || lag > 64) {
+        error = "its \"APU \" section holds a value this machine cannot take";
+        return false;
+    }
     process.ppu->UpdateCanvasState(true);
     return true;
 }
