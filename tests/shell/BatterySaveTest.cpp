@@ -19,11 +19,7 @@ namespace Halvo {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string Contents(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using TestSupport::ReadFile;
 
 class BatteryFile : public ::testing::Test {
 protected:
@@ -44,7 +40,7 @@ TEST_F(BatteryFile, WritesAtomicallyAndReadsBack) {
     ram[BatterySave::DefaultSize - 1] = 0x24;
     ASSERT_TRUE(save.Save());
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder()), {}), 1);
-    const std::string written = Contents(save.path);
+    const std::string written = ReadFile(save.path);
     ASSERT_EQ(written.size(), BatterySave::DefaultSize);
 
     std::array<std::uint8_t, BatterySave::DefaultSize> fresh{};
@@ -69,11 +65,11 @@ TEST_F(BatteryFile, AWrongSizeIsSetAside) {
     BatterySave save(Folder(), "quest.nes", ram.data());
     save.Load();
     EXPECT_EQ(ram[0], 7);
-    EXPECT_EQ(Contents(Folder() / "quest.sav.bad"), "short");
+    EXPECT_EQ(ReadFile(Folder() / "quest.sav.bad"), "short");
     EXPECT_NE(capture.LastLine().find("renamed to"), std::string::npos) << capture.LastLine();
     ram[0] = 8;
     EXPECT_TRUE(save.Save());
-    EXPECT_EQ(Contents(Folder() / "quest.sav.bad"), "short");
+    EXPECT_EQ(ReadFile(Folder() / "quest.sav.bad"), "short");
 }
 
 // A folder that cannot be made is reported once, however often the game changes its RAM.
@@ -96,15 +92,15 @@ TEST_F(BatteryFile, ChangesReachTheFileWithinSeconds) {
     save.Poll(0.5); // too soon to look
     EXPECT_FALSE(std::filesystem::exists(save.path));
     save.Poll(1.0); // quiet for a second
-    EXPECT_EQ(Contents(save.path)[0], 1);
+    EXPECT_EQ(ReadFile(save.path)[0], 1);
     double now = 1.0;
-    for (int frame = 0; frame < 360 && Contents(save.path)[0] == 1; ++frame) {
+    for (int frame = 0; frame < 360 && ReadFile(save.path)[0] == 1; ++frame) {
         now += 1 / 60.0;
         ++ram[1];
         ram[0] = 2;
         save.Poll(now);
     }
-    EXPECT_EQ(Contents(save.path)[0], 2);
+    EXPECT_EQ(ReadFile(save.path)[0], 2);
     EXPECT_LE(now, 6.5);
 }
 
@@ -123,7 +119,7 @@ TEST(BatteryProgram, SigtermKeepsTheSave) {
         TestSupport::Spawn(HALVO_EXECUTABLE, {dir.Path("quest.nes").string(), "+g_windowed", "on"});
     ASSERT_NE(pid, -1);
     const auto giveUp = std::chrono::steady_clock::now() + 30s;
-    while (TestSupport::ReadFile(dir.Path("halvo.log")).find("successfully loaded") == std::string::npos &&
+    while (ReadFile(dir.Path("halvo.log")).find("successfully loaded") == std::string::npos &&
            std::chrono::steady_clock::now() < giveUp) {
         std::this_thread::sleep_for(10ms);
     }
@@ -131,7 +127,7 @@ TEST(BatteryProgram, SigtermKeepsTheSave) {
     kill(pid, SIGTERM);
     int status = 0;
     waitpid(pid, &status, 0);
-    const std::string save = Contents(dir.Path("data/halvo/saves/quest.sav"));
+    const std::string save = ReadFile(dir.Path("data/halvo/saves/quest.sav"));
     ASSERT_EQ(save.size(), BatterySave::DefaultSize);
     EXPECT_EQ(save[1], 1); // one start
     EXPECT_NE(save[0], 0); // the counter ran

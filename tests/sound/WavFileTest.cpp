@@ -1,7 +1,5 @@
 #include "sound/WavFile.h"
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -29,8 +27,7 @@ TEST(WavFile, HeaderLengthsAndClippedSamples) {
     wav.Write(samples);
     wav.Write(samples);
     ASSERT_TRUE(wav.Close());
-    std::ifstream in(dir.Path("a.wav"), std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const std::string bytes = TestSupport::ReadFile(dir.Path("a.wav"));
     ASSERT_EQ(bytes.size(), 44u + 20);
     EXPECT_EQ(bytes.substr(0, 4), "RIFF");
     EXPECT_EQ(Le(bytes, 4, 4), 36u + 20);

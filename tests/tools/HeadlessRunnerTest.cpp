@@ -1,7 +1,5 @@
 #include "HeadlessRunner.h"
 
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <tuple>
 
@@ -133,8 +131,7 @@ TEST_F(Runner, FeedsTheScriptAndRecordsTheSound) {
     EXPECT_NE(out.str().find("$0020: $02"), std::string::npos) << out.str();
     EXPECT_NE(out.str().find("$0010: $00"), std::string::npos) << out.str();
 
-    std::ifstream in(wav, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    const std::string bytes = TestSupport::ReadFile(wav);
     ASSERT_GT(bytes.size(), 44u);
     const std::size_t samples = (bytes.size() - 44) / 2;
     EXPECT_NEAR(static_cast<double>(samples), 48000 * 60 / 60.0988, 200);
