@@ -15,30 +15,15 @@ std::uint32_t PictureOf(std::uint8_t mapper, std::uint8_t chrBanks, std::uint16_
     TestSupport::RomBuilder rom;
     rom.mapper = mapper;
     rom.chrBanks = chrBanks;
-    rom.program = {0x78,
-                   0xA9,
-                   0x00,
-                   0x8D,
-                   static_cast<std::uint8_t>(registerAddress),
-                   static_cast<std::uint8_t>(registerAddress >> 8), // SEI; LDA #0; STA register
-                   0xA9,
-                   0x3F,
-                   0x8D,
-                   0x06,
-                   0x20,
-                   0xA9,
-                   0x00,
-                   0x8D,
-                   0x06,
-                   0x20, // $3F00 into $2006
-                   0xA9,
-                   0x21,
-                   0x8D,
-                   0x07,
-                   0x20, // LDA #$21; STA $2007
-                   0x4C,
-                   0x15,
-                   0x80}; // loop: JMP loop
+    const auto low = static_cast<std::uint8_t>(registerAddress);
+    const auto high = static_cast<std::uint8_t>(registerAddress >> 8);
+    rom.program = {
+        0x78, 0xA9, 0x00, 0x8D, low,  high, // SEI; LDA #0; STA register
+        0xA9, 0x3F, 0x8D, 0x06, 0x20,       // LDA #$3F; STA $2006
+        0xA9, 0x00, 0x8D, 0x06, 0x20,       // LDA #0; STA $2006
+        0xA9, 0x21, 0x8D, 0x07, 0x20,       // LDA #$21; STA $2007
+        0x4C, 0x15, 0x80,                   // loop: JMP loop
+    };
     TestSupport::TempDir folder;
     rom.Write(folder.Path("board.nes").string());
     Tools::HeadlessMachine machine;

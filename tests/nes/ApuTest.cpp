@@ -310,17 +310,12 @@ class ApuInMachine : public ::testing::Test {
 protected:
     ApuInMachine() : boards(Nes::MmcManager::Instance()), image(TestSupport::MakeImage(2, 1)) {
         Nes::RegisterBoards(*boards);
-        std::memset(image->prgRom.get(), 0xEA, 0x8000); // NOP
-        Vector(0xFFFA, 0x9010);
-        Vector(0xFFFC, 0x8000);
-        Vector(0xFFFE, 0x9000);
+        std::memset(image->prgRom.get(), 0xEA, 0x8000);     // NOP
+        Code(0xFFFA, {0x10, 0x90, 0x00, 0x80, 0x00, 0x90}); // NMI $9010, reset $8000, IRQ $9000
         Code(0x9000, {0xE6, 0x10, 0xAD, 0x15, 0x40, 0x40}); // IRQ: INC $10, LDA $4015, RTI
         Code(0x9010, {0x40});                               // NMI: RTI
     }
 
-    void Vector(std::uint16_t at, std::uint16_t target) {
-        Code(at, {static_cast<std::uint8_t>(target), static_cast<std::uint8_t>(target >> 8)});
-    }
     void Code(std::uint16_t at, std::initializer_list<std::uint8_t> bytes) {
         std::copy(bytes.begin(), bytes.end(), image->prgRom.get() + (at - 0x8000));
     }

@@ -43,25 +43,20 @@ inline RomBuilder BankingProgram(std::uint8_t mapper, std::uint8_t chrBanks = 2)
 // counts $0001 up and sets a playing tone's pitch to the count, while the main loop counts $0000.
 inline RomBuilder Mmc3IrqProgram() {
     RomBuilder rom = BankingProgram(4);
-    rom.program = {
-        0xA5, 0x02, 0xD0, 0x3C,                   // LDA $02, BNE irq (set once started)
-        0xA9, 0x3F, 0x8D, 0x06, 0x20,             // LDA #$3F, STA $2006
-        0xA9, 0x00, 0x8D, 0x06, 0x20,             // LDA #$00, STA $2006
-        0xA2, 0x00,                               // LDX #0
-        0x8A, 0x8D, 0x07, 0x20,                   // palette: TXA, STA $2007
-        0xE8, 0xE0, 0x20, 0xD0, 0xF7,             // INX, CPX #$20, BNE palette
-        0xA9, 0x1E, 0x8D, 0x01, 0x20,             // LDA #$1E, STA $2001
-        0xA9, 0x0F, 0x8D, 0x15, 0x40,             // LDA #$0F, STA $4015
-        0xA9, 0xBF, 0x8D, 0x00, 0x40,             // LDA #$BF, STA $4000
-        0xA9, 0x08, 0x8D, 0x03, 0x40,             // LDA #$08, STA $4003
-        0xA9, 0x64, 0x8D, 0x00, 0xC0,             // LDA #100, STA $C000 (latch)
-        0x8D, 0x01, 0xC0, 0x8D, 0x01, 0xE0,       // STA $C001 (reload), STA $E001 (enable)
-        0xE6, 0x02, 0x58,                         // INC $02, CLI
-        0xE6, 0x00, 0x4C, 0x3B, 0x80,             // loop: INC $00, JMP loop
-        0xE6, 0x01, 0xA5, 0x01, 0x8D, 0x02, 0x40, // irq: INC $01, LDA $01, STA $4002
-        0x8D, 0x00, 0xE0,                         // STA $E000 (acknowledge)
-        0x8D, 0x01, 0xE0, 0x40,                   // STA $E001, RTI
-    };
+    // The banking program's start without its SEI: the palette, rendering and the tone.
+    const std::vector<std::uint8_t> start(rom.program.begin() + 1, rom.program.begin() + 0x2A);
+    rom.program = {0xA5, 0x02, 0xD0, 0x3C}; // LDA $02, BNE irq (set once started)
+    rom.program.insert(rom.program.end(), start.begin(), start.end());
+    rom.program.insert(rom.program.end(),
+                       {
+                           0xA9, 0x64, 0x8D, 0x00, 0xC0,             // LDA #100, STA $C000 (latch)
+                           0x8D, 0x01, 0xC0, 0x8D, 0x01, 0xE0,       // STA $C001 (reload), STA $E001 (enable)
+                           0xE6, 0x02, 0x58,                         // INC $02, CLI
+                           0xE6, 0x00, 0x4C, 0x3B, 0x80,             // loop: INC $00, JMP loop
+                           0xE6, 0x01, 0xA5, 0x01, 0x8D, 0x02, 0x40, // irq: INC $01, LDA $01, STA $4002
+                           0x8D, 0x00, 0xE0,                         // STA $E000 (acknowledge)
+                           0x8D, 0x01, 0xE0, 0x40,                   // STA $E001, RTI
+                       });
     return rom;
 }
 
