@@ -270,11 +270,9 @@ TEST_F(EmulatorShell, ResetUnloadAndFailedLoadsKeepTheRunningGame) {
 TEST_F(EmulatorShell, QuitCommandAndScreenshots) {
     ASSERT_TRUE(Start({Rom("green.nes"), "+g_windowed", "on"}));
     shell->active = true;
-    for (const char* line : {"@screenshot", "@screenshot \"named shot.png\""}) {
-        Type(line);
-        EXPECT_TRUE(shell->Turn());
-    }
-    EXPECT_TRUE(std::filesystem::exists(dir.Path("halvo-0000.png")));
+    // (An unnamed one: F12 in the default keys.)
+    Type("@screenshot \"named shot.png\"");
+    EXPECT_TRUE(shell->Turn());
     EXPECT_TRUE(std::filesystem::exists(dir.Path("named shot.png")));
 
     Type("quit");
