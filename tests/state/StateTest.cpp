@@ -108,6 +108,19 @@ TEST_F(StateCommands, SaveAndLoadBySlotOrFile) {
         EXPECT_EQ(capture.LastLine(), "State loaded from " + trip.file + ".");
         EXPECT_TRUE(StateOf(*machine.process) == saved);
     }
+    // Late in the frame counter's five-step sequence, which began more than a frame's cycles ago.
+    Nes::Process& process = *machine.process;
+    process.CpuWrite(0x4017, 0x80);
+    for (int frame = 0; frame < 10 && process.apu->cycle - process.apu->sequenceStart < 34000; ++frame) {
+        machine.RunFrames(1);
+    }
+    ASSERT_GE(process.apu->cycle - process.apu->sequenceStart, 34000u);
+    const Bytes late = StateOf(process);
+    capture.System().Execute("savestate 9");
+    capture.System().Execute("loadstate 9");
+    EXPECT_EQ(capture.LastLine(),
+              "State loaded from " + folder.Path("states/banking.9.state").string() + ".");
+    EXPECT_TRUE(StateOf(process) == late);
 }
 
 // A state that cannot be loaded is one clear line, and the running game is not touched: not even the

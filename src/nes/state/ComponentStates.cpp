@@ -133,8 +133,10 @@ void Apu::State(StateIo& io) {
         return offset >= -before && offset <= after;
     };
     constexpr std::int64_t Span = ApuSynth::MaxCycles / 2;
-    bool fits = within(sequenceStart, Span, 16) && (restartAt == Never || within(restartAt, 0, 8)) &&
-                within(dmcNext, 0, Span);
+    // The frame counter's sequence began at most one sequence ago: PAL's five steps are the longest.
+    constexpr std::int64_t LongestSequence = 41566;
+    bool fits = within(sequenceStart, LongestSequence, 16) &&
+                (restartAt == Never || within(restartAt, 0, 8)) && within(dmcNext, 0, Span);
     if (synthesis) {
         fits = fits && within(synthStart, Span, 0) && within(pulse1Next, 0, Span) &&
                within(pulse2Next, 0, Span) && within(triangleNext, 0, Span) && within(noiseNext, 0, Span);
