@@ -15,13 +15,13 @@ constexpr std::uint64_t LineStartDelay = 85 / Cpu::DotsPerCycle;
 constexpr std::uint32_t FirstWramBank = 0x6000 >> 13;
 
 std::uint8_t ReadRegisters(Process* process, std::uint32_t address) {
-    return static_cast<Mmc5&>(*process->mmc).ReadLow(address);
+    return static_cast<Mmc5&>(*process->mmc).ReadLowRegister(address);
 }
 
 void WriteRegisters(Process* process, std::uint32_t address, std::uint8_t value) {
     // Bank and name-table writes change what the PPU's coming fetches see.
     process->ppu->CatchUp();
-    static_cast<Mmc5&>(*process->mmc).WriteLow(address, value);
+    static_cast<Mmc5&>(*process->mmc).WriteLowRegister(address, value);
 }
 
 } // namespace
@@ -144,7 +144,7 @@ void Mmc5::MapNameTables() {
     }
 }
 
-std::uint8_t Mmc5::ReadLow(std::uint32_t address) {
+std::uint8_t Mmc5::ReadLowRegister(std::uint32_t address) {
     if (address >= 0x5C00) {
         // As name table or attribute memory the extended RAM is the PPU's alone.
         return exramMode >= 2 ? exram[address & 0x3FF] : 0;
@@ -165,7 +165,7 @@ std::uint8_t Mmc5::ReadLow(std::uint32_t address) {
     }
 }
 
-void Mmc5::WriteLow(std::uint32_t address, std::uint8_t value) {
+void Mmc5::WriteLowRegister(std::uint32_t address, std::uint8_t value) {
     if (address >= 0x5C00) {
         if (exramMode != 3) {
             exram[address & 0x3FF] = value;

@@ -29,8 +29,8 @@ public:
     void OnIrqCycle(std::uint64_t cycle) override;
 
     // $5000-$5FFF.
-    std::uint8_t ReadLow(std::uint32_t address);
-    void WriteLow(std::uint32_t address, std::uint8_t value);
+    std::uint8_t ReadLowRegister(std::uint32_t address);
+    void WriteLowRegister(std::uint32_t address, std::uint8_t value);
 
     std::uint8_t prgMode = 3;                 // $5100: 32, 16 + 16, 16 + 8 + 8 or four 8 KiB banks
     std::uint8_t chrMode = 3;                 // $5101: 8, 4, 2 or 1 KiB banks
