@@ -8,7 +8,7 @@ void BNRom::Reset(bool hard) {
     Mmc::Reset(hard);
     WriteRegister(0x8000, 0);
     MapChr8k(0);
-    SetNameTableMirroring(process->romImage->mirroring);
+    SetNameTableMirroring(Image().mirroring);
 }
 
 void BNRom::WriteRegister(std::uint16_t, std::uint8_t value) {

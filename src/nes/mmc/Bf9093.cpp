@@ -19,7 +19,7 @@ void Bf9093::Reset(bool hard) {
     prgBank = 0;
     MapPrg16k(0, 4);
     MapPrg16k(PrgPageFromEnd(2) / 2, 6);
-    SetNameTableMirroring(process->romImage->mirroring);
+    SetNameTableMirroring(Image().mirroring);
 }
 
 void Bf9093::WriteRegister(std::uint16_t address, std::uint8_t value) {
@@ -28,7 +28,7 @@ void Bf9093::WriteRegister(std::uint16_t address, std::uint8_t value) {
         MapPrg16k(prgBank, 4);
         return;
     }
-    const bool fireHawk = process->romImage->submapper == FireHawkSubmapper;
+    const bool fireHawk = Image().submapper == FireHawkSubmapper;
     if (fireHawk ? address < 0xA000 : (address & 0xF000) == 0x9000) {
         SetNameTableMirroring((value & 0x10) ? MirrorSinglePage1 : MirrorSinglePage0);
     }

@@ -18,13 +18,13 @@ void Bf9096::Reset(bool hard) {
     Mmc::Reset(hard);
     block = bank = 0;
     MapBanks();
-    SetNameTableMirroring(process->romImage->mirroring);
+    SetNameTableMirroring(Image().mirroring);
 }
 
 void Bf9096::WriteRegister(std::uint16_t address, std::uint8_t value) {
     if (address >= 0xC000) {
         bank = value & 3;
-    } else if (process->romImage->submapper == AladdinSubmapper) {
+    } else if (Image().submapper == AladdinSubmapper) {
         block = static_cast<std::uint8_t>(((value >> 4) & 1) | ((value >> 2) & 2));
     } else {
         block = (value >> 3) & 3;

@@ -13,7 +13,7 @@ void CPRom::Reset(bool hard) {
     MapPrg32k(0);
     MapChrRam4k(0, 0);
     WriteRegister(0x8000, 0);
-    SetNameTableMirroring(process->romImage->mirroring);
+    SetNameTableMirroring(Image().mirroring);
 }
 
 void CPRom::WriteRegister(std::uint16_t, std::uint8_t value) {

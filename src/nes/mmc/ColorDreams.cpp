@@ -7,7 +7,7 @@ namespace Halvo::Nes {
 void ColorDreams::Reset(bool hard) {
     Mmc::Reset(hard);
     WriteRegister(0x8000, 0);
-    SetNameTableMirroring(process->romImage->mirroring);
+    SetNameTableMirroring(Image().mirroring);
 }
 
 void ColorDreams::WriteRegister(std::uint16_t, std::uint8_t value) {

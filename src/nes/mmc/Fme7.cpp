@@ -31,8 +31,7 @@ void Fme7::Reset(bool hard) {
     }
     MapPrg8k(PrgPageFromEnd(1), 7);
     mirrorControl = 0;
-    SetNameTableMirroring(process->romImage->mirroring == MirrorHorizontal ? MirrorHorizontal
-                                                                           : MirrorVertical);
+    SetNameTableMirroring(Image().mirroring == MirrorHorizontal ? MirrorHorizontal : MirrorVertical);
     // The console's reset line does not reach the cartridge: a soft reset leaves the counter running.
     if (hard) {
         irqEnabled = counterEnabled = false;
@@ -81,18 +80,18 @@ void Fme7::WriteRegister(std::uint16_t address, std::uint8_t value) {
         mirrorControl = value & 3;
         SetNameTableMirroring(Mirrorings[mirrorControl]);
     } else {
-        SyncCounter(process->CpuCycle());
+        SyncCounter(CpuCycle());
         if (command == 13) {
             // Any write here acknowledges a raised IRQ.
             irqEnabled = value & 0x01;
             counterEnabled = value & 0x80;
-            process->cpu->irqPending = false;
+            LowerIrq();
         } else if (command == 14) {
             counter = static_cast<std::uint16_t>((counter & 0xFF00) | value);
         } else {
             counter = static_cast<std::uint16_t>((counter & 0x00FF) | value << 8);
         }
-        process->ScheduleBoardIrq();
+        ScheduleIrq();
     }
 }
 
@@ -103,7 +102,7 @@ std::uint64_t Fme7::NextIrqCycle() {
 
 void Fme7::OnIrqCycle(std::uint64_t cycle) {
     SyncCounter(cycle);
-    process->cpu->Interrupt(Cpu::IrqVector);
+    RaiseIrq();
 }
 
 } // namespace Halvo::Nes

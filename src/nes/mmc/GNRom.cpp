@@ -8,7 +8,7 @@ namespace Halvo::Nes {
 void GNRom::Reset(bool hard) {
     Mmc::Reset(hard);
     WriteRegister(0x8000, 0);
-    SetNameTableMirroring(process->romImage->mirroring);
+    SetNameTableMirroring(Image().mirroring);
 }
 
 void GNRom::WriteRegister(std::uint16_t, std::uint8_t value) {

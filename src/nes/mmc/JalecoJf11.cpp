@@ -8,7 +8,7 @@ void JalecoJf11::Reset(bool hard) {
     Mmc::Reset(hard);
     WatchLowWrites(0x6000, 0x7FFF);
     WriteLow(0x6000, 0);
-    SetNameTableMirroring(process->romImage->mirroring);
+    SetNameTableMirroring(Image().mirroring);
 }
 
 void JalecoJf11::WriteLow(std::uint16_t, std::uint8_t value) {

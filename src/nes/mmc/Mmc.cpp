@@ -55,6 +55,26 @@ Mmc::Mmc(Process* process)
 
 Mmc::~Mmc() = default;
 
+void Mmc::RaiseIrq() {
+    process->cpu->Interrupt(Cpu::IrqVector);
+}
+
+void Mmc::LowerIrq() {
+    process->cpu->irqPending = false;
+}
+
+void Mmc::ScheduleIrq() {
+    process->ScheduleBoardIrq();
+}
+
+std::uint64_t Mmc::CpuCycle() const {
+    return process->CpuCycle();
+}
+
+const RomImage& Mmc::Image() const {
+    return *process->romImage;
+}
+
 void Mmc::EnsureWram(std::uint32_t size) {
     if (!wram || wramSize < size) {
         // Cleared here, since a battery keeps it through the hard resets below.

@@ -137,6 +137,19 @@ public:
     bool patternPhaseHook = true;
 
 protected:
+    // The board's input to the processor's IRQ line. The line is level-triggered and shared with the
+    // sound unit (open collector): a board holds its input high from RaiseIrq until the acknowledgement
+    // its hardware documents (a register write, a disable) calls LowerIrq.
+    void RaiseIrq();
+    void LowerIrq();
+    // For boards whose IRQ counts processor cycles: after every write that changes when the line next
+    // rises, so the machine asks NextIrqCycle again.
+    void ScheduleIrq();
+    // The processor cycles run since power-up, at the access being made.
+    std::uint64_t CpuCycle() const;
+    // The cartridge image the board was made for.
+    const RomImage& Image() const;
+
     // For boards that always carry work RAM, or CHR-RAM even beside CHR-ROM, whatever the image says.
     // Work RAM of at least `size` bytes: the 4 KiB behind $5000-$5FFF and the 8 KiB pages MapWram8k maps.
     void EnsureWram(std::uint32_t size = WramSize);

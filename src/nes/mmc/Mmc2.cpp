@@ -23,7 +23,7 @@ void Mmc2::Reset(bool hard) {
     }
     UpdateWindow0();
     UpdateWindow1();
-    SetNameTableMirroring(process->romImage->mirroring);
+    SetNameTableMirroring(Image().mirroring);
 }
 
 void Mmc2::WriteRegister(std::uint16_t address, std::uint8_t value) {

@@ -6,7 +6,7 @@
 namespace Halvo::Nes {
 
 Mmc3::Mmc3(Process* process) : Mmc(process) {
-    preRenderLine = process->romImage->tvSystem == TvPal ? 311 : 261;
+    preRenderLine = Image().tvSystem == TvPal ? 311 : 261;
     EnsureWram();
 }
 
@@ -18,7 +18,7 @@ void Mmc3::Reset(bool hard) {
     // $E000 always shows the last page: the reset vector lives there.
     MapPrg8k(PrgPageFromEnd(1), 7);
     chrInvert = 0;
-    SetNameTableMirroring(process->romImage->mirroring);
+    SetNameTableMirroring(Image().mirroring);
     for (std::uint32_t page = 0; page < 8; ++page) {
         MapChrBank(page, page);
     }

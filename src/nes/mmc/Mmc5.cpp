@@ -49,7 +49,7 @@ void Mmc5::Reset(bool hard) {
     exramMode = 0;
     fillTile = fillColour = 0;
     fillTable.fill(0);
-    nameTableMap = process->romImage->mirroring == MirrorVertical ? 0x44 : 0x50;
+    nameTableMap = Image().mirroring == MirrorVertical ? 0x44 : 0x50;
     MapNameTables();
     factors.fill(0xFF);
     irqLine = 0;
@@ -153,7 +153,7 @@ std::uint8_t Mmc5::ReadLowRegister(std::uint32_t address) {
     case 0x5204: {
         const auto status = static_cast<std::uint8_t>((irqFlag ? 0x80 : 0) | (inFrame ? 0x40 : 0));
         irqFlag = false;
-        process->cpu->irqPending = false;
+        LowerIrq();
         return status;
     }
     case 0x5205:
@@ -224,9 +224,9 @@ void Mmc5::WriteLowRegister(std::uint32_t address, std::uint8_t value) {
     case 0x5204:
         irqEnabled = value & 0x80;
         if (!irqEnabled) {
-            process->cpu->irqPending = false;
+            LowerIrq();
         } else if (irqFlag) {
-            process->cpu->Interrupt(Cpu::IrqVector);
+            RaiseIrq();
         }
         break;
     case 0x5205:
@@ -252,8 +252,8 @@ void Mmc5::OnScanline() {
     }
     // Line 0 never matches: the count has no line before the first to be compared on.
     if (irqLine != 0 && lineCount == irqLine) {
-        irqRiseCycle = process->CpuCycle() + LineStartDelay;
-        process->ScheduleBoardIrq();
+        irqRiseCycle = CpuCycle() + LineStartDelay;
+        ScheduleIrq();
     }
 }
 
@@ -269,7 +269,7 @@ void Mmc5::OnIrqCycle(std::uint64_t) {
     irqRiseCycle = Apu::Never;
     irqFlag = true;
     if (irqEnabled) {
-        process->cpu->Interrupt(Cpu::IrqVector);
+        RaiseIrq();
     }
 }
 

@@ -10,7 +10,7 @@ void NRom::Reset(bool hard) {
     // A 16 KiB chip answers at $8000 and again at $C000: its pages wrap modulo the page count.
     MapPrg32k(0);
     MapChr8k(0);
-    SetNameTableMirroring(process->romImage->mirroring);
+    SetNameTableMirroring(Image().mirroring);
 }
 
 } // namespace Halvo::Nes

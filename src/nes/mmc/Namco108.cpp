@@ -6,7 +6,7 @@ namespace Halvo::Nes {
 
 Namco108::Namco108(Process* process) : Mmc3(process) {
     // The MMC3 boards always carry work RAM; this chip's boards have none of their own.
-    if (!process->romImage->hasWram) {
+    if (!Image().hasWram) {
         wram.reset();
     }
 }

@@ -13,7 +13,7 @@ void Nina001::Reset(bool hard) {
     prgBank = chrBank0 = chrBank1 = 0;
     MapPrg32k(0);
     MapChr8k(0);
-    SetNameTableMirroring(process->romImage->mirroring);
+    SetNameTableMirroring(Image().mirroring);
     WatchLowWrites(0x7FFD, 0x7FFF);
 }
 

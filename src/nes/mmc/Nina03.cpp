@@ -10,7 +10,7 @@ void Nina03::Reset(bool hard) {
     latch = 0;
     MapPrg32k(0);
     MapChr8k(0);
-    SetNameTableMirroring(process->romImage->mirroring);
+    SetNameTableMirroring(Image().mirroring);
 }
 
 void Nina03::WriteLow(std::uint16_t address, std::uint8_t value) {

@@ -14,7 +14,7 @@ void UNRom::Reset(bool hard) {
     Mmc::Reset(hard);
     MapPrg16k(0, 4);
     MapPrg16k(PrgPageFromEnd(2) / 2, 6);
-    SetNameTableMirroring(process->romImage->mirroring);
+    SetNameTableMirroring(Image().mirroring);
 }
 
 void UNRom::WriteRegister(std::uint16_t, std::uint8_t value) {

@@ -13,7 +13,7 @@ void UNRom74HC08::Reset(bool hard) {
     MapPrg16k(0, 4);
     // The register powers up clear: bank 0 at $C000 too, so the game's vectors are in every bank.
     WriteRegister(0x8000, 0);
-    SetNameTableMirroring(process->romImage->mirroring);
+    SetNameTableMirroring(Image().mirroring);
 }
 
 void UNRom74HC08::WriteRegister(std::uint16_t, std::uint8_t value) {

@@ -111,7 +111,7 @@ void Vrc::Reset(bool hard) {
         chrBanks[page] = static_cast<std::uint16_t>(page << chrShift);
         MapChr1k(page, page);
     }
-    mirrorControl = process->romImage->mirroring == MirrorHorizontal ? 1 : 0;
+    mirrorControl = Image().mirroring == MirrorHorizontal ? 1 : 0;
     SetNameTableMirroring(Mirrorings[mirrorControl]);
     // The console's reset line does not reach the cartridge: a soft reset leaves the IRQ counting.
     if (hard) {
@@ -156,7 +156,7 @@ void Vrc::WriteRegister(std::uint16_t address, std::uint8_t value) {
         if (vrc2) {
             break;
         }
-        SyncIrq(process->CpuCycle());
+        SyncIrq(CpuCycle());
         if (line == 0) {
             irqLatch = static_cast<std::uint8_t>((irqLatch & 0xF0) | (value & 0x0F));
         } else if (line == 1) {
@@ -167,13 +167,13 @@ void Vrc::WriteRegister(std::uint16_t address, std::uint8_t value) {
                 irqCounter = irqLatch;
                 irqPrescaler = 0;
             }
-            process->cpu->irqPending = false;
+            LowerIrq();
         } else {
             irqControl = static_cast<std::uint8_t>((irqControl & ~IrqEnable) |
                                                    ((irqControl & IrqEnableAfterAck) ? IrqEnable : 0));
-            process->cpu->irqPending = false;
+            LowerIrq();
         }
-        process->ScheduleBoardIrq();
+        ScheduleIrq();
         break;
     default: { // $B000-$EFFF: CHR bank (group - $B) x 2 + A1, low nibble on A0 = 0, high on A0 = 1
         const std::uint32_t page = (group - 0xB) * 2 + (line >> 1);
@@ -224,7 +224,7 @@ std::uint64_t Vrc::NextIrqCycle() {
 
 void Vrc::OnIrqCycle(std::uint64_t cycle) {
     SyncIrq(cycle);
-    process->cpu->Interrupt(Cpu::IrqVector);
+    RaiseIrq();
 }
 
 } // namespace Halvo::Nes
