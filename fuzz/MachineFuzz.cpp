@@ -72,17 +72,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
     process->Reset(true);
 
-    Nes::ButtonState held;
-    Nes::ButtonState::SetCurrent(&held);
     for (std::size_t frame = 0; frame < Frames; ++frame) {
-        held.Clear();
-        held.SetHeld(0, Nes::ButtonState::Keys, buttons[frame]);
+        process->buttons.Clear();
+        process->buttons.SetHeld(0, Nes::ButtonState::Keys, buttons[frame]);
         process->RunFrame(true);
         if (process->ppu->scanline != 241) {
             std::abort();
         }
     }
-    Nes::ButtonState::SetCurrent(nullptr);
     process = nullptr;
     console->lines.clear();
     return 0;

@@ -24,6 +24,7 @@
 #include "nes/rom/RomImageIOManager.h"
 #include "nes/state/SaveState.h"
 #include "shell/AtomicFile.h"
+#include "shell/GameStart.h"
 
 namespace Halvo::Tools {
 
@@ -189,7 +190,8 @@ std::string RunnerUsage() {
            "  --text          print the first name table as text\n"
            "  --peek ADDR     print the byte at a CPU address ($6000, 0x6000 or 24576); repeatable\n"
            "  --input FILE    press buttons from lines \"FRAME BUTTON...\" (A B SELECT START UP DOWN\n"
-           "                  LEFT RIGHT, held that frame; RESET presses the console's button before it)\n"
+           "                  LEFT RIGHT, held that frame; 2:A ... for joypad 2; RESET presses the\n"
+           "                  console's button before it)\n"
            "  --wav FILE      write the sound as 16-bit PCM WAV at 48000 Hz\n"
            "  --save-dir DIR  read and write battery saves in DIR\n"
            "  --result        judge a test program's result and answer its requests for reset\n"
@@ -205,7 +207,7 @@ std::string RunnerUsage() {
 }
 
 bool ParseInputScript(std::istream& in, InputScript& buttons, std::string& error) {
-    static const std::pair<const char*, std::uint16_t> names[] = {
+    static const std::pair<const char*, std::uint32_t> names[] = {
         {"A", Nes::Joypad::ButtonA},
         {"B", Nes::Joypad::ButtonB},
         {"SELECT", Nes::Joypad::ButtonSelect},
@@ -247,15 +249,22 @@ bool ParseInputScript(std::istream& in, InputScript& buttons, std::string& error
             error = "line " + lineNumber + ": a frame number comes first";
             return false;
         }
-        std::uint16_t& held = buttons[static_cast<std::uint32_t>(frame)];
+        std::uint32_t& held = buttons[static_cast<std::uint32_t>(frame)];
         while (words >> word) {
+            // "2:A" is a button of joypad 2, "1:A" (or plain "A") one of joypad 1.
+            std::uint32_t shift = 0;
+            std::string name = Upper(word);
+            if (name.size() > 2 && (name[0] == '1' || name[0] == '2') && name[1] == ':') {
+                shift = name[0] == '2' ? Pad2Shift : 0;
+                name.erase(0, 2);
+            }
             const auto button = std::find_if(std::begin(names), std::end(names),
-                                             [&](const auto& name) { return Upper(word) == name.first; });
-            if (button == std::end(names)) {
+                                             [&](const auto& entry) { return name == entry.first; });
+            if (button == std::end(names) || (shift != 0 && button->second == ResetButton)) {
                 error = "line " + lineNumber + ": unknown button " + word;
                 return false;
             }
-            held |= button->second;
+            held |= button->second == ResetButton ? ResetButton : button->second << shift;
         }
     }
 }
@@ -321,14 +330,12 @@ TestResult JudgeTestResult(Nes::Process& process) {
 
 HeadlessMachine::HeadlessMachine()
     : console(Console::System::Instance()), formats(Nes::RomImageIOManager::Instance()),
-      boards(Nes::MmcManager::Instance()), previousButtons(Nes::ButtonState::Current()) {
+      boards(Nes::MmcManager::Instance()) {
     console->echo = false;
     Nes::RegisterCartridgeSupport(*formats, *boards);
-    Nes::ButtonState::SetCurrent(&buttonState);
 }
 
 HeadlessMachine::~HeadlessMachine() {
-    Nes::ButtonState::SetCurrent(previousButtons);
     // The process points into the image: it goes first.
     process.Reset();
 }
@@ -336,23 +343,15 @@ HeadlessMachine::~HeadlessMachine() {
 bool HeadlessMachine::Load(const std::string& romPath, const std::string& saveFolder) {
     batterySave.reset();
     process.Reset();
-    image = formats->LoadImageFile(romPath, "");
-    if (!image) {
-        return false;
-    }
-    process = Nes::Process::Create("Static", image.get());
-    if (!process) {
+    Game game;
+    if (Game::Build(*formats, romPath, game) != Game::Outcome::Built) {
         return false;
     }
     canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
-    process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
-    if (!saveFolder.empty() && image->hasBattery && process->mmc->wram) {
-        batterySave = std::make_unique<BatterySave>(saveFolder, romPath,
-                                                    process->mmc->wram.get() + BatterySave::RamOffset,
-                                                    process->mmc->wramSize - BatterySave::RamOffset);
-        batterySave->Load();
-    }
-    process->Reset(true);
+    game.Begin(saveFolder, Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
+    image = std::move(game.image);
+    process = std::move(game.machine);
+    batterySave = std::move(game.battery);
     framesRun = 0;
     return true;
 }
@@ -360,12 +359,14 @@ bool HeadlessMachine::Load(const std::string& romPath, const std::string& saveFo
 void HeadlessMachine::RunFrames(std::uint32_t count, const InputScript& buttons) {
     for (std::uint32_t i = 0; i < count; ++i, ++framesRun) {
         if (!buttons.empty()) {
-            buttonState.Clear();
+            process->buttons.Clear();
             if (const auto held = buttons.find(framesRun); held != buttons.end()) {
                 if (held->second & ResetButton) {
                     process->Reset(false);
                 }
-                buttonState.SetHeld(0, Nes::ButtonState::Keys, static_cast<std::uint8_t>(held->second));
+                process->buttons.SetHeld(0, Nes::ButtonState::Keys, static_cast<std::uint8_t>(held->second));
+                process->buttons.SetHeld(1, Nes::ButtonState::Keys,
+                                         static_cast<std::uint8_t>(held->second >> Pad2Shift));
             }
         }
         if (answerResetRequests) {

@@ -46,9 +46,11 @@ struct RunnerOptions {
     bool version = false; // --version
 };
 
-// The buttons of each frame of an input script: the joypad's bits, and the console's reset button.
-constexpr std::uint16_t ResetButton = 0x100;
-using InputScript = std::map<std::uint32_t, std::uint16_t>;
+// The buttons of each frame of an input script: joypad 1's bits, joypad 2's shifted by Pad2Shift, and
+// the console's reset button.
+constexpr std::uint32_t Pad2Shift = 8;
+constexpr std::uint32_t ResetButton = 0x10000;
+using InputScript = std::map<std::uint32_t, std::uint32_t>;
 
 // Reads the command line (without the program name); false with a message for anything it cannot use.
 // "--help" or "--version" ends the reading with success and no ROM needed; after "--" a ROM whose name
@@ -133,8 +135,6 @@ private:
     std::vector<float> converted;
     std::int64_t resetDue = -1;
     bool requestSeen = false;
-    Nes::ButtonState buttonState;
-    Nes::ButtonState* previousButtons;
 };
 
 // The whole run: load, build the machine, run the frames, print what was asked for and the summary

@@ -4,19 +4,15 @@
 
 namespace Halvo::Nes {
 
-// The buttons of the two joypads as the player holds them, fed by the program (key bindings, gamepads,
-// input scripts) and latched by the joypads when a game strobes them. Each source of buttons is kept
-// apart and OR-ed at the latch, so that a key and a gamepad holding the same button do not release each
-// other. A button pressed since the previous latch counts as held at the next one, so that a tap shorter
-// than a frame is not lost.
+// The buttons of a machine's two joypads as the player holds them, fed by the program (key bindings,
+// gamepads, input scripts) and latched by the machine's joypads when a game strobes them. Each source of
+// buttons is kept apart and OR-ed at the latch, so that a key and a gamepad holding the same button do not
+// release each other. A button pressed since the previous latch counts as held at the next one, so that a tap
+// shorter than a frame is not lost.
 class ButtonState {
 public:
     static constexpr std::uint32_t Pads = 2;
     enum Source : std::uint32_t { Keys, Gamepad, Sources };
-
-    // The buttons of the running program; null when there is none (the joypads then latch nothing).
-    static ButtonState* Current() { return current; }
-    static void SetCurrent(ButtonState* state) { current = state; }
 
     // Sets what one source holds on a pad (the joypad's button bits); out-of-range pads are ignored.
     void SetHeld(std::uint32_t pad, Source source, std::uint8_t buttons) {
@@ -57,8 +53,6 @@ private:
 
     std::uint8_t held[Pads][Sources] = {};
     std::uint8_t pressed[Pads] = {};
-
-    static inline ButtonState* current = nullptr;
 };
 
 } // namespace Halvo::Nes

@@ -32,7 +32,7 @@ Cpu::Cpu(Process* process, const Cpu* previous) : process(process) {
         target = previous->target;
         lineStart = previous->lineStart;
         irqAt = previous->irqAt;
-        irqPending = previous->irqPending;
+        irqInputs = previous->irqInputs;
         jammed = previous->jammed;
     }
 }
@@ -42,8 +42,8 @@ void Cpu::Reset(bool hard) {
         a = x = y = 0;
         s = 0xFF;
         p = 0x26;
+        irqInputs = 0;
     }
-    irqPending = false;
     jammed = false;
     Interrupt(ResetVector);
     if (hard) {
@@ -56,7 +56,6 @@ void Cpu::Interrupt(std::uint16_t vector) {
         return;
     }
     if (vector == IrqVector && (p.bdi & FlagI)) {
-        irqPending = true;
         return;
     }
     if (vector != ResetVector) {

@@ -77,9 +77,28 @@ public:
     // A hard reset clears the registers and the time account; a soft one keeps them. Both load the
     // reset vector and leave the halt state.
     virtual void Reset(bool hard);
-    // Enters the interrupt of that vector (NMI $FFFA, reset $FFFC, IRQ $FFFE). Called between runs. An
-    // IRQ while I is set is latched in `irqPending` and taken when an instruction clears I.
+    // Enters the interrupt of that vector (NMI $FFFA, reset $FFFC, IRQ $FFFE) at once. Called between
+    // runs; the NMI is the PPU's edge. An IRQ while I is set is not entered: IRQs come through the line.
     virtual void Interrupt(std::uint16_t vector);
+
+    // The IRQ line's inputs. The console's line is open collector: the frame counter, the DMC and the
+    // cartridge each pull it low on their own, and the processor sees it asserted while any of them
+    // does. It is level-triggered: while it stays asserted and I is clear the processor enters the IRQ
+    // at the next instruction boundary, again after every RTI, until each source is acknowledged.
+    enum IrqSource : std::uint8_t { IrqFrameCounter = 1, IrqDmc = 2, IrqBoard = 4 };
+    // Raises or lowers one source's input; may be called inside an instruction (from a register
+    // handler), in which case the run ends after it so that the IRQ is entered at the boundary.
+    void SetIrqInput(IrqSource source, bool asserted) {
+        if (asserted) {
+            irqInputs |= source;
+            if (!(p.bdi & StatusRegister::FlagI)) {
+                stop = INT32_MAX;
+            }
+        } else {
+            irqInputs &= static_cast<std::uint8_t>(~source);
+        }
+    }
+    bool IrqAsserted() const { return irqInputs != 0; }
     // Takes `dots` from the budget and runs instructions until it is spent.
     virtual void Execute(std::int32_t dots) = 0;
     // Runs exactly one instruction, whatever the budget.
@@ -113,16 +132,23 @@ public:
     std::int32_t irqAt = NoIrq;
     // Where the present run stops: max(target, irqAt), raised when a board schedules its IRQ mid-run.
     std::int32_t stop = 0;
-    bool irqPending = false;
+    // One bit per IrqSource whose input holds the line asserted.
+    std::uint8_t irqInputs = 0;
     bool jammed = false;
 
 protected:
     Cpu(Process* process, const Cpu* previous);
 
-    // The entry of an NMI or IRQ, taken between runs by Interrupt and inside an instruction by one
-    // that clears I over a latched IRQ: PC and the flags (B clear) are pushed, IRQs are masked, D is
-    // cleared and PC comes from the vector. Seven cycles.
+    // The entry of an NMI or IRQ, taken between runs by Interrupt and at the start of a run, and inside
+    // an instruction by one that clears I while the IRQ line is asserted: PC and the flags (B clear)
+    // are pushed, IRQs are masked, D is cleared and PC comes from the vector. Seven cycles.
     void EnterInterrupt(std::uint16_t vector);
+    // Between runs: enters the IRQ when the line is asserted and I is clear.
+    void PollIrq() {
+        if (irqInputs && !(p.bdi & StatusRegister::FlagI) && !jammed) [[unlikely]] {
+            EnterInterrupt(IrqVector);
+        }
+    }
 
     // The interpreter's run enters interrupts through EnterInterrupt.
     friend class StaticCpuCore;

@@ -16,7 +16,6 @@ std::uint8_t Joypad::Read(std::uint32_t, std::uint32_t line) {
 void Joypad::Write(std::uint8_t value) {
     // The buttons are latched on the falling edge of the strobe only.
     if ((strobe & 1) != 0 && (value & 1) == 0) {
-        ButtonState* buttons = ButtonState::Current();
         shift = buttons ? buttons->Latch(pad) : 0;
     }
     strobe = value;

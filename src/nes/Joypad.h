@@ -2,13 +2,14 @@
 
 #include <cstdint>
 
+#include "nes/ButtonState.h"
 #include "nes/ExtDevice.h"
 
 namespace Halvo::Nes {
 
 // The standard controller. When the strobe line falls it latches its eight buttons from the buttons the
-// player holds (ButtonState); each read of data line 0 then shifts out one button: A, B, Select, Start,
-// Up, Down, Left, Right.
+// player holds on its machine (ButtonState); each read of data line 0 then shifts out one button: A, B,
+// Select, Start, Up, Down, Left, Right.
 class Joypad : public ExtDevice {
 public:
     enum Button : std::uint8_t {
@@ -22,13 +23,14 @@ public:
         ButtonRight = 0x80,
     };
 
-    // The joypad of player `pad` + 1 (0 or 1).
-    explicit Joypad(std::uint32_t pad = 0) : pad(pad) { drivenLines = 0x01; }
+    // The joypad of player `pad` + 1 (0 or 1), latching from `buttons` (null: no buttons held).
+    Joypad(ButtonState* buttons, std::uint32_t pad) : buttons(buttons), pad(pad) { drivenLines = 0x01; }
 
     std::uint8_t Read(std::uint32_t port, std::uint32_t line) override;
     void Write(std::uint8_t value) override;
     void State(StateIo& io) override;
 
+    ButtonState* const buttons;
     const std::uint32_t pad;
     std::uint8_t strobe = 0;
     std::uint8_t shift = 0;

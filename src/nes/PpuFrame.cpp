@@ -66,19 +66,9 @@ constexpr std::uint32_t MirrorRow(std::uint32_t row) {
 
 } // namespace
 
-// The processor's budget for a new line: the line's dots are added, and `target` falls by the
-// slices given to Execute until it reaches 0 at the end of the line.
-HALVO_PPU_INLINE void Ppu::StartLine(Cpu& cpu) const {
-    cpu.counter += dotsPerLine;
-    cpu.target = dotsPerLine;
-    cpu.lineStart = cpu.counter;
-    process->dotBudget += static_cast<std::uint32_t>(dotsPerLine);
-    if (process->CpuCycle() >= process->apuDue) [[unlikely]] {
-        process->ServiceApu();
-    }
-    if (process->boardIrqCycle != Apu::Never) [[unlikely]] {
-        process->PlaceBoardIrq();
-    }
+// The machine's time moves on by the new line's dots; the slices given to Execute then spend them.
+HALVO_PPU_INLINE void Ppu::StartLine(Cpu&) const {
+    process->StartLine(dotsPerLine);
 }
 
 // Past the right edge of a name table (coarse X 31): coarse X to 0 in the horizontally adjacent one.

@@ -20,10 +20,19 @@ void WritePpuRegister(Process* process, std::uint32_t address, std::uint8_t valu
 }
 
 // After the processor touched the sound unit: the cycles its DMC fetches took, and when the next line
-// start must look at it again. (An interrupt is raised only between instructions, at a line start.)
+// start must look at it again. An acknowledgement ($4015 read, $4017 inhibit, $4010 disable) lowers the
+// unit's inputs to the IRQ line at once; a flag set meanwhile raises its input at the next line start.
 void AfterApuAccess(Process* process) {
-    process->cpu->counter -= static_cast<std::int32_t>(process->apu->TakeStall()) * Cpu::DotsPerCycle;
-    process->apuDue = std::min(process->apuDue, process->apu->NextIrqCycle());
+    Cpu& cpu = *process->cpu;
+    const Apu& apu = *process->apu;
+    cpu.counter -= static_cast<std::int32_t>(process->apu->TakeStall()) * Cpu::DotsPerCycle;
+    process->apuDue = std::min(process->apuDue, apu.NextIrqCycle());
+    if (!apu.frameIrq) {
+        cpu.SetIrqInput(Cpu::IrqFrameCounter, false);
+    }
+    if (!apu.dmc.irqFlag) {
+        cpu.SetIrqInput(Cpu::IrqDmc, false);
+    }
 }
 
 // $4000-$4FFF: the sound unit, the controller ports and sprite DMA. Bit 6 of a port read is the open
@@ -89,7 +98,9 @@ Process::Process(const std::string& cpuKind, RomImage* romImage) : Process(romIm
     if (!ports) {
         throw std::runtime_error("Could not create Nes::Ports object.");
     }
-    ports->ConnectDevice(0, Ref::Ptr<ExtDevice>(Ref::New<Joypad>()));
+    // Both players' joypads, as on the console; they latch from this machine's buttons.
+    ports->ConnectDevice(0, Ref::Ptr<ExtDevice>(Ref::New<Joypad>(&buttons, 0)));
+    ports->ConnectDevice(1, Ref::Ptr<ExtDevice>(Ref::New<Joypad>(&buttons, 1)));
     apu = Ref::Ptr<Apu>(Ref::New<Apu>(this));
 }
 
@@ -123,6 +134,8 @@ void Process::Reset(bool hard) {
     cpu->Reset(hard);
     apu->SetPal(romImage->tvSystem == TvPal);
     apu->Reset(hard, CpuCycle());
+    cpu->SetIrqInput(Cpu::IrqFrameCounter, apu->frameIrq);
+    cpu->SetIrqInput(Cpu::IrqDmc, apu->dmc.irqFlag);
     apuDue = 0;
     ScheduleBoardIrq();
 }
@@ -137,11 +150,8 @@ void Process::ServiceApu() {
     const std::uint64_t now = CpuCycle();
     apu->RunTo(now);
     cpu->counter -= static_cast<std::int32_t>(apu->TakeStall()) * Cpu::DotsPerCycle;
-    // The interrupt line is level-triggered: it is offered at every line start until the program
-    // acknowledges it, and waits while the I flag is set.
-    if (apu->Irq() && !(cpu->p.bdi & StatusRegister::FlagI)) {
-        cpu->Interrupt(Cpu::IrqVector);
-    }
+    cpu->SetIrqInput(Cpu::IrqFrameCounter, apu->frameIrq);
+    cpu->SetIrqInput(Cpu::IrqDmc, apu->dmc.irqFlag);
     apuDue = apu->NextIrqCycle();
     // A playing sample fetches a byte every 8 of its periods: its stolen cycles are taken line by line.
     if (apu->dmc.bytesRemaining > 0 && apuDue > now + 1) {

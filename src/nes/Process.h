@@ -7,6 +7,7 @@
 #include <string>
 
 #include "nes/Apu.h"
+#include "nes/ButtonState.h"
 #include "nes/Cpu.h"
 #include "nes/Ports.h"
 #include "nes/Ppu.h"
@@ -109,6 +110,23 @@ public:
         return static_cast<std::uint64_t>(static_cast<std::int64_t>(dotBudget) - cpu->counter) /
                Cpu::DotsPerCycle;
     }
+    // The one place where the machine's time moves on: at the start of every scanline the processor's
+    // budget grows by the line's dots (`target` then falls by the slices given to Execute until it
+    // reaches 0 at the end of the line), and the sound unit and the board's cycle IRQ are brought up
+    // to the new line when they are due.
+    void StartLine(std::int32_t dots) {
+        cpu->counter += dots;
+        cpu->target = dots;
+        cpu->lineStart = cpu->counter;
+        dotBudget += static_cast<std::uint32_t>(dots);
+        if (CpuCycle() >= apuDue) [[unlikely]] {
+            ServiceApu();
+        }
+        if (boardIrqCycle != Apu::Never) [[unlikely]] {
+            PlaceBoardIrq();
+        }
+    }
+
     // Saves or loads RAM and the machine's time account (the page mappings are saved apart).
     void State(StateIo& io);
 
@@ -150,6 +168,8 @@ public:
     std::uint64_t apuDue = Apu::Never;
     // The cycle at which the board's IRQ line next rises, or Never.
     std::uint64_t boardIrqCycle = Apu::Never;
+    // What the players hold on the two joypads, which latch from it.
+    ButtonState buttons;
     // Held inline: zero-page and stack accesses reach it at a fixed offset from the process.
     std::array<std::uint8_t, RamSize> ram{};
     std::array<const std::uint8_t*, PageCount> readPages{};

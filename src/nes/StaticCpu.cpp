@@ -69,6 +69,8 @@ void StaticCpu::Execute(std::int32_t dots) {
     // A run that reaches a board's IRQ cycle before the end of the slice stops there, lets the board
     // raise its line (which may enter the interrupt) and goes on.
 run:
+    // An IRQ raised while I was clear, between runs or by the last instruction, is entered here.
+    PollIrq();
     stop = std::max(target, irqAt);
     StaticCpuCore core(*this);
     // The opcode found when the last run ended, if it is still the one at PC (an interrupt, a reset or

@@ -141,11 +141,10 @@ private:
 
     HALVO_CPU_INLINE void SetNz(std::uint8_t value) { n = z = value; }
 
-    // CLI, PLP and RTI take an IRQ that was latched while I was set as soon as they clear I, inside
-    // the same instruction, which pays the entry's seven cycles on top of its own.
+    // CLI, PLP and RTI take the IRQ as soon as they clear I while the line is asserted, inside the same
+    // instruction, which pays the entry's seven cycles on top of its own.
     HALVO_CPU_INLINE void TakePendingIrq() {
-        if (cpu.irqPending && !(bdi & FlagI)) [[unlikely]] {
-            cpu.irqPending = false;
+        if (cpu.irqInputs && !(bdi & FlagI)) [[unlikely]] {
             // The entry works on the processor itself: the run's copies go back and come out again.
             cpu.pc = pc;
             cpu.counter = counter;
@@ -482,7 +481,6 @@ private:
     HALVO_CPU_INLINE void Jam() {
         --pc;
         cpu.jammed = true;
-        cpu.irqPending = false;
     }
 
     // Undocumented read-modify-write combinations

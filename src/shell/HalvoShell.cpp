@@ -15,6 +15,7 @@
 #include "shell/AtomicFile.h"
 #include "shell/CommandLine.h"
 #include "shell/DisplayGeometry.h"
+#include "shell/GameStart.h"
 #include "shell/ScreenshotName.h"
 #include "shell/Settings.h"
 
@@ -101,7 +102,6 @@ HalvoShell::HalvoShell(App::Bridge* bridge)
     for (const auto& [key, line] : DefaultBindings) {
         bindings.Bind(Bindings::ChordOfName(key), line);
     }
-    Nes::ButtonState::SetCurrent(&buttons);
     for (Console::Function* function : ConsoleFunctions()) {
         console->RegisterFunction(Ref::Ptr<Console::Function>(function));
     }
@@ -110,9 +110,6 @@ HalvoShell::HalvoShell(App::Bridge* bridge)
 HalvoShell::~HalvoShell() {
     for (Console::Function* function : ConsoleFunctions()) {
         console->UnregisterFunction(function->name);
-    }
-    if (Nes::ButtonState::Current() == &buttons) {
-        Nes::ButtonState::SetCurrent(nullptr);
     }
     // The machine points into the image it runs.
     process.Reset();
@@ -620,15 +617,27 @@ void HalvoShell::OnKeyboardKey(std::uint32_t key, bool down) {
 }
 
 void HalvoShell::HoldButton(std::uint32_t pad, std::uint8_t button, bool hold) {
-    std::uint8_t held = 0;
     for (std::uint32_t bit = 0; bit < 8; ++bit) {
         std::uint8_t& holds = keyHolds[pad][bit];
         if (button == 1u << bit) {
             holds = hold ? static_cast<std::uint8_t>(std::min(holds + 1, 255)) : holds ? holds - 1 : 0;
         }
-        held |= holds ? static_cast<std::uint8_t>(1u << bit) : 0;
     }
-    buttons.SetHeld(pad, Nes::ButtonState::Keys, held);
+    FeedButtons();
+}
+
+void HalvoShell::FeedButtons() {
+    if (!process) {
+        return;
+    }
+    for (std::uint32_t pad = 0; pad < Nes::ButtonState::Pads; ++pad) {
+        std::uint8_t keys = 0;
+        for (std::uint32_t bit = 0; bit < 8; ++bit) {
+            keys |= keyHolds[pad][bit] ? static_cast<std::uint8_t>(1u << bit) : 0;
+        }
+        process->buttons.SetHeld(pad, Nes::ButtonState::Keys, keys);
+        process->buttons.SetHeld(pad, Nes::ButtonState::Gamepad, gamepads[pad].buttons | gamepads[pad].stick);
+    }
 }
 
 void HalvoShell::OnGamepadConnected(std::uint32_t slot, const std::string& name) {
@@ -642,7 +651,7 @@ void HalvoShell::OnGamepadDisconnected(std::uint32_t slot, const std::string& na
     console->Output() << "Gamepad disconnected: " << name << std::endl;
     if (slot < Nes::ButtonState::Pads) {
         gamepads[slot] = {};
-        buttons.SetHeld(slot, Nes::ButtonState::Gamepad, 0);
+        FeedButtons();
     }
 }
 
@@ -656,7 +665,7 @@ void HalvoShell::OnGamepadButton(std::uint32_t slot, App::GamepadButton button, 
             input.buttons = down ? input.buttons | bit : input.buttons & ~bit;
         }
     }
-    buttons.SetHeld(slot, Nes::ButtonState::Gamepad, input.buttons | input.stick);
+    FeedButtons();
 }
 
 void HalvoShell::OnGamepadAxis(std::uint32_t slot, App::GamepadAxis axis, std::int32_t value) {
@@ -669,7 +678,7 @@ void HalvoShell::OnGamepadAxis(std::uint32_t slot, App::GamepadAxis axis, std::i
     const std::uint8_t ahead = across ? Nes::Joypad::ButtonRight : Nes::Joypad::ButtonDown;
     input.stick &= static_cast<std::uint8_t>(~(back | ahead));
     input.stick |= value <= -StickThreshold ? back : value >= StickThreshold ? ahead : 0;
-    buttons.SetHeld(slot, Nes::ButtonState::Gamepad, input.buttons | input.stick);
+    FeedButtons();
 }
 
 void HalvoShell::SetPaused(bool pause) {
@@ -718,38 +727,31 @@ bool HalvoShell::WriteConfig() {
 }
 
 bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
-    std::unique_ptr<Nes::RomImage> image = romIOManager->LoadImageFile(fileName, "");
-    if (!image) {
+    // The new machine is made before the old game goes, so that an image whose board cannot be built
+    // leaves the running game as it was.
+    Game game;
+    const Game::Outcome built = Game::Build(*romIOManager, fileName, game);
+    if (built == Game::Outcome::ImageUnreadable) {
         Console::ReportError("Halvo::HalvoShell::NesLoadRomImage", __LINE__)
             << "Could not load NES ROM image file." << std::endl;
         return false;
     }
-    // The new machine is made before the old game goes, so that an image whose board cannot be built
-    // leaves the running game as it was.
-    Ref::Ptr<Nes::Process> created = Nes::Process::Create("Static", image.get());
-    if (!created) {
+    if (built == Game::Outcome::NoMachine) {
         Console::ReportError("Halvo::HalvoShell::NesLoadRomImage", __LINE__)
             << "Could not create Nes::Process object." << std::endl;
         return false;
     }
     NesUnloadRomImage();
-    romImage = std::move(image);
-    process = std::move(created);
+    game.Begin(BatterySave::DefaultFolder(), canvas);
+    romImage = std::move(game.image);
+    process = std::move(game.machine);
+    batterySave = std::move(game.battery);
     romFile = fileName;
     rewind.Forget();
-    if (romImage->hasBattery && process->mmc->wram) {
-        batterySave = std::make_unique<BatterySave>(BatterySave::DefaultFolder(), fileName,
-                                                    process->mmc->wram.get() + BatterySave::RamOffset,
-                                                    process->mmc->wramSize - BatterySave::RamOffset);
-        batterySave->Load();
-    }
     pacer.SetRate(romImage->tvSystem == Nes::TvPal ? PalFrameRate : NtscFrameRate);
     pacer.Stop();
-    // Port 0 has player 1's joypad; player 2's goes into port 1.
-    process->ports->ConnectDevice(1, Ref::Ptr<Nes::ExtDevice>(Ref::New<Nes::Joypad>(1)));
+    FeedButtons();
     paused = false;
-    process->ppu->SetCanvas(canvas);
-    process->Reset(true);
     console->Output() << fileName << " successfully loaded." << std::endl;
     loaded = true;
     UpdateTitle();

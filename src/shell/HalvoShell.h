@@ -144,8 +144,6 @@ public:
     std::unique_ptr<Sound::AudioOutput> audio;
 
     Bindings bindings;
-    // What the keys and gamepads hold, which the joypads latch.
-    Nes::ButtonState buttons;
     bool paused = false;
     bool fastForward = false;
 
@@ -200,6 +198,8 @@ private:
         std::uint8_t stick = 0;
     };
     GamepadInput gamepads[Nes::ButtonState::Pads];
+    // Hands what the keys and gamepads hold to the running machine's joypads.
+    void FeedButtons();
     // The window's size before it went full screen, for the way back.
     std::uint32_t windowedWidth = 0;
     std::uint32_t windowedHeight = 0;

@@ -33,14 +33,12 @@ TEST(CpuReset, SoftKeepsRegistersHardClearsThemAndTime) {
     EXPECT_FALSE(cpu.jammed);
 
     cpu.s = cpu.y = 0x10;
-    cpu.irqPending = true;
     cpu.lineStart = 99;
     cpu.Reset(true);
     EXPECT_EQ(machine.Registers(), (std::array<int, 5>{0, 0, 0, 0xFF, 0x26}));
     EXPECT_EQ(cpu.pc, 0x8123u);
     EXPECT_EQ(std::vector<std::int32_t>({cpu.counter, cpu.target, cpu.lineStart}),
               std::vector<std::int32_t>(3));
-    EXPECT_FALSE(cpu.irqPending);
 }
 
 // Entry pushes PC and then P with B clear (through the $0100/$01FF wrap), sets I, clears D and costs
@@ -70,14 +68,13 @@ TEST(CpuInterrupt, EntryPushesPcThenFlagsWithBClear) {
         EXPECT_EQ(cpu.p & 0x0C, 0x04);
         EXPECT_EQ(cpu.pc, test.handler);
         EXPECT_EQ(cpu.counter, 100 - 21);
-        EXPECT_FALSE(cpu.irqPending);
     }
 }
 
-// An IRQ raised while I is set waits, through a SEI too, and the instruction that clears I enters it at
-// once: the next instruction executed is the handler's first, and that instruction pays the 7 cycles
-// of the entry.
-TEST(CpuInterrupt, MaskedIrqIsLatchedUntilAnInstructionClearsI) {
+// An IRQ line asserted while I is set waits, through a SEI too, and the instruction that clears I enters
+// it at once: the next instruction executed is the handler's first, and that instruction pays the 7
+// cycles of the entry.
+TEST(CpuInterrupt, MaskedIrqWaitsUntilAnInstructionClearsI) {
     struct Case {
         std::vector<std::uint8_t> program; // the last instruction clears I
         std::vector<std::uint8_t> stack;   // bytes at $01FB upwards, S = $FA
@@ -98,15 +95,13 @@ TEST(CpuInterrupt, MaskedIrqIsLatchedUntilAnInstructionClearsI) {
         Nes::Cpu& cpu = machine.Cpu();
         cpu.s = 0xFA;
         cpu.p = 0x24;
-        cpu.Interrupt(Nes::Cpu::IrqVector);
+        cpu.SetIrqInput(Nes::Cpu::IrqBoard, true);
         for (std::size_t i = 1; i < test.program.size(); ++i) {
             EXPECT_EQ(machine.Step(), 2);
         }
-        EXPECT_TRUE(cpu.irqPending);
         EXPECT_EQ(cpu.s, 0xFA); // nothing pushed yet
 
         EXPECT_EQ(machine.Step(), test.cycles);
-        EXPECT_FALSE(cpu.irqPending);
         EXPECT_EQ(cpu.pc, 0x9000u);
         const std::uint16_t top = static_cast<std::uint16_t>(0x01FA + test.stack.size());
         EXPECT_EQ(machine.Peek(top), test.pushedReturn >> 8);
@@ -117,24 +112,44 @@ TEST(CpuInterrupt, MaskedIrqIsLatchedUntilAnInstructionClearsI) {
     }
 }
 
+// The line is level-triggered: while a source holds it the handler's RTI enters the IRQ again, and once
+// the source lets go RTI returns to the program.
+TEST(CpuInterrupt, AssertedLineReentersAfterRtiUntilLowered) {
+    CpuHarness machine;
+    machine.Load({Nop, Nop});
+    machine.Poke(0x9000, {Rti});
+    Nes::Cpu& cpu = machine.Cpu();
+    cpu.p = 0x20;
+    cpu.SetIrqInput(Nes::Cpu::IrqDmc, true);
+    cpu.SetIrqInput(Nes::Cpu::IrqBoard, true);
+    machine.Step(); // entry, then the handler's RTI enters again
+    EXPECT_EQ(cpu.pc, 0x9000u);
+    cpu.SetIrqInput(Nes::Cpu::IrqBoard, false);
+    machine.Step();
+    EXPECT_EQ(cpu.pc, 0x9000u); // the DMC still holds the line
+    cpu.SetIrqInput(Nes::Cpu::IrqDmc, false);
+    machine.Step();
+    EXPECT_EQ(cpu.pc, 0x8000u);
+}
+
 TEST(CpuHalt, HaltOpcodeLocksTheProcessorUntilReset) {
     for (std::uint8_t opcode : {0x02, 0x12, 0x22, 0x32, 0x42, 0x52, 0x62, 0x72, 0x92, 0xB2, 0xD2, 0xF2}) {
         SCOPED_TRACE(opcode);
         CpuHarness machine;
         machine.Load({Nop, opcode, Nop});
         Nes::Cpu& cpu = machine.Cpu();
-        cpu.Interrupt(Nes::Cpu::IrqVector); // latched: I is set after reset
+        cpu.SetIrqInput(Nes::Cpu::IrqBoard, true); // waits: I is set after reset
         machine.Step();
         EXPECT_EQ(machine.Step(), 2);
         EXPECT_TRUE(cpu.jammed);
-        EXPECT_FALSE(cpu.irqPending);
 
         const std::uint8_t s = cpu.s;
         cpu.Interrupt(Nes::Cpu::NmiVector);
         cpu.p = 0x20;
         cpu.Interrupt(Nes::Cpu::IrqVector);
+        machine.Step();
         EXPECT_EQ(cpu.s, s);
-        EXPECT_FALSE(cpu.irqPending);
+        cpu.SetIrqInput(Nes::Cpu::IrqBoard, false);
 
         // Each run still ends on its budget, spending it two cycles at a time.
         cpu.counter = cpu.target = 341;

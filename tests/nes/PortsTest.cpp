@@ -15,12 +15,10 @@ using Lines = std::vector<std::string>;
 
 class ControllerPorts : public ::testing::Test {
 protected:
-    ControllerPorts() : ports(Ref::New<Nes::NintendoPorts>()), joypad(Ref::New<Nes::Joypad>()) {
+    ControllerPorts() : ports(Ref::New<Nes::NintendoPorts>()), joypad(Ref::New<Nes::Joypad>(&buttons, 0)) {
         ports->ConnectDevice(0, joypad);
         ports->Reset(true);
-        Nes::ButtonState::SetCurrent(&buttons);
     }
-    ~ControllerPorts() override { Nes::ButtonState::SetCurrent(nullptr); }
     std::vector<int> Read4016(int count) {
         std::vector<int> values;
         for (int i = 0; i < count; ++i) {
@@ -84,8 +82,8 @@ TEST_F(ControllerPorts, ParallelLinesReadInTheirBits) {
 }
 
 TEST_F(ControllerPorts, ConnectReportsBadPortsAndOccupiedOnes) {
-    EXPECT_FALSE(ports->ConnectDevice(0, Ref::Ptr<Nes::ExtDevice>(Ref::New<Nes::Joypad>())));
-    EXPECT_FALSE(ports->ConnectDevice(5, Ref::Ptr<Nes::ExtDevice>(Ref::New<Nes::Joypad>())));
+    EXPECT_FALSE(ports->ConnectDevice(0, Ref::Ptr<Nes::ExtDevice>(Ref::New<Nes::Joypad>(&buttons, 0))));
+    EXPECT_FALSE(ports->ConnectDevice(5, Ref::Ptr<Nes::ExtDevice>(Ref::New<Nes::Joypad>(&buttons, 0))));
     EXPECT_FALSE(ports->ConnectDevice(1, nullptr));
     const Lines errors = capture.ErrorLines();
     ASSERT_EQ(errors.size(), 3u);

@@ -123,6 +123,28 @@ TEST_F(StateCommands, SaveAndLoadBySlotOrFile) {
     EXPECT_TRUE(StateOf(process) == late);
 }
 
+// A state of format 1 (Halvo 0.2.0) still loads: its IRQ latched while I was set becomes the board's
+// input to the IRQ line.
+TEST_F(StateCommands, FormatOneStatesLoadWithTheirLatchedIrq) {
+    machine.RunFrames(3);
+    Nes::Process& process = *machine.process;
+    Bytes file = Nes::SaveState::Write(process);
+    ASSERT_EQ(file[8], 2);
+    // In the processor's section: PC (4 bytes), S A X Y, the five flags and the three time counters
+    // (4 bytes each), then the byte that format 1 used for the latched IRQ.
+    const std::size_t latch = SectionAt(file, "CPU ") + 8 + 4 + 4 + 5 + 12;
+    file[8] = 1;
+    file[latch] = 1;
+    Reseal(file);
+    std::string error;
+    ASSERT_TRUE(Nes::SaveState::Load(process, file.data(), file.size(), error)) << error;
+    // The sound unit's inputs follow its flags (the frame counter's is up: the program never reads $4015).
+    EXPECT_EQ(process.cpu->irqInputs, Nes::Cpu::IrqBoard | Nes::Cpu::IrqFrameCounter);
+    file[latch] = 2;
+    Reseal(file);
+    EXPECT_FALSE(Nes::SaveState::Load(process, file.data(), file.size(), error));
+}
+
 // A state that cannot be loaded is one clear line, and the running game is not touched: not even the
 // sections before a bad one are loaded.
 TEST_F(StateCommands, RefusedStatesSayWhyAndKeepTheGame) {
@@ -134,8 +156,8 @@ TEST_F(StateCommands, RefusedStatesSayWhyAndKeepTheGame) {
         std::string report;
     } cases[] = {
         {[](Bytes& f) { f[20] ^= 1, Reseal(f); }, refused + "it belongs to another cartridge" + kept},
-        {[](Bytes& f) { f[8] = 2, Reseal(f); },
-         refused + "it was saved by a newer version of Halvo (state format 2; this one reads format 1)" +
+        {[](Bytes& f) { f[8] = 3, Reseal(f); },
+         refused + "it was saved by a newer version of Halvo (state format 3; this one reads format 2)" +
              kept},
         {[](Bytes& f) { f.erase(f.end() - 100, f.end()); }, refused + "it is truncated" + kept},
         {[](Bytes& f) { f[f.size() / 2] ^= 0x10; },

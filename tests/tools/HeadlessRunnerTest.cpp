@@ -45,7 +45,7 @@ TEST(RunnerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
 }
 
 TEST(RunnerInput, HoldsTheButtonsOfEachFrame) {
-    std::istringstream script("# comment\n\n10 start\n10 A\n12 UP left B Select\n13 reset\n");
+    std::istringstream script("# comment\n\n10 start\n10 A\n12 UP left B Select\n13 reset\n14 2:start 1:A\n");
     Tools::InputScript buttons;
     std::string error;
     ASSERT_TRUE(Tools::ParseInputScript(script, buttons, error)) << error;
@@ -53,6 +53,9 @@ TEST(RunnerInput, HoldsTheButtonsOfEachFrame) {
     EXPECT_EQ(buttons[10], Joypad::ButtonStart | Joypad::ButtonA);
     EXPECT_EQ(buttons[12], Joypad::ButtonUp | Joypad::ButtonLeft | Joypad::ButtonB | Joypad::ButtonSelect);
     EXPECT_EQ(buttons[13], Tools::ResetButton);
+    EXPECT_EQ(buttons[14], Joypad::ButtonStart << Tools::Pad2Shift | Joypad::ButtonA);
+    std::istringstream padReset("3 2:RESET\n");
+    EXPECT_FALSE(Tools::ParseInputScript(padReset, buttons, error));
 
     std::istringstream badButton("3 JUMP\n");
     EXPECT_FALSE(Tools::ParseInputScript(badButton, buttons, error));
@@ -104,8 +107,9 @@ TEST_F(Runner, RunsAProgramAndReportsWhatWasAskedFor) {
     EXPECT_NE(out.str().find("result: unknown"), std::string::npos);
 }
 
-// A program that counts its starts at $0020, plays a tone on pulse 1 and stores joypad bit A at $0010
-// every pass: the script's buttons and reset reach it, and --wav records the tone at 48 kHz.
+// A program that counts its starts at $0020, plays a tone on pulse 1 and stores bit A of joypad 1 at
+// $0010 and of joypad 2 at $0011 every pass: the script's buttons for both pads and its reset reach it,
+// and --wav records the tone at 48 kHz.
 TEST_F(Runner, FeedsTheScriptAndRecordsTheSound) {
     TestSupport::RomBuilder rom;
     rom.program = {
@@ -117,13 +121,16 @@ TEST_F(Runner, FeedsTheScriptAndRecordsTheSound) {
         0xA9, 0x01, 0x8D, 0x16, 0x40, // $8016: LDA #1, STA $4016 (strobe)
         0xA9, 0x00, 0x8D, 0x16, 0x40, // LDA #0, STA $4016
         0xAD, 0x16, 0x40, 0x29, 0x01, // LDA $4016, AND #1
-        0x85, 0x10, 0x4C, 0x16, 0x80, // STA $10, JMP $8016
+        0x85, 0x10, 0xAD, 0x17, 0x40, // STA $10, LDA $4017
+        0x29, 0x01, 0x85, 0x11,       // AND #1, STA $11
+        0x4C, 0x16, 0x80,             // JMP $8016
     };
     const std::string path = dir.Path("tone.nes").string();
     rom.Write(path);
-    const std::string input = dir.Write("input.txt", "2 A\n5 RESET\n").string();
-    EXPECT_EQ(Run({path, "--frames", "3", "--input", input, "--peek", "0x10"}), 0);
+    const std::string input = dir.Write("input.txt", "2 A\n2 2:A\n5 RESET\n").string();
+    EXPECT_EQ(Run({path, "--frames", "3", "--input", input, "--peek", "0x10", "--peek", "0x11"}), 0);
     EXPECT_NE(out.str().find("$0010: $01"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("$0011: $01"), std::string::npos) << out.str();
     const std::string wav = dir.Path("tone.wav").string();
     EXPECT_EQ(
         Run({path, "--frames", "60", "--input", input, "--peek", "0x20", "--peek", "0x10", "--wav", wav}), 0)

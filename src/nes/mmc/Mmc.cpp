@@ -56,11 +56,11 @@ Mmc::Mmc(Process* process)
 Mmc::~Mmc() = default;
 
 void Mmc::RaiseIrq() {
-    process->cpu->Interrupt(Cpu::IrqVector);
+    process->cpu->SetIrqInput(Cpu::IrqBoard, true);
 }
 
 void Mmc::LowerIrq() {
-    process->cpu->irqPending = false;
+    process->cpu->SetIrqInput(Cpu::IrqBoard, false);
 }
 
 void Mmc::ScheduleIrq() {
@@ -102,6 +102,10 @@ void Mmc::Reset(bool hard) {
             std::memset(chrRam.get(), 0, chrRamSize);
         }
         std::memset(nameTableRam.get(), 0, NameTableRamSize);
+        // Power comes up with the board's IRQ logic idle (a bare test machine has no processor).
+        if (process->cpu) {
+            LowerIrq();
+        }
     }
     if (wram) {
         // CPU address $5000 + n reaches wram[n].

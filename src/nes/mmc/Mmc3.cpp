@@ -82,8 +82,9 @@ void Mmc3::WriteRegister(std::uint16_t address, std::uint8_t value) {
         irqRunning = false;
         break;
     case 0xE000:
-        // An IRQ that the CPU already holds pending stays pending.
+        // Disabling is also the acknowledgement: the chip lets go of the IRQ line.
         irqEnabled = false;
+        LowerIrq();
         if (!irqRunning) {
             irqCounter = irqLatch;
         }
@@ -120,8 +121,8 @@ void Mmc3::OnScanline() {
         irqCounter = irqLatch;
         if (irqEnabled) {
             irqRunning = false;
-            // The CPU holds it pending while its I flag is set.
-            process->cpu->Interrupt(Cpu::IrqVector);
+            // Held until $E000 acknowledges it; the CPU waits while its I flag is set.
+            RaiseIrq();
         }
     }
 }

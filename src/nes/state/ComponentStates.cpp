@@ -62,7 +62,16 @@ void TileState(StateIo& io, Gfx::TileRecord& tile) {
 
 void Cpu::State(StateIo& io) {
     io.Bounded(pc, 0xFFFFu);
-    io(s, a, x, y, p.n, p.v, p.bdi, p.z, p.c, counter, target, lineStart, irqPending, jammed, irqAt, stop);
+    io(s, a, x, y, p.n, p.v, p.bdi, p.z, p.c, counter, target, lineStart);
+    if (io.Version() >= 2) {
+        io.Bounded(irqInputs, std::uint8_t{Cpu::IrqFrameCounter | Cpu::IrqDmc | Cpu::IrqBoard});
+    } else {
+        // Format 1 latched an IRQ raised while I was set; the sound unit never left one behind.
+        bool latched = false;
+        io(latched);
+        irqInputs = latched ? IrqBoard : 0;
+    }
+    io(jammed, irqAt, stop);
 }
 
 void Ppu::State(StateIo& io) {

@@ -160,10 +160,10 @@ bool RewindBuffer::StepBack(Process& process, bool render) {
         loaded = SaveState::ReadMachine(process, scratch.data(), scratch.size(), error);
         // The buttons of that frame are not kept; none are pressed, and the state below is the one
         // recorded whatever they were.
-        ButtonState* buttons = ButtonState::Current();
-        ButtonState::SetCurrent(nullptr);
+        const ButtonState held = process.buttons;
+        process.buttons.Clear();
         process.RunFrame(render);
-        ButtonState::SetCurrent(buttons);
+        process.buttons = held;
     }
     loaded = loaded && SaveState::ReadMachine(process, newest.data(), newest.size(), error);
     if (!loaded) {

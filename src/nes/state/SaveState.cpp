@@ -164,7 +164,8 @@ void WriteMachine(Process& process, std::vector<std::uint8_t>& out) {
     }
 }
 
-bool ReadMachine(Process& process, const std::uint8_t* data, std::size_t size, std::string& error) {
+bool ReadMachine(Process& process, const std::uint8_t* data, std::size_t size, std::string& error,
+                 std::uint32_t version) {
     std::array<const std::uint8_t*, 7> found{};
     std::array<std::uint32_t, 7> lengths{};
     for (std::size_t at = 0; at < size;) {
@@ -196,7 +197,7 @@ bool ReadMachine(Process& process, const std::uint8_t* data, std::size_t size, s
             error = "it has no \"" + tag + "\" section";
             return false;
         }
-        StateIo io(found[index], lengths[index]);
+        StateIo io(found[index], lengths[index], version);
         Sections()[index].state(io, process);
         if (io.WrongSize()) {
             error = "its \"" + tag + "\" section has the wrong size for this machine";
@@ -212,6 +213,11 @@ bool ReadMachine(Process& process, const std::uint8_t* data, std::size_t size, s
     if (lag < 0 || lag > 64) {
         error = "its \"APU \" section holds a value this machine cannot take";
         return false;
+    }
+    if (version < 2) {
+        // Format 1 had no line: the sound unit's inputs are its flags.
+        process.cpu->SetIrqInput(Cpu::IrqFrameCounter, process.apu->frameIrq);
+        process.cpu->SetIrqInput(Cpu::IrqDmc, process.apu->dmc.irqFlag);
     }
     process.ppu->UpdateCanvasState(true);
     return true;
@@ -270,14 +276,14 @@ bool Load(Process& process, const std::uint8_t* data, std::size_t size, std::str
     trial->Reset(true);
     const std::uint8_t* sections = data + HeaderSize;
     const std::size_t sectionsSize = size - HeaderSize - 4;
-    if (!ReadMachine(*trial, sections, sectionsSize, error)) {
+    if (!ReadMachine(*trial, sections, sectionsSize, error, version)) {
         return false;
     }
     // The machine it fitted is built as the running one; should they still differ, the running one is
     // put back as it was.
     std::vector<std::uint8_t> before;
     WriteMachine(process, before);
-    if (!ReadMachine(process, sections, sectionsSize, error)) {
+    if (!ReadMachine(process, sections, sectionsSize, error, version)) {
         std::string ignored;
         ReadMachine(process, before.data(), before.size(), ignored);
         return false;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "nes/state/StateIo.h"
+
 namespace Halvo::Nes {
 
 class Process;
@@ -21,14 +23,17 @@ class Process;
 // it. Numbers are little-endian.
 namespace SaveState {
 
-constexpr std::uint32_t Version = 1;
+// Format 2 keeps the processor's IRQ line as one input per source; format 1 (Halvo 0.2.0) kept an IRQ
+// latched while I was set, which only a board could leave behind, and still loads.
+constexpr std::uint32_t Version = StateIo::CurrentVersion;
 
 // The machine's sections alone, for snapshots kept in memory; `out` is replaced.
 void WriteMachine(Process& process, std::vector<std::uint8_t>& out);
 // Loads sections made by WriteMachine for this cartridge into the machine; false with the reason when
 // they do not fit it, and then the machine may be partly loaded (use it only on a copy, or on snapshots
 // this program made).
-bool ReadMachine(Process& process, const std::uint8_t* data, std::size_t size, std::string& error);
+bool ReadMachine(Process& process, const std::uint8_t* data, std::size_t size, std::string& error,
+                 std::uint32_t version = Version);
 
 // A whole state file of the machine.
 std::vector<std::uint8_t> Write(Process& process);

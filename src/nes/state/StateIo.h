@@ -19,12 +19,18 @@ namespace Halvo::Nes {
 // (indices into tables, for instance), since a state file is input like any other.
 class StateIo {
 public:
+    static constexpr std::uint32_t CurrentVersion = 2;
+
     // Writing: fields are appended to `out`.
     explicit StateIo(std::vector<std::uint8_t>& out) : out(&out) {}
-    // Reading: fields come from the `size` bytes at `data`.
-    StateIo(const std::uint8_t* data, std::size_t size) : in(data), end(data + size) {}
+    // Reading: fields come from the `size` bytes at `data`, written in state format `version`.
+    StateIo(const std::uint8_t* data, std::size_t size, std::uint32_t version = CurrentVersion)
+        : in(data), end(data + size), version(version) {}
 
     bool Loading() const { return in != nullptr; }
+    // The format the fields are read in (or written in: the current one). A component whose fields
+    // changed reads the older layout when it is older.
+    std::uint32_t Version() const { return version; }
     // Whether every field read so far was present and in range.
     bool Good() const { return !failed; }
     // Whether a reading pass used up its bytes exactly.
@@ -88,7 +94,7 @@ public:
             failed = true;
             return;
         }
-        StateIo block(in, length);
+        StateIo block(in, length, version);
         in += length;
         if (length > 0) {
             state(block);
@@ -164,6 +170,7 @@ private:
     std::vector<std::uint8_t>* out = nullptr;
     const std::uint8_t* in = nullptr;
     const std::uint8_t* end = nullptr;
+    std::uint32_t version = CurrentVersion;
     bool failed = false;
     bool shortInput = false;
 };

@@ -18,8 +18,9 @@ Lines IrqLines(Cartridge& cartridge, const Lines& lines, std::uint8_t mask = Nes
     for (const int line : lines) {
         cartridge.Ppu().scanline = line;
         cartridge.Board().OnScanline();
-        if (std::exchange(cpu.irqPending, false)) {
+        if (cpu.IrqAsserted()) {
             raised.push_back(line);
+            cpu.SetIrqInput(Nes::Cpu::IrqBoard, false); // to see the next rise
         }
     }
     return raised;
@@ -46,6 +47,17 @@ TEST(Mmc3, IrqAfterLatchPlusOneCountedLinesThenEveryLatchPlusOne) {
     EXPECT_EQ(IrqLines(ntsc, {5, 6, 7, 8}, 0x08), (Lines{6, 8}));
     ntsc.Apply({{0xE000, 0}});
     EXPECT_EQ(IrqLines(ntsc, {9, 10, 11, 12}), Lines{});
+
+    // The chip holds the line until $E000 acknowledges it, even with the I flag holding it off.
+    Nes::Cpu& cpu = *ntsc.machine.process->cpu;
+    ntsc.Apply({{0xC000, 0}, {0xC001, 0}, {0xE001, 0}});
+    ntsc.Ppu().scanline = 1;
+    ntsc.Board().OnScanline();
+    EXPECT_TRUE(cpu.IrqAsserted());
+    ntsc.Apply({{0xE001, 0}});
+    EXPECT_TRUE(cpu.IrqAsserted());
+    ntsc.Apply({{0xE000, 0}});
+    EXPECT_FALSE(cpu.IrqAsserted());
 
     // A soft reset keeps the counter running, a hard one stops it.
     ntsc.Apply({{0xC000, 2}, {0xC001, 0}, {0xE001, 0}});
