@@ -77,8 +77,9 @@ void Cpu::State(StateIo& io) {
 void Ppu::State(StateIo& io) {
     io(oddFrame).Bounded(scanline, linesPerFrame - 1);
     io(validRows);
-    for (Gfx::TileRecord& tile : tileRows) {
-        TileState(io, tile);
+    for (std::uint32_t i = 0; i < tileRows.size(); ++i) {
+        const StateIo::Scope scope(io, "tile", i);
+        TileState(io, tileRows[i]);
     }
     io.Bounded(oamScan, OamSize).Bounded(spriteCount, std::uint32_t{8});
     // -1 (no sprite 0 on the line) is stored as all ones and bounded as unsigned.
@@ -87,8 +88,9 @@ void Ppu::State(StateIo& io) {
     io.Bounded(slot, std::uint32_t{8}).Bounded(column, std::uint32_t{32});
     spriteZeroSlot = static_cast<std::int32_t>(slot) - 1;
     spriteZeroColumn = static_cast<std::int32_t>(column);
-    for (Gfx::TileRecord& sprite : sprites) {
-        TileState(io, sprite);
+    for (std::uint32_t i = 0; i < sprites.size(); ++i) {
+        const StateIo::Scope scope(io, "sprite", i);
+        TileState(io, sprites[i]);
     }
     io(control, mask, status, oamAddress, latch, readBuffer, writeToggle, vramAddress, tempAddress);
     io.Bounded(fineX, 7u);
@@ -120,16 +122,34 @@ void ApuSynth::State(StateIo& io) {
 
 void Apu::State(StateIo& io) {
     io(cycle);
-    PulseState(io, pulse1);
-    PulseState(io, pulse2);
-    TriangleState(io, triangle);
-    NoiseState(io, noise);
-    DmcState(io, dmc);
+    {
+        const StateIo::Scope scope(io, "pulse", 1);
+        PulseState(io, pulse1);
+    }
+    {
+        const StateIo::Scope scope(io, "pulse", 2);
+        PulseState(io, pulse2);
+    }
+    {
+        const StateIo::Scope scope(io, "triangle");
+        TriangleState(io, triangle);
+    }
+    {
+        const StateIo::Scope scope(io, "noise");
+        NoiseState(io, noise);
+    }
+    {
+        const StateIo::Scope scope(io, "dmc");
+        DmcState(io, dmc);
+    }
     io(fiveStep, irqInhibit, frameIrq, lastFrameWrite).Bounded(frameStep, fiveStep ? 4u : 5u);
     io(sequenceStart, restartAt, restartFiveStep);
     const bool making = synthesis;
     io(synthesis);
-    synth.State(io);
+    {
+        const StateIo::Scope scope(io, "synth");
+        synth.State(io);
+    }
     io(synthStart, pulse1Next, pulse2Next, triangleNext, noiseNext, dmcNext);
     io(pulse1Level, pulse2Level, triangleLevel, noiseLevel, dmcLevel);
     if (!io.Loading()) {
@@ -183,13 +203,19 @@ Mmc::OwnMemory Mmc::StateMemory(std::uint32_t) {
 
 void Mmc::State(StateIo& io) {
     if (wram) {
+        const StateIo::Scope scope(io, "wram");
         io.Bytes(wram.get(), wramSize);
     }
     if (chrRam) {
+        const StateIo::Scope scope(io, "chrram");
         io.Bytes(chrRam.get(), chrRamSize);
     }
-    io.Bytes(nameTableRam.get(), NameTableRamSize);
+    {
+        const StateIo::Scope scope(io, "ntram");
+        io.Bytes(nameTableRam.get(), NameTableRamSize);
+    }
     io.Bounded(mirroring, std::uint32_t{MirrorNotSet});
+    const StateIo::Scope scope(io, "board");
     StateRegisters(io);
 }
 

@@ -61,7 +61,8 @@ template <class Byte>
 void PageState(StateIo& io, const Memories& memories, Byte*& page, std::size_t pageSize, bool written) {
     std::uint8_t memory = 0;
     std::uint32_t offset = 0;
-    if (!io.Loading() && page) {
+    // Loading starts from the page as it is, which a file without the field leaves alone.
+    if (page) {
         memory = 0xFF; // storage no memory of the list holds: refused when loaded
         for (std::uint8_t i = 1; i < memories.size(); ++i) {
             const Memory& candidate = memories[i];
@@ -95,11 +96,13 @@ void PageState(StateIo& io, const Memories& memories, Byte*& page, std::size_t p
 void MappingState(StateIo& io, Process& process) {
     const Memories memories = MachineMemories(process);
     for (std::uint32_t page = 0; page < Process::PageCount; ++page) {
+        const StateIo::Scope scope(io, "cpu", page);
         PageState(io, memories, process.readPages[page], Process::PageSize, false);
         PageState(io, memories, process.writePages[page], Process::PageSize, true);
     }
     Ppu& ppu = *process.ppu;
     for (std::uint32_t page = 0; page < Ppu::VramPageCount; ++page) {
+        const StateIo::Scope scope(io, "ppu", page);
         io(ppu.vramReadOnly[page]);
         PageState(io, memories, ppu.vramPages[page], std::size_t{1} << Ppu::VramPageShift,
                   !ppu.vramReadOnly[page]);
@@ -279,11 +282,13 @@ bool Load(Process& process, const std::uint8_t* data, std::size_t size, std::str
     if (!ReadMachine(*trial, sections, sectionsSize, error, version)) {
         return false;
     }
-    // The machine it fitted is built as the running one; should they still differ, the running one is
-    // put back as it was.
+    // The running machine becomes the one it fitted, whose fields the file did not hold have the values
+    // of a fresh machine; should they still differ, the running one is put back as it was.
+    std::vector<std::uint8_t> fitted;
+    WriteMachine(*trial, fitted);
     std::vector<std::uint8_t> before;
     WriteMachine(process, before);
-    if (!ReadMachine(process, sections, sectionsSize, error, version)) {
+    if (!ReadMachine(process, fitted.data(), fitted.size(), error)) {
         std::string ignored;
         ReadMachine(process, before.data(), before.size(), ignored);
         return false;
