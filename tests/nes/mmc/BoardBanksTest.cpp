@@ -213,3 +213,35 @@ TEST(BoardBanks, BandaiEepromKeepsItsBytesInTheBatteryRamAndTheState) {
 
 } // namespace
 } // namespace Halvo
+
+namespace Halvo {
+namespace {
+
+// Name tables that are not the console's RAM: the Sunsoft-4's CHR-ROM pages and GTROM's own RAM.
+TEST(BoardBanks, NameTablesFromChrRomAndFromTheBoardsRam) {
+    TestSupport::Cartridge sunsoft(TestSupport::MakeImage(16, 32, "SUNSOFT-4"));
+    // Horizontal: $2000 and $2400 show the bank of $C000, $2800 and $2C00 that of $D000, both from the
+    // upper 128 KiB.
+    sunsoft.Apply({{0xC000, 5}, {0xD000, 6}, {0xE000, 0x11}});
+    EXPECT_EQ(sunsoft.machine.Vram(0x2000), 133);
+    EXPECT_EQ(sunsoft.machine.Vram(0x2400), 133);
+    EXPECT_EQ(sunsoft.machine.Vram(0x2C00), 134);
+    sunsoft.Apply({{0xE000, 0x01}});
+    sunsoft.Ppu().WriteVram(0x2800, 7);
+    EXPECT_EQ(sunsoft.machine.Vram(0x2C00), 7);
+    EXPECT_EQ(sunsoft.NameTables(), (TestSupport::Pages4{0, 0, 1, 1}));
+
+    TestSupport::Cartridge gtrom(TestSupport::MakeImage(2, 0, "GTROM"));
+    gtrom.Ppu().WriteVram(0x2000, 1);
+    gtrom.Ppu().WriteVram(0x2C00, 4);
+    gtrom.Apply({{0x5000, 0x20}});
+    EXPECT_EQ(gtrom.machine.Vram(0x2000), 0);
+    gtrom.Ppu().WriteVram(0x2000, 9);
+    gtrom.Apply({{0x7000, 0x00}});
+    EXPECT_EQ(gtrom.machine.Vram(0x2000), 1);
+    EXPECT_EQ(gtrom.machine.Vram(0x2400), 0);
+    EXPECT_EQ(gtrom.machine.Vram(0x2C00), 4);
+}
+
+} // namespace
+} // namespace Halvo
