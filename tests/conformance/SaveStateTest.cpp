@@ -100,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Built(80), Built(207), Built(82), Built(75), Built(32), Built(65), Built(70), Built(152),
                     Built(184), Built(89), Built(93, 0), Built(67), Built(68), Built(72), Built(92),
                     Built(86), Built(78), Built(76), Built(88), Built(95), Built(154), Built(73, 0),
-                    Built(64), Built(158), Built(37), Built(47), Built(30, 0), Built(28, 0), Built(111, 0)),
+                    Built(64), Built(158), Built(37), Built(47), Built(30, 0), Built(28, 0), Built(111, 0),
+                    Built(105, 0)),
     [](const testing::TestParamInfo<Exactness>& info) {
         std::string name = info.param.file ? info.param.file
                                            : "mapper" + std::to_string(info.param.mapper) + "_chr" +

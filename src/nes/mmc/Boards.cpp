@@ -28,6 +28,7 @@
 #include "nes/mmc/MmcManager.h"
 #include "nes/mmc/NRom.h"
 #include "nes/mmc/Namco108.h"
+#include "nes/mmc/NesEvent.h"
 #include "nes/mmc/Nina001.h"
 #include "nes/mmc/Nina03.h"
 #include "nes/mmc/Rambo1.h"
@@ -112,6 +113,7 @@ constexpr BoardFamily Families[] = {
     {"HOMEBREW-UNROM-512", "UNROM-512",                                                              Make<UNRom512>},
     {"HOMEBREW-ACTION53",  "ACTION53",                                                               Make<Action53>},
     {"HOMEBREW-GTROM",     "GTROM",                                                                  Make<GTRom>},
+    {"NES-EVENT",          "NES-EVENT",                                                              Make<NesEvent>},
     {"MMC3-MULTICART",     "PAL-ZZ QJ",                                                              Make<Mmc3Multicart>},
 };
 // clang-format on

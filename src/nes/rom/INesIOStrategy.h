@@ -129,6 +129,7 @@ public:
         {"800037",   158,   1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"PAL-ZZ",   37,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"QJ",       47,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"NES-EVENT", 105,  1, 255,    0, 0,      Battery::Any,     Mirroring::Any},
         {"UNROM-512", 30,   1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"ACTION53", 28,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"GTROM",    111,   1, 255,    0, 255,    Battery::Any,     Mirroring::Any},

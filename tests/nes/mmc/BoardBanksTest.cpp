@@ -9,6 +9,7 @@ namespace {
 using TestSupport::BankCase;
 using TestSupport::Pages4;
 using TestSupport::Pages8;
+using TestSupport::Serial;
 using TestSupport::SoftReset;
 
 constexpr auto None = std::nullopt;
@@ -87,6 +88,10 @@ const BankCase Cases[] = {
     {"Mapper 37 outer block 3", "PAL-ZZ", 16, 32, {{0x6000, 3}, {0x8000, 6}, {0x8001, 2}}, Pages4{10, 9, 14, 15}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}},
     {"Mapper 37 outer block 4: second 128 KiB of both", "PAL-ZZ", 16, 32, {{0x6000, 4}}, Pages4{16, 17, 30, 31}, Pages8{128, 129, 130, 131, 132, 133, 134, 135}},
     {"Mapper 47 upper half", "QJ", 16, 32, {{0x8000, 0x40}, {0x6000, 1}}, Pages4{30, 17, 16, 31}, Pages8{128, 129, 130, 131, 132, 133, 134, 135}},
+    {"NES-EVENT locked until bit 4 goes 0 then 1", "NES-EVENT", 16, 0, Serial({{0xA000, 0x08}, {0xE000, 3}}), Pages4{0, 1, 2, 3}},
+    {"NES-EVENT unlocked: the first chip in 32 KiB banks", "NES-EVENT", 16, 0, Serial({{0xA000, 0x10}, {0xA000, 0x04}}), Pages4{8, 9, 10, 11}},
+    {"NES-EVENT the second chip banked as the MMC1 does", "NES-EVENT", 16, 0, Serial({{0xA000, 0x10}, {0xA000, 0x18}, {0xE000, 3}}), Pages4{22, 23, 30, 31}},
+    {"NES-EVENT soft reset locks again", "NES-EVENT", 16, 0, Serial({{0xA000, 0x10}, {0xA000, 0x04}, {SoftReset, 0}, {0xA000, 0x04}}), Pages4{0, 1, 2, 3}},
     {"UNROM 512 PRG and CHR-RAM banks", "UNROM-512", 32, 0, {{0x8000, 0x45}}, Pages4{10, 11, 62, 63}, std::nullopt, Pages4{0, 1, 0, 1}, Nes::MirrorVertical, Pages8{16, 17, 18, 19, 20, 21, 22, 23}},
     {"UNROM 512 one screen when the board controls it", "UNROM-512", 32, 0, {{0x8000, 0x80}}, std::nullopt, std::nullopt, Pages4{1, 1, 1, 1}, Nes::MirrorByMapper},
     {"Action 53 boots in the last 32 KiB", "ACTION53", 32, 0, {}, Pages4{60, 61, 62, 63}},

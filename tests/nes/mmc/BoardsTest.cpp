@@ -79,6 +79,7 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
         {"KONAMI-VRC-3", "VRC3"},
         {"TENGEN-RAMBO-1", "RAMBO-1 800032 800037"},
         {"MMC3-MULTICART", "PAL-ZZ QJ NES-QJ"},
+        {"NES-EVENT", "NES-EVENT"},
         {"HOMEBREW-UNROM-512", "UNROM-512 UNROM-512-32"},
         {"HOMEBREW-ACTION53", "ACTION53"},
         {"HOMEBREW-GTROM", "GTROM"},
@@ -107,7 +108,7 @@ TEST(Boards, SmallImagesWrapIntoThemselves) {
           "74161/152",   "SUNSOFT-1",    "SUNSOFT-2",     "SUNSOFT-2-3R", "SUNSOFT-3",    "SUNSOFT-4",
           "JF-17",       "JF-19",        "JF-13",         "IF-12",        "NAMCOT-3446",  "NAMCOT-3453",
           "NAMCOT-3425", "VRC3",         "800037",        "PAL-ZZ",       "QJ",           "UNROM-512",
-          "ACTION53",    "GTROM",        "NROM-368"}) {
+          "ACTION53",    "GTROM",        "NROM-368",      "NES-EVENT"}) {
         SCOPED_TRACE(board);
         auto image = MakeImage(1, 0, board);
         image->hasChrRam = false;
