@@ -9,6 +9,54 @@ namespace Halvo::Nes {
 
 UNRom512::UNRom512(Process* process) : Mmc(process) {
     EnsureChrRam(4 * ChrRamSize);
+    flash = Image().hasBattery && prgPageCount != 0;
+    if (flash) {
+        // The chip starts out with the image's contents; a battery save read afterwards replaces them.
+        flashSize = prgPageCount * PrgPageSize;
+        EnsureWram(0x1000 + flashSize);
+        std::memcpy(Flash(), Image().prgRom.get(), flashSize);
+    }
+}
+
+void UNRom512::MapPrg(std::uint32_t bank, std::uint32_t slot) {
+    if (!flash) {
+        MapPrg16k(bank, slot);
+        return;
+    }
+    const std::uint32_t pages = prgPageCount;
+    MapPrgMemory8k(Flash() + (bank * 2 % pages) * PrgPageSize, slot);
+    MapPrgMemory8k(Flash() + ((bank * 2 + 1) % pages) * PrgPageSize, slot + 1);
+}
+
+void UNRom512::WriteFlash(std::uint32_t address, std::uint8_t value) {
+    const std::uint32_t command = address & 0x7FFF;
+    const bool unlock1 = command == 0x5555 && value == 0xAA;
+    const bool unlock2 = command == 0x2AAA && value == 0x55;
+    switch (flashStep) {
+    case 0:
+    case 3:
+        flashStep = unlock1 ? flashStep + 1 : 0;
+        break;
+    case 1:
+    case 4:
+        flashStep = unlock2 ? flashStep + 1 : 0;
+        break;
+    case 2:
+        flashStep = command == 0x5555 && value == 0xA0 ? 6 : command == 0x5555 && value == 0x80 ? 3 : 0;
+        break;
+    case 5:
+        if (value == 0x30) {
+            std::memset(Flash() + (address % flashSize & ~0xFFFu), 0xFF, 0x1000);
+        } else if (value == 0x10 && command == 0x5555) {
+            std::memset(Flash(), 0xFF, flashSize);
+        }
+        flashStep = 0;
+        break;
+    default: // programming clears bits, never sets them
+        Flash()[address % flashSize] &= value;
+        flashStep = 0;
+        break;
+    }
 }
 
 void UNRom512::Reset(bool hard) {
@@ -16,16 +64,25 @@ void UNRom512::Reset(bool hard) {
     // The header's four-screen bit without the vertical bit gives the board's one-screen control.
     oneScreenControl = Image().mirroring == MirrorByMapper;
     latch = 0;
-    MapPrg16k(0, 4);
-    MapPrg16k(PrgPageFromEnd(2) / 2, 6);
+    flashStep = 0;
+    if (flash) {
+        // The chip's copy is the board's, not RAM the CPU sees at $6000.
+        UnmapPrg8k(3);
+    }
+    MapPrg(0, 4);
+    MapPrg(PrgPageFromEnd(2) / 2, 6);
     MapChrRam4k(0, 0);
     MapChrRam4k(1, 1);
     SetNameTableMirroring(oneScreenControl ? MirrorSinglePage0 : Image().mirroring);
 }
 
-void UNRom512::WriteRegister(std::uint16_t, std::uint8_t value) {
+void UNRom512::WriteRegister(std::uint16_t address, std::uint8_t value) {
+    if (flash && address < 0xC000) {
+        WriteFlash((latch & 0x1Fu) * 0x4000 + (address & 0x3FFFu), value);
+        return;
+    }
     latch = value;
-    MapPrg16k(value & 0x1F, 4);
+    MapPrg(value & 0x1F, 4);
     const std::uint32_t chrBank = (value >> 5) & 3;
     MapChrRam4k(chrBank * 2, 0);
     MapChrRam4k(chrBank * 2 + 1, 1);

@@ -11,7 +11,12 @@ namespace Halvo::Nes {
 
 // RetroUSB's UNROM 512 (mapper 30): a 16 KiB PRG bank at $8000 (bits 0-4) with the last fixed, four
 // 8 KiB banks of CHR-RAM (bits 5-6) and, where the image leaves the mirroring to the board, the
-// one-screen page in bit 7. Writing the flash chip (the self-flashing boards' saves) is not emulated.
+// one-screen page in bit 7. The self-flashing board (the image's battery bit) holds its PRG-ROM in a
+// flash chip that the game rewrites for its saves: there the latch answers at $C000-$FFFF only, and
+// $8000-$BFFF reach the chip's commands (unlock $AA at $5555 and $55 at $2AAA of the chip, then
+// $A0 to program a byte, or $80 and the unlock again for $30, erase a 4 KiB sector, or $10, erase all)
+// at chip address bank x $4000 + A0-A13. The chip's contents live in the battery RAM from $6000 on
+// (not mapped there), so the battery save keeps them.
 class UNRom512 : public Mmc {
 public:
     explicit UNRom512(Process* process);
@@ -20,9 +25,17 @@ public:
     void WriteRegister(std::uint16_t address, std::uint8_t value) override;
 
     bool oneScreenControl = false;
+    bool flash = false;
     std::uint8_t latch = 0;
+    std::uint8_t flashStep = 0; // how far a command sequence has come
 
-    void StateRegisters(StateIo& io) override { io(latch); }
+    void StateRegisters(StateIo& io) override { io(latch).Bounded(flashStep, std::uint8_t{6}); }
+
+private:
+    void MapPrg(std::uint32_t bank, std::uint32_t slot);
+    void WriteFlash(std::uint32_t address, std::uint8_t value);
+    std::uint8_t* Flash() { return wram.get() + 0x1000; }
+    std::uint32_t flashSize = 0;
 };
 
 // The Action 53 multicart board (mapper 28): $5000-$5FFF selects one of four registers and

@@ -250,3 +250,43 @@ TEST(BoardBanks, NameTablesFromChrRomAndFromTheBoardsRam) {
 
 } // namespace
 } // namespace Halvo
+
+namespace Halvo {
+namespace {
+
+// The self-flashing UNROM 512 programs and erases its PRG-ROM's copy in the battery RAM.
+TEST(BoardBanks, Unrom512FlashIsWrittenByCommandsAndKeptInTheBatteryRam) {
+    auto image = TestSupport::MakeImage(32, 0, "UNROM-512");
+    image->hasBattery = image->hasWram = true;
+    TestSupport::Cartridge cartridge(std::move(image));
+    const auto command = [&](std::uint8_t value) {
+        // $5555 is bank 1's $9555, $2AAA bank 0's $AAAA.
+        cartridge.Apply(
+            {{0xC000, 1}, {0x9555, 0xAA}, {0xC000, 0}, {0xAAAA, 0x55}, {0xC000, 1}, {0x9555, value}});
+    };
+    command(0xA0);
+    cartridge.Apply({{0xC000, 3}, {0x8010, 0x03}, {0x8011, 0xFF}});
+    EXPECT_EQ(cartridge.machine.Cpu(0x8010), 6 & 0x03);
+    EXPECT_EQ(cartridge.machine.Cpu(0x8011), 6);
+    EXPECT_EQ(cartridge.Board().wram[0x1000 + 3 * 0x4000 + 0x10], 6 & 0x03);
+    // Without the unlock, a write programs nothing.
+    cartridge.Apply({{0xC000, 3}, {0x8011, 0x00}});
+    EXPECT_EQ(cartridge.machine.Cpu(0x8011), 6);
+    // The work RAM that holds the chip is not seen at $6000.
+    cartridge.Apply({{0x6000, 0x77}});
+    EXPECT_EQ(cartridge.Board().wram[0x1000], 0);
+    EXPECT_EQ(cartridge.Board().wram[0x1000 + 0x4000], 2);
+
+    command(0x80);
+    command(0x30);
+    // The last write went to $5555: the sector $5000-$5FFF, bank 1's $9000-$9FFF.
+    EXPECT_EQ(cartridge.machine.Cpu(0x9000), 0xFF);
+    EXPECT_EQ(cartridge.machine.Cpu(0x9FFF), 0xFF);
+    EXPECT_EQ(cartridge.machine.Cpu(0x8FFF), 2);
+    EXPECT_EQ(cartridge.machine.Cpu(0xA000), 3);
+    cartridge.Apply({{0xC000, 3}});
+    EXPECT_EQ(cartridge.machine.Cpu(0x8010), 6 & 0x03);
+}
+
+} // namespace
+} // namespace Halvo
