@@ -1,14 +1,18 @@
-// Turns arbitrary bytes into an NROM or CNROM cartridge and runs its machine for 30 frames into a
-// 32-bit canvas, with the joypad pressed as the bytes say. Nothing may crash, hang or leak, and every
-// frame must end where frames end (vertical blank about to begin).
+// Turns arbitrary bytes into a cartridge of any board the iNES reader knows and runs its machine for
+// 30 frames into a 32-bit canvas, with the joypad pressed as the bytes say. Nothing may crash, hang or
+// leak, and every frame must end where frames end (vertical blank about to begin).
 //
-// Input: byte 0 chooses the board and header (bit 0 CNROM, bit 1 two PRG banks, bits 2-3 CHR banks
-// 0-3, bits 4-6 mirroring, bit 7 PAL); bytes 1-30 are the buttons of each frame; the rest, repeated,
-// fill PRG-ROM and CHR-ROM.
+// Input: byte 0 chooses the row of the iNES board table (modulo its length), which gives the board
+// name, submapper and battery; byte 1 the sizes and header (bits 0-1 PRG banks above the row's least,
+// bits 2-3 CHR banks above its least, bits 4-6 mirroring, bit 7 PAL), both kept within the row's
+// ranges and at most 8 banks; bytes 2-31 are the buttons of each frame; the rest, repeated, fill
+// PRG-ROM and CHR-ROM.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 #include "console/System.h"
@@ -18,6 +22,7 @@
 #include "nes/Ppu.h"
 #include "nes/Process.h"
 #include "nes/mmc/MmcManager.h"
+#include "nes/rom/INesIOStrategy.h"
 #include "nes/rom/RomImage.h"
 #include "nes/rom/RomImageIOManager.h"
 
@@ -36,13 +41,18 @@ void Fill(std::uint8_t* target, std::size_t size, const std::uint8_t* data, std:
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 1 + Frames) {
+    if (size < 2 + Frames) {
         return 0;
     }
-    const std::uint8_t setup = data[0];
-    const std::uint8_t* buttons = data + 1;
-    const std::uint8_t* contents = data + 1 + Frames;
-    const std::size_t contentSize = size - 1 - Frames;
+    constexpr std::size_t Rows = std::size(Nes::INesIOStrategy::CompatTable);
+    const Nes::INesCompatRow& row = Nes::INesIOStrategy::CompatTable[data[0] % Rows];
+    const std::uint8_t setup = data[1];
+    const std::uint8_t* buttons = data + 2;
+    const std::uint8_t* contents = data + 2 + Frames;
+    const std::size_t contentSize = size - 2 - Frames;
+    const auto banks = [](std::uint32_t least, std::uint32_t most, std::uint32_t extra) {
+        return std::min({least + extra, most, std::max(least, 8u)});
+    };
 
     Ref::Ptr<Console::System> console(Console::System::Instance());
     Ref::Ptr<Nes::RomImageIOManager> formats(Nes::RomImageIOManager::Instance());
@@ -50,23 +60,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Nes::RegisterCartridgeSupport(*formats, *boards);
 
     auto image = std::make_unique<Nes::RomImage>();
-    image->boardName = (setup & 1) ? "CNROM" : "NROM";
-    image->prgBankCount = (setup & 2) ? 2 : 1;
+    image->boardName = row.boardName;
+    image->submapper = row.submapper;
+    image->hasWram = image->hasBattery = row.battery == Nes::INesBattery::Present;
+    image->prgBankCount = banks(row.minPrgBanks, row.maxPrgBanks, setup & 3);
     image->prgRom = std::make_unique<std::uint8_t[]>(image->prgBankCount * Nes::RomImage::PrgBankSize);
     Fill(image->prgRom.get(), image->prgBankCount * Nes::RomImage::PrgBankSize, contents, contentSize);
-    image->chrBankCount = (setup >> 2) & 3;
+    image->chrBankCount = banks(row.minChrBanks, row.maxChrBanks, (setup >> 2) & 3);
     if (image->chrBankCount != 0) {
         image->chrRom = std::make_unique<std::uint8_t[]>(image->chrBankCount * Nes::RomImage::ChrBankSize);
         Fill(image->chrRom.get(), image->chrBankCount * Nes::RomImage::ChrBankSize, contents, contentSize);
     } else {
         image->hasChrRam = true;
     }
-    image->mirroring = (setup >> 4) & 7;
+    image->mirroring = row.mirroring == Nes::INesMirroring::FourScreen ? std::uint32_t{Nes::MirrorFourScreen}
+                                                                       : (setup >> 4) & 7u;
     image->tvSystem = (setup & 0x80) ? 1 : 0;
 
     Ref::Ptr<Nes::Process> process = Nes::Process::Create("Static", image.get());
     if (!process) {
-        std::abort(); // both boards are registered: the machine must be made
+        std::abort(); // every board of the table is registered: the machine must be made
     }
     Ref::Ptr<Gfx::MemoryNesCanvasBase> canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
     process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));

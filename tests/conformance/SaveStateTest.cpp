@@ -95,7 +95,13 @@ INSTANTIATE_TEST_SUITE_P(
                     Game("games/smwstomp.unif", 150), Game("apu/apu_test/7-dmc_basics.nes", 20, 40), Built(4),
                     Built(5), Built(9), Built(10), Built(11), Built(13, 0), Built(21), Built(22), Built(23),
                     Built(25), Built(34, 1), Built(34, 4), Built(66), Built(69), Built(71), Built(79),
-                    Built(118), Built(119), Built(140), Built(180), Built(206), Built(232)),
+                    Built(118), Built(119), Built(140), Built(180), Built(206), Built(232), Built(16),
+                    Built(153, 0), Built(159), Built(18), Built(87), Built(33), Built(48), Built(185, 1),
+                    Built(80), Built(207), Built(82), Built(75), Built(32), Built(65), Built(70), Built(152),
+                    Built(184), Built(89), Built(93, 0), Built(67), Built(68), Built(72), Built(92),
+                    Built(86), Built(78), Built(76), Built(88), Built(95), Built(154), Built(73, 0),
+                    Built(64), Built(158), Built(37), Built(47), Built(30, 0), Built(28, 0), Built(111, 0),
+                    Built(105, 0)),
     [](const testing::TestParamInfo<Exactness>& info) {
         std::string name = info.param.file ? info.param.file
                                            : "mapper" + std::to_string(info.param.mapper) + "_chr" +

@@ -193,6 +193,14 @@ void Mmc::MapPrg32k(std::uint32_t bank) {
     }
 }
 
+void Mmc::MapPrg2k(std::uint32_t offset, std::uint32_t page) {
+    if (prgPageCount == 0) {
+        return;
+    }
+    const std::uint32_t size = prgPageCount * PrgPageSize;
+    process->MapCpuPage(page, process->romImage->prgRom.get() + offset % size, nullptr);
+}
+
 std::uint32_t Mmc::PrgPageFromEnd(std::uint32_t back) const {
     return prgPageCount == 0 ? 0 : (prgPageCount - back % prgPageCount) % prgPageCount;
 }
@@ -252,6 +260,18 @@ void Mmc::MapChrRam1k(std::uint32_t bank, std::uint32_t page) {
 void Mmc::MapChrRam4k(std::uint32_t bank, std::uint32_t table) {
     for (std::uint32_t i = 0; i < 4; ++i) {
         MapChrRam1k(bank * 4 + i, table * 4 + i);
+    }
+}
+
+void Mmc::MapChrMemory(std::uint32_t page, std::uint8_t* storage, bool writable) {
+    Ppu& ppu = *process->ppu;
+    ppu.vramPages[page] = storage;
+    ppu.vramReadOnly[page] = !writable;
+}
+
+void Mmc::MapPrgMemory8k(const std::uint8_t* storage, std::uint32_t slot) {
+    for (std::uint32_t i = 0; i < PrgPageSize / Process::PageSize; ++i) {
+        process->MapCpuPage(slot * 4 + i, storage + i * Process::PageSize, nullptr);
     }
 }
 

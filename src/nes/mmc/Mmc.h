@@ -86,6 +86,10 @@ public:
     // wraps into itself, as the smaller chip does when the upper address lines are not connected.
     std::uint32_t PrgPageFromEnd(std::uint32_t back) const;
 
+    // The 2 KiB of PRG-ROM at `offset` (modulo its size) into 2 KiB CPU page `page`, readable directly;
+    // for boards whose ROM answers below $8000 (NROM-368 from $4800).
+    void MapPrg2k(std::uint32_t offset, std::uint32_t page);
+
     // 8 KiB work-RAM page `bank` into CPU slot `slot`, readable and writable. Page 0 is the RAM that
     // $6000 shows after a reset; larger work RAM continues from there (modulo its size).
     void MapWram8k(std::uint32_t bank, std::uint32_t slot);
@@ -106,6 +110,12 @@ public:
     // 1 KiB and 4 KiB pages of CHR-RAM (modulo its size), writable, for boards that bank their CHR-RAM.
     void MapChrRam1k(std::uint32_t bank, std::uint32_t page);
     void MapChrRam4k(std::uint32_t bank, std::uint32_t table);
+    // PPU pattern page 0-7 onto 1 KiB of the board's own memory (which StateMemory names), which the PPU
+    // may write only when `writable`.
+    void MapChrMemory(std::uint32_t page, std::uint8_t* storage, bool writable);
+    // CPU slot 4-7 onto 8 KiB of the board's own memory (which StateMemory names), readable directly;
+    // writes go to WriteRegister.
+    void MapPrgMemory8k(const std::uint8_t* storage, std::uint32_t slot);
     // Name-table slot 0-3 (and its mirror at $3000) onto name-table RAM page 0-3; mirroring becomes
     // "by mapper".
     void MapNameTable(std::uint32_t slot, std::uint32_t ramPage);

@@ -29,8 +29,9 @@ public:
     // The 8 KiB page of the fixed last 16 KiB bank: the last of the first 256 KiB on 512 KiB boards.
     std::uint32_t lastBankPage = 0;
 
-private:
-    void MapBanks();
+protected:
+    // After every register load and reset: the banks and mirroring the registers select.
+    virtual void MapBanks();
 };
 
 } // namespace Halvo::Nes

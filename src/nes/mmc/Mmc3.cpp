@@ -104,15 +104,19 @@ void Mmc3::MapChrBank(std::uint32_t bank, std::uint32_t page) {
     MapChr1k(bank, page);
 }
 
-void Mmc3::OnScanline() {
+bool Mmc3::CountedLine() const {
     // The chip counts the rises of PPU A12 that sprite fetches make once per rendered line; this
     // counts the lines instead, at the end of lines 0-238 and of the pre-render line.
     const Ppu& ppu = *process->ppu;
     if ((ppu.mask & Ppu::MaskRendering) == 0) {
-        return;
+        return false;
     }
     const std::int32_t line = ppu.scanline;
-    if ((line < 1 || line > 239) && line != preRenderLine) {
+    return (line >= 1 && line <= 239) || line == preRenderLine;
+}
+
+void Mmc3::OnScanline() {
+    if (!CountedLine()) {
         return;
     }
     irqRunning = true;

@@ -43,6 +43,9 @@ public:
     std::int32_t preRenderLine = 261;
 
 protected:
+    // Whether the line the PPU has just finished clocks a scanline counter that watches PPU A12: the
+    // rendered lines and the pre-render line, while rendering is on.
+    bool CountedLine() const;
     // Every 1 KiB CHR bank the registers select, pattern page by pattern page: CHR-ROM here; the
     // TxSROM and TQROM boards also wire a bank bit elsewhere.
     virtual void MapChrBank(std::uint32_t bank, std::uint32_t page);

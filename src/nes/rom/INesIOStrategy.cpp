@@ -27,6 +27,7 @@ constexpr std::uint8_t FlagVertical = 0x01;
 constexpr std::uint8_t FlagBattery = 0x02;
 constexpr std::uint8_t FlagTrainer = 0x04;
 constexpr std::uint8_t FlagFourScreen = 0x08;
+constexpr std::uint32_t UNRom512Mapper = 30;
 
 const char* const LoadOperation = "Halvo::Nes::INesIOStrategy::LoadImage";
 const char* const SaveOperation = "Halvo::Nes::INesIOStrategy::SaveImage";
@@ -219,6 +220,11 @@ std::unique_ptr<RomImage> INesIOStrategy::LoadImage(std::istream& in, bool) cons
     image->mirroring = fourScreen                ? MirrorFourScreen
                        : (flags6 & FlagVertical) ? MirrorVertical
                                                  : MirrorHorizontal;
+    // UNROM 512 reads the four-screen bit alone as its one-screen control, and four screens only
+    // with the vertical bit.
+    if (mapper == UNRom512Mapper && fourScreen && !(flags6 & FlagVertical)) {
+        image->mirroring = MirrorByMapper;
+    }
     if (nes20) {
         image->submapper = submapper;
         image->prgRamSize = Nes20RamSize(header[10] & 0x0F);
@@ -285,7 +291,8 @@ bool INesIOStrategy::SaveImage(std::ostream& out, const RomImage& image) const {
     const bool withRamSizes =
         image.prgRamSize != 0 || image.prgNvramSize != 0 || image.chrRamSize != 0 || image.chrNvramSize != 0;
     const bool battery = image.hasBattery || (image.hasWram && !withRamSizes);
-    const bool fourScreen = image.mirroring == MirrorFourScreen;
+    const bool fourScreen = image.mirroring == MirrorFourScreen ||
+                            (row->mapper == UNRom512Mapper && image.mirroring == MirrorByMapper);
     std::uint32_t submapper = image.submapper;
     if (row->submapper != 0) {
         const CompatRow* oldRow =
@@ -323,7 +330,9 @@ bool INesIOStrategy::SaveImage(std::ostream& out, const RomImage& image) const {
     if (battery) {
         flags6 |= FlagBattery;
     }
-    if (image.mirroring == MirrorVertical) {
+    // UNROM 512 marks four screens with both bits, its one-screen control with the four-screen bit alone.
+    if (image.mirroring == MirrorVertical ||
+        (row->mapper == UNRom512Mapper && image.mirroring == MirrorFourScreen)) {
         flags6 |= FlagVertical;
     }
     header[6] = flags6;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "nes/mmc/Cartridge.h"
+#include "nes/state/StateIo.h"
 
 namespace Halvo {
 namespace {
@@ -8,6 +9,7 @@ namespace {
 using TestSupport::BankCase;
 using TestSupport::Pages4;
 using TestSupport::Pages8;
+using TestSupport::Serial;
 using TestSupport::SoftReset;
 
 constexpr auto None = std::nullopt;
@@ -42,6 +44,61 @@ const BankCase Cases[] = {
     {"Namco 108 ignores $A000-$FFFF: no mirroring register", "DEROM", 8, 8, {{0x8000, 6}, {0xA001, 3}, {0xA000, 1}}, Pages4{0, 1, 14, 15}, None, Pages4{0, 1, 0, 1}},
     {"TLSROM name tables from CHR bit 7", "TLSROM", 8, 32, {{0x8000, 0}, {0x8001, 0x80}, {0xA000, 1}}, None, Pages8{128, 129, 2, 3, 4, 5, 6, 7}, Pages4{1, 1, 0, 0}},
     {"TLSROM inverted: R2 names slot 0", "TLSROM", 8, 32, {{0x8000, 0x82}, {0x8001, 0x81}}, None, None, Pages4{1, 0, 0, 0}},
+    {"Bandai LZ93D50 at $8000: PRG, CHR, mirroring", "LZ93D50+24C02", 16, 16, {{0x8008, 3}, {0x8003, 9}, {0x8009, 1}, {0x6008, 5}}, Pages4{6, 7, 30, 31}, Pages8{0, 1, 2, 9, 4, 5, 6, 7}, Pages4{0, 0, 1, 1}},
+    {"Bandai FCG-1 at $6000 only", "FCG-1", 16, 16, {{0x6008, 2}, {0x6007, 40}, {0x8008, 5}}, Pages4{4, 5, 30, 31}, Pages8{0, 1, 2, 3, 4, 5, 6, 40}},
+    {"Bandai FCG without submapper: both ranges", "FCG", 16, 16, {{0x6008, 2}, {0x8001, 7}, {0x600F, 1}}, Pages4{4, 5, 30, 31}, Pages8{0, 7, 2, 3, 4, 5, 6, 7}},
+    {.what = "Bandai mapper 153: 256 KiB half from CHR bit 0, work RAM enable", .board = "LZ93D50+SRAM", .prgBanks = 32, .chrBanks = 0, .events = {{0x8000, 1}, {0x8008, 2}, {0x800D, 0x20}, {0x6000, 0x5A}}, .prg = Pages4{36, 37, 62, 63}, .cpuReads = {{0x6000, 0x5A}}},
+    {.what = "Bandai mapper 153: work RAM disabled", .board = "LZ93D50+SRAM", .prgBanks = 32, .chrBanks = 0, .events = {{0x800D, 0x20}, {0x6000, 0x5A}, {0x800D, 0}}, .prg = Pages4{0, 1, 30, 31}, .cpuReads = {{0x6000, 0}}},
+    {.what = "SS88006 nibbles, one screen, work RAM", .board = "JF-24", .prgBanks = 16, .chrBanks = 16, .events = {{0x8000, 5}, {0x8001, 1}, {0x9000, 3}, {0xA000, 0xF}, {0xA001, 2}, {0xD003, 1}, {0xF002, 2}, {0x6000, 0x77}}, .prg = Pages4{21, 1, 3, 31}, .chr = Pages8{47, 1, 2, 3, 4, 5, 6, 23}, .nameTables = Pages4{0, 0, 0, 0}, .cpuReads = {{0x6000, 0x77}}},
+    {"Mapper 87 CHR bits swapped", "JF-09", 2, 4, {{0x6000, 1}}, Pages4{0, 1, 2, 3}, Pages8{16, 17, 18, 19, 20, 21, 22, 23}},
+    {"Mapper 87 bit 1 is bank 1", "JF-09", 2, 4, {{0x6000, 2}, {0x8000, 3}}, std::nullopt, Pages8{8, 9, 10, 11, 12, 13, 14, 15}},
+    {"TC0190 PRG, 2 KiB and 1 KiB CHR, mirroring at $8000", "TC0190", 16, 16, {{0x8000, 0x45}, {0x8001, 6}, {0x8002, 3}, {0xA003, 20}}, Pages4{5, 6, 30, 31}, Pages8{6, 7, 2, 3, 4, 5, 6, 20}, Pages4{0, 0, 1, 1}},
+    {"TC0690 mirroring at $E000, not $8000", "TC0690", 16, 16, {{0xE000, 0x40}, {0x8000, 0x05}, {0xA001, 9}}, Pages4{5, 1, 30, 31}, Pages8{0, 1, 2, 3, 4, 9, 6, 7}, Pages4{0, 0, 1, 1}},
+    {"CNROM with diodes: submapper 4 enables on 0", "CN-SECURITY", 2, 1, {{0x8000, 0x10}}, Pages4{0, 1, 2, 3}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}, std::nullopt, Nes::MirrorVertical, std::nullopt, {}, 4},
+    {"CNROM with diodes: CHR reads $FF when disabled", "CN-SECURITY", 2, 1, {{0x8000, 0x11}}, std::nullopt, Pages8{255, 255, 255, 255, 255, 255, 255, 255}, std::nullopt, Nes::MirrorVertical, std::nullopt, {}, 4},
+    {"CNROM with diodes: no submapper, $13 disables", "CN-SECURITY", 2, 1, {{0x8000, 0x11}, {0x8000, 0x13}}, std::nullopt, Pages8{255, 255, 255, 255, 255, 255, 255, 255}},
+    {"CNROM with diodes: no submapper, $21 enables", "CN-SECURITY", 2, 1, {{0x8000, 0x21}}, std::nullopt, Pages8{0, 1, 2, 3, 4, 5, 6, 7}},
+    {.what = "X1-005 registers and its RAM at $7F00", .board = "X1-005", .prgBanks = 16, .chrBanks = 16, .events = {{0x7EF0, 0x09}, {0x7EF2, 30}, {0x7EFA, 3}, {0x7EFC, 4}, {0x7EFE, 5}, {0x7EF6, 1}, {0x7EF8, 0xA3}, {0x7F00, 0x5A}}, .prg = Pages4{3, 4, 5, 31}, .chr = Pages8{8, 9, 2, 3, 30, 5, 6, 7}, .nameTables = Pages4{0, 1, 0, 1}, .cpuReads = {{0x7F80, 0x5A}}},
+    {.what = "X1-005 RAM locked", .board = "X1-005", .prgBanks = 16, .chrBanks = 16, .events = {{0x7EF8, 0xA3}, {0x7F00, 0x5A}, {0x7EF8, 0}, {0x7F00, 0x11}, {0x7EF8, 0xA3}}, .cpuReads = {{0x7F00, 0x5A}}},
+    {"X1-005 mapper 207: name tables from CHR bit 7", "X1-005/207", 16, 16, {{0x7EF0, 0x80}, {0x7EF1, 0x02}}, std::nullopt, Pages8{0, 1, 2, 3, 4, 5, 6, 7}, Pages4{1, 1, 0, 0}},
+    {.what = "X1-017 inverted CHR, PRG from bits 2-7, RAM", .board = "X1-017", .prgBanks = 16, .chrBanks = 16, .events = {{0x7EF0, 6}, {0x7EF2, 20}, {0x7EF6, 2}, {0x7EFA, 12}, {0x6000, 0x33}}, .prg = Pages4{3, 1, 2, 31}, .chr = Pages8{20, 5, 6, 7, 6, 7, 2, 3}, .nameTables = Pages4{0, 0, 1, 1}, .cpuReads = {{0x6000, 0x33}}},
+    {"VRC1 PRG, CHR fifth bits in $9000", "VRC1", 16, 16, {{0x8000, 3}, {0xA000, 4}, {0xC000, 5}, {0xE000, 0x0F}, {0x9000, 0x03}}, Pages4{3, 4, 5, 31}, Pages8{124, 125, 126, 127, 4, 5, 6, 7}, Pages4{0, 0, 1, 1}},
+    {.what = "VRC3 16 KiB bank, work RAM", .board = "VRC3", .prgBanks = 8, .chrBanks = 0, .events = {{0xF000, 3}, {0x6000, 0x44}}, .prg = Pages4{6, 7, 14, 15}, .cpuReads = {{0x6000, 0x44}}},
+    {"G-101 PRG mode 1", "G-101", 16, 16, {{0x8000, 4}, {0xA000, 5}, {0x9000, 2}, {0xB003, 40}}, Pages4{30, 5, 4, 31}, Pages8{0, 1, 2, 40, 4, 5, 6, 7}, Pages4{0, 1, 0, 1}},
+    {"G-101 Major League: one screen", "G-101", 16, 16, {{0x9000, 3}}, Pages4{0, 1, 30, 31}, std::nullopt, Pages4{0, 0, 0, 0}, Nes::MirrorVertical, std::nullopt, {}, 1},
+    {"H3001 banks and mirroring", "H3001", 16, 16, {{0x8000, 7}, {0xC000, 9}, {0xB007, 50}, {0x9001, 0x80}}, Pages4{7, 1, 9, 31}, Pages8{0, 1, 2, 3, 4, 5, 6, 50}, Pages4{0, 0, 1, 1}},
+    {"74*161 mapper 70", "74161/70", 8, 16, {{0x8000, 0x35}}, Pages4{6, 7, 14, 15}, Pages8{40, 41, 42, 43, 44, 45, 46, 47}},
+    {"74*161 mapper 152: one screen in bit 7", "74161/152", 8, 16, {{0x8000, 0xA5}}, Pages4{4, 5, 14, 15}, Pages8{40, 41, 42, 43, 44, 45, 46, 47}, Pages4{1, 1, 1, 1}},
+    {"Sunsoft-1 4 KiB banks at $6000", "SUNSOFT-1", 2, 16, {{0x6000, 0x52}}, Pages4{0, 1, 2, 3}, Pages8{8, 9, 10, 11, 20, 21, 22, 23}},
+    {"Sunsoft-2 PRG, CHR bit 7, one screen", "SUNSOFT-2", 8, 16, {{0x8000, 0x9A}}, Pages4{2, 3, 14, 15}, Pages8{80, 81, 82, 83, 84, 85, 86, 87}, Pages4{1, 1, 1, 1}},
+    {"Sunsoft-2 on 3R: PRG only", "SUNSOFT-2-3R", 8, 0, {{0x8000, 0x29}}, Pages4{4, 5, 14, 15}, std::nullopt, Pages4{0, 1, 0, 1}},
+    {"Sunsoft-3 2 KiB CHR at $x800 addresses", "SUNSOFT-3", 16, 16, {{0x8800, 5}, {0xB800, 7}, {0xF800, 3}, {0xE800, 1}, {0x9000, 9}}, Pages4{6, 7, 30, 31}, Pages8{10, 11, 2, 3, 4, 5, 14, 15}, Pages4{0, 0, 1, 1}},
+    {.what = "Sunsoft-4 CHR, PRG, work RAM enable", .board = "SUNSOFT-4", .prgBanks = 16, .chrBanks = 16, .events = {{0x9000, 4}, {0xF000, 0x03}, {0x6000, 0x21}, {0xF000, 0x13}}, .prg = Pages4{6, 7, 30, 31}, .chr = Pages8{0, 1, 8, 9, 4, 5, 6, 7}, .cpuReads = {{0x6000, 0}}},
+    {"JF-17 latches PRG and CHR on rising bits", "JF-17", 8, 16, {{0x8000, 0x83}, {0x8000, 0x45}, {0x8000, 0x47}}, Pages4{6, 7, 14, 15}, Pages8{40, 41, 42, 43, 44, 45, 46, 47}},
+    {"JF-19 switches $C000", "JF-19", 8, 16, {{0x8000, 0x83}}, Pages4{0, 1, 6, 7}},
+    {"JF-13 at $6000, not $7000", "JF-13", 8, 8, {{0x6000, 0x62}, {0x7000, 0x00}}, Pages4{8, 9, 10, 11}, Pages8{48, 49, 50, 51, 52, 53, 54, 55}},
+    {"IF-12 (Holy Diver) vertical in bit 3", "IF-12", 8, 16, {{0x8000, 0x3A}}, Pages4{4, 5, 14, 15}, Pages8{24, 25, 26, 27, 28, 29, 30, 31}, Pages4{0, 1, 0, 1}},
+    {"JF-16 one screen in bit 3", "JF-16", 8, 16, {{0x8000, 0x08}}, std::nullopt, std::nullopt, Pages4{1, 1, 1, 1}},
+    {"Namco 3446 2 KiB banks in registers 2-5", "NAMCOT-3446", 8, 16, {{0x8000, 2}, {0x8001, 5}, {0x8000, 0}, {0x8001, 9}}, std::nullopt, Pages8{10, 11, 2, 3, 4, 5, 6, 7}},
+    {"Namco 3433 upper CHR for $1000", "NAMCOT-3433", 8, 32, {{0x8000, 0}, {0x8001, 0x46}, {0x8000, 2}, {0x8001, 3}}, std::nullopt, Pages8{6, 7, 2, 3, 67, 69, 70, 71}},
+    {"Namco 3453 one screen in bit 6", "NAMCOT-3453", 8, 32, {{0x8000, 0x40}}, std::nullopt, std::nullopt, Pages4{1, 1, 1, 1}},
+    {"Namco 3425 name tables from bit 5", "NAMCOT-3425", 8, 8, {{0x8000, 0}, {0x8001, 0x20}, {0x8000, 1}, {0x8001, 0x00}}, std::nullopt, std::nullopt, Pages4{1, 1, 0, 0}},
+    {"RAMBO-1 1 KiB mode, rotated PRG", "RAMBO-1", 16, 16, {{0x8000, 0x20}, {0x8001, 10}, {0x8000, 0x28}, {0x8001, 20}, {0x8000, 0x2F}, {0x8001, 7}, {0x8000, 0x66}, {0x8001, 3}}, Pages4{7, 3, 1, 31}, Pages8{10, 20, 2, 3, 4, 5, 6, 7}},
+    {"800037 name tables from CHR bit 7", "800037", 16, 16, {{0x8000, 0}, {0x8001, 0x80}, {0xA000, 1}}, std::nullopt, std::nullopt, Pages4{1, 1, 0, 0}},
+    {"Mapper 37 outer block 3", "PAL-ZZ", 16, 32, {{0x6000, 3}, {0x8000, 6}, {0x8001, 2}}, Pages4{10, 9, 14, 15}, Pages8{0, 1, 2, 3, 4, 5, 6, 7}},
+    {"Mapper 37 outer block 4: second 128 KiB of both", "PAL-ZZ", 16, 32, {{0x6000, 4}}, Pages4{16, 17, 30, 31}, Pages8{128, 129, 130, 131, 132, 133, 134, 135}},
+    {"Mapper 47 upper half", "QJ", 16, 32, {{0x8000, 0x40}, {0x6000, 1}}, Pages4{30, 17, 16, 31}, Pages8{128, 129, 130, 131, 132, 133, 134, 135}},
+    {"NES-EVENT locked until bit 4 goes 0 then 1", "NES-EVENT", 16, 0, Serial({{0xA000, 0x08}, {0xE000, 3}}), Pages4{0, 1, 2, 3}},
+    {"NES-EVENT unlocked: the first chip in 32 KiB banks", "NES-EVENT", 16, 0, Serial({{0xA000, 0x10}, {0xA000, 0x04}}), Pages4{8, 9, 10, 11}},
+    {"NES-EVENT the second chip banked as the MMC1 does", "NES-EVENT", 16, 0, Serial({{0xA000, 0x10}, {0xA000, 0x18}, {0xE000, 3}}), Pages4{22, 23, 30, 31}},
+    {"NES-EVENT soft reset locks again", "NES-EVENT", 16, 0, Serial({{0xA000, 0x10}, {0xA000, 0x04}, {SoftReset, 0}, {0xA000, 0x04}}), Pages4{0, 1, 2, 3}},
+    {"UNROM 512 PRG and CHR-RAM banks", "UNROM-512", 32, 0, {{0x8000, 0x45}}, Pages4{10, 11, 62, 63}, std::nullopt, Pages4{0, 1, 0, 1}, Nes::MirrorVertical, Pages8{16, 17, 18, 19, 20, 21, 22, 23}},
+    {"UNROM 512 one screen when the board controls it", "UNROM-512", 32, 0, {{0x8000, 0x80}}, std::nullopt, std::nullopt, Pages4{1, 1, 1, 1}, Nes::MirrorByMapper},
+    {"Action 53 boots in the last 32 KiB", "ACTION53", 32, 0, {}, Pages4{60, 61, 62, 63}},
+    {"Action 53 256 KiB UNROM game", "ACTION53", 32, 0, {{0x5000, 0x80}, {0x8000, 0x3C}, {0x5000, 0x81}, {0x8000, 0}, {0x5000, 1}, {0x8000, 5}}, Pages4{10, 11, 2, 3}, std::nullopt, Pages4{0, 0, 0, 0}},
+    {"Action 53 64 KiB NROM game in the second outer bank", "ACTION53", 32, 0, {{0x5000, 0x80}, {0x8000, 0x12}, {0x5000, 0x81}, {0x8000, 3}, {0x5000, 0x01}, {0x8000, 0}, {0x5000, 0x00}, {0x8000, 2}}, Pages4{8, 9, 10, 11}, std::nullopt, Pages4{0, 1, 0, 1}, Nes::MirrorVertical, Pages8{16, 17, 18, 19, 20, 21, 22, 23}},
+    {"GTROM 32 KiB bank, CHR-RAM bank", "GTROM", 32, 0, {{0x5000, 0x13}}, Pages4{12, 13, 14, 15}, std::nullopt, std::nullopt, Nes::MirrorVertical, Pages8{8, 9, 10, 11, 12, 13, 14, 15}},
+    {"GTROM register at $7000 too", "GTROM", 32, 0, {{0x7000, 0x02}}, Pages4{8, 9, 10, 11}},
     {"TQROM bit 6 picks CHR-RAM", "TQROM", 8, 8, {{0x8000, 2}, {0x8001, 0x43}, {0x8000, 3}, {0x8001, 0x05}}, None, Pages8{0, 1, 2, 3, 0, 5, 6, 7}, None, Nes::MirrorVertical, Pages8{-1, -1, -1, -1, 3, -1, -1, -1}},
 };
 // clang-format on
@@ -50,6 +107,185 @@ TEST(BoardBanks, WritesSelectTheBanksThatTheCpuAndPpuSee) {
     for (const BankCase& bankCase : Cases) {
         TestSupport::CheckBanks(bankCase);
     }
+}
+
+} // namespace
+} // namespace Halvo
+
+namespace Halvo {
+namespace {
+
+// Bit-banged transfers with the Bandai boards' serial EEPROM: clock and data at $800D, the chip's data
+// line in bit 4 of $6000.
+struct EepromBus {
+    TestSupport::Cartridge& cartridge;
+    bool msbFirst;
+
+    void Set(bool scl, bool sda) {
+        cartridge.Apply({{0x800D, static_cast<std::uint8_t>((scl ? 0x20 : 0) | (sda ? 0x40 : 0))}});
+    }
+    bool Line() { return (cartridge.machine.Cpu(0x6000) & 0x10) != 0; }
+    void Start() {
+        Set(false, true);
+        Set(true, true);
+        Set(true, false);
+        Set(false, false);
+    }
+    void Stop() {
+        Set(false, false);
+        Set(true, false);
+        Set(true, true);
+    }
+    // True when the chip acknowledged.
+    bool Write(std::uint8_t byte) {
+        for (int i = 0; i < 8; ++i) {
+            const bool bit = (byte >> (msbFirst ? 7 - i : i)) & 1;
+            Set(false, bit);
+            Set(true, bit);
+            Set(false, bit);
+        }
+        Set(false, true);
+        Set(true, true);
+        const bool ack = !Line();
+        Set(false, true);
+        return ack;
+    }
+    std::uint8_t Read(bool more) {
+        std::uint8_t byte = 0;
+        for (int i = 0; i < 8; ++i) {
+            Set(true, true);
+            byte = static_cast<std::uint8_t>(byte | (Line() ? 1 : 0) << (msbFirst ? 7 - i : i));
+            Set(false, true);
+        }
+        Set(false, !more);
+        Set(true, !more);
+        Set(false, !more);
+        return byte;
+    }
+};
+
+TEST(BoardBanks, BandaiEepromKeepsItsBytesInTheBatteryRamAndTheState) {
+    for (const bool small : {false, true}) {
+        SCOPED_TRACE(small ? "X24C01" : "24C02");
+        auto image = TestSupport::MakeImage(8, 8, small ? "LZ93D50+24C01" : "LZ93D50+24C02");
+        image->hasBattery = image->hasWram = true;
+        TestSupport::Cartridge cartridge(std::move(image));
+        EepromBus bus{cartridge, !small};
+        const std::uint8_t at = small ? 0x05 : 0x10;
+        bus.Start();
+        if (!small) {
+            EXPECT_TRUE(bus.Write(0xA0));
+        }
+        EXPECT_TRUE(bus.Write(at));
+        EXPECT_TRUE(bus.Write(0x12));
+        EXPECT_TRUE(bus.Write(0x34));
+        bus.Stop();
+        // The battery save keeps the RAM from $6000 on, which holds the EEPROM's bytes.
+        EXPECT_EQ(cartridge.Board().wram[0x1000 + at], 0x12);
+        EXPECT_EQ(cartridge.Board().wram[0x1000 + at + 1], 0x34);
+
+        std::vector<std::uint8_t> state;
+        Nes::StateIo out(state);
+        cartridge.Board().State(out);
+        auto copy = TestSupport::MakeImage(8, 8, small ? "LZ93D50+24C01" : "LZ93D50+24C02");
+        copy->hasBattery = copy->hasWram = true;
+        TestSupport::Cartridge restored(std::move(copy));
+        Nes::StateIo in(state.data(), state.size());
+        restored.Board().State(in);
+        ASSERT_TRUE(in.Finished());
+
+        EepromBus again{restored, !small};
+        again.Start();
+        if (!small) {
+            EXPECT_TRUE(again.Write(0xA0));
+            EXPECT_TRUE(again.Write(at));
+            again.Start();
+            EXPECT_TRUE(again.Write(0xA1));
+        } else {
+            EXPECT_TRUE(again.Write(static_cast<std::uint8_t>(at | 0x80)));
+        }
+        EXPECT_EQ(again.Read(true), 0x12);
+        EXPECT_EQ(again.Read(false), 0x34);
+        again.Stop();
+        // Another device's address is not acknowledged.
+        if (!small) {
+            again.Start();
+            EXPECT_FALSE(again.Write(0xB0));
+            again.Stop();
+        }
+    }
+}
+
+} // namespace
+} // namespace Halvo
+
+namespace Halvo {
+namespace {
+
+// Name tables that are not the console's RAM: the Sunsoft-4's CHR-ROM pages and GTROM's own RAM.
+TEST(BoardBanks, NameTablesFromChrRomAndFromTheBoardsRam) {
+    TestSupport::Cartridge sunsoft(TestSupport::MakeImage(16, 32, "SUNSOFT-4"));
+    // Horizontal: $2000 and $2400 show the bank of $C000, $2800 and $2C00 that of $D000, both from the
+    // upper 128 KiB.
+    sunsoft.Apply({{0xC000, 5}, {0xD000, 6}, {0xE000, 0x11}});
+    EXPECT_EQ(sunsoft.machine.Vram(0x2000), 133);
+    EXPECT_EQ(sunsoft.machine.Vram(0x2400), 133);
+    EXPECT_EQ(sunsoft.machine.Vram(0x2C00), 134);
+    sunsoft.Apply({{0xE000, 0x01}});
+    sunsoft.Ppu().WriteVram(0x2800, 7);
+    EXPECT_EQ(sunsoft.machine.Vram(0x2C00), 7);
+    EXPECT_EQ(sunsoft.NameTables(), (TestSupport::Pages4{0, 0, 1, 1}));
+
+    TestSupport::Cartridge gtrom(TestSupport::MakeImage(2, 0, "GTROM"));
+    gtrom.Ppu().WriteVram(0x2000, 1);
+    gtrom.Ppu().WriteVram(0x2C00, 4);
+    gtrom.Apply({{0x5000, 0x20}});
+    EXPECT_EQ(gtrom.machine.Vram(0x2000), 0);
+    gtrom.Ppu().WriteVram(0x2000, 9);
+    gtrom.Apply({{0x7000, 0x00}});
+    EXPECT_EQ(gtrom.machine.Vram(0x2000), 1);
+    EXPECT_EQ(gtrom.machine.Vram(0x2400), 0);
+    EXPECT_EQ(gtrom.machine.Vram(0x2C00), 4);
+}
+
+} // namespace
+} // namespace Halvo
+
+namespace Halvo {
+namespace {
+
+// The self-flashing UNROM 512 programs and erases its PRG-ROM's copy in the battery RAM.
+TEST(BoardBanks, Unrom512FlashIsWrittenByCommandsAndKeptInTheBatteryRam) {
+    auto image = TestSupport::MakeImage(32, 0, "UNROM-512");
+    image->hasBattery = image->hasWram = true;
+    TestSupport::Cartridge cartridge(std::move(image));
+    const auto command = [&](std::uint8_t value) {
+        // $5555 is bank 1's $9555, $2AAA bank 0's $AAAA.
+        cartridge.Apply(
+            {{0xC000, 1}, {0x9555, 0xAA}, {0xC000, 0}, {0xAAAA, 0x55}, {0xC000, 1}, {0x9555, value}});
+    };
+    command(0xA0);
+    cartridge.Apply({{0xC000, 3}, {0x8010, 0x03}, {0x8011, 0xFF}});
+    EXPECT_EQ(cartridge.machine.Cpu(0x8010), 6 & 0x03);
+    EXPECT_EQ(cartridge.machine.Cpu(0x8011), 6);
+    EXPECT_EQ(cartridge.Board().wram[0x1000 + 3 * 0x4000 + 0x10], 6 & 0x03);
+    // Without the unlock, a write programs nothing.
+    cartridge.Apply({{0xC000, 3}, {0x8011, 0x00}});
+    EXPECT_EQ(cartridge.machine.Cpu(0x8011), 6);
+    // The work RAM that holds the chip is not seen at $6000.
+    cartridge.Apply({{0x6000, 0x77}});
+    EXPECT_EQ(cartridge.Board().wram[0x1000], 0);
+    EXPECT_EQ(cartridge.Board().wram[0x1000 + 0x4000], 2);
+
+    command(0x80);
+    command(0x30);
+    // The last write went to $5555: the sector $5000-$5FFF, bank 1's $9000-$9FFF.
+    EXPECT_EQ(cartridge.machine.Cpu(0x9000), 0xFF);
+    EXPECT_EQ(cartridge.machine.Cpu(0x9FFF), 0xFF);
+    EXPECT_EQ(cartridge.machine.Cpu(0x8FFF), 2);
+    EXPECT_EQ(cartridge.machine.Cpu(0xA000), 3);
+    cartridge.Apply({{0xC000, 3}});
+    EXPECT_EQ(cartridge.machine.Cpu(0x8010), 6 & 0x03);
 }
 
 } // namespace

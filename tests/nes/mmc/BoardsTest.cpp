@@ -31,11 +31,11 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
 
     // clang-format off
     const std::pair<const char*, const char*> readme[] = {
-        {"NES-NROM-256", "NROM RROM NES-NROM-256 HVC-RROM-128"},
+        {"NES-NROM-256", "NROM RROM NES-NROM-256 HVC-RROM-128 NROM-368"},
         {"MMC1-[A,B,B2]", "SAROM SBROM SC1ROM SEROM SGROM SKROM SLROM SNROM SOROM SUROM SVROM 351908 NES-SNROM"},
         {"NES-UNROM-[05,09]", "UNROM 351358 351298 351320 NES-UNROM"},
         {"NES-CN-ROM-[02,05]", "CNROM HVC-CNROM"},
-        {"MMC3-[A,B,C]", "TEROM TFROM TGROM TKROM TLROM TL1ROM TR1ROM TSROM TVROM SL1ROM 352026 51555 NES-TLROM"},
+        {"MMC3-[A,B,C]", "TEROM TFROM TGROM TKROM TLROM TL1ROM TNROM TR1ROM TSROM TVROM SL1ROM 352026 51555 NES-TLROM"},
         {"NES-AOROM-03", "AOROM NES-AOROM"},
         {"NES-PNROM-05", "PNROM NES-PNROM"},
         {"NES-GNROM", "GNROM NES-GNROM"},
@@ -55,6 +55,34 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
         {"KONAMI-VRC-[2,4]", "VRC2A VRC2B VRC2C VRC4A VRC4B VRC4C VRC4D VRC4E VRC4F VRC4AC VRC4EF VRC4BD"},
         {"SUNSOFT-FME-7", "FME-7 JLROM JSROM BTR SUNSOFT-5A SUNSOFT-5B NES-JLROM"},
         {"MMC5-ExROM", "EKROM ELROM ETROM EWROM EXROM NES-EKROM"},
+        {"BANDAI-FCG", "FCG FCG-1 FCG-2 LZ93D50 LZ93D50+24C02 LZ93D50+24C01 LZ93D50+SRAM BANDAI-FCG-2"},
+        {"JALECO-SS88006", "SS88006 JF-23 JF-24 JF-25 JF-27 JF-29 JF-37 JF-40"},
+        {"JALECO-JF-[05-10]", "JF-05 JF-06 JF-07 JF-08 JF-09 JF-10"},
+        {"TAITO-TC0190", "TC0190 TC0690"},
+        {"CNROM-SECURITY", "CN-SECURITY"},
+        {"TAITO-X1-005", "X1-005 X1-005/207"},
+        {"TAITO-X1-017", "X1-017"},
+        {"KONAMI-VRC-1", "VRC1"},
+        {"IREM-G-101", "G-101"},
+        {"IREM-H3001", "H3001"},
+        {"BANDAI-74*161", "74161/70 74161/152"},
+        {"SUNSOFT-1", "SUNSOFT-1"},
+        {"SUNSOFT-2", "SUNSOFT-2 SUNSOFT-2-3R"},
+        {"SUNSOFT-3", "SUNSOFT-3"},
+        {"SUNSOFT-4", "SUNSOFT-4"},
+        {"JALECO-JF-[17,19]", "JF-17 JF-19"},
+        {"JALECO-JF-13", "JF-13"},
+        {"JALECO-JF-16", "JF-16 IF-12"},
+        {"NAMCOT-3446", "NAMCOT-3446"},
+        {"NAMCOT-3433", "NAMCOT-3433 NAMCOT-3443 NAMCOT-3453"},
+        {"NAMCOT-3425", "NAMCOT-3425"},
+        {"KONAMI-VRC-3", "VRC3"},
+        {"TENGEN-RAMBO-1", "RAMBO-1 800032 800037"},
+        {"MMC3-MULTICART", "PAL-ZZ QJ NES-QJ"},
+        {"NES-EVENT", "NES-EVENT"},
+        {"HOMEBREW-UNROM-512", "UNROM-512 UNROM-512-32"},
+        {"HOMEBREW-ACTION53", "ACTION53"},
+        {"HOMEBREW-GTROM", "GTROM"},
         {"", "NES-ANROM NES-SEKROM"}, // ending in a family's name does not make a board of that family
     };
     // clang-format on
@@ -71,9 +99,16 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
 // and the pattern tables are RAM.
 TEST(Boards, SmallImagesWrapIntoThemselves) {
     for (const char* board :
-         {"NROM",         "SGROM",       "UNROM", "CNROM",  "TGROM",    "AOROM",  "PNROM",  "GNROM",
-          "FKROM",        "COLORDREAMS", "CPROM", "BNROM",  "NINA-001", "JF-14",  "BF9093", "NINA-03",
-          "UNROM+74HC08", "BF9096",      "DEROM", "TLSROM", "TQROM",    "VRC4EF", "VRC2A",  "JLROM"}) {
+         {"NROM",        "SGROM",        "UNROM",         "CNROM",        "TGROM",        "AOROM",
+          "PNROM",       "GNROM",        "FKROM",         "COLORDREAMS",  "CPROM",        "BNROM",
+          "NINA-001",    "JF-14",        "BF9093",        "NINA-03",      "UNROM+74HC08", "BF9096",
+          "DEROM",       "TLSROM",       "TQROM",         "VRC4EF",       "VRC2A",        "JLROM",
+          "FCG",         "LZ93D50+SRAM", "LZ93D50+24C01", "JF-24",        "JF-09",        "TC0690",
+          "CN-SECURITY", "X1-005/207",   "X1-017",        "VRC1",         "G-101",        "H3001",
+          "74161/152",   "SUNSOFT-1",    "SUNSOFT-2",     "SUNSOFT-2-3R", "SUNSOFT-3",    "SUNSOFT-4",
+          "JF-17",       "JF-19",        "JF-13",         "IF-12",        "NAMCOT-3446",  "NAMCOT-3453",
+          "NAMCOT-3425", "VRC3",         "800037",        "PAL-ZZ",       "QJ",           "UNROM-512",
+          "ACTION53",    "GTROM",        "NROM-368",      "NES-EVENT"}) {
         SCOPED_TRACE(board);
         auto image = MakeImage(1, 0, board);
         image->hasChrRam = false;

@@ -92,6 +92,10 @@ Values IrqProbes(const IrqCase& irqCase) {
 const Code AcknowledgeVrc4 = {0xA9, 0x00, 0x8D, 0x03, 0xF0}; // STA $F003
 const Code AcknowledgeFme7 = {0xA9, 0x81, 0x8D, 0x00, 0xA0}; // register D again
 const Code AcknowledgeMmc5 = {0xAD, 0x04, 0x52};             // LDA $5204
+const Code DisableBandai = {0xA9, 0x00, 0x8D, 0x0A, 0x80};   // $800A = 0
+const Code DisableSs88006 = {0xA9, 0x00, 0x8D, 0x01, 0xF0};  // $F001 = 0
+const Code AcknowledgeVrc3 = {0x8D, 0x00, 0xD0};             // STA $D000
+const Code DisableRambo1 = {0x8D, 0x00, 0xE0};               // STA $E000
 
 // The write that starts the count begins at cycle 4, the sled's instruction boundaries follow 2 cycles
 // apart from cycle 8. The IRQ is taken at the first boundary at or after the cycle its line rises, and
@@ -114,6 +118,16 @@ const IrqCase Cases[] = {
     // Without the A bit the acknowledgement disables the IRQ.
     {"VRC4 one shot", "VRC4F", {{0xF000, 0x00}, {0xF001, 0x0C}}, {0xF002, 0x06}, AcknowledgeVrc4, {4 + 64 + 7, 4 + 128}},
     {"VRC2 has no IRQ", "VRC2B", {{0xF000, 0x00}, {0xF001, 0x0C}}, {0xF002, 0x07}, AcknowledgeVrc4, {}},
+    // The LZ93D50 copies its latch into the counter at $800A; the line rises as it reaches 0.
+    {"LZ93D50 latch 100", "LZ93D50+24C02", {{0x800B, 100}, {0x800C, 0}}, {0x800A, 0x01}, DisableBandai, {4 + 100 + 7, 4 + 100 + 65536}},
+    {"FCG-1 counter written directly, IRQ disabled", "FCG-1", {{0x600B, 100}, {0x600C, 0}}, {0x600A, 0x00}, DisableBandai, {}},
+    // The SS 88006 rises as its counting bits wrap from 0: all 16, or only the low 4.
+    {"SS88006 16-bit counter 100", "JF-24", {{0xE000, 4}, {0xE001, 6}, {0xE002, 0}, {0xE003, 0}, {0xF000, 0}}, {0xF001, 0x01}, DisableSs88006, {4 + 102 + 7, 4 + 101 + 65536}},
+    {"SS88006 4-bit counter of $64", "JF-24", {{0xE000, 4}, {0xE001, 6}, {0xF000, 0}}, {0xF001, 0x09}, DisableSs88006, {4 + 6 + 7, 4 + 5 + 16}},
+    // The VRC3 counts up from its reload value and reloads at the wrap.
+    {"VRC3 16-bit from $FF9C", "VRC3", {{0x8000, 0xC}, {0x9000, 0x9}, {0xA000, 0xF}, {0xB000, 0xF}}, {0xC000, 0x02}, AcknowledgeVrc3, {4 + 100 + 7, 4 + 200}},
+    // The RAMBO-1 in cycle mode clocks its counter every 4 cycles; latch 9 gives 10 clocks a period.
+    {"RAMBO-1 cycle mode, latch 9", "RAMBO-1", {{0xC000, 9}, {0xE001, 0}}, {0xC001, 0x01}, DisableRambo1, {4 + 40 + 7, 4 + 80}},
     // The MMC5 raises its flag as line 10 begins, once a frame.
     {"MMC5 line 10", "EKROM", {{0x5203, 10}}, {0x5204, 0x80}, AcknowledgeMmc5, {10}, false, true},
     {"MMC5 line 0 never", "EKROM", {{0x5203, 0}}, {0x5204, 0x80}, AcknowledgeMmc5, {}, false, true},

@@ -45,8 +45,13 @@ TEST(INesIOStrategy, ChoosesTheFirstFittingBoard) {
         {0, 1, 1, 0x00, "NROM"},    {0, 2, 0, 0x01, "NROM"},
         {0, 255, 1, 0, "", "No board of iNES mapper 0 fits 255 PRG-ROM banks and 1 CHR-ROM bank."},
         {0, 1, 2, 0, "", "No board of iNES mapper 0 fits 1 PRG-ROM bank and 2 CHR-ROM banks."},
-        {4, 8, 0, 0x0A, "", "No board of iNES mapper 4 fits 8 PRG-ROM banks, 0 CHR-ROM banks, battery-backed RAM "
-                            "and four-screen mirroring."},
+        {4, 64, 0, 0x0A, "", "No board of iNES mapper 4 fits 64 PRG-ROM banks, 0 CHR-ROM banks, battery-backed RAM "
+                             "and four-screen mirroring."},
+        // Sizes the boards' address lines take: NROM-368, the MMC3 with CHR-RAM and a battery.
+        {0, 3, 1, 0x00, "NROM-368"}, {4, 8, 0, 0x02, "TNROM"}, {4, 32, 0, 0x02, "TNROM"},
+        {0, 4, 1, 0, "", "No board of iNES mapper 0 fits 4 PRG-ROM banks and 1 CHR-ROM bank."},
+        {16, 16, 16, 0x02, "FCG"}, {159, 8, 16, 0x02, "LZ93D50+24C01"}, {185, 2, 1, 0x00, "CN-SECURITY"},
+        {78, 8, 16, 0x08, "IF-12"}, {78, 8, 16, 0x01, "JF-16"}, {30, 32, 0, 0x08, "UNROM-512"}, {111, 8, 0, 0x00, "GTROM"},
         {1, 8, 2, 0x02, "SAROM"}, {1, 8, 4, 0x00, "SBROM"}, {1, 8, 2, 0x00, "SC1ROM"}, {1, 8, 0, 0x00, "SGROM"},
         {1, 8, 0, 0x02, "SOROM"}, {2, 8, 0, 0x00, "UNROM"}, {3, 2, 4, 0x00, "CNROM"}, {4, 8, 8, 0x08, "TR1ROM"},
         {4, 16, 8, 0x08, "TVROM"}, {4, 16, 8, 0x00, "TFROM"}, {4, 32, 0, 0x00, "TGROM"}, {4, 16, 1, 0x02, "TKROM"},
@@ -56,7 +61,7 @@ TEST(INesIOStrategy, ChoosesTheFirstFittingBoard) {
         {13, 2, 1, 0, "", "No board of iNES mapper 13 fits 2 PRG-ROM banks and 1 CHR-ROM bank."},
         {21, 8, 16, 0x00, "VRC4AC"}, {22, 8, 16, 0x00, "VRC2A"}, {23, 8, 16, 0x00, "VRC4EF"},
         {25, 8, 16, 0x00, "VRC4BD"}, {69, 16, 16, 0x02, "JLROM"}, {5, 32, 32, 0x02, "EKROM"}, {5, 8, 8, 0x00, "ELROM"},
-        {15, 8, 8, 0x00, "", unsupported}, {0x44, 1, 1, 0x00, "", unsupported},
+        {15, 8, 8, 0x00, "", unsupported}, {0x63, 1, 1, 0x00, "", unsupported},
         // clang-format on
     };
     for (const auto& test : cases) {
@@ -169,6 +174,10 @@ TEST(INesIOStrategy, SavesWhatItReads) {
         // iNES has no bit for "the board decides": it reads back as horizontal.
         {"GNROM", 4, 2, Nes::MirrorByMapper, Nes::MirrorHorizontal, false, INesHeader(4, 2, 0x20, 0x40)},
         {"TVROM", 4, 2, Nes::MirrorFourScreen, Nes::MirrorFourScreen, false, INesHeader(4, 2, 0x48, 0x00)},
+        // UNROM 512 reads the four-screen bit alone as the board's one-screen control, with the vertical bit
+        // as four screens.
+        {"UNROM-512", 32, 0, Nes::MirrorByMapper, Nes::MirrorByMapper, false, INesHeader(32, 0, 0xE8, 0x10)},
+        {"UNROM-512", 32, 0, Nes::MirrorFourScreen, Nes::MirrorFourScreen, false, INesHeader(32, 0, 0xE9, 0x10)},
         {"BNROM", 2, 0, Nes::MirrorVertical, Nes::MirrorVertical, false, INesHeader(2, 0, 0x21, 0x20)},
         {"NINA-001", 2, 1, Nes::MirrorVertical, Nes::MirrorVertical, false, Nes20Header(2, 1, 0x21, 0x20, {0x10, 0, 0, 0, 2})},
         {"BF9093", 2, 0, Nes::MirrorVertical, Nes::MirrorVertical, false, Nes20Header(2, 0, 0x71, 0x40, {0x10, 0, 0, 0, 0}), 1, Nes::TvNtsc},
