@@ -21,6 +21,7 @@
 #include "nes/mmc/MmcManager.h"
 #include "nes/mmc/NRom.h"
 #include "nes/mmc/Namco108.h"
+#include "nes/mmc/Namco163.h"
 #include "nes/mmc/Nina001.h"
 #include "nes/mmc/Nina03.h"
 #include "nes/mmc/TQRom.h"
@@ -28,6 +29,8 @@
 #include "nes/mmc/UNRom.h"
 #include "nes/mmc/UNRom74HC08.h"
 #include "nes/mmc/Vrc.h"
+#include "nes/mmc/Vrc6.h"
+#include "nes/mmc/Vrc7.h"
 
 namespace Halvo::Nes {
 
@@ -73,6 +76,9 @@ constexpr BoardFamily Families[] = {
     {"KONAMI-VRC-[2,4]",   "VRC2 VRC4",                                                              Make<Vrc>},
     {"SUNSOFT-FME-7",      "FME-7 JLROM JSROM BTR SUNSOFT-5A SUNSOFT-5B",                            Make<Fme7>},
     {"MMC5-ExROM",         "EKROM ELROM ETROM EWROM EXROM",                                          Make<Mmc5>},
+    {"KONAMI-VRC-6",       "VRC6 351951 351949",                                                     Make<Vrc6>},
+    {"KONAMI-VRC-7",       "VRC7 353429",                                                            Make<Vrc7>},
+    {"NAMCOT-163",         "NAMCO-163 NAMCO-175 NAMCO-340",                                          Make<Namco163>},
 };
 // clang-format on
 

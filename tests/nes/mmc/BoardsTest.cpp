@@ -55,6 +55,9 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
         {"KONAMI-VRC-[2,4]", "VRC2A VRC2B VRC2C VRC4A VRC4B VRC4C VRC4D VRC4E VRC4F VRC4AC VRC4EF VRC4BD"},
         {"SUNSOFT-FME-7", "FME-7 JLROM JSROM BTR SUNSOFT-5A SUNSOFT-5B NES-JLROM"},
         {"MMC5-ExROM", "EKROM ELROM ETROM EWROM EXROM NES-EKROM"},
+        {"KONAMI-VRC-6", "VRC6A VRC6B KONAMI-VRC6"},
+        {"KONAMI-VRC-7", "VRC7 KONAMI-VRC7"},
+        {"NAMCOT-163", "NAMCO-163 NAMCO-175 NAMCO-340"},
         {"", "NES-ANROM NES-SEKROM"}, // ending in a family's name does not make a board of that family
     };
     // clang-format on
@@ -71,9 +74,10 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
 // and the pattern tables are RAM.
 TEST(Boards, SmallImagesWrapIntoThemselves) {
     for (const char* board :
-         {"NROM",         "SGROM",       "UNROM", "CNROM",  "TGROM",    "AOROM",  "PNROM",  "GNROM",
-          "FKROM",        "COLORDREAMS", "CPROM", "BNROM",  "NINA-001", "JF-14",  "BF9093", "NINA-03",
-          "UNROM+74HC08", "BF9096",      "DEROM", "TLSROM", "TQROM",    "VRC4EF", "VRC2A",  "JLROM"}) {
+         {"NROM",   "SGROM",   "UNROM",        "CNROM",  "TGROM", "AOROM",     "PNROM",
+          "GNROM",  "FKROM",   "COLORDREAMS",  "CPROM",  "BNROM", "NINA-001",  "JF-14",
+          "BF9093", "NINA-03", "UNROM+74HC08", "BF9096", "DEROM", "TLSROM",    "TQROM",
+          "VRC4EF", "VRC2A",   "JLROM",        "VRC6A",  "VRC7",  "NAMCO-163", "NAMCO-340"}) {
         SCOPED_TRACE(board);
         auto image = MakeImage(1, 0, board);
         image->hasChrRam = false;

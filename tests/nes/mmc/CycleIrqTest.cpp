@@ -92,6 +92,8 @@ Values IrqProbes(const IrqCase& irqCase) {
 const Code AcknowledgeVrc4 = {0xA9, 0x00, 0x8D, 0x03, 0xF0}; // STA $F003
 const Code AcknowledgeFme7 = {0xA9, 0x81, 0x8D, 0x00, 0xA0}; // register D again
 const Code AcknowledgeMmc5 = {0xAD, 0x04, 0x52};             // LDA $5204
+const Code AcknowledgeVrc6 = {0xA9, 0x00, 0x8D, 0x02, 0xF0}; // STA $F002
+const Code AcknowledgeVrc7 = {0xA9, 0x00, 0x8D, 0x10, 0xF0}; // STA $F010
 
 // The write that starts the count begins at cycle 4, the sled's instruction boundaries follow 2 cycles
 // apart from cycle 8. The IRQ is taken at the first boundary at or after the cycle its line rises, and
@@ -113,6 +115,10 @@ const IrqCase Cases[] = {
      {4 + 228 + 7, 4 + 228 + 227, 4 + 228 + 227 + 7, 4 + 228 + 227 + 227}, true},
     // Without the A bit the acknowledgement disables the IRQ.
     {"VRC4 one shot", "VRC4F", {{0xF000, 0x00}, {0xF001, 0x0C}}, {0xF002, 0x06}, AcknowledgeVrc4, {4 + 64 + 7, 4 + 128}},
+    {"VRC6 cycle mode, latch $C0", "VRC6A", {{0xF000, 0xC0}}, {0xF001, 0x07}, AcknowledgeVrc6,
+     {4 + 64 + 7, 4 + 128, 4 + 64 + 65 + 7, 4 + 192}, true},
+    {"VRC7 cycle mode, latch $C0", "VRC7", {{0xE010, 0xC0}}, {0xF000, 0x07}, AcknowledgeVrc7,
+     {4 + 64 + 7, 4 + 128, 4 + 64 + 65 + 7, 4 + 192}, true},
     {"VRC2 has no IRQ", "VRC2B", {{0xF000, 0x00}, {0xF001, 0x0C}}, {0xF002, 0x07}, AcknowledgeVrc4, {}},
     // The MMC5 raises its flag as line 10 begins, once a frame.
     {"MMC5 line 10", "EKROM", {{0x5203, 10}}, {0x5204, 0x80}, AcknowledgeMmc5, {10}, false, true},
