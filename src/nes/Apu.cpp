@@ -92,6 +92,41 @@ void Apu::Reset(bool hard, std::uint64_t now) {
     pulse1Next = pulse2Next = triangleNext = noiseNext = now;
     dmcNext = now + dmc.StepCycles();
     samples.clear();
+    if (expansion) {
+        expansion->Restart(now);
+    }
+}
+
+void Apu::AttachExpansion(ExpansionSound* chip) {
+    if (expansion) {
+        expansion->Attach(nullptr);
+    }
+    expansion = chip;
+    if (chip) {
+        chip->Attach(this);
+        chip->SetVolume(chipVolumes[static_cast<std::size_t>(chip->kind)]);
+        chip->SetAveraged(chipAveraged);
+    }
+}
+
+void Apu::SetChipAveraged(bool on) {
+    if (on != chipAveraged && expansion) {
+        expansion->SetAveraged(on);
+    }
+    chipAveraged = on;
+}
+
+void Apu::SetChipVolume(SoundChip chip, std::uint32_t percent) {
+    chipVolumes[static_cast<std::size_t>(chip)] = percent;
+    if (expansion && expansion->kind == chip) {
+        expansion->SetVolume(percent);
+    }
+}
+
+void Apu::SetChannelVolume(ApuSynth::Channel channel, std::uint32_t percent) {
+    const std::int32_t levels[ApuSynth::ChannelCount] = {pulse1Level, pulse2Level, triangleLevel, noiseLevel,
+                                                         dmcLevel};
+    synth.SetVolume(channel, percent, SynthTime(cycle), synthesis ? levels[channel] : 0);
 }
 
 void Apu::SetPal(bool palTiming) {
@@ -129,6 +164,9 @@ void Apu::RunTo(std::uint64_t now) {
         }
         RunChannels(until);
         cycle = until;
+        if (expansion) {
+            expansion->RunTo(until);
+        }
         if (until == now) {
             return;
         }
@@ -261,7 +299,7 @@ std::uint64_t Apu::NextIrqCycle() const {
 void Apu::RunChannels(std::uint64_t to) {
     while (dmcNext <= to) {
         if (dmc.Step() && synthesis) {
-            synth.AddDmc(SynthTime(dmcNext), dmc.level - dmcLevel);
+            synth.AddLevel(ApuSynth::Dmc, SynthTime(dmcNext), dmc.level - dmcLevel);
             dmcLevel = dmc.level;
         }
         dmcNext += dmc.StepCycles();
@@ -269,14 +307,15 @@ void Apu::RunChannels(std::uint64_t to) {
     if (!synthesis) {
         return;
     }
-    RunTone(pulse1, pulse1Next, to, pulse1Level,
-            [&](std::uint64_t at, std::int32_t delta) { synth.AddPulse(SynthTime(at), delta); });
-    RunTone(pulse2, pulse2Next, to, pulse2Level,
-            [&](std::uint64_t at, std::int32_t delta) { synth.AddPulse(SynthTime(at), delta); });
-    RunTone(triangle, triangleNext, to, triangleLevel,
-            [&](std::uint64_t at, std::int32_t delta) { synth.AddTriangle(SynthTime(at), delta); });
-    RunTone(noise, noiseNext, to, noiseLevel,
-            [&](std::uint64_t at, std::int32_t delta) { synth.AddNoise(SynthTime(at), delta); });
+    const auto to_ = [&](ApuSynth::Channel channel) {
+        return [this, channel](std::uint64_t at, std::int32_t delta) {
+            synth.AddLevel(channel, SynthTime(at), delta);
+        };
+    };
+    RunTone(pulse1, pulse1Next, to, pulse1Level, to_(ApuSynth::Pulse1));
+    RunTone(pulse2, pulse2Next, to, pulse2Level, to_(ApuSynth::Pulse2));
+    RunTone(triangle, triangleNext, to, triangleLevel, to_(ApuSynth::Triangle));
+    RunTone(noise, noiseNext, to, noiseLevel, to_(ApuSynth::Noise));
 }
 
 void Apu::UpdateLevels(std::uint64_t at) {
@@ -284,23 +323,25 @@ void Apu::UpdateLevels(std::uint64_t at) {
         return;
     }
     const std::uint32_t time = SynthTime(at);
-    auto report = [&](std::int32_t now, std::int32_t& level,
-                      void (ApuSynth::*add)(std::uint32_t, std::int32_t)) {
+    auto report = [&](std::int32_t now, std::int32_t& level, ApuSynth::Channel channel) {
         if (now != level) {
-            (synth.*add)(time, now - level);
+            synth.AddLevel(channel, time, now - level);
             level = now;
         }
     };
-    report(pulse1.Output(), pulse1Level, &ApuSynth::AddPulse);
-    report(pulse2.Output(), pulse2Level, &ApuSynth::AddPulse);
-    report(triangle.Output(), triangleLevel, &ApuSynth::AddTriangle);
-    report(noise.Output(), noiseLevel, &ApuSynth::AddNoise);
-    report(dmc.level, dmcLevel, &ApuSynth::AddDmc);
+    report(pulse1.Output(), pulse1Level, ApuSynth::Pulse1);
+    report(pulse2.Output(), pulse2Level, ApuSynth::Pulse2);
+    report(triangle.Output(), triangleLevel, ApuSynth::Triangle);
+    report(noise.Output(), noiseLevel, ApuSynth::Noise);
+    report(dmc.level, dmcLevel, ApuSynth::Dmc);
 }
 
 void Apu::SetSynthesis(bool on) {
     if (on == synthesis) {
         return;
+    }
+    if (expansion) {
+        expansion->RunTo(cycle);
     }
     synthesis = on;
     if (on) {
@@ -312,12 +353,18 @@ void Apu::SetSynthesis(bool on) {
         triangleNext = cycle + triangle.StepCycles();
         noiseNext = cycle + noise.StepCycles();
         UpdateLevels(cycle);
+        if (expansion) {
+            expansion->Restart(cycle);
+        }
     }
 }
 
 void Apu::FlushSamples() {
     if (!synthesis) {
         return;
+    }
+    if (expansion) {
+        expansion->RunTo(cycle);
     }
     if (samples.size() > MaxPendingSamples - 8192) {
         samples.clear();

@@ -6,6 +6,7 @@
 #include "nes/ApuChannels.h"
 #include "nes/ApuDmc.h"
 #include "nes/ApuSynth.h"
+#include "nes/ExpansionSound.h"
 #include "ref/Object.h"
 
 namespace Halvo::Nes {
@@ -64,6 +65,29 @@ public:
     double SampleRate() const { return synth.SampleRate(); }
     std::vector<float> samples;
 
+    // The output stage after the mixer.
+    void SetFilter(ApuSynth::Filter filter) { synth.SetFilter(filter); }
+    // The volume (0-100) of one of the console's channels, or of a cartridge chip's whole output.
+    void SetChannelVolume(ApuSynth::Channel channel, std::uint32_t percent);
+    void SetChipVolume(SoundChip chip, std::uint32_t percent);
+    // For a chip whose channels take turns at its DAC (the Namco 163): their mean instead.
+    void SetChipAveraged(bool on);
+
+    // The board's sound chip, run and mixed with the channels from now on (null: none). The chip must
+    // outlive the machine's sound or be detached first.
+    void AttachExpansion(ExpansionSound* chip);
+    // A change of the chip's output at cycle `at` (not before the last flush), in the mix's fixed point;
+    // false while no sound is made.
+    bool AddExpansion(std::uint64_t at, std::int32_t delta) {
+        // A time outside the open bins would write past them; the chip then reports it again later.
+        if (!synthesis || at < synthStart ||
+            at - synthStart >= ApuSynth::MaxCycles - 2 * ApuSynth::CyclesPerSample) {
+            return false;
+        }
+        synth.AddExpansion(SynthTime(at), delta);
+        return true;
+    }
+
     std::uint64_t cycle = 0;
     PulseChannel pulse1{true};
     PulseChannel pulse2{false};
@@ -108,6 +132,9 @@ private:
     bool pal = false;
     bool synthesis = false;
     ApuSynth synth;
+    ExpansionSound* expansion = nullptr;
+    bool chipAveraged = false;
+    std::uint32_t chipVolumes[static_cast<std::size_t>(SoundChip::Count)] = {100, 100, 100, 100, 100, 100};
     std::uint64_t synthStart = 0;
     // Next timer step of each tone generator, and the level each last reported.
     std::uint64_t pulse1Next = 0, pulse2Next = 0, triangleNext = 0, noiseNext = 0, dmcNext = 0;

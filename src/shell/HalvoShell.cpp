@@ -133,6 +133,9 @@ std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
     for (Console::Function* function : rewind.Functions()) {
         functions.push_back(function);
     }
+    for (Console::Function* function : soundSettings.Functions()) {
+        functions.push_back(function);
+    }
     return functions;
 }
 
@@ -527,6 +530,7 @@ void HalvoShell::UpdateSound(bool running) {
     audio->SetVolume(volumeVariable.value);
     audio->SetLatency(latencyVariable.value);
     if (loaded) {
+        soundSettings.Apply(*process->apu, console->Output());
         // Fast forward skips the sound, and the time its synthesis would take.
         process->apu->SetSynthesis(!fastForward);
         audio->SetInputRate(process->apu->SampleRate());

@@ -26,6 +26,7 @@
 #include "shell/PlayStats.h"
 #include "shell/Rewind.h"
 #include "shell/RomFunctions.h"
+#include "shell/SoundSettings.h"
 #include "shell/StateFunctions.h"
 #include "sound/AudioOutput.h"
 
@@ -140,6 +141,7 @@ public:
     Console::Variable<bool> soundVariable{"s_enabled", true};
     Console::Variable<unsigned int> volumeVariable{"s_volume", 100};
     Console::Variable<unsigned int> latencyVariable{"s_latency", 60};
+    SoundSettings soundSettings;
     // Null while sound is off or no device could be opened.
     std::unique_ptr<Sound::AudioOutput> audio;
 

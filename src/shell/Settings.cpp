@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "console/ChoiceVariable.h"
 #include "console/Variable.h"
 
 namespace Halvo {
@@ -30,6 +31,8 @@ std::string SettingsScript(const std::list<Ref::Ptr<Console::Function>>& functio
         } else if (const auto* number =
                        dynamic_cast<const Console::Variable<unsigned int>*>(function.Get())) {
             script << '@' << number->name << " = " << number->value << '\n';
+        } else if (const auto* choice = dynamic_cast<const Console::ChoiceVariable*>(function.Get())) {
+            script << '@' << choice->name << " = " << choice->value << '\n';
         }
     }
     script << "@unbindall\n";

@@ -29,6 +29,7 @@
 #include "nes/mmc/NRom.h"
 #include "nes/mmc/Namco108.h"
 #include "nes/mmc/NesEvent.h"
+#include "nes/mmc/Namco163.h"
 #include "nes/mmc/Nina001.h"
 #include "nes/mmc/Nina03.h"
 #include "nes/mmc/Rambo1.h"
@@ -41,6 +42,8 @@
 #include "nes/mmc/UNRom74HC08.h"
 #include "nes/mmc/Vrc.h"
 #include "nes/mmc/Vrc1.h"
+#include "nes/mmc/Vrc6.h"
+#include "nes/mmc/Vrc7.h"
 
 namespace Halvo::Nes {
 
@@ -115,6 +118,9 @@ constexpr BoardFamily Families[] = {
     {"HOMEBREW-GTROM",     "GTROM",                                                                  Make<GTRom>},
     {"NES-EVENT",          "NES-EVENT",                                                              Make<NesEvent>},
     {"MMC3-MULTICART",     "PAL-ZZ QJ",                                                              Make<Mmc3Multicart>},
+    {"KONAMI-VRC-6",       "VRC6 351951 351949",                                                     Make<Vrc6>},
+    {"KONAMI-VRC-7",       "VRC7 353429",                                                            Make<Vrc7>},
+    {"NAMCOT-163",         "NAMCO-163 NAMCO-175 NAMCO-340",                                          Make<Namco163>},
 };
 // clang-format on
 

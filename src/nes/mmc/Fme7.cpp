@@ -37,7 +37,9 @@ void Fme7::Reset(bool hard) {
         irqEnabled = counterEnabled = false;
         counter = 0;
         counterCycle = 0;
+        sound.Reset();
     }
+    AttachSound(sound);
 }
 
 void Fme7::MapBank6000() {
@@ -64,7 +66,13 @@ void Fme7::WriteRegister(std::uint16_t address, std::uint8_t value) {
         return;
     }
     // $C000-$FFFF are the 5B's sound registers.
+    if (address >= 0xE000) {
+        RunSound();
+        sound.Write(value);
+        return;
+    }
     if (address >= 0xC000) {
+        sound.Select(value);
         return;
     }
     if (command < 8) {

@@ -3,12 +3,13 @@
 #include <array>
 #include <cstdint>
 
+#include "nes/Sunsoft5BSound.h"
 #include "nes/mmc/Mmc.h"
 #include "nes/state/StateIo.h"
 
 namespace Halvo::Nes {
 
-// Sunsoft's FME-7 (and the 5A and 5B, which add sound, not emulated here): a command register at
+// Sunsoft's FME-7 (and the 5A, and the 5B with its sound at $C000/$E000): a command register at
 // $8000-$9FFF picks which of 16 registers the next write to $A000-$BFFF loads. Eight 1 KiB CHR banks,
 // four 8 KiB PRG banks ($6000-$DFFF; the one at $6000 may be work RAM instead) with the last page
 // fixed at $E000, mirroring control, and a 16-bit counter that counts processor cycles down and raises
@@ -37,11 +38,17 @@ public:
     // The counter's value at processor cycle `counterCycle`; it is brought up to date on each write.
     std::uint16_t counter = 0;
     std::uint64_t counterCycle = 0;
+    Sunsoft5BSound sound;
 
     void StateRegisters(StateIo& io) override {
         io.Bounded(command, std::uint8_t{15}).Array(chrBanks)(bank6000).Array(prgBanks);
         io.Bounded(mirrorControl, std::uint8_t{3});
         io(irqEnabled, counterEnabled, counter, counterCycle);
+        // Format 1 did not play the chip's sound.
+        if (io.Version() >= 2) {
+            const StateIo::Scope scope(io, "sound");
+            sound.State(io);
+        }
     }
 
 private:

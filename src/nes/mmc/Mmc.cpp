@@ -75,6 +75,19 @@ const RomImage& Mmc::Image() const {
     return *process->romImage;
 }
 
+// A machine built without a sound unit (as some tests build one) has nothing to attach to.
+void Mmc::AttachSound(ExpansionSound& chip) {
+    if (process->apu) {
+        process->apu->AttachExpansion(&chip);
+    }
+}
+
+void Mmc::RunSound() {
+    if (process->apu) {
+        process->apu->RunTo(CpuCycle());
+    }
+}
+
 void Mmc::EnsureWram(std::uint32_t size) {
     if (!wram || wramSize < size) {
         // Cleared here, since a battery keeps it through the hard resets below.

@@ -8,6 +8,7 @@
 
 namespace Halvo::Nes {
 
+class ExpansionSound;
 class Process;
 class StateIo;
 
@@ -159,6 +160,11 @@ protected:
     std::uint64_t CpuCycle() const;
     // The cartridge image the board was made for.
     const RomImage& Image() const;
+    // For boards with a sound chip: AttachSound (in Reset) has the machine's sound unit run and mix the
+    // chip; RunSound, before every write that changes the chip, brings the sound up to the present
+    // cycle, so that the chip's output changes at the write's cycle.
+    void AttachSound(ExpansionSound& chip);
+    void RunSound();
 
     // For boards that always carry work RAM, or CHR-RAM even beside CHR-ROM, whatever the image says.
     // Work RAM of at least `size` bytes: the 4 KiB behind $5000-$5FFF and the 8 KiB pages MapWram8k maps.

@@ -58,7 +58,9 @@ void Mmc5::Reset(bool hard) {
     irqRiseCycle = Apu::Never;
     if (hard) {
         exram.fill(0);
+        sound.Reset();
     }
+    AttachSound(sound);
 }
 
 void Mmc5::MapPrgBank(std::uint8_t value, std::uint32_t slot) {
@@ -150,6 +152,9 @@ std::uint8_t Mmc5::ReadLowRegister(std::uint32_t address) {
         return exramMode >= 2 ? exram[address & 0x3FF] : 0;
     }
     switch (address) {
+    case 0x5015:
+        RunSound();
+        return sound.ReadStatus();
     case 0x5204: {
         const auto status = static_cast<std::uint8_t>((irqFlag ? 0x80 : 0) | (inFrame ? 0x40 : 0));
         irqFlag = false;
@@ -166,6 +171,11 @@ std::uint8_t Mmc5::ReadLowRegister(std::uint32_t address) {
 }
 
 void Mmc5::WriteLowRegister(std::uint32_t address, std::uint8_t value) {
+    if (address <= 0x5015) {
+        RunSound();
+        sound.Write(address, value);
+        return;
+    }
     if (address >= 0x5C00) {
         if (exramMode != 3) {
             exram[address & 0x3FF] = value;

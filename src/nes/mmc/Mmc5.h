@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "nes/Mmc5Sound.h"
 #include "nes/mmc/Mmc.h"
 #include "nes/state/StateIo.h"
 
@@ -12,8 +13,8 @@ namespace Halvo::Nes {
 // 32 KiB banks over $6000-$FFFF, CHR in 1, 2, 4 or 8 KiB banks with a second set for the background
 // while sprites are 8x16, 1 KiB of extended RAM (an extra name table, a tile bank and palette per
 // background tile, or plain RAM), a fill name table, free name-table mapping, a scanline IRQ with an
-// in-frame flag, and an 8x8-bit multiplier. Its registers sit at $5000-$5FFF. Not emulated: the
-// vertical split, the sound channels and the work RAM write protection.
+// in-frame flag, an 8x8-bit multiplier and its sound channels. Its registers sit at $5000-$5FFF. Not
+// emulated: the vertical split, the PCM channel's read mode and IRQ, and the work RAM write protection.
 class Mmc5 : public Mmc {
 public:
     static constexpr std::uint32_t WramBytes = 64 * 1024;
@@ -57,6 +58,7 @@ public:
     std::array<std::uint8_t, 1024> exram{};
     // What a slot in fill mode shows: the fill tile everywhere, the fill colour in every attribute.
     std::array<std::uint8_t, 1024> fillTable{};
+    Mmc5Sound sound;
 
     void StateRegisters(StateIo& io) override {
         io.Bounded(prgMode, std::uint8_t{3}).Bounded(chrMode, std::uint8_t{3}).Array(ramProtect);
@@ -64,6 +66,11 @@ public:
         io(nameTableMap, fillTile, fillColour).Array(prgBanks).Array(chrBanks);
         io(chrUpper, lastSetBackground, spritePhase, irqLine, irqEnabled, irqFlag, inFrame, lineCount);
         io(irqRiseCycle).Array(factors).Array(exram).Array(fillTable);
+        // Format 1 did not play the chip's sound.
+        if (io.Version() >= 2) {
+            const StateIo::Scope scope(io, "sound");
+            sound.State(io);
+        }
     }
     OwnMemory StateMemory(std::uint32_t index) override {
         return index == 0   ? OwnMemory{exram.data(), exram.size(), true}

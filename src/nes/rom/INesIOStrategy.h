@@ -85,6 +85,12 @@ public:
         {"VRC4EF",   23,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"VRC4BD",   25,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"JLROM",    69,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"VRC6A",    24,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"VRC6B",    26,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"VRC7",     85,    1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"NAMCO-163", 19,   1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
+        {"NAMCO-175", 210,  1, 255,    0, 255,    Battery::Any,     Mirroring::Any, 1},
+        {"NAMCO-340", 210,  1, 255,    0, 255,    Battery::Any,     Mirroring::Any},
         {"EKROM",    5,     1, 255,    0, 255,    Battery::Present, Mirroring::Any},
         {"ELROM",    5,     1, 255,    0, 255,    Battery::Absent,  Mirroring::Any},
         // Mapper 16 is two chips: the submapper names one; without it both ranges answer.

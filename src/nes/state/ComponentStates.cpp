@@ -113,10 +113,15 @@ void Ppu::State(StateIo& io) {
 void ApuSynth::State(StateIo& io) {
     io(pulseSteps[0], pulseSteps[1], tndSteps[0], tndSteps[1], pulseSum, tndSum);
     io.Bounded(phase, CyclesPerSample - 1);
-    io(lastIn, lastMid, hp90State, hp440State, lpState);
+    io(lastIn, lastMid, hp1State, hp2State, lpState);
+    // Format 1 had no cartridge sound.
+    if (io.Version() >= 2) {
+        io(expansionSteps[0], expansionSteps[1], expansionSum);
+    }
     if (io.Loading()) {
         std::fill(pulseSteps.begin() + 2, pulseSteps.end(), 0);
         std::fill(tndSteps.begin() + 2, tndSteps.end(), 0);
+        std::fill(expansionSteps.begin() + 2, expansionSteps.end(), 0);
     }
 }
 

@@ -83,6 +83,9 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
         {"HOMEBREW-UNROM-512", "UNROM-512 UNROM-512-32"},
         {"HOMEBREW-ACTION53", "ACTION53"},
         {"HOMEBREW-GTROM", "GTROM"},
+        {"KONAMI-VRC-6", "VRC6A VRC6B KONAMI-VRC6"},
+        {"KONAMI-VRC-7", "VRC7 KONAMI-VRC7"},
+        {"NAMCOT-163", "NAMCO-163 NAMCO-175 NAMCO-340"},
         {"", "NES-ANROM NES-SEKROM"}, // ending in a family's name does not make a board of that family
     };
     // clang-format on
@@ -108,7 +111,8 @@ TEST(Boards, SmallImagesWrapIntoThemselves) {
           "74161/152",   "SUNSOFT-1",    "SUNSOFT-2",     "SUNSOFT-2-3R", "SUNSOFT-3",    "SUNSOFT-4",
           "JF-17",       "JF-19",        "JF-13",         "IF-12",        "NAMCOT-3446",  "NAMCOT-3453",
           "NAMCOT-3425", "VRC3",         "800037",        "PAL-ZZ",       "QJ",           "UNROM-512",
-          "ACTION53",    "GTROM",        "NROM-368",      "NES-EVENT"}) {
+          "ACTION53",    "GTROM",        "NROM-368",      "NES-EVENT",     "VRC6A",        "VRC7",
+          "NAMCO-163",   "NAMCO-340"}) {
         SCOPED_TRACE(board);
         auto image = MakeImage(1, 0, board);
         image->hasChrRam = false;

@@ -96,6 +96,8 @@ const Code DisableBandai = {0xA9, 0x00, 0x8D, 0x0A, 0x80};   // $800A = 0
 const Code DisableSs88006 = {0xA9, 0x00, 0x8D, 0x01, 0xF0};  // $F001 = 0
 const Code AcknowledgeVrc3 = {0x8D, 0x00, 0xD0};             // STA $D000
 const Code DisableRambo1 = {0x8D, 0x00, 0xE0};               // STA $E000
+const Code AcknowledgeVrc6 = {0xA9, 0x00, 0x8D, 0x02, 0xF0}; // STA $F002
+const Code AcknowledgeVrc7 = {0xA9, 0x00, 0x8D, 0x10, 0xF0}; // STA $F010
 
 // The write that starts the count begins at cycle 4, the sled's instruction boundaries follow 2 cycles
 // apart from cycle 8. The IRQ is taken at the first boundary at or after the cycle its line rises, and
@@ -117,6 +119,10 @@ const IrqCase Cases[] = {
      {4 + 228 + 7, 4 + 228 + 227, 4 + 228 + 227 + 7, 4 + 228 + 227 + 227}, true},
     // Without the A bit the acknowledgement disables the IRQ.
     {"VRC4 one shot", "VRC4F", {{0xF000, 0x00}, {0xF001, 0x0C}}, {0xF002, 0x06}, AcknowledgeVrc4, {4 + 64 + 7, 4 + 128}},
+    {"VRC6 cycle mode, latch $C0", "VRC6A", {{0xF000, 0xC0}}, {0xF001, 0x07}, AcknowledgeVrc6,
+     {4 + 64 + 7, 4 + 128, 4 + 64 + 65 + 7, 4 + 192}, true},
+    {"VRC7 cycle mode, latch $C0", "VRC7", {{0xE010, 0xC0}}, {0xF000, 0x07}, AcknowledgeVrc7,
+     {4 + 64 + 7, 4 + 128, 4 + 64 + 65 + 7, 4 + 192}, true},
     {"VRC2 has no IRQ", "VRC2B", {{0xF000, 0x00}, {0xF001, 0x0C}}, {0xF002, 0x07}, AcknowledgeVrc4, {}},
     // The LZ93D50 copies its latch into the counter at $800A; the line rises as it reaches 0.
     {"LZ93D50 latch 100", "LZ93D50+24C02", {{0x800B, 100}, {0x800C, 0}}, {0x800A, 0x01}, DisableBandai, {4 + 100 + 7, 4 + 100 + 65536}},

@@ -62,6 +62,8 @@ TEST(INesIOStrategy, ChoosesTheFirstFittingBoard) {
         {21, 8, 16, 0x00, "VRC4AC"}, {22, 8, 16, 0x00, "VRC2A"}, {23, 8, 16, 0x00, "VRC4EF"},
         {25, 8, 16, 0x00, "VRC4BD"}, {69, 16, 16, 0x02, "JLROM"}, {5, 32, 32, 0x02, "EKROM"}, {5, 8, 8, 0x00, "ELROM"},
         {15, 8, 8, 0x00, "", unsupported}, {0x63, 1, 1, 0x00, "", unsupported},
+        {24, 16, 16, 0x00, "VRC6A"}, {26, 16, 16, 0x00, "VRC6B"}, {85, 16, 16, 0x00, "VRC7"}, {19, 16, 16, 0x00, "NAMCO-163"},
+        {210, 16, 16, 0x00, "NAMCO-340"},
         // clang-format on
     };
     for (const auto& test : cases) {
