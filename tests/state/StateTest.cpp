@@ -170,6 +170,29 @@ TEST_F(StateCommands, MissingFieldsTakeFreshValuesUnknownOnesArePassedOver) {
     EXPECT_TRUE(StateOf(process) == saved);
 }
 
+// A state that Halvo 0.2.0 (format 1) saved after 30 frames of the MMC1 banking program goes on exactly
+// as the program does when it runs on from power-on.
+TEST(StateFormats, StatesOfHalvo020LoadAndGoOnExactly) {
+    TestSupport::TempDir folder;
+    const std::string rom = folder.Path("banking.nes").string();
+    TestSupport::BankingProgram(1).Write(rom);
+    std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "data/mmc1-frame30-0.2.0.state",
+                     std::ios::binary);
+    const Bytes file{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(file.size(), 20341u);
+    ASSERT_EQ(file[8], 1);
+    Tools::HeadlessMachine uninterrupted;
+    ASSERT_TRUE(uninterrupted.Load(rom));
+    uninterrupted.RunFrames(90);
+    Tools::HeadlessMachine resumed;
+    ASSERT_TRUE(resumed.Load(rom));
+    std::string error;
+    ASSERT_TRUE(Nes::SaveState::Load(*resumed.process, file.data(), file.size(), error)) << error;
+    resumed.RunFrames(60);
+    EXPECT_EQ(resumed.PictureCrc(), uninterrupted.PictureCrc());
+    EXPECT_TRUE(StateOf(*resumed.process) == StateOf(*uninterrupted.process));
+}
+
 // A state that cannot be loaded is one clear line, and the running game is not touched: not even the
 // sections before a bad one are loaded.
 TEST_F(StateCommands, RefusedStatesSayWhyAndKeepTheGame) {
