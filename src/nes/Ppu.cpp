@@ -52,6 +52,10 @@ void Ppu::Reset(bool hard) {
     tempAddress = 0x2000;
     // Every frame begins where vertical blank is about to start.
     scanline = 241;
+    // The canvas draws with the mask the reset left (its clipping and colour mode), not with the one
+    // before it: otherwise a frame drawn before the game's first $2001 write differed from the same
+    // frame after a state load.
+    UpdateCanvasState(true);
 }
 
 void Ppu::SetTvSystem(std::uint32_t system) {

@@ -60,4 +60,38 @@ inline RomBuilder Mmc3IrqProgram() {
     return rom;
 }
 
+// An NROM program that keeps every part of the sound unit moving: looping envelopes on both pulses and
+// the noise, a sweep, the triangle's linear counter and the DMC looping a sample, all restarted every
+// 64 passes of its loop, so that a state taken at any frame holds dividers, counters and levels in
+// mid-count.
+inline RomBuilder SoundProgram() {
+    RomBuilder rom;
+    rom.program = {
+        0x78, 0xA9, 0x40, 0x8D, 0x17, 0x40, // SEI, LDA #$40, STA $4017 (no frame IRQ)
+        0xA9, 0x1F, 0x8D, 0x15, 0x40,       // LDA #$1F, STA $4015: every channel
+        0xA9, 0x2B, 0x8D, 0x00, 0x40,       // start: LDA #$2B, STA $4000: looping envelope, period 11
+        0xA9, 0x9A, 0x8D, 0x01, 0x40,       // LDA #$9A, STA $4001: sweep on, period 1, shift 2
+        0xA9, 0x80, 0x8D, 0x02, 0x40,       // LDA #$80, STA $4002
+        0xA9, 0x01, 0x8D, 0x03, 0x40,       // LDA #$01, STA $4003
+        0xA9, 0x65, 0x8D, 0x04, 0x40,       // LDA #$65, STA $4004: duty 25%, envelope period 5
+        0xA9, 0x40, 0x8D, 0x06, 0x40,       // LDA #$40, STA $4006
+        0xA9, 0x02, 0x8D, 0x07, 0x40,       // LDA #$02, STA $4007
+        0xA9, 0x30, 0x8D, 0x08, 0x40,       // LDA #$30, STA $4008: linear counter 48
+        0xA9, 0x55, 0x8D, 0x0A, 0x40,       // LDA #$55, STA $400A
+        0xA9, 0xF9, 0x8D, 0x0B, 0x40,       // LDA #$F9, STA $400B
+        0xA9, 0x27, 0x8D, 0x0C, 0x40,       // LDA #$27, STA $400C: noise, looping envelope
+        0xA9, 0x83, 0x8D, 0x0E, 0x40,       // LDA #$83, STA $400E: short mode
+        0xA9, 0xF8, 0x8D, 0x0F, 0x40,       // LDA #$F8, STA $400F
+        0xA9, 0x4E, 0x8D, 0x10, 0x40,       // LDA #$4E, STA $4010: DMC looping, rate 14
+        0xA9, 0x00, 0x8D, 0x12, 0x40,       // LDA #$00, STA $4012: sample at $C000
+        0xA9, 0x04, 0x8D, 0x13, 0x40,       // LDA #$04, STA $4013: 65 bytes
+        0xA9, 0x1F, 0x8D, 0x15, 0x40,       // LDA #$1F, STA $4015
+        0xA2, 0x40,                         // LDX #64
+        0xA0, 0x00, 0x88, 0xD0, 0xFD,       // wait: LDY #0, DEY, BNE -3
+        0xCA, 0xD0, 0xF8,                   // DEX, BNE wait
+        0x4C, 0x0B, 0x80,                   // JMP start
+    };
+    return rom;
+}
+
 } // namespace Halvo::TestSupport
