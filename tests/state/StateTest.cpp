@@ -201,7 +201,11 @@ TEST_F(StateCommands, RefusesTimesNoMachineReaches) {
         std::string ignored;
         ASSERT_TRUE(Nes::SaveState::ReadMachine(process, before.data(), before.size(), ignored));
         std::string error;
-        EXPECT_FALSE(Nes::SaveState::Load(process, crafted.data(), crafted.size(), error));
+        if (Nes::SaveState::Load(process, crafted.data(), crafted.size(), error)) {
+            ADD_FAILURE() << "loaded";
+            // Running it could take for ever.
+            ASSERT_TRUE(Nes::SaveState::ReadMachine(process, before.data(), before.size(), ignored));
+        }
         EXPECT_EQ(error, c.reason);
         EXPECT_TRUE(StateOf(process) == before);
     }
