@@ -135,7 +135,9 @@ void Apu::State(StateIo& io) {
     io(synthesis);
     synth.State(io);
     io(synthStart, pulse1Next, pulse2Next, triangleNext, noiseNext, dmcNext);
-    io(pulse1Level, pulse2Level, triangleLevel, noiseLevel, dmcLevel);
+    // The channels' output levels: 4 bits each, 7 for the DMC (the synthesiser's steps are their changes).
+    io.Bounded(pulse1Level, 15).Bounded(pulse2Level, 15).Bounded(triangleLevel, 15).Bounded(noiseLevel, 15);
+    io.Bounded(dmcLevel, 127);
     if (!io.Loading()) {
         return;
     }
