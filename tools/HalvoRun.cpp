@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "HeadlessRunner.h"
+#include "console/StopRequest.h"
 
 int main(int argc, char** argv) {
     using namespace Halvo::Tools;
@@ -17,5 +18,7 @@ int main(int argc, char** argv) {
                   << std::flush;
         return std::cout ? ExitPass : ExitFail;
     }
+    // SIGINT and SIGTERM end the run between two frames, with its files finished.
+    Halvo::Console::InstallStopSignalHandlers();
     return RunHeadless(options, std::cout, std::cerr);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -11,6 +12,8 @@
 #include <sys/resource.h>
 
 #include "console/LineReader.h"
+#include "console/RegularFile.h"
+#include "console/StopRequest.h"
 #include "console/System.h"
 #include "gfx/MemoryNesCanvasBase.h"
 #include "gfx/PngFile.h"
@@ -29,6 +32,9 @@
 namespace Halvo::Tools {
 
 namespace {
+
+// No state comes near this; a larger file is not read at all.
+constexpr std::uint64_t MaxStateFile = 16 * 1024 * 1024;
 
 bool ParseNumber(const std::string& text, std::uint64_t& value) {
     std::string digits = text;
@@ -75,10 +81,12 @@ std::string Hex(std::uint32_t value, int width) {
 // exists); a file made for the test is removed again.
 bool CanWriteFile(const std::string& path) {
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
+    // A FIFO would block the run until someone reads it, and a device is no file to keep.
+    const auto status = std::filesystem::status(path, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
         return false;
     }
-    const bool existed = std::filesystem::exists(path, error);
+    const bool existed = std::filesystem::exists(status);
     const bool writable = std::ofstream(path, std::ios::app).is_open();
     if (writable && !existed) {
         std::filesystem::remove(path, error);
@@ -192,7 +200,8 @@ std::string RunnerUsage() {
            "  --input FILE    press buttons from lines \"FRAME BUTTON...\" (A B SELECT START UP DOWN\n"
            "                  LEFT RIGHT, held that frame; 2:A ... for joypad 2; RESET presses the\n"
            "                  console's button before it)\n"
-           "  --wav FILE      write the sound as 16-bit PCM WAV at 48000 Hz\n"
+           "  --wav FILE      write the machine's sound as 16-bit PCM WAV at its own rate\n"
+           "                  (223722 Hz, PAL 207826 Hz)\n"
            "  --save-dir DIR  read and write battery saves in DIR\n"
            "  --result        judge a test program's result and answer its requests for reset\n"
            "  --save-state FRAME FILE  write a save state after FRAME frames of the run\n"
@@ -357,7 +366,7 @@ bool HeadlessMachine::Load(const std::string& romPath, const std::string& saveFo
 }
 
 void HeadlessMachine::RunFrames(std::uint32_t count, const InputScript& buttons) {
-    for (std::uint32_t i = 0; i < count; ++i, ++framesRun) {
+    for (std::uint32_t i = 0; i < count && !Console::StopRequested(); ++i, ++framesRun) {
         if (!buttons.empty()) {
             process->buttons.Clear();
             if (const auto held = buttons.find(framesRun); held != buttons.end()) {
@@ -399,14 +408,15 @@ bool HeadlessMachine::AsksForReset() const {
 }
 
 bool HeadlessMachine::RecordSound(const std::string& path, std::string& error) {
-    constexpr std::uint32_t OutputRate = 48000;
+    // The machine's own samples, unresampled: they depend on nothing but the machine, so a run from a
+    // save state records exactly the sound the run that saved it went on with. (A resampler's history
+    // would be lost at the state.)
     wav = std::make_unique<Sound::WavFile>();
-    if (!wav->Open(path, OutputRate)) {
+    if (!wav->Open(path, static_cast<std::uint32_t>(std::lround(process->apu->SampleRate())))) {
         error = wav->error;
         wav.reset();
         return false;
     }
-    resampler = std::make_unique<Sound::Resampler>(process->apu->SampleRate(), OutputRate);
     process->apu->SetSynthesis(true);
     return true;
 }
@@ -424,9 +434,7 @@ bool HeadlessMachine::EndRecording(std::string& error) {
 void HeadlessMachine::Record() {
     std::vector<float>& samples = process->apu->samples;
     if (wav) {
-        converted.clear();
-        resampler->Process(samples, converted);
-        wav->Write(converted);
+        wav->Write(samples);
     }
     samples.clear();
 }
@@ -451,16 +459,15 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
     HeadlessMachine machine;
     InputScript input;
     if (!options.inputPath.empty()) {
-        std::ifstream script(options.inputPath);
+        std::string contents;
         std::string error;
-        if (!script) {
-            err << "halvo-run: cannot open " << options.inputPath << '\n';
+        if (const auto refusal =
+                Console::ReadRegularFile(options.inputPath, Console::MaxScriptBytes, contents, error);
+            refusal != Console::FileRefusal::None) {
+            err << "halvo-run: cannot read the input script " << options.inputPath << ": " << error << '\n';
             return ExitBadArguments;
         }
-        if (std::error_code ignored; std::filesystem::is_directory(options.inputPath, ignored)) {
-            err << "halvo-run: " << options.inputPath << " is a directory, not an input script\n";
-            return ExitBadArguments;
-        }
+        std::istringstream script(contents);
         if (!ParseInputScript(script, input, error)) {
             err << "halvo-run: " << options.inputPath << ", " << error << '\n';
             return ExitBadArguments;
@@ -490,11 +497,12 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
     }
     machine.answerResetRequests = options.result;
     if (!options.loadStatePath.empty()) {
-        std::ifstream in(options.loadStatePath, std::ios::binary);
-        const std::vector<std::uint8_t> state{std::istreambuf_iterator<char>(in), {}};
-        std::string error = in.is_open() && !in.bad() ? "" : "it could not be read";
+        std::string state;
+        std::string error;
+        Console::ReadRegularFile(options.loadStatePath, MaxStateFile, state, error);
         if (error.empty()) {
-            Nes::SaveState::Load(*machine.process, state.data(), state.size(), error);
+            Nes::SaveState::Load(*machine.process, reinterpret_cast<const std::uint8_t*>(state.data()),
+                                 state.size(), error);
         }
         if (!error.empty()) {
             FlushConsole(*machine.console, err);
@@ -506,6 +514,8 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
     const auto start = std::chrono::steady_clock::now();
     if (!options.saveStatePath.empty()) {
         machine.RunFrames(options.saveStateFrame, input);
+    }
+    if (!options.saveStatePath.empty() && !Console::StopRequested()) {
         const std::vector<std::uint8_t> state = Nes::SaveState::Write(*machine.process);
         if (std::string error;
             !WriteFileAtomically(options.saveStatePath, state.data(), state.size(), error)) {
@@ -514,6 +524,16 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
         }
     }
     machine.RunFrames(options.frames - machine.framesRun, input);
+    if (const int signal = Console::StopSignal()) {
+        // The sound so far is kept, its header saying how much there is; a state not yet written is not.
+        FlushConsole(*machine.console, err);
+        std::string error;
+        if (!machine.EndRecording(error)) {
+            err << "halvo-run: could not write " << options.wavPath << ": " << error << '\n';
+        }
+        err << "halvo-run: ending on signal " << signal << " after " << machine.framesRun << " frames\n";
+        return 128 + signal;
+    }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     FlushConsole(*machine.console, err);
 

@@ -14,7 +14,6 @@
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/RomImageIOManager.h"
 #include "shell/BatterySave.h"
-#include "sound/Resampler.h"
 #include "sound/WavFile.h"
 
 namespace Halvo::Tools {
@@ -101,8 +100,8 @@ public:
     // the first frame this machine ran). With `answerResetRequests`, a test program that asks for the
     // reset button gets it 10 frames later, as a person would press it.
     void RunFrames(std::uint32_t count, const InputScript& buttons = {});
-    // The sound of the frames run from now on goes to a 16-bit WAV file at 48 kHz; false (with the
-    // reason in `error`) when the file cannot be made.
+    // The sound of the frames run from now on goes to a 16-bit WAV file at the machine's own sample
+    // rate; false (with the reason in `error`) when the file cannot be made.
     bool RecordSound(const std::string& path, std::string& error);
     // Ends the recording; false when the file could not be finished.
     bool EndRecording(std::string& error);
@@ -130,9 +129,7 @@ private:
     bool AsksForReset() const;
     void Record();
 
-    std::unique_ptr<Sound::Resampler> resampler;
     std::unique_ptr<Sound::WavFile> wav;
-    std::vector<float> converted;
     std::int64_t resetDue = -1;
     bool requestSeen = false;
 };

@@ -1,10 +1,10 @@
 #include "console/BuiltinFunctions.h"
 
-#include <filesystem>
-#include <fstream>
+#include <sstream>
 
 #include "console/LineReader.h"
 #include "console/ReadToken.h"
+#include "console/RegularFile.h"
 #include "console/System.h"
 
 namespace Halvo::Console {
@@ -61,23 +61,26 @@ bool RunFunction::Execute(std::istream& arguments, std::ostream& out) {
     if (ReadToken(arguments, fileName) == NoToken) {
         return false;
     }
-    std::ifstream script(fileName);
-    if (!script) {
+    std::string contents;
+    std::string reason;
+    switch (ReadRegularFile(fileName, MaxScriptBytes, contents, reason)) {
+    case FileRefusal::None:
+        break;
+    case FileRefusal::Missing:
+    case FileRefusal::Failed:
         out << "Could not open " << fileName << std::endl;
         return true;
-    }
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(fileName, error);
-    if (std::filesystem::is_directory(status)) {
-        out << "Could not run " << fileName << ": it is a directory." << std::endl;
-        return true;
-    }
-    if (std::filesystem::is_regular_file(status) &&
-        std::filesystem::file_size(fileName, error) > MaxScriptBytes) {
+    case FileRefusal::TooLarge:
         out << "Could not run " << fileName << ": a script may hold at most " << MaxScriptBytes << " bytes."
             << std::endl;
         return true;
+    case FileRefusal::Directory:
+    case FileRefusal::NotAFile:
+    case FileRefusal::Unreadable:
+        out << "Could not run " << fileName << ": " << reason << "." << std::endl;
+        return true;
     }
+    std::istringstream script(contents);
     if (depth >= MaxNesting) {
         // Said once per run: a script that runs itself several times hits the limit at every leaf.
         if (!nestingReported) {

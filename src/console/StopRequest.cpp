@@ -23,6 +23,9 @@ extern "C" void OnStopSignal(int signal) {
 void InstallStopSignalHandlers() {
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
+    // A write beyond a file-size limit (ulimit -f) fails with EFBIG and is reported like a full disk,
+    // instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 int StopSignal() {

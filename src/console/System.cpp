@@ -1,12 +1,25 @@
 #include "console/System.h"
 
+#include <cstdio>
+#include <ctime>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "console/BuiltinFunctions.h"
 #include "console/LineReader.h"
 #include "console/StopRequest.h"
 
 namespace Halvo::Console {
+
+namespace {
+
+// A log larger than this at start-up is set aside as <name>.old.
+constexpr off_t MaxLogBytes = 4 * 1024 * 1024;
+// The log's size after its start line when this session began it; -1 when it held lines before.
+off_t logStartSize = -1;
+
+} // namespace
 
 System* System::Instance() {
     if (!instance) {
@@ -160,21 +173,42 @@ void System::SetLogFile(const std::string& fileName) {
     if (fileName.empty()) {
         return;
     }
-    logFile = std::fopen(fileName.c_str(), "w");
+    // A log grown large over many sessions starts afresh; the previous one is kept beside it.
+    struct stat status {};
+    if (stat(fileName.c_str(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size > MaxLogBytes) {
+        std::rename(fileName.c_str(), (fileName + ".old").c_str());
+    }
+    // Appended to, never truncated: a second Halvo started in the same folder adds its lines after the
+    // first one's, which goes on writing at the end too, instead of leaving a hole in the file.
+    logFile = std::fopen(fileName.c_str(), "a");
     if (logFile) {
         // Unbuffered, so the log is complete up to the last finished line even after a crash.
         std::setvbuf(logFile, nullptr, _IONBF, 0);
         logFileName = fileName;
+        // Where this session's lines begin.
+        char started[32] = "";
+        const std::time_t now = std::time(nullptr);
+        std::tm utc{};
+        if (gmtime_r(&now, &utc)) {
+            std::strftime(started, sizeof started, "%Y-%m-%d %H:%M:%S UTC", &utc);
+        }
+        const std::string line = std::string("-- Halvo ") + HALVO_VERSION + " started " + started +
+                                 ", process " + std::to_string(getpid()) + " --\n";
+        const bool wasEmpty = fstat(fileno(logFile), &status) == 0 && status.st_size == 0;
+        std::fwrite(line.data(), 1, line.size(), logFile);
+        logStartSize = wasEmpty ? static_cast<off_t>(line.size()) : -1;
     }
 }
 
 void System::CloseLogFile() {
     if (logFile) {
         std::fflush(logFile);
-        const long size = std::ftell(logFile);
+        // Nothing but the start line of a log this session began: nothing to keep.
+        struct stat status {};
+        const bool empty = fstat(fileno(logFile), &status) == 0 && status.st_size == logStartSize;
         std::fclose(logFile);
         logFile = nullptr;
-        if (size == 0) {
+        if (empty) {
             std::remove(logFileName.c_str());
         }
     }

@@ -99,7 +99,8 @@ bool Variable<unsigned int>::Execute(std::istream& arguments, std::ostream& out)
     } else {
         return false;
     }
-    if (result > std::numeric_limits<unsigned int>::max()) {
+    if (result > std::numeric_limits<unsigned int>::max() ||
+        (bounded && (result < minimum || result > maximum))) {
         return false;
     }
     value = static_cast<unsigned int>(result);
@@ -108,8 +109,11 @@ bool Variable<unsigned int>::Execute(std::istream& arguments, std::ostream& out)
 
 template <>
 void Variable<unsigned int>::PrintUsage(std::ostream& out) {
-    out << "usage: " << name << " [=|+=|-=|*=|/=] [numeric value]\n"
-        << "       " << name << " is " << value << std::endl;
+    out << "usage: " << name << " [=|+=|-=|*=|/=] [numeric value]\n";
+    if (bounded) {
+        out << "       " << name << " goes from " << minimum << " to " << maximum << "\n";
+    }
+    out << "       " << name << " is " << value << std::endl;
 }
 
 } // namespace Halvo::Console

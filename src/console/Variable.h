@@ -12,11 +12,19 @@ public:
     static constexpr std::uint32_t VariableFlags = 2;
 
     Variable(std::string name, T initial) : Function(std::move(name), VariableFlags), value(initial) {}
+    // A number that must stay within `minimum`..`maximum`: a change that would leave the range is
+    // refused (the usage says the range) and the value stays as it was.
+    Variable(std::string name, T initial, T minimum, T maximum)
+        : Function(std::move(name), VariableFlags), value(initial), minimum(minimum), maximum(maximum),
+          bounded(true) {}
 
     bool Execute(std::istream& arguments, std::ostream& out) override;
     void PrintUsage(std::ostream& out) override;
 
     T value;
+    const T minimum{};
+    const T maximum{};
+    const bool bounded = false;
 };
 
 template <>

@@ -2,9 +2,9 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <system_error>
 
+#include "console/RegularFile.h"
 #include "console/System.h"
 #include "shell/AtomicFile.h"
 
@@ -20,7 +20,8 @@ constexpr double LongestDelay = 4.0;
 std::filesystem::path BatterySave::DefaultFolder() {
     const char* data = std::getenv("XDG_DATA_HOME");
     std::filesystem::path base;
-    if (data && *data) {
+    // A relative folder would depend on where Halvo was started; such a value is ignored.
+    if (data && *data && std::filesystem::path(data).is_absolute()) {
         base = data;
     } else {
         const char* home = std::getenv("HOME");
@@ -56,16 +57,17 @@ void BatterySave::Load() {
         keep = !error;
         return;
     }
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> contents(written.size());
-    if (!in.read(reinterpret_cast<char*>(contents.data()), static_cast<std::streamsize>(contents.size()))) {
+    std::string contents;
+    std::string reason;
+    if (Console::ReadRegularFile(path, written.size(), contents, reason) != Console::FileRefusal::None ||
+        contents.size() != written.size()) {
         Report("Halvo::BatterySave::Load", __LINE__, "Could not read the save " + path.string() + ".");
         keep = false;
         return;
     }
     std::memcpy(ram, contents.data(), contents.size());
-    written = contents;
-    seen = contents;
+    std::memcpy(written.data(), contents.data(), contents.size());
+    seen = written;
 }
 
 bool BatterySave::Save() {

@@ -20,7 +20,8 @@ public:
     // Where $6000 lies in the board's work RAM, which starts at $5000.
     static constexpr std::size_t RamOffset = 0x1000;
 
-    // $XDG_DATA_HOME/halvo/saves, or ~/.local/share/halvo/saves when the variable is unset or empty.
+    // $XDG_DATA_HOME/halvo/saves, or ~/.local/share/halvo/saves when the variable is unset, empty or
+    // relative.
     static std::filesystem::path DefaultFolder();
 
     // The save of the image file `imageFile` (its name without extension, ".sav") in `folder`, for the

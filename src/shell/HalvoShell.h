@@ -139,8 +139,8 @@ public:
 
     // Sound: on or off, the volume in percent (0-100) and the wanted latency in milliseconds.
     Console::Variable<bool> soundVariable{"s_enabled", true};
-    Console::Variable<unsigned int> volumeVariable{"s_volume", 100};
-    Console::Variable<unsigned int> latencyVariable{"s_latency", 60};
+    Console::Variable<unsigned int> volumeVariable{"s_volume", 100, 0, 100};
+    Console::Variable<unsigned int> latencyVariable{"s_latency", 60, 20, 1000};
     SoundSettings soundSettings;
     // Null while sound is off or no device could be opened.
     std::unique_ptr<Sound::AudioOutput> audio;

@@ -8,13 +8,6 @@
 
 namespace Halvo {
 
-namespace {
-
-// Beyond an hour the memory bound decides anyway.
-constexpr unsigned int MaxSeconds = 3600;
-
-} // namespace
-
 void Rewind::RunFrame(Nes::Process& process, bool render, double framesPerSecond) {
     const unsigned int kept = std::min(seconds.value, MaxSeconds);
     buffer.SetLimits(static_cast<std::size_t>(std::ceil(kept * framesPerSecond)),

@@ -19,6 +19,8 @@ class Process;
 class Rewind {
 public:
     static constexpr std::size_t BytesPer30Seconds = 64u * 1024 * 1024;
+    // Beyond an hour the memory bound decides anyway.
+    static constexpr unsigned int MaxSeconds = 3600;
 
     // The console entries: "+rewind", "-rewind" and "rewind_seconds".
     std::vector<Console::Function*> Functions() { return {&press, &release, &seconds}; }
@@ -32,7 +34,7 @@ public:
     void Forget() { buffer.Clear(); }
 
     bool held = false;
-    Console::Variable<unsigned int> seconds{"rewind_seconds", 30};
+    Console::Variable<unsigned int> seconds{"rewind_seconds", 30, 0, MaxSeconds};
     std::size_t bytesPer30Seconds = BytesPer30Seconds;
     Nes::RewindBuffer buffer;
 

@@ -11,7 +11,8 @@ namespace Halvo {
 std::filesystem::path ConfigFolder() {
     const char* config = std::getenv("XDG_CONFIG_HOME");
     std::filesystem::path base;
-    if (config && *config) {
+    // A relative folder would depend on where Halvo was started; such a value is ignored.
+    if (config && *config && std::filesystem::path(config).is_absolute()) {
         base = config;
     } else {
         const char* home = std::getenv("HOME");

@@ -9,8 +9,8 @@
 
 namespace Halvo {
 
-// $XDG_CONFIG_HOME/halvo, or ~/.config/halvo when the variable is unset or empty. Halvo runs config.cfg
-// (which it writes) and then autoexec.cfg (the player's own) from there at start-up.
+// $XDG_CONFIG_HOME/halvo, or ~/.config/halvo when the variable is unset, empty or relative. Halvo runs
+// config.cfg (which it writes) and then autoexec.cfg (the player's own) from there at start-up.
 std::filesystem::path ConfigFolder();
 
 // A console script that sets every variable among `functions` to its present value, then drops every

@@ -1,9 +1,9 @@
 #include "shell/StateFunctions.h"
 
 #include <cstdlib>
-#include <fstream>
 
 #include "console/ReadToken.h"
+#include "console/RegularFile.h"
 #include "console/System.h"
 #include "nes/Process.h"
 #include "nes/state/SaveState.h"
@@ -36,8 +36,11 @@ std::filesystem::path StateFunctions::Target(const std::string& target) {
     if (target.size() == 1 && target[0] >= '0' && target[0] <= '9') {
         return SlotPath(static_cast<unsigned int>(target[0] - '0'));
     }
-    if (!target.empty()) {
+    if (target.find('/') != std::string::npos) {
         return target;
+    }
+    if (!target.empty()) {
+        return (folder.empty() ? DefaultFolder() : folder) / target;
     }
     if (slot.value >= SlotCount) {
         Console::System::Instance()->Output() << "state_slot goes from 0 to 9." << std::endl;
@@ -80,23 +83,13 @@ bool StateFunctions::Load(const std::string& target) {
     }
     const std::filesystem::path path = Target(target);
     std::string error;
-    std::vector<std::uint8_t> state;
-    std::error_code status;
-    if (!std::filesystem::exists(path, status)) {
-        error = "there is no such file";
-    } else if (!std::filesystem::is_regular_file(path, status)) {
-        error = "it is not a file";
-    } else if (std::filesystem::file_size(path, status) > MaxStateFile) {
+    std::string state;
+    if (Console::ReadRegularFile(path, MaxStateFile, state, error) == Console::FileRefusal::TooLarge) {
         error = "it is far too large to be a state";
-    } else {
-        std::ifstream in(path, std::ios::binary);
-        state.assign(std::istreambuf_iterator<char>(in), {});
-        if (!in.is_open() || in.bad()) {
-            error = "it could not be read";
-        }
     }
     if (error.empty()) {
-        Nes::SaveState::Load(*process, state.data(), state.size(), error);
+        Nes::SaveState::Load(*process, reinterpret_cast<const std::uint8_t*>(state.data()), state.size(),
+                             error);
     }
     if (!error.empty()) {
         Console::ReportError(operation, __LINE__) << "Could not load the state " << path.string() << ": "

@@ -35,7 +35,8 @@ class StateFunctions {
 public:
     static constexpr unsigned int SlotCount = 10;
 
-    // $XDG_DATA_HOME/halvo/states, or ~/.local/share/halvo/states when the variable is unset or empty.
+    // $XDG_DATA_HOME/halvo/states, or ~/.local/share/halvo/states when the variable is unset, empty or
+    // relative.
     static std::filesystem::path DefaultFolder();
 
     // Slots in `folder`; an empty one stands for DefaultFolder() as it is when a slot is used.
@@ -44,12 +45,13 @@ public:
     // The three console entries, for registering.
     std::vector<Console::Function*> Functions() { return {&save, &load, &slot}; }
 
-    // "" stands for the slot of "state_slot", one digit for that slot, anything else for a file name.
+    // "" stands for the slot of "state_slot", one digit for that slot, anything else for a file name:
+    // in the slots' folder unless it holds a "/".
     bool Save(const std::string& target);
     bool Load(const std::string& target);
     std::filesystem::path SlotPath(unsigned int number) const;
 
-    Console::Variable<unsigned int> slot{"state_slot", 0};
+    Console::Variable<unsigned int> slot{"state_slot", 0, 0, SlotCount - 1};
 
 private:
     class Command : public Console::Function {

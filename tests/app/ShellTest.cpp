@@ -95,7 +95,13 @@ protected:
         const int code = App::ProgramEntry(
             arguments, [](App::Bridge* bridge) { return Ref::Ptr<App::Shell>(Ref::New<FakeShell>(bridge)); });
         const auto log = dir.Path(App::LogFileName);
-        return {code, std::filesystem::exists(log) ? TestSupport::ReadFile(log) : std::string("<no log>")};
+        if (!std::filesystem::exists(log)) {
+            return {code, "<no log>"};
+        }
+        // The lines after the session's start line.
+        const std::string text = TestSupport::ReadFile(log);
+        EXPECT_TRUE(text.starts_with("-- Halvo ")) << text;
+        return {code, text.substr(text.find('\n') + 1)};
     }
 };
 

@@ -1,3 +1,6 @@
+#include <fstream>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "console/System.h"
@@ -22,8 +25,9 @@ TEST(ConsoleOutput, FlushedLinesBecomeConsoleLinesAndReachTheLog) {
     capture.System().Output() << "partial" << std::flush;
     EXPECT_EQ(capture.Lines(), (Lines{"first", longLine}));
     EXPECT_EQ(capture.LastLine(), longLine);
-    // The log is unbuffered: the text is on disk before the log is closed.
-    EXPECT_EQ(TestSupport::ReadFile(log), "first\n" + longLine + "\npartial");
+    // The log is unbuffered: the text is on disk before the log is closed, after the session's start line.
+    const std::string text = TestSupport::ReadFile(log);
+    EXPECT_EQ(text.substr(text.find('\n') + 1), "first\n" + longLine + "\npartial");
     capture.System().CloseLogFile();
     // The console keeps the newest 196 lines.
     for (int i = 1; i <= 197; ++i) {
@@ -64,7 +68,33 @@ TEST(ConsoleLog, IsDeletedWhenNothingWasWrittenAndKeptOtherwise) {
         capture.System().Output() << "console only" << std::endl;
         EXPECT_EQ(capture.LastLine(), "console only");
     }
-    EXPECT_EQ(TestSupport::ReadFile(used), "kept\n");
+    const std::string text = TestSupport::ReadFile(used);
+    EXPECT_EQ(text.substr(text.find('\n') + 1), "kept\n");
+}
+
+// Each session appends to the log after a start line of its own, so that a second Halvo started in the
+// same folder neither truncates the first one's lines nor leaves a hole of zero bytes in them.
+TEST(ConsoleLog, AppendsEachSessionAfterItsStartLine) {
+    TestSupport::TempDir dir;
+    const auto log = dir.Write("halvo.log", "an earlier session\n");
+    ConsoleCapture capture;
+    capture.System().SetLogFile(log.string());
+    capture.System().Output() << "mine" << std::endl;
+    // Another instance writing at the end in the meantime.
+    std::ofstream(log, std::ios::app) << "the other one's line\n";
+    capture.System().Output() << "mine again" << std::endl;
+    capture.System().CloseLogFile();
+    const std::string text = TestSupport::ReadFile(log);
+    const std::string start = "-- Halvo " HALVO_VERSION " started ";
+    EXPECT_TRUE(text.starts_with("an earlier session\n" + start)) << text;
+    EXPECT_TRUE(text.ends_with(", process " + std::to_string(getpid()) +
+                               " --\nmine\nthe other one's line\nmine again\n"))
+        << text;
+    EXPECT_EQ(text.find('\0'), std::string::npos);
+    // A session that writes nothing leaves a log that held lines as it was, but for its start line.
+    capture.System().SetLogFile(log.string());
+    capture.System().CloseLogFile();
+    EXPECT_TRUE(TestSupport::ReadFile(log).starts_with(text + start));
 }
 
 } // namespace

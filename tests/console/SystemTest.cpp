@@ -120,5 +120,31 @@ TEST(ConsoleVariables, UnsignedTakesWholeNumbersAndRefusesResultsOutOfRange) {
     EXPECT_EQ(capture.Run("@g_width"), Lines{"g_width is 640"});
 }
 
+// A variable with a range refuses every change that would leave it, whatever the operator, and its
+// usage says the range.
+TEST(ConsoleVariables, RangedRefusesValuesOutsideItsRange) {
+    ConsoleCapture capture;
+    auto* slot = Ref::New<Console::Variable<unsigned int>>("state_slot", 0, 2, 9);
+    capture.System().RegisterFunction(slot);
+    const struct {
+        unsigned int start;
+        const char* arguments;
+        unsigned int result;
+    } cases[] = {
+        {5, "= 9", 9}, {5, "= 2", 2},  {5, "+= 4", 9}, {5, "-= 3", 2}, {3, "*= 3", 9}, {5, "= 10", 5},
+        {5, "= 1", 5}, {9, "+= 1", 9}, {2, "-= 1", 2}, {5, "*= 2", 5}, {5, "/= 3", 5},
+    };
+    for (const auto& c : cases) {
+        slot->value = c.start;
+        const Lines printed = capture.Run(std::string("@state_slot ") + c.arguments);
+        EXPECT_EQ(slot->value, c.result) << c.arguments;
+        EXPECT_EQ(printed, c.result == c.start ? (Lines{"usage: state_slot [=|+=|-=|*=|/=] [numeric value]",
+                                                        "       state_slot goes from 2 to 9",
+                                                        "       state_slot is " + std::to_string(c.start)})
+                                               : Lines{})
+            << c.arguments;
+    }
+}
+
 } // namespace
 } // namespace Halvo

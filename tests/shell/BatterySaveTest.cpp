@@ -31,7 +31,7 @@ protected:
 };
 
 // A save written and read back gives the same RAM; the write leaves no temporary file behind; the
-// folder follows XDG_DATA_HOME, else HOME.
+// folder follows XDG_DATA_HOME when it is absolute, else HOME.
 TEST_F(BatteryFile, WritesAtomicallyAndReadsBack) {
     BatterySave save(Folder(), "/roms/Quest (U).nes", ram.data());
     EXPECT_EQ(save.path, Folder() / "Quest (U).sav");
@@ -47,13 +47,15 @@ TEST_F(BatteryFile, WritesAtomicallyAndReadsBack) {
     BatterySave(Folder(), "Quest (U).nes", fresh.data()).Load();
     EXPECT_EQ(fresh, ram);
 
-    // The settings folder follows XDG_CONFIG_HOME the same way.
+    // The settings folder follows XDG_CONFIG_HOME the same way. A relative value is ignored, as an empty
+    // one is: it would name another folder wherever Halvo was started.
     const TestSupport::ScopedEnvironment home("HOME", "/home/player");
-    for (const std::string xdg : {"/xdg", ""}) {
+    for (const std::string xdg : {"/xdg", "", "xdg", "./xdg"}) {
         const TestSupport::ScopedEnvironment data("XDG_DATA_HOME", xdg), config("XDG_CONFIG_HOME", xdg);
+        const bool used = xdg == "/xdg";
         EXPECT_EQ(BatterySave::DefaultFolder(),
-                  xdg.empty() ? "/home/player/.local/share/halvo/saves" : "/xdg/halvo/saves");
-        EXPECT_EQ(ConfigFolder(), xdg.empty() ? "/home/player/.config/halvo" : "/xdg/halvo");
+                  used ? "/xdg/halvo/saves" : "/home/player/.local/share/halvo/saves");
+        EXPECT_EQ(ConfigFolder(), used ? "/xdg/halvo" : "/home/player/.config/halvo");
     }
 }
 

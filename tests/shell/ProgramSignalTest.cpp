@@ -1,6 +1,7 @@
 // The halvo program as a child process, ended by a signal.
 #include <chrono>
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -48,6 +49,9 @@ TEST(ProgramSignals, EndTheProgramBetweenScriptLinesAndInTheMainLoop) {
          "run self.cfg\n",
          "Stopped running self.cfg: the program was asked to end.\n"},
         {SIGINT, {"+g_windowed", "on"}, "Type loadrom", "Ending on signal 2.\n"},
+        // A FIFO nobody writes to is refused at once rather than waited on, so the signal is seen.
+        {SIGTERM, {"fifo.nes"}, "Not a regular file", "Ending on signal 15.\n"},
+        {SIGTERM, {"+run", "fifo.cfg", "+echo", "\"after\""}, "after\n", "Ending on signal 15.\n"},
     };
     for (const auto& c : cases) {
         TestSupport::TempDir dir;
@@ -56,6 +60,8 @@ TEST(ProgramSignals, EndTheProgramBetweenScriptLinesAndInTheMainLoop) {
         // Each script runs itself three times with echo on: tens of millions of lines but for the
         // budget of a run, and seconds of work even within it.
         dir.Write("self.cfg", "run self.cfg\nrun self.cfg\nrun self.cfg\n");
+        ASSERT_EQ(mkfifo(dir.Path("fifo.nes").c_str(), 0600), 0);
+        ASSERT_EQ(mkfifo(dir.Path("fifo.cfg").c_str(), 0600), 0);
         const pid_t pid = TestSupport::Spawn(HALVO_EXECUTABLE, c.arguments);
         ASSERT_NE(pid, -1);
 

@@ -113,6 +113,11 @@ TEST_F(StateCommands, SaveAndLoadBySlotOrFile) {
         {"savestate 7", "loadstate 7", folder.Path("states/banking.7.state").string()},
         {"state_slot = 4\nsavestate", "loadstate", folder.Path("states/banking.4.state").string()},
         {"savestate \"" + mine + "\"", "loadstate \"" + mine + "\"", mine},
+        // A name without a "/" is a file of the slots' folder, wherever Halvo was started.
+        {"savestate \"before boss.state\"", "loadstate \"before boss.state\"",
+         folder.Path("states/before boss.state").string()},
+        // Slot 10 does not exist: the slot stays 4 rather than becoming 9.
+        {"state_slot = 10\nsavestate", "loadstate 4", folder.Path("states/banking.4.state").string()},
     };
     for (const auto& trip : trips) {
         SCOPED_TRACE(trip.save);
@@ -239,6 +244,50 @@ TEST_F(StateCommands, RefusedStatesSayWhyAndKeepTheGame) {
     Type("savestate");
     EXPECT_TRUE(
         capture.HoldsOnly("Halvo::StateFunctions::Save", "No game is running: there is no state to save."));
+}
+
+// Times and counts a machine never holds between frames, in a state whose checksum is right: each is
+// refused, since taken it would overflow or leave the machine catching up for ever (a DMC stall with
+// its top byte set ran at full speed for good). The running game is not touched.
+TEST_F(StateCommands, RefusesTimesNoMachineReaches) {
+    Nes::Process& process = *machine.process;
+    const std::string cannotTake = " section holds a value this machine cannot take";
+    const struct {
+        std::function<void()> craft;
+        std::string reason;
+    } cases[] = {
+        {[&] { process.apu->dmc.stall = 0xFF000000u; }, "its \"APU \"" + cannotTake},
+        {[&] { process.apu->dmc.stall = 1000; }, "its \"APU \"" + cannotTake},
+        {[&] { process.boardIrqCycle = 0xFF00000000000000u; }, "its \"MACH\"" + cannotTake},
+        {[&] { process.boardIrqCycle = process.CpuCycle() + 10'000'000; }, "its \"MACH\"" + cannotTake},
+        {[&] { process.cpu->counter = -2'000'000'000; }, "its \"CPU \"" + cannotTake},
+        {[&] { process.cpu->target = 2'000'000'000; }, "its \"CPU \"" + cannotTake},
+        {[&] { process.dotBudget = 0xFF00000000000000u; }, "its \"MACH\"" + cannotTake},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        machine.RunFrames(2);
+        const Bytes before = StateOf(process);
+        c.craft();
+        const Bytes crafted = Nes::SaveState::Write(process);
+        std::string ignored;
+        ASSERT_TRUE(Nes::SaveState::ReadMachine(process, before.data(), before.size(), ignored));
+        std::string error;
+        if (Nes::SaveState::Load(process, crafted.data(), crafted.size(), error)) {
+            ADD_FAILURE() << "loaded";
+            // Running it could take for ever.
+            ASSERT_TRUE(Nes::SaveState::ReadMachine(process, before.data(), before.size(), ignored));
+        }
+        EXPECT_EQ(error, c.reason);
+        EXPECT_TRUE(StateOf(process) == before);
+    }
+    // Where the processor stops for a board IRQ is worked out from the IRQ's cycle, not taken as saved:
+    // with no IRQ due, a saved stop would have the board raise an IRQ it never scheduled.
+    process.cpu->irqAt = 0x7FFFFFFF;
+    const Bytes stray = Nes::SaveState::Write(process);
+    std::string error;
+    ASSERT_TRUE(Nes::SaveState::Load(process, stray.data(), stray.size(), error)) << error;
+    EXPECT_EQ(process.cpu->irqAt, Nes::Cpu::NoIrq);
 }
 
 // Held for K frames, the rewind leaves the machine as it was K frames before; released, the game goes

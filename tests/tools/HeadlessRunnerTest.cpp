@@ -1,11 +1,17 @@
 #include "HeadlessRunner.h"
 
+#include <chrono>
+#include <csignal>
 #include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 #include <tuple>
 
 #include <gtest/gtest.h>
 
 #include "nes/Joypad.h"
+#include "support/ChildProgram.h"
 #include "support/ConsoleCapture.h"
 #include "support/RomBuilder.h"
 #include "support/TempDir.h"
@@ -107,9 +113,17 @@ TEST_F(Runner, RunsAProgramAndReportsWhatWasAskedFor) {
     EXPECT_NE(out.str().find("result: unknown"), std::string::npos);
 }
 
+std::uint32_t WordAt(const std::string& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value |= std::uint32_t{static_cast<std::uint8_t>(bytes[at + i])} << (8 * i);
+    }
+    return value;
+}
+
 // A program that counts its starts at $0020, plays a tone on pulse 1 and stores bit A of joypad 1 at
 // $0010 and of joypad 2 at $0011 every pass: the script's buttons for both pads and its reset reach it,
-// and --wav records the tone at 48 kHz.
+// and --wav records the tone at the machine's own rate.
 TEST_F(Runner, FeedsTheScriptAndRecordsTheSound) {
     TestSupport::RomBuilder rom;
     rom.program = {
@@ -141,7 +155,8 @@ TEST_F(Runner, FeedsTheScriptAndRecordsTheSound) {
     const std::string bytes = TestSupport::ReadFile(wav);
     ASSERT_GT(bytes.size(), 44u);
     const std::size_t samples = (bytes.size() - 44) / 2;
-    EXPECT_NEAR(static_cast<double>(samples), 48000 * 60 / 60.0988, 200);
+    EXPECT_EQ(WordAt(bytes, 24), 223722u); // the machine's own rate, 1789773 / 8
+    EXPECT_NEAR(static_cast<double>(samples), 1789773 / 8.0 * 60 / 60.0988, 200);
     int peak = 0;
     for (std::size_t i = 0; i < samples; ++i) {
         const auto value = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[44 + 2 * i]) |
@@ -152,6 +167,53 @@ TEST_F(Runner, FeedsTheScriptAndRecordsTheSound) {
 
     EXPECT_EQ(Run({path, "--wav", dir.Path("missing/x.wav").string()}), Tools::ExitBadArguments);
 }
+
+#ifdef HALVO_RUN_EXECUTABLE
+// SIGTERM or SIGINT in the middle of a long run ends it between two frames with a WAV file whose header
+// gives the sizes of the sound written so far.
+TEST_F(Runner, ASignalEndsTheRunWithTheWavFinished) {
+    TestSupport::RomBuilder rom;
+    rom.program = {
+        0xA9, 0x01, 0x8D, 0x15, 0x40, // LDA #$01, STA $4015
+        0xA9, 0xBF, 0x8D, 0x00, 0x40, // LDA #$BF, STA $4000
+        0xA9, 0xFD, 0x8D, 0x02, 0x40, // LDA #$FD, STA $4002
+        0xA9, 0x00, 0x8D, 0x03, 0x40, // LDA #$00, STA $4003
+        0x4C, 0x14, 0x80,             // JMP $8014
+    };
+    const std::string path = dir.Path("tone.nes").string();
+    rom.Write(path);
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        const std::string wav = dir.Path("long" + std::to_string(signal) + ".wav").string();
+        const pid_t pid =
+            TestSupport::Spawn(HALVO_RUN_EXECUTABLE, {path, "--frames", "100000000", "--wav", wav});
+        ASSERT_NE(pid, -1);
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        std::error_code missing;
+        while ((std::filesystem::file_size(wav, missing) < 100000 || missing) &&
+               std::chrono::steady_clock::now() < giveUp) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        kill(pid, signal);
+        int status = 0;
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (waitpid(pid, &status, WNOHANG) != pid) {
+            if (std::chrono::steady_clock::now() > limit) {
+                ADD_FAILURE() << "the run went on after the signal";
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal) << status;
+        const std::string bytes = TestSupport::ReadFile(wav);
+        ASSERT_GT(bytes.size(), 100044u);
+        EXPECT_EQ(WordAt(bytes, 4), bytes.size() - 8);
+        EXPECT_EQ(WordAt(bytes, 40), bytes.size() - 44);
+    }
+}
+#endif
 
 // Files that cannot run end with exit code 3; arguments that cannot work are refused before the run
 // with exit code 4, exactly one message and no summary.
@@ -164,6 +226,8 @@ TEST_F(Runner, RefusesFilesAndPathsItCannotUse) {
     mapper15.Write(dir.Path("mapper15.nes").string());
     const std::string folder = dir.Path().string();
     const std::string noFolder = dir.Path("no/such/folder.png").string();
+    const std::string fifo = dir.Path("fifo.nes").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const struct {
         std::vector<std::string> arguments;
         int exitCode;
@@ -174,13 +238,24 @@ TEST_F(Runner, RefusesFilesAndPathsItCannotUse) {
         {{dir.Path("mapper15.nes").string()}, Tools::ExitNotLoaded, "Unsupported iNES mapper number."},
         {{rom, "--input", folder},
          Tools::ExitBadArguments,
-         "halvo-run: " + folder + " is a directory, not an input script\n"},
+         "halvo-run: cannot read the input script " + folder + ": it is a directory\n"},
         {{rom, "--input", "/dev/zero"},
          Tools::ExitBadArguments,
-         "halvo-run: /dev/zero, line 1: longer than 65536 characters\n"},
+         "halvo-run: cannot read the input script /dev/zero: it is not a file\n"},
         {{rom, "--input", "/proc/self/mem"},
          Tools::ExitBadArguments,
-         "halvo-run: /proc/self/mem, it could not be read\n"},
+         "halvo-run: cannot read the input script /proc/self/mem: it could not be read\n"},
+        // Endless, a folder, or a FIFO nobody writes to: refused at once, not read for ever or waited on.
+        {{rom, "--load-state", "/dev/zero"},
+         Tools::ExitNotLoaded,
+         "halvo-run: cannot load the state /dev/zero: it is not a file\n"},
+        {{rom, "--load-state", folder},
+         Tools::ExitNotLoaded,
+         "halvo-run: cannot load the state " + folder + ": it is a directory\n"},
+        {{rom, "--load-state", fifo},
+         Tools::ExitNotLoaded,
+         "halvo-run: cannot load the state " + fifo + ": it is not a file\n"},
+        {{fifo}, Tools::ExitNotLoaded, "] Error: Not a regular file (a FIFO, device or socket): " + fifo},
         {{rom, "--png", noFolder}, Tools::ExitBadArguments, "halvo-run: cannot write " + noFolder + "\n"},
         {{rom, "--png", folder}, Tools::ExitBadArguments, "halvo-run: cannot write " + folder + "\n"},
     };

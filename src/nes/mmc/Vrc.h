@@ -56,7 +56,8 @@ public:
     // The wiring is the board's and stays as built.
     void StateRegisters(StateIo& io) override {
         io.Array(prgBanks)(prgSwap).Bounded(mirrorControl, std::uint8_t{3});
-        io.Array(chrBanks)(latch6000, irqLatch, irqControl, irqCounter, irqPrescaler, irqCycle);
+        io.Array(chrBanks)(latch6000, irqLatch, irqControl, irqCounter);
+        io.Bounded(irqPrescaler, PrescalerPeriod - 1)(irqCycle);
     }
 
 private:

@@ -1,13 +1,12 @@
 #include "nes/rom/RomImageIOManager.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <filesystem>
-#include <fstream>
+#include <sstream>
 #include <system_error>
 #include <typeinfo>
 #include <vector>
 
+#include "console/RegularFile.h"
 #include "console/System.h"
 #include "nes/rom/LoadReport.h"
 
@@ -77,27 +76,27 @@ std::unique_ptr<RomImage> RomImageIOManager::LoadImageFile(const std::string& fi
         Console::ReportError(FileOperation, __LINE__) << reason << ": " << fileName << std::endl;
         return nullptr;
     };
-    std::error_code error;
-    const auto status = std::filesystem::status(fileName, error);
-    if (std::filesystem::is_directory(status)) {
+    std::string contents;
+    std::string reason;
+    switch (Console::ReadRegularFile(fileName, RomImage::MaxFileSize, contents, reason)) {
+    case Console::FileRefusal::None:
+        break;
+    case Console::FileRefusal::Directory:
         return refuse(std::make_error_code(std::errc::is_a_directory).message());
+    case Console::FileRefusal::NotAFile:
+        return refuse("Not a regular file (a FIFO, device or socket)");
+    case Console::FileRefusal::TooLarge:
+        return refuse(LargerThanAnyCartridge);
+    case Console::FileRefusal::Missing:
+        return refuse(std::make_error_code(std::errc::no_such_file_or_directory).message());
+    case Console::FileRefusal::Failed:
+        return refuse(reason);
+    case Console::FileRefusal::Unreadable:
+        return refuse(std::make_error_code(std::errc::io_error).message());
     }
-    // A regular file's size is known before reading: no cartridge is larger (pipes are checked as they
-    // are read).
-    if (std::filesystem::is_regular_file(status)) {
-        const auto size = std::filesystem::file_size(fileName, error);
-        if (!error && size > RomImage::MaxFileSize) {
-            return refuse(LargerThanAnyCartridge);
-        }
-    }
-    errno = 0;
-    std::ifstream file(fileName, std::ios::in | std::ios::binary);
-    if (!file.is_open()) {
-        return refuse(errno != 0 ? std::generic_category().message(errno) : "Could not open the file");
-    }
+    std::istringstream file(contents, std::ios::in | std::ios::binary);
     const std::string extension = LowerCase(format.empty() ? ExtensionOf(fileName) : format);
     std::unique_ptr<RomImage> image = LoadImageStream(file, extension);
-    file.close();
     if (image && image->name.empty()) {
         image->name = BaseNameOf(fileName);
     }

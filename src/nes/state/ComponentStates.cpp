@@ -48,10 +48,20 @@ void NoiseState(StateIo& io, NoiseChannel& noise) {
     io(noise.shift, noise.shortMode);
 }
 
+// A few fetches' worth: far more than a machine leaves, far less than could wrap the processor's budget.
+constexpr std::uint32_t MaxStall = 16 * DmcChannel::FetchStall;
+// The processor's budget and the marks in it stay within a few lines of 0 (a sprite DMA is 1536 dots);
+// this bound is thousands of lines away, and keeps the sums made with them far from wrapping.
+constexpr std::int32_t MaxBudget = 1 << 20;
+// Some 400 years of play: the time account stays far from wrapping when multiplied or negated.
+constexpr std::uint64_t MaxDots = std::uint64_t{1} << 56;
+
 void DmcState(StateIo& io, DmcChannel& dmc) {
     io.Bounded(dmc.rateIndex, std::uint8_t{15});
     io(dmc.irqEnabled, dmc.loop, dmc.irqFlag, dmc.level, dmc.sampleAddress, dmc.sampleLength, dmc.address,
-       dmc.bytesRemaining, dmc.buffer, dmc.bufferFull, dmc.shift, dmc.bitsRemaining, dmc.silence, dmc.stall);
+       dmc.bytesRemaining, dmc.buffer, dmc.bufferFull, dmc.shift, dmc.bitsRemaining, dmc.silence);
+    // The processor takes the fetches' stall at every line start; between frames it is none.
+    io.Bounded(dmc.stall, MaxStall);
 }
 
 void TileState(StateIo& io, Gfx::TileRecord& tile) {
@@ -62,7 +72,9 @@ void TileState(StateIo& io, Gfx::TileRecord& tile) {
 
 void Cpu::State(StateIo& io) {
     io.Bounded(pc, 0xFFFFu);
-    io(s, a, x, y, p.n, p.v, p.bdi, p.z, p.c, counter, target, lineStart);
+    io(s, a, x, y, p.n, p.v, p.bdi, p.z, p.c);
+    io.Bounded(counter, MaxBudget, -MaxBudget).Bounded(target, MaxBudget, -MaxBudget);
+    io.Bounded(lineStart, MaxBudget, -MaxBudget);
     if (io.Version() >= 2) {
         io.Bounded(irqInputs, std::uint8_t{Cpu::IrqFrameCounter | Cpu::IrqDmc | Cpu::IrqBoard});
     } else {
@@ -156,7 +168,9 @@ void Apu::State(StateIo& io) {
         synth.State(io);
     }
     io(synthStart, pulse1Next, pulse2Next, triangleNext, noiseNext, dmcNext);
-    io(pulse1Level, pulse2Level, triangleLevel, noiseLevel, dmcLevel);
+    // The channels' output levels: 4 bits each, 7 for the DMC (the synthesiser's steps are their changes).
+    io.Bounded(pulse1Level, 15).Bounded(pulse2Level, 15).Bounded(triangleLevel, 15).Bounded(noiseLevel, 15);
+    io.Bounded(dmcLevel, 127);
     if (!io.Loading()) {
         return;
     }
@@ -226,7 +240,8 @@ void Mmc::State(StateIo& io) {
 
 void Process::State(StateIo& io) {
     io.Array(ram);
-    io(dotBudget, apuDue, boardIrqCycle);
+    io.Bounded(dotBudget, MaxDots);
+    io(apuDue, boardIrqCycle);
 }
 
 } // namespace Halvo::Nes

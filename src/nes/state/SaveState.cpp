@@ -18,6 +18,8 @@ constexpr char Signature[8] = {'H', 'A', 'L', 'V', 'O', 'S', 'T', 'A'};
 // Signature, version, length, PRG and CHR checksums.
 constexpr std::size_t HeaderSize = 8 + 4 * 4;
 constexpr std::size_t SectionHeaderSize = 8;
+// The farthest a board's IRQ is scheduled ahead: the FME-7's 16-bit cycle counter, with room.
+constexpr std::int64_t MaxIrqDistance = std::int64_t{1} << 17;
 
 // The memories a page can show, numbered as the mappings store them; 0 is "nothing mapped".
 struct Memory {
@@ -222,6 +224,20 @@ bool ReadMachine(Process& process, const std::uint8_t* data, std::size_t size, s
         process.cpu->SetIrqInput(Cpu::IrqFrameCounter, process.apu->frameIrq);
         process.cpu->SetIrqInput(Cpu::IrqDmc, process.apu->dmc.irqFlag);
     }
+    // A board's IRQ is due within a 16-bit count of cycles (or was, and is raised at once). One said to
+    // be ages away or ages ago, by the machine or by the board's own registers, would overflow the
+    // processor's stop or have the machine catching up with it IRQ by IRQ.
+    const auto nearNow = [&process](std::uint64_t cycle) {
+        const auto distance = static_cast<std::int64_t>(cycle - process.CpuCycle());
+        return cycle == Apu::Never || (distance >= -MaxIrqDistance && distance <= MaxIrqDistance);
+    };
+    if (!nearNow(process.boardIrqCycle) || !nearNow(process.mmc->NextIrqCycle())) {
+        error = std::string("its \"") + (nearNow(process.boardIrqCycle) ? "CART" : "MACH") +
+                "\" section holds a value this machine cannot take";
+        return false;
+    }
+    // Where the processor's runs stop for the board is worked out from the cycle, never taken as saved.
+    process.PlaceBoardIrq();
     process.ppu->UpdateCanvasState(true);
     return true;
 }
