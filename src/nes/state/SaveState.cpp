@@ -293,6 +293,8 @@ bool Load(Process& process, const std::uint8_t* data, std::size_t size, std::str
         return false;
     }
     trial->Reset(true);
+    // The trial makes sound when the running machine does, so that the sound's state passes through it.
+    trial->apu->SetSynthesis(process.apu->Synthesis());
     const std::uint8_t* sections = data + HeaderSize;
     const std::size_t sectionsSize = size - HeaderSize - 4;
     if (!ReadMachine(*trial, sections, sectionsSize, error, version)) {

@@ -111,7 +111,7 @@ TEST(Boards, SmallImagesWrapIntoThemselves) {
           "74161/152",   "SUNSOFT-1",    "SUNSOFT-2",     "SUNSOFT-2-3R", "SUNSOFT-3",    "SUNSOFT-4",
           "JF-17",       "JF-19",        "JF-13",         "IF-12",        "NAMCOT-3446",  "NAMCOT-3453",
           "NAMCOT-3425", "VRC3",         "800037",        "PAL-ZZ",       "QJ",           "UNROM-512",
-          "ACTION53",    "GTROM",        "NROM-368",      "NES-EVENT",     "VRC6A",        "VRC7",
+          "ACTION53",    "GTROM",        "NROM-368",      "NES-EVENT",    "VRC6A",        "VRC7",
           "NAMCO-163",   "NAMCO-340"}) {
         SCOPED_TRACE(board);
         auto image = MakeImage(1, 0, board);
