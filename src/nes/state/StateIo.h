@@ -229,9 +229,8 @@ private:
     void Field(T& field) {
         if constexpr (std::is_same_v<T, bool>) {
             std::uint8_t byte = field ? 1 : 0;
-            const bool wasGood = !failed;
             Field(byte);
-            if (Loading() && !failed && wasGood) {
+            if (Loading() && !failed) {
                 if (byte > 1) {
                     failed = true;
                 } else {
