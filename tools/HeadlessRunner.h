@@ -41,6 +41,8 @@ struct RunnerOptions {
     std::uint32_t saveStateFrame = 0;
     std::string saveStatePath;
     std::string loadStatePath;
+    // --timing line|exact: the processor kind the machine is built with.
+    std::string cpuKind = "Static";
     bool help = false;    // --help or -h: the usage on standard output, nothing run
     bool version = false; // --version
 };
@@ -95,7 +97,9 @@ public:
 
     // Loads the image and builds its machine, hard-reset; false when either fails (the console has
     // the reports). With a save folder, a cartridge with a battery starts from its save there.
-    bool Load(const std::string& romPath, const std::string& saveFolder = "");
+    // `cpuKind` is the timing model's processor: "Static" (line) or "Exact".
+    bool Load(const std::string& romPath, const std::string& saveFolder = "",
+              const std::string& cpuKind = "Static");
     // Runs frames, holding during each frame the buttons the script gives for it (frames counted from
     // the first frame this machine ran). With `answerResetRequests`, a test program that asks for the
     // reset button gets it 10 frames later, as a person would press it.
@@ -121,6 +125,8 @@ public:
     std::uint32_t framesRun = 0;
     std::unique_ptr<BatterySave> batterySave;
     bool answerResetRequests = false;
+    // A request on screen that wants the button once its message has gone.
+    bool pressWhenMessageGoes = false;
     std::uint32_t resetsPressed = 0;
 
 private:

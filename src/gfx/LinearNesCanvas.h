@@ -46,6 +46,7 @@ protected:
         renderer->pitch = pitch;
         renderer->SetPalette(paletteMap.data());
         renderer->clearColour = &colors[0x0D];
+        renderer->nesColours = colors.data();
         renderer->bgClipWidth = &bgClipWidth;
         renderer->spriteClipWidth = &spriteClipWidth;
         frameOpen = true;

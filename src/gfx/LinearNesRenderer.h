@@ -162,6 +162,13 @@ public:
         }
     }
 
+    void DrawColours(std::uint32_t scanline, const std::uint8_t* colours) override {
+        std::uint8_t* out = pixels + static_cast<std::ptrdiff_t>(scanline) * pitch;
+        for (std::uint32_t x = 0; x < 256; ++x, out += BytesPerPixel) {
+            Store(out, nesColours[colours[x] & 63]);
+        }
+    }
+
     // Points the renderer at the 32 palette entries as surface pixel values.
     void SetPalette(const T* entries) {
         palette = entries;
@@ -181,6 +188,8 @@ public:
     // Set through SetPalette.
     const T* palette = nullptr;
     const T* clearColour = nullptr;
+    // The 64 NES colours as surface pixel values.
+    const T* nesColours = nullptr;
     const std::uint32_t* bgClipWidth = nullptr;
     const std::uint32_t* spriteClipWidth = nullptr;
     // Per screen x of the line being drawn: bit 0 the background pixel is opaque, bit 1 a sprite has

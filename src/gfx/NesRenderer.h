@@ -35,6 +35,9 @@ public:
     // `count` rows of one line, as DrawTile would draw them one by one: one call for a line's worth.
     virtual void DrawTiles(const TileRecord* records, std::size_t count) = 0;
     virtual void DrawSprite(const TileRecord& record) = 0;
+    // A whole line as 256 NES colours (0-63), left to right: the exact timing model's output, which
+    // decides every pixel itself.
+    virtual void DrawColours(std::uint32_t scanline, const std::uint8_t* colours) = 0;
 };
 
 } // namespace Halvo::Gfx

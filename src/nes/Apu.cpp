@@ -1,5 +1,7 @@
 #include "nes/Apu.h"
 
+#include <algorithm>
+
 namespace Halvo::Nes {
 
 namespace {
@@ -9,9 +11,6 @@ namespace {
 constexpr std::uint64_t FlushCycles = 32768;
 // Samples kept for a listener that does not take them (two seconds): beyond that they are dropped.
 constexpr std::size_t MaxPendingSamples = 1u << 19;
-// At power-up and reset the frame counter restarts as if $4017 had been written some 9 to 12 cycles
-// before the processor's first instruction (9 on a console that was off for a while).
-constexpr std::uint64_t ResetRestartLead = 9;
 
 constexpr double NtscClock = 1789773.0;
 // The machine runs its processor at 3 dots a cycle on PAL too, so a PAL frame holds 35,464 cycles, and
@@ -61,7 +60,7 @@ Apu::Apu(Process* process) : dmc(process) {
     samples.reserve(MaxPendingSamples);
 }
 
-void Apu::Reset(bool hard, std::uint64_t now) {
+void Apu::Reset(bool hard, std::uint64_t now, std::uint64_t lead) {
     cycle = now;
     if (hard) {
         pulse1 = PulseChannel(true);
@@ -84,7 +83,7 @@ void Apu::Reset(bool hard, std::uint64_t now) {
     irqInhibit = (lastFrameWrite & 0x40) != 0;
     restartFiveStep = (lastFrameWrite & 0x80) != 0;
     // Cycle counts wrap: a sequence that began before cycle 0 (at power-up) counts from below it.
-    RestartSequence(now - ResetRestartLead);
+    RestartSequence(now - lead);
 
     synth.Clear();
     synthStart = now;
@@ -291,6 +290,31 @@ std::uint64_t Apu::NextIrqCycle() const {
         if (const std::uint32_t steps = dmc.StepsToEnd()) {
             const std::uint64_t at = dmcNext + std::uint64_t{steps - 1} * dmc.StepCycles();
             next = at < next ? at : next;
+        }
+    }
+    return next;
+}
+
+std::uint64_t Apu::NextEventCycle() const {
+    std::uint64_t next = restartAt;
+    // A flag already raised needs no visit until a register access clears it.
+    if (!frameIrq && !irqInhibit && !fiveStep) {
+        for (std::uint32_t step = frameStep; step < 6; ++step) {
+            if (Sequence()[step].actions & SetIrq) {
+                next = std::min(next, sequenceStart + Sequence()[step].cycle);
+                break;
+            }
+        }
+    }
+    if (dmc.bytesRemaining > 0) {
+        // The buffer is refilled when the output unit takes it, at the step that empties the shifter.
+        const std::uint64_t fetch =
+            dmc.bufferFull ? dmcNext + std::uint64_t{dmc.bitsRemaining - 1u} * dmc.StepCycles() : cycle;
+        next = std::min(next, fetch);
+    }
+    if (!dmc.irqFlag && dmc.irqEnabled) {
+        if (const std::uint32_t steps = dmc.StepsToEnd()) {
+            next = std::min(next, dmcNext + std::uint64_t{steps - 1} * dmc.StepCycles());
         }
     }
     return next;

@@ -31,7 +31,10 @@ public:
     // Power-up (hard) or the reset button (soft) at processor cycle `now`. Power-up acts as a write of
     // $00 to $4017 shortly before the processor starts; the reset button writes the last $4017 value
     // again. Both silence every channel as a write of $00 to $4015 does and clear the frame interrupt.
-    void Reset(bool hard, std::uint64_t now);
+    // `lead`: how many cycles before `now` that write lands; the exact timing model, whose reads of
+    // $4015 come on their own cycle rather than at the start of their instruction, measures it 4
+    // cycles later (apu_reset "4017_timing" prints 9 for both).
+    void Reset(bool hard, std::uint64_t now, std::uint64_t lead = 9);
     // The frame counter's step positions, the noise and DMC periods and the output clock of a PAL
     // console, or of an NTSC one.
     void SetPal(bool pal);
@@ -53,6 +56,9 @@ public:
     bool Irq() const { return frameIrq || dmc.irqFlag; }
     // The earliest cycle at which the interrupt line may rise without a register access, or Never.
     std::uint64_t NextIrqCycle() const;
+    // The earliest cycle at which the interrupt line may rise or the DMC fetches its next byte, or
+    // Never: the exact timing model brings the unit up to date then.
+    std::uint64_t NextEventCycle() const;
     // Cycles the DMC's fetches took from the processor since the last call.
     std::uint32_t TakeStall() { return dmc.TakeStall(); }
 

@@ -1,5 +1,6 @@
 #include "nes/Cpu.h"
 
+#include "nes/ExactCpu.h"
 #include "nes/Process.h"
 #include "nes/StaticCpu.h"
 
@@ -16,6 +17,9 @@ constexpr std::uint8_t FlagB = StatusRegister::FlagB;
 Ref::Ptr<Cpu> Cpu::Create(const std::string& name, Process* process, const Cpu* previous) {
     if (name == "Static") {
         return Ref::New<StaticCpu>(process, previous);
+    }
+    if (name == "Exact") {
+        return Ref::New<ExactCpu>(process, previous);
     }
     return nullptr;
 }

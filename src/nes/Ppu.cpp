@@ -30,7 +30,19 @@ void Ppu::Reset(bool hard) {
     if (hard) {
         oam.fill(0);
         palette.fill(0);
+        paletteRam.fill(0);
+        dotClock = 0;
+        frameCount = 0;
+        latchRefreshed.fill(0);
     }
+    dot = 0;
+    frameEnded = false;
+    suppressVBlank = false;
+    secondaryCount = 0;
+    secondaryHasZero = false;
+    overflowDot = -1;
+    spriteLine.fill(0);
+    nextSpriteLine.fill(0);
     spriteLinesStale = true;
     // A machine put together without a cartridge (only in tests) runs as NTSC.
     SetTvSystem(process->romImage ? process->romImage->tvSystem : std::uint32_t{TvNtsc});

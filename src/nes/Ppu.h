@@ -115,6 +115,23 @@ public:
     // written only through here.
     void WriteOam(std::uint32_t index, std::uint8_t value);
 
+    // The exact timing model (PpuDots.cpp) ----------------------------------------------------------
+    // The PPU runs one dot at a time, driven by the processor's cycles, and the processor reaches its
+    // registers through the Exact functions. The frame runs from the start of vertical blank (line
+    // 241, dot 0) to the end of the post-render line, as in the line model.
+    void SetExact(bool on) { exact = on; }
+    bool Exact() const { return exact; }
+    void RunDot();
+    // The PPU's /NMI output: the VBlank flag while $2000 enables the NMI.
+    bool NmiOutput() const { return (status & control & StatusVBlank) != 0; }
+    bool FrameEnded() const { return frameEnded; }
+    void BeginExactFrame(bool render);
+    void EndExactFrame();
+    std::uint8_t ReadRegisterExact(std::uint32_t address);
+    void WriteRegisterExact(std::uint32_t address, std::uint8_t value);
+    // The exact model's own fields, saved apart.
+    void ExactState(StateIo& io);
+
     Process* process;
     Ref::Ptr<Gfx::NesCanvas> canvas;
     // Held only while a rendered frame is being drawn.
@@ -178,6 +195,43 @@ public:
     std::array<std::uint8_t, OamSize> oam{};
 
 private:
+    // The exact model's state: where the frame stands, the background shifters and the latches that
+    // feed them, the coming line's sprites, the PPU's own data bus (open bus) and its decay, the true
+    // palette RAM (the line model keeps the backdrop copied into every palette's entry 0).
+    bool exact = false;
+    bool frameEnded = false;
+    bool suppressVBlank = false;
+    bool skipDot = false;
+    bool drawExact = false;
+    std::int32_t dot = 0;
+    std::uint64_t dotClock = 0;
+    std::uint32_t frameCount = 0;
+    std::uint16_t bgLow = 0, bgHigh = 0, attrLow = 0, attrHigh = 0;
+    std::uint8_t nextName = 0, nextAttr = 0, nextLow = 0, nextHigh = 0;
+    std::array<std::uint8_t, 32> secondaryOam{};
+    std::uint32_t secondaryCount = 0;
+    bool secondaryHasZero = false;
+    std::int32_t overflowDot = -1;
+    // The coming line's sprite pixels by x: colour (palette x 4 + value, 16-31) in bits 0-4, 0 where no
+    // sprite is opaque; bit 5 behind the background; bit 6 sprite 0.
+    std::array<std::uint8_t, 256> spriteLine{};
+    std::array<std::uint8_t, 256> nextSpriteLine{};
+    std::array<std::uint8_t, 256> lineColours{};
+    std::array<std::uint8_t, 32> paletteRam{};
+    std::array<std::uint32_t, 8> latchRefreshed{};
+    bool a12High = false;
+    std::uint64_t a12FellAt = 0;
+
+    void DotFetch();
+    void DotPixel();
+    void EvaluateSpritesExact();
+    void FetchSpritesExact();
+    void SetBusAddress(std::uint32_t address);
+    std::uint8_t ReadBus(std::uint32_t address);
+    void RefreshLatch(std::uint8_t value, std::uint8_t bits);
+    std::uint8_t DecayedLatch();
+    void IncrementAfterAccess();
+
     // Bit n of spriteLines[s] is set when sprite n's y puts it on scanline s (0-240) at the present
     // sprite height, so that evaluating a line does not scan all of OAM. A write of one y moves its
     // sprite; a new height or a whole new OAM marks the table stale, and the next evaluation makes it
@@ -205,8 +259,27 @@ private:
     void TileLine(Gfx::NesRenderer* drawer);
 
     void StartLine(Cpu& cpu) const;
-    static std::uint32_t CoarseXIncrement(std::uint32_t v);
-    void VerticalIncrement();
+    // Past the right edge of a name table (coarse X 31): coarse X to 0 in the horizontally adjacent one.
+    [[gnu::always_inline]] static std::uint32_t CoarseXIncrement(std::uint32_t v) {
+        return (v & 0x1F) == 0x1F ? v ^ 0x041F : v + 1;
+    }
+    [[gnu::always_inline]] void VerticalIncrement() {
+        if ((vramAddress & 0x7000) != 0x7000) {
+            vramAddress += 0x1000;
+            return;
+        }
+        vramAddress &= 0x8FFF;
+        const std::uint32_t coarseY = vramAddress & 0x03E0;
+        if (coarseY == 0x03A0) {
+            // Row 29 is the last of a name table: on to row 0 of the vertically adjacent one.
+            vramAddress = (vramAddress ^ 0x0800) & 0xFC1F;
+        } else if (coarseY == 0x03E0) {
+            // Row 31 (only reached by scrolling into the attribute bytes) wraps without switching tables.
+            vramAddress &= 0xFC1F;
+        } else {
+            vramAddress += 0x20;
+        }
+    }
     template <bool Drawn, bool Hooks>
     void FetchRows(std::int32_t first, std::int32_t last, Mmc& mmc);
     template <bool Drawn>

@@ -71,29 +71,6 @@ HALVO_PPU_INLINE void Ppu::StartLine(Cpu&) const {
     process->StartLine(dotsPerLine);
 }
 
-// Past the right edge of a name table (coarse X 31): coarse X to 0 in the horizontally adjacent one.
-HALVO_PPU_INLINE std::uint32_t Ppu::CoarseXIncrement(std::uint32_t v) {
-    return (v & 0x1F) == 0x1F ? v ^ 0x041F : v + 1;
-}
-
-HALVO_PPU_INLINE void Ppu::VerticalIncrement() {
-    if ((vramAddress & 0x7000) != 0x7000) {
-        vramAddress += 0x1000;
-        return;
-    }
-    vramAddress &= 0x8FFF;
-    const std::uint32_t coarseY = vramAddress & 0x03E0;
-    if (coarseY == 0x03A0) {
-        // Row 29 is the last of a name table: on to row 0 of the vertically adjacent one.
-        vramAddress = (vramAddress ^ 0x0800) & 0xFC1F;
-    } else if (coarseY == 0x03E0) {
-        // Row 31 (only reached by scrolling into the attribute bytes) wraps without switching tables.
-        vramAddress &= 0xFC1F;
-    } else {
-        vramAddress += 0x20;
-    }
-}
-
 // Fetches rows first..last of the line, one tile each, from the address v (moved on by one tile a row;
 // past coarse X 31 into the horizontally adjacent name table). Row k's record starts at screen x
 // 8k - fine X. Its tile number is the name-table byte at v; its palette is the quarter of the

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "console/ReportedCreate.h"
+#include "nes/ExactCpu.h"
 #include "nes/Joypad.h"
 #include "nes/mmc/MmcManager.h"
 
@@ -18,6 +19,12 @@ std::uint8_t ReadPpuRegister(Process* process, std::uint32_t address) {
 void WritePpuRegister(Process* process, std::uint32_t address, std::uint8_t value) {
     process->ppu->WriteRegister(address, value);
 }
+std::uint8_t ReadPpuRegisterExact(Process* process, std::uint32_t address) {
+    return process->ppu->ReadRegisterExact(address);
+}
+void WritePpuRegisterExact(Process* process, std::uint32_t address, std::uint8_t value) {
+    process->ppu->WriteRegisterExact(address, value);
+}
 
 // After the processor touched the sound unit: the cycles its DMC fetches took, and when the next line
 // start must look at it again. An acknowledgement ($4015 read, $4017 inhibit, $4010 disable) lowers the
@@ -25,8 +32,13 @@ void WritePpuRegister(Process* process, std::uint32_t address, std::uint8_t valu
 void AfterApuAccess(Process* process) {
     Cpu& cpu = *process->cpu;
     const Apu& apu = *process->apu;
-    cpu.counter -= static_cast<std::int32_t>(process->apu->TakeStall()) * Cpu::DotsPerCycle;
-    process->apuDue = std::min(process->apuDue, apu.NextIrqCycle());
+    if (ExactCpu* exact = process->exactCpu) {
+        exact->AddDmcStall(process->apu->TakeStall());
+        process->apuDue = std::min(process->apuDue, apu.NextEventCycle());
+    } else {
+        cpu.counter -= static_cast<std::int32_t>(process->apu->TakeStall()) * Cpu::DotsPerCycle;
+        process->apuDue = std::min(process->apuDue, apu.NextIrqCycle());
+    }
     if (!apu.frameIrq) {
         cpu.SetIrqInput(Cpu::IrqFrameCounter, false);
     }
@@ -36,19 +48,29 @@ void AfterApuAccess(Process* process) {
 }
 
 // $4000-$4FFF: the sound unit, the controller ports and sprite DMA. Bit 6 of a port read is the open
-// bus left by the address byte $40; the sound unit's write-only registers read 0.
+// bus left by the address byte $40; the sound unit's write-only registers read 0. In the exact model
+// the bits no device drives are the data bus's: bits 5-7 of a port read, bit 5 of $4015 and every
+// write-only register.
 std::uint8_t ReadIoRegister(Process* process, std::uint32_t address) {
     if (address == 0x4016 || address == 0x4017) {
-        return static_cast<std::uint8_t>(process->ports->Read(address) | 0x40);
+        const std::uint8_t bus = process->exactCpu ? process->openBus & 0xE0 : 0x40;
+        return static_cast<std::uint8_t>(process->ports->Read(address) | bus);
     }
     if (address == 0x4015) {
-        const std::uint8_t status = process->apu->ReadStatus(process->CpuCycle());
+        std::uint8_t status = process->apu->ReadStatus(process->CpuCycle());
+        if (process->exactCpu) {
+            status = static_cast<std::uint8_t>((status & ~0x20) | (process->openBus & 0x20));
+        }
         AfterApuAccess(process);
         return status;
     }
-    return 0;
+    return process->openBus;
 }
 void WriteIoRegister(Process* process, std::uint32_t address, std::uint8_t value) {
+    if (address == 0x4014 && process->exactCpu) {
+        process->exactCpu->RequestSpriteDma(value);
+        return;
+    }
     if (address == 0x4014) {
         // The processor stops while the DMA copies 256 bytes.
         process->cpu->counter -= process->ppu->SpriteDma(value);
@@ -83,10 +105,14 @@ Process::Process(const std::string& cpuKind, RomImage* romImage) : Process(romIm
     if (!cpu) {
         throw std::runtime_error("Could not create Nes::Cpu object.");
     }
+    if (cpuKind == "Exact") {
+        exactCpu = static_cast<ExactCpu*>(cpu.Get());
+    }
     ppu = Ppu::Create(this);
     if (!ppu) {
         throw std::runtime_error("Could not create Nes::Ppu object.");
     }
+    ppu->SetExact(exactCpu != nullptr);
     {
         Ref::Ptr<MmcManager> boards(MmcManager::Instance());
         mmc = boards->CreateMmc(this);
@@ -115,8 +141,8 @@ void Process::Reset(bool hard) {
         writeHandlers[page] = &WriteUnmapped;
     }
     for (std::uint32_t page = 0x2000 >> PageShift; page < 0x4000 >> PageShift; ++page) {
-        readHandlers[page] = &ReadPpuRegister;
-        writeHandlers[page] = &WritePpuRegister;
+        readHandlers[page] = exactCpu ? &ReadPpuRegisterExact : &ReadPpuRegister;
+        writeHandlers[page] = exactCpu ? &WritePpuRegisterExact : &WritePpuRegister;
     }
     for (std::uint32_t page = 0x4000 >> PageShift; page < 0x5000 >> PageShift; ++page) {
         readHandlers[page] = &ReadIoRegister;
@@ -133,7 +159,9 @@ void Process::Reset(bool hard) {
     mmc->Reset(hard);
     cpu->Reset(hard);
     apu->SetPal(romImage->tvSystem == TvPal);
-    apu->Reset(hard, CpuCycle());
+    // At power-up and reset the frame counter restarts as if $4017 had been written some 9 to 12
+    // cycles before the processor's first instruction (9 on a console that was off for a while).
+    apu->Reset(hard, CpuCycle(), exactCpu ? 5 : 9);
     cpu->SetIrqInput(Cpu::IrqFrameCounter, apu->frameIrq);
     cpu->SetIrqInput(Cpu::IrqDmc, apu->dmc.irqFlag);
     apuDue = 0;
@@ -141,13 +169,31 @@ void Process::Reset(bool hard) {
 }
 
 void Process::RunFrame(bool render) {
-    ppu->RunFrame(render);
+    if (exactCpu) {
+        ppu->BeginExactFrame(render);
+        exactCpu->RunFrame();
+        ppu->EndExactFrame();
+    } else {
+        ppu->RunFrame(render);
+    }
     ServiceApu();
     apu->FlushSamples();
 }
 
+std::uint64_t Process::ExactCycle() const {
+    return exactCpu->cycles;
+}
+
 void Process::ServiceApu() {
     const std::uint64_t now = CpuCycle();
+    if (exactCpu) {
+        apu->RunTo(now);
+        exactCpu->AddDmcStall(apu->TakeStall());
+        cpu->SetIrqInput(Cpu::IrqFrameCounter, apu->frameIrq);
+        cpu->SetIrqInput(Cpu::IrqDmc, apu->dmc.irqFlag);
+        apuDue = apu->NextEventCycle();
+        return;
+    }
     apu->RunTo(now);
     cpu->counter -= static_cast<std::int32_t>(apu->TakeStall()) * Cpu::DotsPerCycle;
     cpu->SetIrqInput(Cpu::IrqFrameCounter, apu->frameIrq);
@@ -171,8 +217,8 @@ Process::Process(RomImage* romImage) : romImage(romImage) {
 // The members go in reverse order: RAM with the map, then ports, mapper, PPU and processor.
 Process::~Process() = default;
 
-std::uint8_t Process::ReadUnmapped(Process*, std::uint32_t) {
-    return 0;
+std::uint8_t Process::ReadUnmapped(Process* process, std::uint32_t) {
+    return process->openBus;
 }
 
 void Process::WriteUnmapped(Process*, std::uint32_t, std::uint8_t) {}

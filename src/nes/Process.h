@@ -18,6 +18,7 @@ namespace Halvo::Nes {
 
 struct RomImage;
 class StateIo;
+class ExactCpu;
 
 // One NES machine: its components, the 2 KiB of internal RAM and the processor's memory map. The 64 KiB
 // CPU address space is cut into 32 pages of 2 KiB; each page is read and written either directly
@@ -34,7 +35,8 @@ public:
     static constexpr std::uint32_t PageMask = PageSize - 1;
     static constexpr std::uint32_t RamSize = 2048;
 
-    // The machine for a cartridge image, with the processor of that kind ("Static"), the PPU, the
+    // The machine for a cartridge image, with the processor of that kind ("Static" for the line timing
+    // model, "Exact" for the exact one), the PPU, the
     // board the image names and the controller ports with a joypad on port 0; null (and a report) when
     // one of them cannot be made. The image is not owned and must outlive the process. Hard-reset it
     // before the first frame.
@@ -107,6 +109,9 @@ public:
     // The processor cycles run since power-up: the dots handed to the processor at the line starts,
     // less those it has still to run, in cycles.
     std::uint64_t CpuCycle() const {
+        if (exactCpu) [[unlikely]] {
+            return ExactCycle();
+        }
         return static_cast<std::uint64_t>(static_cast<std::int64_t>(dotBudget) - cpu->counter) /
                Cpu::DotsPerCycle;
     }
@@ -129,7 +134,10 @@ public:
 
     // Saves or loads RAM and the machine's time account (the page mappings are saved apart).
     void State(StateIo& io);
+    // The timing model's name: "exact" or "line".
+    const char* TimingName() const { return exactCpu ? "exact" : "line"; }
 
+    std::uint64_t ExactCycle() const;
     // Brings the sound unit up to the processor's present cycle at a line start: its fetches take their
     // cycles from the processor, and its interrupt reaches the processor while the I flag lets it.
     void ServiceApu();
@@ -158,6 +166,13 @@ public:
 
     RomImage* romImage;
     Ref::Ptr<Cpu> cpu;
+    // The processor when the machine runs the exact timing model ("Exact"), else null.
+    ExactCpu* exactCpu = nullptr;
+    // The data bus as a read of an address nothing drives finds it: the exact model's last byte on
+    // the bus; always 0 in the line model.
+    std::uint8_t openBus = 0;
+    // Set by a state load that failed because the state was written by the other timing model.
+    bool otherTimingState = false;
     Ref::Ptr<Ppu> ppu;
     Ref::Ptr<Mmc> mmc;
     Ref::Ptr<Ports> ports;

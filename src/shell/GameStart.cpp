@@ -4,12 +4,13 @@
 
 namespace Halvo {
 
-Game::Outcome Game::Build(Nes::RomImageIOManager& formats, const std::string& file, Game& game) {
+Game::Outcome Game::Build(Nes::RomImageIOManager& formats, const std::string& file, Game& game,
+                          const std::string& cpuKind) {
     std::unique_ptr<Nes::RomImage> image = formats.LoadImageFile(file, "");
     if (!image) {
         return Outcome::ImageUnreadable;
     }
-    Ref::Ptr<Nes::Process> machine = Nes::Process::Create("Static", image.get());
+    Ref::Ptr<Nes::Process> machine = Nes::Process::Create(cpuKind, image.get());
     if (!machine) {
         return Outcome::NoMachine;
     }

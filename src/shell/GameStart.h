@@ -26,7 +26,9 @@ class RomImageIOManager;
 struct Game {
     enum class Outcome { Built, ImageUnreadable, NoMachine };
 
-    static Outcome Build(Nes::RomImageIOManager& formats, const std::string& file, Game& game);
+    // `cpuKind` picks the timing model: "Static" (line) or "Exact".
+    static Outcome Build(Nes::RomImageIOManager& formats, const std::string& file, Game& game,
+                         const std::string& cpuKind = "Static");
     // `saveFolder` empty: the battery RAM is not read from or written to a file.
     void Begin(const std::filesystem::path& saveFolder, const Ref::Ptr<Gfx::NesCanvas>& canvas);
 

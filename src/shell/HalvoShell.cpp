@@ -136,6 +136,7 @@ std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
     for (Console::Function* function : soundSettings.Functions()) {
         functions.push_back(function);
     }
+    functions.push_back(&timingVariable);
     return functions;
 }
 
@@ -734,7 +735,7 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     // The new machine is made before the old game goes, so that an image whose board cannot be built
     // leaves the running game as it was.
     Game game;
-    const Game::Outcome built = Game::Build(*romIOManager, fileName, game);
+    const Game::Outcome built = Game::Build(*romIOManager, fileName, game, timingVariable.CpuKind());
     if (built == Game::Outcome::ImageUnreadable) {
         Console::ReportError("Halvo::HalvoShell::NesLoadRomImage", __LINE__)
             << "Could not load NES ROM image file." << std::endl;
@@ -781,6 +782,12 @@ void HalvoShell::NesUnloadRomImage() {
 }
 
 void HalvoShell::NesReset(bool hard) {
+    // A hard reset with another timing model chosen builds the game's machine again in that model.
+    if (loaded && hard && process->TimingName() != std::string_view(timingVariable.value)) {
+        const std::string file = romFile;
+        NesLoadRomImage(file);
+        return;
+    }
     if (loaded) {
         // The machine starts its sound from silence: fade out what was playing.
         if (audio) {

@@ -28,6 +28,7 @@
 #include "shell/RomFunctions.h"
 #include "shell/SoundSettings.h"
 #include "shell/StateFunctions.h"
+#include "shell/TimingVariable.h"
 #include "sound/AudioOutput.h"
 
 namespace Halvo {
@@ -142,6 +143,7 @@ public:
     Console::Variable<unsigned int> volumeVariable{"s_volume", 100, 0, 100};
     Console::Variable<unsigned int> latencyVariable{"s_latency", 60, 20, 1000};
     SoundSettings soundSettings;
+    TimingVariable timingVariable{[this] { return loaded; }};
     // Null while sound is off or no device could be opened.
     std::unique_ptr<Sound::AudioOutput> audio;
 

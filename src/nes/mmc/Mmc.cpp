@@ -75,6 +75,10 @@ const RomImage& Mmc::Image() const {
     return *process->romImage;
 }
 
+bool Mmc::ExactTiming() const {
+    return process->exactCpu != nullptr;
+}
+
 // A machine built without a sound unit (as some tests build one) has nothing to attach to.
 void Mmc::AttachSound(ExpansionSound& chip) {
     if (process->apu) {
@@ -146,6 +150,10 @@ void Mmc::OnPatternFetch(std::uint16_t) {
 
 void Mmc::OnPatternPhase(bool) {
     patternPhaseHook = false;
+}
+
+void Mmc::OnPpuA12Rise() {
+    a12Hook = false;
 }
 
 std::uint8_t Mmc::GetAttribute(std::uint16_t) {

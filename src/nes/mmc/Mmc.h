@@ -46,6 +46,10 @@ public:
     virtual void OnPatternFetch(std::uint16_t address);
     // A non-zero result replaces the attribute of the tile whose name-table entry is at that address.
     virtual std::uint8_t GetAttribute(std::uint16_t nameTableAddress);
+    // The exact timing model only: PPU A12 rose after it had been low long enough for a counter that
+    // filters its short lows (MMC3's). Boards that count those rises set `a12Hook`; the exact PPU then
+    // calls this instead of OnScanline.
+    virtual void OnPpuA12Rise();
     // CPU writes below $8000 on the pages a board watches (WatchLowWrites); the base passes them on.
     virtual void WriteLow(std::uint16_t address, std::uint8_t value);
     // When the PPU turns from the background's pattern fetches to those of the coming line's sprites
@@ -146,6 +150,7 @@ public:
     bool attributeHook = true;
     // The same for OnPatternPhase, called twice a line.
     bool patternPhaseHook = true;
+    bool a12Hook = false;
 
 protected:
     // The board's input to the processor's IRQ line. The line is level-triggered and shared with the
@@ -160,6 +165,8 @@ protected:
     std::uint64_t CpuCycle() const;
     // The cartridge image the board was made for.
     const RomImage& Image() const;
+    // Whether the machine runs the exact timing model.
+    bool ExactTiming() const;
     // For boards with a sound chip: AttachSound (in Reset) has the machine's sound unit run and mix the
     // chip; RunSound, before every write that changes the chip, brings the sound up to the present
     // cycle, so that the chip's output changes at the write's cycle.

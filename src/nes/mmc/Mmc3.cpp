@@ -8,6 +8,24 @@ namespace Halvo::Nes {
 Mmc3::Mmc3(Process* process) : Mmc(process) {
     preRenderLine = Image().tvSystem == TvPal ? 311 : 261;
     EnsureWram();
+    a12Hook = true;
+}
+
+// The exact model's counter, as the MMC3B (most games' chip) counts: on each filtered rise of A12 a
+// counter at 0, or one asked to reload by $C001, takes the latch; any other counter counts down. A
+// counter at 0 after that raises the IRQ while it is enabled, so a latch of 0 raises it on every line
+// (mmc3_test_2 "1-clocking", "2-details", "4-scanline_timing", "5-MMC3"). `irqRunning` holds the
+// reload request here.
+void Mmc3::OnPpuA12Rise() {
+    if (irqCounter == 0 || irqRunning) {
+        irqCounter = irqLatch;
+        irqRunning = false;
+    } else {
+        --irqCounter;
+    }
+    if (irqCounter == 0 && irqEnabled) {
+        RaiseIrq();
+    }
 }
 
 void Mmc3::Reset(bool hard) {
@@ -73,11 +91,17 @@ void Mmc3::WriteRegister(std::uint16_t address, std::uint8_t value) {
         break;
     case 0xC000:
         irqLatch = value;
-        if (!irqRunning) {
+        if (!irqRunning && !ExactTiming()) {
             irqCounter = value;
         }
         break;
     case 0xC001:
+        if (ExactTiming()) {
+            // The counter reloads at the next clock.
+            irqCounter = 0;
+            irqRunning = true;
+            break;
+        }
         irqCounter = irqLatch;
         irqRunning = false;
         break;
@@ -85,13 +109,13 @@ void Mmc3::WriteRegister(std::uint16_t address, std::uint8_t value) {
         // Disabling is also the acknowledgement: the chip lets go of the IRQ line.
         irqEnabled = false;
         LowerIrq();
-        if (!irqRunning) {
+        if (!irqRunning && !ExactTiming()) {
             irqCounter = irqLatch;
         }
         break;
     case 0xE001:
         irqEnabled = true;
-        if (!irqRunning) {
+        if (!irqRunning && !ExactTiming()) {
             irqCounter = irqLatch;
         }
         break;

@@ -6,6 +6,8 @@
 namespace Halvo::Nes {
 
 Rambo1::Rambo1(Process* process) : Mmc3(process) {
+    // Its own counter keeps the once-a-line clock in both timing models.
+    a12Hook = false;
     nameTablesFromChr = Image().boardName.find("800037") != std::string::npos;
     if (!Image().hasWram) {
         wram.reset();

@@ -6,6 +6,7 @@
 #include "nes/Apu.h"
 #include "nes/ApuSynth.h"
 #include "nes/Cpu.h"
+#include "nes/ExactCpu.h"
 #include "nes/Joypad.h"
 #include "nes/NintendoPorts.h"
 #include "nes/Ppu.h"
@@ -112,6 +113,10 @@ void Ppu::State(StateIo& io) {
     // Between frames no steps wait; a state is only ever taken there.
     io.Bounded(pending, PendingSteps::None);
     io(pendingTarget, pendingNext);
+    if (exact) {
+        const StateIo::Scope scope(io, "exact", 0);
+        ExactState(io);
+    }
     auto drawnColumn = static_cast<std::uint32_t>(lineColumn);
     io.Bounded(drawnColumn, std::uint32_t{32});
     lineColumn = static_cast<std::int32_t>(drawnColumn);
@@ -242,6 +247,33 @@ void Process::State(StateIo& io) {
     io.Array(ram);
     io.Bounded(dotBudget, MaxDots);
     io(apuDue, boardIrqCycle);
+    // A state belongs to the timing model that wrote it (states without the field are the line
+    // model's); the other model's machine is not the same machine.
+    if (io.Version() < 2) {
+        // Halvo 0.2.0 had the line model only.
+        if (exactCpu && io.Loading()) {
+            otherTimingState = true;
+            io.Fail();
+        }
+        return;
+    }
+    const std::uint8_t mine = exactCpu ? 1 : 0;
+    std::uint8_t timing = mine;
+    io(timing, openBus);
+    if (io.Loading() && timing != mine) {
+        otherTimingState = true;
+        io.Fail();
+    }
+    if (exactCpu) {
+        const StateIo::Scope scope(io, "exact", 0);
+        exactCpu->ExactState(io);
+    }
+}
+
+void ExactCpu::ExactState(StateIo& io) {
+    io(cycles, dataBus, nmiLine, nmiPending, pollNmi, pollIrq, lastPollNmi, lastPollIrq);
+    io(spriteDmaPending, spriteDmaPage).Bounded(dmcStall, 16u);
+    io.Bounded(ppuUnits, 7 * 16).Bounded(cycleUnits, 16, 12).Bounded(dotUnits, 5, 4);
 }
 
 } // namespace Halvo::Nes

@@ -287,7 +287,7 @@ bool Load(Process& process, const std::uint8_t* data, std::size_t size, std::str
     }
     // Everything is tried on a fresh machine first, so that a state that does not fit leaves the
     // running one as it was.
-    const Ref::Ptr<Process> trial = Process::Create("Static", process.romImage);
+    const Ref::Ptr<Process> trial = Process::Create(process.exactCpu ? "Exact" : "Static", process.romImage);
     if (!trial) {
         error = "no machine could be made to check it on";
         return false;
@@ -298,6 +298,11 @@ bool Load(Process& process, const std::uint8_t* data, std::size_t size, std::str
     const std::uint8_t* sections = data + HeaderSize;
     const std::size_t sectionsSize = size - HeaderSize - 4;
     if (!ReadMachine(*trial, sections, sectionsSize, error, version)) {
+        if (trial->otherTimingState) {
+            const std::string other = process.exactCpu ? "line" : "exact";
+            error = "it was saved with the \"" + other + "\" timing model (set nes_timing to " + other +
+                    " and load the game again)";
+        }
         return false;
     }
     // The running machine becomes the one it fitted, whose fields the file did not hold have the values

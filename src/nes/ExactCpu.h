@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+
+#include "nes/Cpu.h"
+
+namespace Halvo::Nes {
+
+class Ppu;
+
+// The processor of the "exact" timing model: every instruction runs as the 2A03's own sequence of bus
+// cycles (operand fetches, dummy reads, the dummy write of read-modify-write instructions, stack and
+// vector cycles), and every cycle moves the rest of the machine on before and after its access: the PPU
+// by its dots (3 a cycle on NTSC, 3.2 on PAL), the sound unit and the board's cycle counters when they
+// are due. The data bus keeps the last byte that crossed it, which is what an unmapped address reads.
+//
+// Interrupts are polled as the hardware does at the end of every cycle, and an instruction looks at the
+// result of its second-to-last cycle; the NMI input is an edge detector on the PPU's output. DMA halts
+// the processor on its next read cycle: sprite DMA for 513 or 514 cycles, a DMC fetch for 3 or 4.
+class ExactCpu final : public Cpu {
+public:
+    ExactCpu(Process* process, const Cpu* previous);
+
+    // Power-up: A, X, Y 0, P with I set, and S $FD after the reset sequence, which runs the stack
+    // cycles of an interrupt as reads. The reset button: the same sequence, registers kept.
+    void Reset(bool hard) override;
+    // Outside a frame the NMI and IRQ come through their inputs; this only enters the vector at once
+    // (the headless runner's tests of a halted processor use it).
+    void Interrupt(std::uint16_t vector) override;
+    // Runs whole instructions until the PPU ends its frame; `dots` is not used.
+    void Execute(std::int32_t dots) override;
+    void Step() override;
+
+    // The frame's run: instructions until the PPU reaches the start of vertical blank.
+    void RunFrame();
+    // $4014: the copy starts at the next read cycle.
+    void RequestSpriteDma(std::uint8_t page) {
+        spriteDmaPage = page;
+        spriteDmaPending = true;
+    }
+    // Cycles a DMC fetch took from the processor; they are spent at the next read cycle.
+    void AddDmcStall(std::uint32_t cycles) { dmcStall += cycles; }
+
+    // Saves or loads what the exact model keeps beyond the registers.
+    void ExactState(StateIo& io);
+
+    // The cycles run since power-up.
+    std::uint64_t cycles = 0;
+    // The byte last seen on the data bus.
+    std::uint8_t dataBus = 0;
+    // NMI edge detector and the polled interrupt state.
+    bool nmiLine = false;
+    bool nmiPending = false;
+    bool pollNmi = false;
+    bool pollIrq = false;
+    bool lastPollNmi = false;
+    bool lastPollIrq = false;
+    bool spriteDmaPending = false;
+    std::uint8_t spriteDmaPage = 0;
+    std::uint32_t dmcStall = 0;
+    // PPU time still owed, in master clock units (12 a cycle on NTSC, 16 on PAL; a dot is 4 or 5).
+    std::int32_t ppuUnits = 0;
+    std::int32_t cycleUnits = 12;
+    std::int32_t dotUnits = 4;
+
+private:
+    class Core;
+    friend class Core;
+};
+
+} // namespace Halvo::Nes
