@@ -136,6 +136,9 @@ std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
     for (Console::Function* function : soundSettings.Functions()) {
         functions.push_back(function);
     }
+    for (Console::Function* function : nsfPlayer.Functions()) {
+        functions.push_back(function);
+    }
     return functions;
 }
 
@@ -481,6 +484,9 @@ void HalvoShell::RunDueFrames() {
         // Only the last frame of a catch-up is drawn: the others would never be seen.
         rewind.RunFrame(*process, frame + 1 == frames, frameRate);
         std::vector<float>& samples = process->apu->samples;
+        if (!rewind.Rewinding()) {
+            nsfPlayer.AfterFrame(*process, samples, console->Output());
+        }
         if (audio && process->apu->Synthesis() && !fastForward && !rewind.Rewinding()) {
             audio->Submit(samples);
         }
@@ -758,6 +764,9 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     paused = false;
     console->Output() << fileName << " successfully loaded." << std::endl;
     loaded = true;
+    if (const Nes::Nsf* board = NsfPlayer::Board(process.Get())) {
+        NsfPlayer::Describe(*board, console->Output());
+    }
     UpdateTitle();
     return true;
 }
