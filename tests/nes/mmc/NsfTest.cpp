@@ -129,7 +129,8 @@ TEST(NsfBoard, HeaderChipsPlayAndTheirStatesAreSaved) {
         return samples.empty() ? 0.0 : *high - *low;
     };
     player.Frames(40); // the output stage settles from power-up
-    EXPECT_GT(swing(player.Frames(20)), 0.2);
+    const double both = swing(player.Frames(20));
+    EXPECT_GT(both, 0.2);
     std::vector<std::uint8_t> snapshot;
     Nes::SaveState::WriteMachine(*player.process, snapshot);
     const std::vector<float> after = player.Frames(10);
@@ -137,6 +138,13 @@ TEST(NsfBoard, HeaderChipsPlayAndTheirStatesAreSaved) {
     ASSERT_TRUE(Nes::SaveState::ReadMachine(*player.process, snapshot.data(), snapshot.size(), error))
         << error;
     EXPECT_EQ(player.Frames(10), after);
+
+    // Both chips are heard together: with the MMC5's bit alone, only its pulse.
+    nsf.chips = 0x08;
+    Player one(nsf);
+    one.process->apu->SetSynthesis(true);
+    one.Frames(40);
+    EXPECT_GT(both, 1.5 * swing(one.Frames(20)));
 
     // Without the header's bits the same writes reach no chip.
     nsf.chips = 0;
