@@ -114,7 +114,9 @@ bool NsfPlayer::TrackFunction::Execute(std::istream& arguments, std::ostream& ou
         return false;
     }
     number = static_cast<std::uint32_t>(std::stoul(word));
-    return player.Play(number, out);
+    // A number out of range is said in one line: the usage would say no more.
+    player.Play(number, out);
+    return true;
 }
 
 void NsfPlayer::TrackFunction::PrintUsage(std::ostream& out) {
@@ -122,7 +124,8 @@ void NsfPlayer::TrackFunction::PrintUsage(std::ostream& out) {
 }
 
 bool NsfPlayer::StepFunction::Execute(std::istream&, std::ostream& out) {
-    return player.Step(step, out);
+    player.Step(step, out);
+    return true;
 }
 
 void NsfPlayer::StepFunction::PrintUsage(std::ostream& out) {

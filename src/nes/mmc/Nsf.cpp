@@ -123,7 +123,11 @@ void Nsf::Reset(bool hard) {
     if (Has(NsfInfo::ChipFds)) {
         WatchLowWrites(0x4000, 0x47FF);
     }
-    if (Has(NsfInfo::ChipMmc5) || Has(NsfInfo::ChipNamco163)) {
+    // The Namco 163's data port at $4800-$4FFF; the MMC5's registers at $5000-$5015 and $5205-$5206.
+    if (Has(NsfInfo::ChipNamco163)) {
+        MapCpuHandlers(ChipPage - 1, &ReadChipPage, &WriteChipPage);
+    }
+    if (Has(NsfInfo::ChipMmc5)) {
         MapCpuHandlers(ChipPage, &ReadChipPage, &WriteChipPage);
     }
     if (fdsRam && hard) {
@@ -353,9 +357,11 @@ void Nsf::DrawScreen() {
     std::memset(names, NsfScreen::Blank, 0x3C0);
     std::memset(names + 0x3C0, 0, 0x40); // every tile in the first palette
     NsfScreen::Print(names, 2, 3, "HALVO NSF PLAYER");
-    NsfScreen::Print(names, 2, 7, info.title);
-    NsfScreen::Print(names, 2, 9, info.artist);
-    NsfScreen::Print(names, 2, 11, info.copyright);
+    // Rippers write "<?>" for what they do not know.
+    const auto known = [](const std::string& text) { return text == "<?>" ? std::string() : text; };
+    NsfScreen::Print(names, 2, 7, known(info.title));
+    NsfScreen::Print(names, 2, 9, known(info.artist));
+    NsfScreen::Print(names, 2, 11, known(info.copyright));
     NsfScreen::Print(names, 2, 15,
                      "TRACK " + std::to_string(track) + " OF " + std::to_string(info.songCount));
     NsfScreen::Print(names, 2, 17, info.TrackTitle(track));

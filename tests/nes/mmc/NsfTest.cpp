@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -44,6 +45,11 @@ struct Player {
     std::unique_ptr<Nes::RomImage> image;
     Ref::Ptr<Nes::Process> process;
 };
+
+double Swing(const std::vector<float>& samples) {
+    const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
+    return samples.empty() ? 0.0 : *high - *low;
+}
 
 // INIT keeps its track and region at $00 and $01 and switches bank 3 into $9000; PLAY counts its
 // calls at $02 and copies the byte $9000 shows to $03. Bank n begins with $B0 + n.
@@ -124,12 +130,8 @@ TEST(NsfBoard, HeaderChipsPlayAndTheirStatesAreSaved) {
     };
     Player player(nsf);
     player.process->apu->SetSynthesis(true);
-    const auto swing = [](const std::vector<float>& samples) {
-        const auto [low, high] = std::minmax_element(samples.begin(), samples.end());
-        return samples.empty() ? 0.0 : *high - *low;
-    };
     player.Frames(40); // the output stage settles from power-up
-    const double both = swing(player.Frames(20));
+    const double both = Swing(player.Frames(20));
     EXPECT_GT(both, 0.2);
     std::vector<std::uint8_t> snapshot;
     Nes::SaveState::WriteMachine(*player.process, snapshot);
@@ -144,14 +146,75 @@ TEST(NsfBoard, HeaderChipsPlayAndTheirStatesAreSaved) {
     Player one(nsf);
     one.process->apu->SetSynthesis(true);
     one.Frames(40);
-    EXPECT_GT(both, 1.5 * swing(one.Frames(20)));
+    EXPECT_GT(both, 1.5 * Swing(one.Frames(20)));
 
     // Without the header's bits the same writes reach no chip.
     nsf.chips = 0;
     Player silent(nsf);
     silent.process->apu->SetSynthesis(true);
     silent.Frames(40);
-    EXPECT_LT(swing(silent.Frames(20)), 0.01);
+    EXPECT_LT(Swing(silent.Frames(20)), 0.01);
+}
+
+// Each expansion chip bit of the header brings its chip to its usual registers: a tone set up there
+// between two frames reaches the machine's samples, and a saved state brings it back exactly.
+TEST(NsfBoard, EveryHeaderChipAnswersAtItsRegisters) {
+    using Writes = std::vector<std::pair<std::uint16_t, std::uint8_t>>;
+    Writes namco = {{0xF800, 0x80}};
+    for (int i = 0; i < 16; ++i) {
+        namco.emplace_back(0x4800, i < 8 ? 0xFF : 0x00);
+    }
+    namco.emplace_back(0xF800, 0xF8);
+    for (const std::uint8_t value : {0x00, 0x00, 0x0F, 0x00, 0xE0, 0x00, 0x00, 0x0F}) {
+        namco.emplace_back(0x4800, value);
+    }
+    Writes fds = {{0x4089, 0x80}};
+    for (int i = 0; i < 64; ++i) {
+        fds.emplace_back(0x4040 + i, i < 32 ? 63 : 0);
+    }
+    for (const auto& write : Writes{{0x4089, 0x00}, {0x4080, 0x80 | 32}, {0x4082, 0x00}, {0x4083, 0x02}}) {
+        fds.push_back(write);
+    }
+    const std::pair<std::uint8_t, Writes> chips[] = {
+        {0x01, {{0x9000, 0x7F}, {0x9001, 0xFF}, {0x9002, 0x81}}},
+        {0x02,
+         {{0x9010, 0x30}, {0x9030, 0x10}, {0x9010, 0x10}, {0x9030, 144}, {0x9010, 0x20}, {0x9030, 0x18}}},
+        {0x04, fds},
+        {0x08, {{0x5015, 1}, {0x5000, 0xBF}, {0x5002, 0xFF}, {0x5003, 1}}},
+        {0x10, namco},
+        {0x20,
+         {{0xC000, 0},
+          {0xE000, 0},
+          {0xC000, 1},
+          {0xE000, 1},
+          {0xC000, 7},
+          {0xE000, 0x3E},
+          {0xC000, 8},
+          {0xE000, 15}}},
+    };
+    for (const auto& [bit, writes] : chips) {
+        SCOPED_TRACE(static_cast<int>(bit));
+        TestSupport::NsfBuilder nsf;
+        nsf.chips = bit;
+        nsf.load = bit == 0x04 ? 0x6000 : 0x8000; // the Disk System's tunes may load into its RAM
+        nsf.init = nsf.play = nsf.load;
+        nsf.program = {0x60};
+        Player player(nsf);
+        player.process->apu->SetSynthesis(true);
+        player.Frames(40);
+        EXPECT_LT(Swing(player.Frames(5)), 0.01);
+        for (const auto& [address, value] : writes) {
+            player.process->CpuWrite(address, value);
+        }
+        EXPECT_GT(Swing(player.Frames(20)), 0.1);
+        std::vector<std::uint8_t> snapshot;
+        Nes::SaveState::WriteMachine(*player.process, snapshot);
+        const std::vector<float> after = player.Frames(10);
+        std::string error;
+        ASSERT_TRUE(Nes::SaveState::ReadMachine(*player.process, snapshot.data(), snapshot.size(), error))
+            << error;
+        EXPECT_EQ(player.Frames(10), after);
+    }
 }
 
 } // namespace
