@@ -78,7 +78,7 @@ void NsfPlayer::AfterFrame(Nes::Process& process, std::vector<float>& samples, s
         board->PlayedMs() / static_cast<double>(std::max<std::uint64_t>(board->FramesPlayed(), 1));
     const double endGain = board->FadeGain(board->PlayedMs());
     const double startGain = board->FadeGain(board->PlayedMs() - frameMs);
-    if (startGain < 1.0 && !samples.empty()) {
+    if ((startGain < 1.0 || endGain < 1.0) && !samples.empty()) {
         for (std::size_t i = 0; i < samples.size(); ++i) {
             const double at = static_cast<double>(i) / static_cast<double>(samples.size());
             samples[i] = static_cast<float>(samples[i] * (startGain + (endGain - startGain) * at));
