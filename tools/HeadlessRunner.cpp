@@ -28,6 +28,7 @@
 #include "nes/state/SaveState.h"
 #include "shell/AtomicFile.h"
 #include "shell/GameStart.h"
+#include "shell/NsfPlayer.h"
 
 namespace Halvo::Tools {
 
@@ -137,6 +138,12 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
                 return false;
             }
             options.frames = static_cast<std::uint32_t>(number);
+        } else if (argument == "--track") {
+            if (!next(value) || !ParseNumber(value, number) || number < 1 || number > 255) {
+                error = error.empty() ? "--track takes a track number from 1 to 255" : error;
+                return false;
+            }
+            options.track = static_cast<std::uint32_t>(number);
         } else if (argument == "--png" || argument == "--input" || argument == "--wav" ||
                    argument == "--save-dir") {
             std::string& path = argument == "--png"     ? options.pngPath
@@ -200,6 +207,7 @@ std::string RunnerUsage() {
            "frames per second, the CRC-32 of the final picture and the peak memory.\n"
            "\n"
            "  --frames N      run N frames (60)\n"
+           "  --track N       play track N of an NSF file\n"
            "  --png FILE      write the final picture (256 x 240) as PNG\n"
            "  --text          print the first name table as text\n"
            "  --peek ADDR     print the byte at a CPU address ($6000, 0x6000 or 24576); repeatable\n"
@@ -522,6 +530,16 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
         return ExitNotLoaded;
     }
 
+    if (options.track != 0) {
+        Nes::Nsf* board = NsfPlayer::Board(machine.process.Get());
+        if (!board || options.track > board->Info().songCount) {
+            err << "halvo-run: " << options.romPath
+                << (board ? " has no track " : " is no NSF file for --track ") << options.track << '\n';
+            return ExitBadArguments;
+        }
+        board->SelectTrack(options.track);
+        machine.process->Reset(true);
+    }
     if (!options.wavPath.empty()) {
         std::string error;
         if (!machine.RecordSound(options.wavPath, error)) {

@@ -30,6 +30,7 @@ enum RunnerExit : int {
 struct RunnerOptions {
     std::string romPath;
     std::uint32_t frames = 60;
+    std::uint32_t track = 0; // --track N: an NSF file's track N (0: the file's first)
     std::string pngPath;
     bool text = false;
     std::vector<std::uint16_t> peeks;

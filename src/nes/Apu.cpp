@@ -91,17 +91,27 @@ void Apu::Reset(bool hard, std::uint64_t now, std::uint64_t lead) {
     pulse1Next = pulse2Next = triangleNext = noiseNext = now;
     dmcNext = now + dmc.StepCycles();
     samples.clear();
-    if (expansion) {
-        expansion->Restart(now);
+    for (ExpansionSound* chip : Expansions()) {
+        chip->Restart(now);
     }
 }
 
 void Apu::AttachExpansion(ExpansionSound* chip) {
-    if (expansion) {
-        expansion->Attach(nullptr);
+    if (!chip) {
+        for (ExpansionSound* attached : Expansions()) {
+            attached->Attach(nullptr);
+        }
+        expansionCount = 0;
+        return;
     }
-    expansion = chip;
-    if (chip) {
+    // A board attaches its chips at every reset: once attached, a chip stays.
+    const auto attached = Expansions();
+    if (std::find(attached.begin(), attached.end(), chip) != attached.end() ||
+        expansionCount == expansions.size()) {
+        return;
+    }
+    expansions[expansionCount++] = chip;
+    {
         chip->Attach(this);
         chip->SetVolume(chipVolumes[static_cast<std::size_t>(chip->kind)]);
         chip->SetAveraged(chipAveraged);
@@ -109,16 +119,20 @@ void Apu::AttachExpansion(ExpansionSound* chip) {
 }
 
 void Apu::SetChipAveraged(bool on) {
-    if (on != chipAveraged && expansion) {
-        expansion->SetAveraged(on);
+    if (on != chipAveraged) {
+        for (ExpansionSound* chip : Expansions()) {
+            chip->SetAveraged(on);
+        }
     }
     chipAveraged = on;
 }
 
 void Apu::SetChipVolume(SoundChip chip, std::uint32_t percent) {
     chipVolumes[static_cast<std::size_t>(chip)] = percent;
-    if (expansion && expansion->kind == chip) {
-        expansion->SetVolume(percent);
+    for (ExpansionSound* attached : Expansions()) {
+        if (attached->kind == chip) {
+            attached->SetVolume(percent);
+        }
     }
 }
 
@@ -163,8 +177,8 @@ void Apu::RunTo(std::uint64_t now) {
         }
         RunChannels(until);
         cycle = until;
-        if (expansion) {
-            expansion->RunTo(until);
+        for (ExpansionSound* chip : Expansions()) {
+            chip->RunTo(until);
         }
         if (until == now) {
             return;
@@ -364,8 +378,8 @@ void Apu::SetSynthesis(bool on) {
     if (on == synthesis) {
         return;
     }
-    if (expansion) {
-        expansion->RunTo(cycle);
+    for (ExpansionSound* chip : Expansions()) {
+        chip->RunTo(cycle);
     }
     synthesis = on;
     if (on) {
@@ -377,8 +391,8 @@ void Apu::SetSynthesis(bool on) {
         triangleNext = cycle + triangle.StepCycles();
         noiseNext = cycle + noise.StepCycles();
         UpdateLevels(cycle);
-        if (expansion) {
-            expansion->Restart(cycle);
+        for (ExpansionSound* chip : Expansions()) {
+            chip->Restart(cycle);
         }
     }
 }
@@ -387,8 +401,8 @@ void Apu::FlushSamples() {
     if (!synthesis) {
         return;
     }
-    if (expansion) {
-        expansion->RunTo(cycle);
+    for (ExpansionSound* chip : Expansions()) {
+        chip->RunTo(cycle);
     }
     if (samples.size() > MaxPendingSamples - 8192) {
         samples.clear();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "nes/ApuChannels.h"
@@ -79,8 +81,8 @@ public:
     // For a chip whose channels take turns at its DAC (the Namco 163): their mean instead.
     void SetChipAveraged(bool on);
 
-    // The board's sound chip, run and mixed with the channels from now on (null: none). The chip must
-    // outlive the machine's sound or be detached first.
+    // A sound chip of the board, run and mixed with the channels from now on (null: lets go of all of
+    // them). A chip must outlive the machine's sound or be let go of first.
     void AttachExpansion(ExpansionSound* chip);
     // A change of the chip's output at cycle `at` (not before the last flush), in the mix's fixed point;
     // false while no sound is made.
@@ -138,7 +140,10 @@ private:
     bool pal = false;
     bool synthesis = false;
     ApuSynth synth;
-    ExpansionSound* expansion = nullptr;
+    // The cartridge's sound chips: one on a game's board, any of the six for a music file.
+    std::array<ExpansionSound*, static_cast<std::size_t>(SoundChip::Count)> expansions{};
+    std::size_t expansionCount = 0;
+    std::span<ExpansionSound* const> Expansions() const { return {expansions.data(), expansionCount}; }
     bool chipAveraged = false;
     std::uint32_t chipVolumes[static_cast<std::size_t>(SoundChip::Count)] = {100, 100, 100, 100, 100, 100};
     std::uint64_t synthStart = 0;

@@ -3,6 +3,7 @@
 #include "nes/mmc/Boards.h"
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/INesIOStrategy.h"
+#include "nes/rom/NsfIOStrategy.h"
 #include "nes/rom/RomImageIOManager.h"
 #include "nes/rom/UnifIOStrategy.h"
 
@@ -11,6 +12,7 @@ namespace Halvo::Nes {
 void RegisterCartridgeSupport(RomImageIOManager& formats, MmcManager& boards) {
     formats.RegisterStrategy(INesIOStrategy());
     formats.RegisterStrategy(UnifIOStrategy());
+    formats.RegisterStrategy(NsfIOStrategy());
     RegisterBoards(boards);
 }
 

@@ -137,6 +137,9 @@ std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
         functions.push_back(function);
     }
     functions.push_back(&timingVariable);
+    for (Console::Function* function : nsfPlayer.Functions()) {
+        functions.push_back(function);
+    }
     return functions;
 }
 
@@ -482,6 +485,9 @@ void HalvoShell::RunDueFrames() {
         // Only the last frame of a catch-up is drawn: the others would never be seen.
         rewind.RunFrame(*process, frame + 1 == frames, frameRate);
         std::vector<float>& samples = process->apu->samples;
+        if (!rewind.Rewinding()) {
+            nsfPlayer.AfterFrame(*process, samples, console->Output());
+        }
         if (audio && process->apu->Synthesis() && !fastForward && !rewind.Rewinding()) {
             audio->Submit(samples);
         }
@@ -759,6 +765,9 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     paused = false;
     console->Output() << fileName << " successfully loaded." << std::endl;
     loaded = true;
+    if (const Nes::Nsf* board = NsfPlayer::Board(process.Get())) {
+        NsfPlayer::Describe(*board, console->Output());
+    }
     UpdateTitle();
     return true;
 }

@@ -22,6 +22,7 @@
 #include "nes/rom/RomImageIOManager.h"
 #include "shell/BatterySave.h"
 #include "shell/Bindings.h"
+#include "shell/NsfPlayer.h"
 #include "shell/PlayFunctions.h"
 #include "shell/PlayStats.h"
 #include "shell/Rewind.h"
@@ -179,6 +180,14 @@ public:
     std::string romFile;
     StateFunctions stateFunctions{*this, {}};
     Rewind rewind;
+    // The tracks of an NSF music file; a new track's sound starts from silence, as after a reset.
+    NsfPlayer nsfPlayer{[this] { return loaded ? process.Get() : nullptr; },
+                        [this] {
+                            if (audio) {
+                                audio->Silence();
+                            }
+                            pacer.Stop();
+                        }};
 
 private:
     explicit HalvoShell(App::Bridge* bridge);

@@ -16,6 +16,7 @@
 #include "nes/rom/RomFiles.h"
 #include "support/ConsoleCapture.h"
 #include "support/HeadlessSdl.h"
+#include "support/NsfBuilder.h"
 #include "support/RomBuilder.h"
 #include "support/TempDir.h"
 
@@ -519,6 +520,36 @@ TEST_F(EmulatorShell, GamepadsDriveTheJoypads) {
     EXPECT_EQ(Latch(0x4017), 0);
     SDL_JoystickClose(pads[0]);
     SDL_JoystickDetachVirtual(first);
+}
+
+// An NSF file plays in the shell: the console names the tune and its track; the joypad's Right and Left
+// (the arrow keys) and the nsf_ commands change the track, the last wrapping round to the first.
+TEST_F(EmulatorShell, PlaysTheTracksOfAnNsfFile) {
+    TestSupport::NsfBuilder nsf;
+    nsf.songs = 3;
+    nsf.program = {0x60};
+    nsf.Write(Rom("tune.nsf"));
+    ASSERT_TRUE(Start({Rom("tune.nsf"), "+g_windowed", "on"}));
+    const Lines lines = capture.Lines();
+    for (const char* line : {"Title: Test Tune", "Artist: Halvo", "Copyright: 2026 Nobody", "Track 1 of 3"}) {
+        EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line;
+    }
+    shell->active = true;
+    const auto tap = [&](const char* key) {
+        Press({key});
+        Idle();
+        Release({key});
+        Idle();
+        return capture.LastLine();
+    };
+    EXPECT_EQ(tap("Right"), "Track 2 of 3");
+    EXPECT_EQ(tap("Left"), "Track 1 of 3");
+    EXPECT_EQ(tap("Left"), "Track 3 of 3");
+    Type("nsf_track 2");
+    EXPECT_EQ(capture.LastLine(), "Track 2 of 3");
+    Type("nsf_track 4");
+    EXPECT_EQ(capture.LastLine(), "The file has tracks 1 to 3.");
+    EXPECT_EQ(static_cast<Nes::Nsf&>(*shell->process->mmc).Track(), 2u);
 }
 
 } // namespace

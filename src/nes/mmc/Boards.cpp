@@ -32,6 +32,7 @@
 #include "nes/mmc/NesEvent.h"
 #include "nes/mmc/Nina001.h"
 #include "nes/mmc/Nina03.h"
+#include "nes/mmc/Nsf.h"
 #include "nes/mmc/Rambo1.h"
 #include "nes/mmc/Sunsoft.h"
 #include "nes/mmc/TQRom.h"
@@ -120,6 +121,7 @@ constexpr BoardFamily Families[] = {
     {"MMC3-MULTICART",     "PAL-ZZ QJ",                                                              Make<Mmc3Multicart>},
     {"KONAMI-VRC-6",       "VRC6 351951 351949",                                                     Make<Vrc6>},
     {"KONAMI-VRC-7",       "VRC7 353429",                                                            Make<Vrc7>},
+    {"NSF",                "NSF",                                                                    Make<Nsf>},
     {"NAMCOT-163",         "NAMCO-163 NAMCO-175 NAMCO-340",                                          Make<Namco163>},
 };
 // clang-format on

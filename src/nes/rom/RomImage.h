@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "nes/rom/NsfInfo.h"
+
 namespace Halvo::Nes {
 
 // How the four name-table slots ($2000, $2400, $2800, $2C00) show the four 1 KiB pages of name-table
@@ -73,6 +75,8 @@ struct RomImage {
     std::uint32_t chrNvramSize = 0;
     std::uint32_t controllers = ControllersNotGiven;
     std::unique_ptr<std::uint8_t[]> trainer; // 512 bytes, or null
+    // A music file's player data (board "NSF"); null for a cartridge.
+    std::unique_ptr<NsfInfo> nsf;
     std::string dumperName = "Halvo " HALVO_VERSION;
     std::string dumperAgent = "Converted by the Halvo NES ROM image import toolkit.";
     std::uint8_t dumpDay = 1;
