@@ -128,11 +128,12 @@ void Process::Reset(bool hard) {
     if (hard) {
         dotBudget = 0;
     }
+    region = EffectiveRegion();
     ports->Reset(hard);
     ppu->Reset(hard);
     mmc->Reset(hard);
     cpu->Reset(hard);
-    apu->SetPal(romImage->tvSystem == TvPal);
+    apu->SetRegion(region);
     apu->Reset(hard, CpuCycle());
     cpu->SetIrqInput(Cpu::IrqFrameCounter, apu->frameIrq);
     cpu->SetIrqInput(Cpu::IrqDmc, apu->dmc.irqFlag);

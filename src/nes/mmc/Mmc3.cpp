@@ -6,12 +6,12 @@
 namespace Halvo::Nes {
 
 Mmc3::Mmc3(Process* process) : Mmc(process) {
-    preRenderLine = Image().tvSystem == TvPal ? 311 : 261;
     EnsureWram();
 }
 
 void Mmc3::Reset(bool hard) {
     Mmc::Reset(hard);
+    preRenderLine = process->ppu->linesPerFrame - 1;
     MapPrg8k(0, 4);
     MapPrg8k(1, 5);
     MapPrg8k(PrgPageFromEnd(2), 6);
