@@ -14,6 +14,7 @@
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/RomImageIOManager.h"
 #include "shell/BatterySave.h"
+#include "shell/GameStart.h"
 #include "sound/WavFile.h"
 
 namespace Halvo::Tools {
@@ -36,6 +37,8 @@ struct RunnerOptions {
     std::string inputPath;
     std::string wavPath;
     std::string saveDir;
+    std::string region = "auto"; // --region auto|ntsc|pal|dendy
+    std::string diskBios;        // --fds-bios FILE
     bool result = false;
     // --save-state FRAME FILE: a state written after FRAME frames; --load-state FILE: the run starts there.
     std::uint32_t saveStateFrame = 0;
@@ -112,6 +115,8 @@ public:
     // How many different colours the picture has.
     std::size_t PictureColours() const;
 
+    // The region and Disk System BIOS the next Load builds its machine with.
+    GameSettings settings;
     Ref::Ptr<Console::System> console;
     Ref::Ptr<Nes::RomImageIOManager> formats;
     Ref::Ptr<Nes::MmcManager> boards;

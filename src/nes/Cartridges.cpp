@@ -2,6 +2,7 @@
 
 #include "nes/mmc/Boards.h"
 #include "nes/mmc/MmcManager.h"
+#include "nes/rom/FdsIOStrategy.h"
 #include "nes/rom/INesIOStrategy.h"
 #include "nes/rom/RomImageIOManager.h"
 #include "nes/rom/UnifIOStrategy.h"
@@ -11,6 +12,7 @@ namespace Halvo::Nes {
 void RegisterCartridgeSupport(RomImageIOManager& formats, MmcManager& boards) {
     formats.RegisterStrategy(INesIOStrategy());
     formats.RegisterStrategy(UnifIOStrategy());
+    formats.RegisterStrategy(FdsIOStrategy());
     RegisterBoards(boards);
 }
 
