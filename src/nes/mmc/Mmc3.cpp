@@ -11,7 +11,8 @@ Mmc3::Mmc3(Process* process) : Mmc(process) {
 
 void Mmc3::Reset(bool hard) {
     Mmc::Reset(hard);
-    preRenderLine = process->ppu->linesPerFrame - 1;
+    // PAL and the Dendy draw 312 lines a frame, NTSC 262.
+    preRenderLine = process->EffectiveRegion() == Region::Ntsc ? 261 : 311;
     MapPrg8k(0, 4);
     MapPrg8k(1, 5);
     MapPrg8k(PrgPageFromEnd(2), 6);
