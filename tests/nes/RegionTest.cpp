@@ -22,7 +22,8 @@ TEST(Region, AutoTakesTheHeaderThenTheFileNameThenNtsc) {
         {Nes::TvBoth, "game (Europe) (Rev 1).nes", Nes::Region::Pal},
         {Nes::TvBoth, "nes15-PAL.nes", Nes::Region::Pal},
         {Nes::TvBoth, "Palamedes.nes", Nes::Region::Ntsc},
-        {Nes::TvBoth, "PAL/game.nes", Nes::Region::Ntsc}, // only the file's own name counts
+        {Nes::TvBoth, "PALAMEDES.nes", Nes::Region::Ntsc}, // "PAL" only as a word of its own
+        {Nes::TvBoth, "PAL/game.nes", Nes::Region::Ntsc},  // only the file's own name counts
         {Nes::TvBoth, "game (U).nes", Nes::Region::Ntsc},
     };
     for (const Case& test : cases) {
