@@ -136,6 +136,8 @@ void Fds::Reset(bool hard) {
         timerCycle = CpuCycle();
         pendingSide = NoSide;
         side = NoSide;
+        pollWindow = CpuCycle();
+        polls = waitingFrames = 0;
         InsertSide(0);
         sound.Reset();
     }
@@ -168,7 +170,6 @@ void Fds::FlipSide() {
     Eject();
     pendingSide = static_cast<std::int32_t>((from + 1) % static_cast<std::int32_t>(sideCount));
     pendingCycle = CpuCycle() + SideChangeCycles;
-    ScheduleIrq();
 }
 
 void Fds::Sync(std::uint64_t now) {
@@ -324,6 +325,7 @@ std::uint8_t Fds::ReadIo(std::uint32_t address) {
         diskIrq = false;
         break;
     case 0x4032: {
+        CountStatusPoll(now);
         const bool noDisk = side == NoSide;
         result = static_cast<std::uint8_t>(0x40 | (noDisk ? 0x07 : 0) | (!scanning ? 0x02 : 0));
         break;
@@ -421,6 +423,26 @@ void Fds::WriteIo(std::uint32_t address, std::uint8_t value) {
     ScheduleIrq();
 }
 
+void Fds::CountStatusPoll(std::uint64_t now) {
+    if (side == NoSide || scanning || (control & MotorOn)) {
+        polls = 0;
+        waitingFrames = 0;
+        pollWindow = now;
+        return;
+    }
+    if (now - pollWindow >= FrameCycles) {
+        // A frame of polls is over: a busy wait keeps going, a check once a frame starts the count again.
+        waitingFrames = polls >= WaitingPolls && now - pollWindow < 2 * FrameCycles ? waitingFrames + 1 : 0;
+        polls = 0;
+        pollWindow = now;
+    }
+    if (++polls >= WaitingPolls && waitingFrames >= WaitingFrames) {
+        // The program waits for the disk to come out: the next side goes in, as the player would do.
+        waitingFrames = 0;
+        FlipSide();
+    }
+}
+
 std::uint64_t Fds::NextIrqCycle() {
     std::uint64_t next = Apu::Never;
     if (scanning) {
@@ -429,9 +451,7 @@ std::uint64_t Fds::NextIrqCycle() {
     if (timerEnabled && (ioEnable & 1)) {
         next = std::min(next, timerCycle + timerCounter + 1);
     }
-    if (pendingSide != NoSide) {
-        next = std::min(next, pendingCycle);
-    }
+    // A side change waiting to go in needs no event: only the program's next look at the drive sees it.
     return next;
 }
 
@@ -456,6 +476,7 @@ void Fds::StateRegisters(StateIo& io) {
     io(pendingCycle, ioEnable, control, readData, writeData, transferFlag, endOfHead, diskIrq, scanning);
     io(gapEnded).Bounded(position, static_cast<std::uint32_t>(TrackSize));
     io(nextByteCycle, crc).Bounded(crcBytesLeft, std::uint8_t{2});
+    io(pollWindow, polls, waitingFrames);
     io(blockBytes, blockCode, lastByte, timerReload, timerCounter, timerCycle, timerEnabled, timerRepeat,
        timerIrq);
     {

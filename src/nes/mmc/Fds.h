@@ -30,6 +30,11 @@ public:
     // How long the disk is out when a side is changed (about half a second): the BIOS must see it gone.
     static constexpr std::uint64_t SideChangeCycles = 900000;
     static constexpr std::int32_t NoSide = -1;
+    // A program that reads the drive's status this often in a frame, frame after frame for a second,
+    // with the motor stopped, waits for the player to change the disk ("set side B").
+    static constexpr std::uint32_t WaitingPolls = 100;
+    static constexpr std::uint32_t WaitingFrames = 60;
+    static constexpr std::uint64_t FrameCycles = 29781;
 
     explicit Fds(Process* process);
 
@@ -72,7 +77,13 @@ private:
     void ChooseWantedSide();
     std::uint8_t* Track() { return tracks.data() + static_cast<std::size_t>(side) * TrackSize; }
 
+    // Counts a program's reads of $4032 while the motor is stopped (see WaitingPolls).
+    void CountStatusPoll(std::uint64_t now);
+
     std::uint32_t sideCount = 0;
+    std::uint64_t pollWindow = 0; // the cycle the present frame-long window of polls began
+    std::uint32_t polls = 0;
+    std::uint32_t waitingFrames = 0;
     std::int32_t side = NoSide;
     std::int32_t pendingSide = NoSide; // goes in at pendingCycle
     std::uint64_t pendingCycle = 0;
