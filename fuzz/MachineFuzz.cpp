@@ -2,11 +2,12 @@
 // 30 frames into a 32-bit canvas, with the joypad pressed as the bytes say. Nothing may crash, hang or
 // leak, and every frame must end where frames end (vertical blank about to begin).
 //
-// Input: byte 0 chooses the row of the iNES board table (modulo its length), which gives the board
-// name, submapper and battery; byte 1 the sizes and header (bits 0-1 PRG banks above the row's least,
-// bits 2-3 CHR banks above its least, bits 4-6 mirroring, bit 7 PAL), both kept within the row's
+// Input: byte 0 chooses the row of the iNES board table (modulo its length plus one), which gives the
+// board name, submapper and battery, or (one past the last row) the Disk System; byte 1 the sizes and
+// header (bits 0-1 PRG banks above the row's least, or the disk's sides less one, bits 2-3 CHR banks
+// above its least, bits 4-6 mirroring, bit 7 PAL, with bit 6 a Dendy), both kept within the row's
 // ranges and at most 8 banks; bytes 2-31 are the buttons of each frame; the rest, repeated, fill
-// PRG-ROM and CHR-ROM.
+// PRG-ROM and CHR-ROM, or the BIOS and the disk (each side keeping the mark of its first block).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -45,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     constexpr std::size_t Rows = std::size(Nes::INesIOStrategy::CompatTable);
-    const Nes::INesCompatRow& row = Nes::INesIOStrategy::CompatTable[data[0] % Rows];
+    const bool disk = data[0] % (Rows + 1) == Rows;
+    const Nes::INesCompatRow& row = Nes::INesIOStrategy::CompatTable[disk ? 0 : data[0] % (Rows + 1)];
     const std::uint8_t setup = data[1];
     const std::uint8_t* buttons = data + 2;
     const std::uint8_t* contents = data + 2 + Frames;
@@ -76,10 +78,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     image->mirroring = row.mirroring == Nes::INesMirroring::FourScreen ? std::uint32_t{Nes::MirrorFourScreen}
                                                                        : (setup >> 4) & 7u;
     image->tvSystem = (setup & 0x80) ? 1 : 0;
+    if (disk) {
+        image->boardName = "FDS";
+        image->diskSideCount = 1 + (setup & 3);
+        image->disk.resize(image->diskSideCount * Nes::RomImage::DiskSideSize);
+        Fill(image->disk.data(), image->disk.size(), contents, contentSize);
+        for (std::uint32_t side = 0; side < image->diskSideCount; ++side) {
+            std::memcpy(image->disk.data() + side * Nes::RomImage::DiskSideSize, "\x01*NINTENDO-HVC*", 15);
+        }
+        image->diskBios.assign(image->prgRom.get(), image->prgRom.get() + Nes::RomImage::DiskBiosSize);
+    }
 
     Ref::Ptr<Nes::Process> process = Nes::Process::Create("Static", image.get());
     if (!process) {
         std::abort(); // every board of the table is registered: the machine must be made
+    }
+    if (setup & 0x80) {
+        process->chosenRegion = (setup & 0x40) ? Nes::Region::Dendy : Nes::Region::Pal;
     }
     Ref::Ptr<Gfx::MemoryNesCanvasBase> canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
     process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
@@ -89,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         process->buttons.Clear();
         process->buttons.SetHeld(0, Nes::ButtonState::Keys, buttons[frame]);
         process->RunFrame(true);
-        if (process->ppu->scanline != 241) {
+        if (process->ppu->scanline != process->ppu->vblankLine) {
             std::abort();
         }
     }

@@ -1,5 +1,6 @@
 // Loads damaged save states into a running machine and runs it on. The machine is one of five boards
-// (NROM, MMC3, VRC4, FME-7, MMC5) running a program that keeps the DMC fetching, the FME-7's cycle IRQ
+// (NROM, MMC3, VRC4, FME-7, MMC5) or the Disk System (the program as its BIOS, a one-side disk), running a
+// program that keeps the DMC fetching, the FME-7's cycle IRQ (or the Disk System's timer and drive)
 // counting and the NMI on, so that the state holds live stalls, IRQ cycles and sound times. Its state
 // is then edited as the input says and sealed again (length and checksum made right), so that the
 // edits reach the sections instead of failing the checksum. A state that is refused must leave the
@@ -60,6 +61,13 @@ std::unique_ptr<std::uint8_t[]> Program() {
     store(0x4F, 0x4010);
     store(0xFF, 0x4013);
     store(0x10, 0x4015);
+    // Disk System: the registers on, the drive turning, the timer repeating every $1000 cycles (written
+    // where no other board answers).
+    store(0x83, 0x4023);
+    store(0x2D, 0x4025);
+    store(0x00, 0x4020);
+    store(0x10, 0x4021);
+    store(0x03, 0x4022);
     // FME-7: counter $1000, counting, with its IRQ.
     store(0x0E, 0x8000);
     store(0x00, 0xA000);
@@ -74,7 +82,8 @@ std::unique_ptr<std::uint8_t[]> Program() {
     const auto irq = static_cast<std::uint16_t>(0xE000 + code.size());
     store(0x0D, 0x8000); // acknowledged by writing the IRQ control again
     store(0x81, 0xA000);
-    code.push_back(0x40); // RTI
+    code.insert(code.end(), {0xAD, 0x30, 0x40}); // LDA $4030: the Disk System's acknowledgement
+    code.push_back(0x40);                        // RTI
     const auto nmi = static_cast<std::uint16_t>(0xE000 + code.size());
     code.push_back(0x40);
     std::uint8_t* bank = prg.get() + Size - 8 * 1024;
@@ -93,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 2) {
         return 0;
     }
-    static const char* const boards[] = {"NROM", "TLROM", "VRC4", "JLROM", "EKROM"};
+    static const char* const boards[] = {"NROM", "TLROM", "VRC4", "JLROM", "EKROM", "FDS"};
     Ref::Ptr<Console::System> console(Console::System::Instance());
     Ref::Ptr<Nes::RomImageIOManager> formats(Nes::RomImageIOManager::Instance());
     Ref::Ptr<Nes::MmcManager> registry(Nes::MmcManager::Instance());
@@ -106,6 +115,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     image->chrBankCount = 1;
     image->chrRom = std::make_unique<std::uint8_t[]>(Nes::RomImage::ChrBankSize);
     image->hasBattery = true;
+    if (image->boardName == "FDS") {
+        image->diskBios.assign(image->prgRom.get() + 24 * 1024, image->prgRom.get() + 32 * 1024);
+        image->diskSideCount = 1;
+        image->disk.assign(Nes::RomImage::DiskSideSize, 0);
+        const char info[] = "\x01*NINTENDO-HVC*";
+        std::copy(info, info + 15, image->disk.begin());
+    }
     Ref::Ptr<Nes::Process> process = Nes::Process::Create("Static", image.get());
     Require(process.Get() != nullptr);
     Ref::Ptr<Gfx::MemoryNesCanvasBase> canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);

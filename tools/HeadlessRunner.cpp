@@ -157,6 +157,17 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
                 error = argument + " needs a file name";
                 return false;
             }
+        } else if (argument == "--region") {
+            if (!next(value) || (value != "auto" && !Nes::RegionFromName(value))) {
+                error = "--region takes auto, ntsc, pal or dendy";
+                return false;
+            }
+            options.region = value;
+        } else if (argument == "--fds-bios") {
+            if (!next(options.diskBios) || options.diskBios.empty()) {
+                error = "--fds-bios needs a file name";
+                return false;
+            }
         } else if (argument == "--peek") {
             if (!next(value) || !ParseNumber(value, number) || number > 0xFFFF) {
                 error = error.empty() ? "--peek takes a CPU address from 0 to $FFFF" : error;
@@ -216,7 +227,10 @@ std::string RunnerUsage() {
            "                  console's button before it)\n"
            "  --wav FILE      write the machine's sound as 16-bit PCM WAV at its own rate\n"
            "                  (223722 Hz, PAL 207826 Hz)\n"
-           "  --save-dir DIR  read and write battery saves in DIR\n"
+           "  --save-dir DIR  read and write battery saves (and Disk System disk saves) in DIR\n"
+           "  --region R      the console: auto (from the image and its name), ntsc, pal or dendy\n"
+           "  --fds-bios FILE the Famicom Disk System's BIOS (default: disksys.rom in\n"
+           "                  $XDG_DATA_HOME/halvo)\n"
            "  --result        judge a test program's result and answer its requests for reset\n"
            "  --timing MODEL  line (the default: whole instructions, the PPU a tile at a time) or exact\n"
            "                  (every bus cycle and PPU dot)\n"
@@ -377,12 +391,11 @@ HeadlessMachine::~HeadlessMachine() {
     process.Reset();
 }
 
-bool HeadlessMachine::Load(const std::string& romPath, const std::string& saveFolder,
-                           const std::string& cpuKind) {
+bool HeadlessMachine::Load(const std::string& romPath, const std::string& saveFolder) {
     batterySave.reset();
     process.Reset();
     Game game;
-    if (Game::Build(*formats, romPath, game, cpuKind) != Game::Outcome::Built) {
+    if (Game::Build(*formats, romPath, game, settings) != Game::Outcome::Built) {
         return false;
     }
     canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
@@ -522,7 +535,10 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
             return ExitBadArguments;
         }
     }
-    if (!machine.Load(options.romPath, options.saveDir, options.cpuKind)) {
+    machine.settings.region = options.region;
+    machine.settings.diskBios = options.diskBios;
+    machine.settings.cpuKind = options.cpuKind;
+    if (!machine.Load(options.romPath, options.saveDir)) {
         FlushConsole(*machine.console, err);
         if (!machine.image) {
             err << "halvo-run: could not load " << options.romPath << '\n';

@@ -14,6 +14,7 @@
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/RomImageIOManager.h"
 #include "shell/BatterySave.h"
+#include "shell/GameStart.h"
 #include "sound/WavFile.h"
 
 namespace Halvo::Tools {
@@ -37,6 +38,8 @@ struct RunnerOptions {
     std::string inputPath;
     std::string wavPath;
     std::string saveDir;
+    std::string region = "auto"; // --region auto|ntsc|pal|dendy
+    std::string diskBios;        // --fds-bios FILE
     bool result = false;
     // --save-state FRAME FILE: a state written after FRAME frames; --load-state FILE: the run starts there.
     std::uint32_t saveStateFrame = 0;
@@ -98,9 +101,8 @@ public:
 
     // Loads the image and builds its machine, hard-reset; false when either fails (the console has
     // the reports). With a save folder, a cartridge with a battery starts from its save there.
-    // `cpuKind` is the timing model's processor: "Static" (line) or "Exact".
-    bool Load(const std::string& romPath, const std::string& saveFolder = "",
-              const std::string& cpuKind = "Static");
+    // `settings` (the region, the disk BIOS, the timing model) apply to the machine it builds.
+    bool Load(const std::string& romPath, const std::string& saveFolder = "");
     // Runs frames, holding during each frame the buttons the script gives for it (frames counted from
     // the first frame this machine ran). With `answerResetRequests`, a test program that asks for the
     // reset button gets it 10 frames later, as a person would press it.
@@ -117,6 +119,8 @@ public:
     // How many different colours the picture has.
     std::size_t PictureColours() const;
 
+    // The region and Disk System BIOS the next Load builds its machine with.
+    GameSettings settings;
     Ref::Ptr<Console::System> console;
     Ref::Ptr<Nes::RomImageIOManager> formats;
     Ref::Ptr<Nes::MmcManager> boards;

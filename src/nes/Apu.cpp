@@ -69,7 +69,7 @@ void Apu::Reset(bool hard, std::uint64_t now, std::uint64_t lead) {
         noise = NoiseChannel();
         dmc = DmcChannel(dmc.process);
         lastFrameWrite = 0;
-        SetPal(pal);
+        SetRegion(region);
     }
     // As a write of $00 to $4015.
     pulse1.length.SetEnabled(false);
@@ -143,10 +143,15 @@ void Apu::SetChannelVolume(ApuSynth::Channel channel, std::uint32_t percent) {
 }
 
 void Apu::SetPal(bool palTiming) {
-    pal = palTiming;
+    SetRegion(palTiming ? Region::Pal : Region::Ntsc);
+}
+
+void Apu::SetRegion(Region console) {
+    region = console;
+    pal = region == Region::Pal;
     noise.periods = pal ? NoiseChannel::PalPeriods : NoiseChannel::NtscPeriods;
     dmc.periods = pal ? DmcChannel::PalPeriods : DmcChannel::NtscPeriods;
-    synth.SetClockRate(pal ? PalClock : NtscClock);
+    synth.SetClockRate(region == Region::Ntsc ? NtscClock : PalClock);
 }
 
 const Apu::FrameStep* Apu::Sequence() const {

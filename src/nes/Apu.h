@@ -9,6 +9,7 @@
 #include "nes/ApuDmc.h"
 #include "nes/ApuSynth.h"
 #include "nes/ExpansionSound.h"
+#include "nes/Region.h"
 #include "ref/Object.h"
 
 namespace Halvo::Nes {
@@ -40,6 +41,9 @@ public:
     // The frame counter's step positions, the noise and DMC periods and the output clock of a PAL
     // console, or of an NTSC one.
     void SetPal(bool pal);
+    // The same for a region: the Dendy keeps NTSC's step positions and periods, and clocks its
+    // processor (at 3 dots a cycle, as NTSC) so that its frames come at PAL's rate.
+    void SetRegion(Region region);
 
     // Saves or loads every unit, the synthesiser included. Loading keeps the present choice of
     // whether sound is made.
@@ -138,6 +142,7 @@ private:
     std::uint32_t SynthTime(std::uint64_t at) const { return static_cast<std::uint32_t>(at - synthStart); }
 
     bool pal = false;
+    Region region = Region::Ntsc;
     bool synthesis = false;
     ApuSynth synth;
     // The cartridge's sound chips: one on a game's board, any of the six for a music file.

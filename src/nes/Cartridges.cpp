@@ -2,6 +2,7 @@
 
 #include "nes/mmc/Boards.h"
 #include "nes/mmc/MmcManager.h"
+#include "nes/rom/FdsIOStrategy.h"
 #include "nes/rom/INesIOStrategy.h"
 #include "nes/rom/NsfIOStrategy.h"
 #include "nes/rom/RomImageIOManager.h"
@@ -13,6 +14,7 @@ void RegisterCartridgeSupport(RomImageIOManager& formats, MmcManager& boards) {
     formats.RegisterStrategy(INesIOStrategy());
     formats.RegisterStrategy(UnifIOStrategy());
     formats.RegisterStrategy(NsfIOStrategy());
+    formats.RegisterStrategy(FdsIOStrategy());
     RegisterBoards(boards);
 }
 

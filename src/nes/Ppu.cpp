@@ -12,7 +12,6 @@ namespace Halvo::Nes {
 
 namespace {
 
-constexpr std::uint32_t PalTvSystem = 1;
 constexpr std::int32_t NtscLines = 262;
 constexpr std::int32_t PalLines = 312;
 
@@ -45,7 +44,7 @@ void Ppu::Reset(bool hard) {
     nextSpriteLine.fill(0);
     spriteLinesStale = true;
     // A machine put together without a cartridge (only in tests) runs as NTSC.
-    SetTvSystem(process->romImage ? process->romImage->tvSystem : std::uint32_t{TvNtsc});
+    SetTvSystem(process->EffectiveRegion());
     control = 0;
     // Left columns shown, rendering off.
     mask = MaskBackgroundLeft | MaskSpritesLeft;
@@ -63,21 +62,23 @@ void Ppu::Reset(bool hard) {
     vramAddress = 0x2000;
     tempAddress = 0x2000;
     // Every frame begins where vertical blank is about to start.
-    scanline = 241;
+    scanline = vblankLine;
     // The canvas draws with the mask the reset left (its clipping and colour mode), not with the one
     // before it: otherwise a frame drawn before the game's first $2001 write differed from the same
     // frame after a state load.
     UpdateCanvasState(true);
 }
 
-void Ppu::SetTvSystem(std::uint32_t system) {
-    linesPerFrame = system == PalTvSystem ? PalLines : NtscLines;
+void Ppu::SetTvSystem(Region region) {
+    linesPerFrame = region == Region::Ntsc ? NtscLines : PalLines;
+    vblankLine = region == Region::Dendy ? VisibleLines + 51 : VisibleLines + 1;
     dotsPerLine = 341;
     visibleDots = 256;
     hblankDots = 85;
     dotsPerFetch = 8;
     lineTailDots = 5;
-    oddFrameDots = 1;
+    // The NTSC PPU skips a dot of every second pre-render line; the Dendy's PAL-clocked PPU does not.
+    oddFrameDots = region == Region::Dendy ? 0 : 1;
     // 512 CPU cycles.
     dmaDots = 1536;
 }

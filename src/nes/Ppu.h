@@ -5,6 +5,7 @@
 
 #include "gfx/NesCanvas.h"
 #include "gfx/NesRenderer.h"
+#include "nes/Region.h"
 #include "ref/Object.h"
 
 namespace Halvo::Nes {
@@ -60,9 +61,9 @@ public:
     // power-up state with the frame about to enter vertical blank; a hard one also clears OAM and the
     // palette. The page table is the mapper's and stays as it is.
     void Reset(bool hard);
-    // The line timing, with 312 lines a frame for the image's PAL value (1) and 262 for NTSC (0) and
-    // for images made for both (2).
-    void SetTvSystem(std::uint32_t system);
+    // The line timing of a region: 262 lines a frame for NTSC, 312 for PAL and the Dendy, whose vertical
+    // blank begins 51 lines after the picture instead of 1.
+    void SetTvSystem(Region region);
     // Attaches the output surface (or detaches it with null) and hands it the palette and mask state.
     void SetCanvas(const Ref::Ptr<Gfx::NesCanvas>& newCanvas);
     // Brings the canvas's clip widths and colours in line with the mask register; the palette is sent
@@ -148,6 +149,8 @@ public:
     bool oddFrame = false;
     std::int32_t scanline = 0;
     std::int32_t linesPerFrame = 0;
+    // The line whose start raises vertical blank: 241, after the one idle post-render line (291 on a Dendy).
+    std::int32_t vblankLine = 241;
 
     // The background rows of the current line, one per tile step: step k draws row k and fetches row
     // k + 2; the horizontal blank before the line fetches rows 0 and 1. Bit k of `validRows` is clear

@@ -408,7 +408,7 @@ void Ppu::RunFrame(bool render) {
     Cpu& cpu = *process->cpu;
     Mmc& mmc = *process->mmc;
 
-    // Line 241: vertical blank begins; the NMI comes 20 dots in.
+    // Line 241 (291 on a Dendy): vertical blank begins; the NMI comes 20 dots in.
     status |= StatusVBlank;
     mmc.OnVBlank();
     StartLine(cpu);
@@ -423,7 +423,7 @@ void Ppu::RunFrame(bool render) {
     mmc.OnScanline();
     cpu.RunSlice(hblankDots);
 
-    // Lines 242 up to the pre-render line: the rest of vertical blank.
+    // From there up to the pre-render line: the rest of vertical blank.
     while (scanline < linesPerFrame - 1) {
         StartLine(cpu);
         cpu.RunSlice(visibleDots);
@@ -480,12 +480,14 @@ void Ppu::RunFrame(bool render) {
     }
     renderer = nullptr;
 
-    // Line 240: post-render, idle.
-    StartLine(cpu);
-    cpu.RunSlice(visibleDots);
-    ++scanline;
-    mmc.OnScanline();
-    cpu.RunSlice(hblankDots);
+    // Line 240 (240-290 on a Dendy): post-render, idle.
+    while (scanline < vblankLine) {
+        StartLine(cpu);
+        cpu.RunSlice(visibleDots);
+        ++scanline;
+        mmc.OnScanline();
+        cpu.RunSlice(hblankDots);
+    }
 }
 
 } // namespace Halvo::Nes

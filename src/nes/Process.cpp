@@ -154,11 +154,12 @@ void Process::Reset(bool hard) {
     if (hard) {
         dotBudget = 0;
     }
+    region = EffectiveRegion();
     ports->Reset(hard);
     ppu->Reset(hard);
     mmc->Reset(hard);
     cpu->Reset(hard);
-    apu->SetPal(romImage->tvSystem == TvPal);
+    apu->SetRegion(region);
     // At power-up and reset the frame counter restarts as if $4017 had been written some 9 to 12
     // cycles before the processor's first instruction (9 on a console that was off for a while).
     apu->Reset(hard, CpuCycle(), exactCpu ? 5 : 9);

@@ -4,6 +4,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "nes/Apu.h"
@@ -11,6 +12,7 @@
 #include "nes/Cpu.h"
 #include "nes/Ports.h"
 #include "nes/Ppu.h"
+#include "nes/Region.h"
 #include "nes/mmc/Mmc.h"
 #include "ref/Object.h"
 
@@ -165,6 +167,14 @@ public:
     }
 
     RomImage* romImage;
+    // The console the machine is: chosenRegion when the player or the program chose one, otherwise the
+    // one the image says. Every reset settles `region`, which the PPU, the sound unit and the boards
+    // read for their timings.
+    std::optional<Region> chosenRegion;
+    Region region = Region::Ntsc;
+    Region EffectiveRegion() const {
+        return chosenRegion ? *chosenRegion : romImage ? RegionOfImage(*romImage, "") : Region::Ntsc;
+    }
     Ref::Ptr<Cpu> cpu;
     // The processor when the machine runs the exact timing model ("Exact"), else null.
     ExactCpu* exactCpu = nullptr;

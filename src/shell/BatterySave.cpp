@@ -31,8 +31,8 @@ std::filesystem::path BatterySave::DefaultFolder() {
 }
 
 BatterySave::BatterySave(const std::filesystem::path& folder, const std::string& imageFile, std::uint8_t* ram,
-                         std::size_t size)
-    : path(folder / (std::filesystem::path(imageFile).stem().string() + ".sav")), ram(ram),
+                         std::size_t size, const std::string& extension)
+    : path(folder / (std::filesystem::path(imageFile).stem().string() + extension)), ram(ram),
       written(ram, ram + size), seen(written) {}
 
 void BatterySave::Load() {

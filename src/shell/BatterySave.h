@@ -24,10 +24,10 @@ public:
     // relative.
     static std::filesystem::path DefaultFolder();
 
-    // The save of the image file `imageFile` (its name without extension, ".sav") in `folder`, for the
-    // `size` bytes of RAM at `ram`.
+    // The save of the image file `imageFile` (its name without extension, then `extension`) in `folder`,
+    // for the `size` bytes of RAM at `ram`.
     BatterySave(const std::filesystem::path& folder, const std::string& imageFile, std::uint8_t* ram,
-                std::size_t size = DefaultSize);
+                std::size_t size = DefaultSize, const std::string& extension = ".sav");
 
     // Reads the file into the RAM; a missing file leaves the RAM as it is.
     void Load();

@@ -13,8 +13,18 @@
 namespace Halvo {
 
 namespace Nes {
+class Fds;
 class RomImageIOManager;
-}
+} // namespace Nes
+
+// What the player chose beyond the file: the console ("auto", "ntsc", "pal", "dendy"; auto: what the
+// image says) and the Disk System's BIOS file (empty: disksys.rom in Game::DefaultBiosFolder()).
+struct GameSettings {
+    std::string region = "auto";
+    std::string diskBios;
+    // The timing model's processor: "Static" (line) or "Exact".
+    std::string cpuKind = "Static";
+};
 
 // A game as it starts, the same road for the windowed program and the headless runner: Build reads the
 // image from its file and builds the machine for it (its board and both joypads); Begin then reads the
@@ -24,11 +34,15 @@ class RomImageIOManager;
 // written its own battery save, which may be the same file. The machine points into the image, so a
 // Game is released machine first.
 struct Game {
-    enum class Outcome { Built, ImageUnreadable, NoMachine };
+    enum class Outcome { Built, ImageUnreadable, NoBios, NoMachine };
 
-    // `cpuKind` picks the timing model: "Static" (line) or "Exact".
+    using Settings = GameSettings;
+
+    // $XDG_DATA_HOME/halvo, or ~/.local/share/halvo when the variable is unset, empty or relative.
+    static std::filesystem::path DefaultBiosFolder();
+    // A disk image without a readable BIOS is NoBios, reported with where the BIOS belongs.
     static Outcome Build(Nes::RomImageIOManager& formats, const std::string& file, Game& game,
-                         const std::string& cpuKind = "Static");
+                         const Settings& settings = {});
     // `saveFolder` empty: the battery RAM is not read from or written to a file.
     void Begin(const std::filesystem::path& saveFolder, const Ref::Ptr<Gfx::NesCanvas>& canvas);
 
@@ -50,5 +64,8 @@ struct Game {
     std::unique_ptr<BatterySave> battery;
     std::string file;
 };
+
+// The RAM adapter of a machine that plays a disk, or null.
+Nes::Fds* DiskDrive(Nes::Process& machine);
 
 } // namespace Halvo

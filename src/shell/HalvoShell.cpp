@@ -12,6 +12,7 @@
 #include "nes/Joypad.h"
 #include "nes/NintendoPorts.h"
 #include "nes/Ppu.h"
+#include "nes/mmc/Fds.h"
 #include "shell/AtomicFile.h"
 #include "shell/CommandLine.h"
 #include "shell/DisplayGeometry.h"
@@ -24,10 +25,6 @@ namespace Halvo {
 namespace {
 
 constexpr const char* ValidateOperation = "Halvo::HalvoShell::GraphicsValidateVariables";
-
-// Frames per second of the console: the NTSC processor clock over 29,780.5 cycles a frame, and PAL's.
-constexpr double NtscFrameRate = 1789773.0 / 29780.5;
-constexpr double PalFrameRate = 50.007;
 
 constexpr double FastForwardSpeed = 8;
 
@@ -50,6 +47,7 @@ constexpr std::pair<const char*, const char*> DefaultBindings[] = {
     {"F5", "savestate"},
     {"F7", "loadstate"},
     {"Backspace", "+rewind"},
+    {"F8", "fds_flip"},
 };
 
 // The joypad's buttons in the order of their bits, as the actions name them.
@@ -138,6 +136,9 @@ std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
     }
     functions.push_back(&timingVariable);
     for (Console::Function* function : nsfPlayer.Functions()) {
+        functions.push_back(function);
+    }
+    for (Console::Function* function : diskSettings.Functions()) {
         functions.push_back(function);
     }
     return functions;
@@ -438,6 +439,13 @@ bool HalvoShell::GraphicsRestoreState() {
 void HalvoShell::OnIdle() {
     inputContext->Update(timer->frameTime);
     const bool running = active && loaded && !inputContext->visible && !paused;
+    // While the disk drive moves, the loading screens pass at fast-forward speed.
+    Nes::Fds* drive = loaded ? DiskDrive(*process) : nullptr;
+    const bool loading = diskSettings.fastLoadVariable.value && drive && drive->DriveBusy();
+    if (loading != diskLoading) {
+        diskLoading = loading;
+        SetFastForward(heldFastForward);
+    }
     UpdateSound(running);
     if (!running) {
         // Time with the game stopped is not caught up afterwards.
@@ -480,7 +488,7 @@ void HalvoShell::OnIdle() {
 
 void HalvoShell::RunDueFrames() {
     const std::uint32_t frames = pacer.FramesDue(timer->absoluteTime);
-    const double frameRate = romImage->tvSystem == Nes::TvPal ? PalFrameRate : NtscFrameRate;
+    const double frameRate = Nes::FrameRate(process->region);
     for (std::uint32_t frame = 0; frame < frames; ++frame) {
         // Only the last frame of a catch-up is drawn: the others would never be seen.
         rewind.RunFrame(*process, frame + 1 == frames, frameRate);
@@ -702,8 +710,9 @@ void HalvoShell::SetPaused(bool pause) {
 }
 
 void HalvoShell::SetFastForward(bool on) {
-    fastForward = on;
-    pacer.SetSpeed(on ? FastForwardSpeed : 1);
+    heldFastForward = on;
+    fastForward = heldFastForward || diskLoading;
+    pacer.SetSpeed(fastForward ? FastForwardSpeed : 1);
 }
 
 void HalvoShell::ToggleFullScreen() {
@@ -741,7 +750,12 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     // The new machine is made before the old game goes, so that an image whose board cannot be built
     // leaves the running game as it was.
     Game game;
-    const Game::Outcome built = Game::Build(*romIOManager, fileName, game, timingVariable.CpuKind());
+    Game::Settings settings = diskSettings.ForGame();
+    settings.cpuKind = timingVariable.CpuKind();
+    const Game::Outcome built = Game::Build(*romIOManager, fileName, game, settings);
+    if (built == Game::Outcome::NoBios) {
+        return false;
+    }
     if (built == Game::Outcome::ImageUnreadable) {
         Console::ReportError("Halvo::HalvoShell::NesLoadRomImage", __LINE__)
             << "Could not load NES ROM image file." << std::endl;
@@ -759,7 +773,7 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     batterySave = std::move(game.battery);
     romFile = fileName;
     rewind.Forget();
-    pacer.SetRate(romImage->tvSystem == Nes::TvPal ? PalFrameRate : NtscFrameRate);
+    pacer.SetRate(Nes::FrameRate(process->region));
     pacer.Stop();
     FeedButtons();
     paused = false;

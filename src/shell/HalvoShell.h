@@ -23,6 +23,7 @@
 #include "shell/BatterySave.h"
 #include "shell/Bindings.h"
 #include "shell/NsfPlayer.h"
+#include "shell/DiskSettings.h"
 #include "shell/PlayFunctions.h"
 #include "shell/PlayStats.h"
 #include "shell/Rewind.h"
@@ -145,6 +146,10 @@ public:
     Console::Variable<unsigned int> latencyVariable{"s_latency", 60, 20, 1000};
     SoundSettings soundSettings;
     TimingVariable timingVariable{[this] { return loaded; }};
+    DiskSettings diskSettings{[this] { return loaded && process ? DiskDrive(*process) : nullptr; }};
+    // Fast forward as the player holds it, and while the disk drive loads (fds_fastload).
+    bool heldFastForward = false;
+    bool diskLoading = false;
     // Null while sound is off or no device could be opened.
     std::unique_ptr<Sound::AudioOutput> audio;
 

@@ -13,15 +13,20 @@ using TestSupport::PpuMachine;
 // The log of one frame (see ScriptedCpu and LoggingMmc): vertical blank with the NMI 20 dots in, the idle
 // lines up to the pre-render line, then the pre-render and visible lines, each with its tile fetches
 // (256 dots), the scanline hook and its horizontal blank (85 dots), and the post-render line.
-std::string ExpectedFrame(std::int32_t lines, bool nmi, bool shortPreRender) {
-    std::string log = std::string("V |20 ") + (nmi ? "N " : "") + "236 S242 85 ";
-    for (std::int32_t line = 243; line < lines; ++line) {
+// A Dendy starts vertical blank at line 291, after 51 post-render lines.
+std::string ExpectedFrame(std::int32_t lines, bool nmi, bool shortPreRender, std::int32_t vblankLine = 241) {
+    std::string log =
+        std::string("V |20 ") + (nmi ? "N " : "") + "236 S" + std::to_string(vblankLine + 1) + " 85 ";
+    for (std::int32_t line = vblankLine + 2; line < lines; ++line) {
         log += "|256 S" + std::to_string(line) + " 85 ";
     }
     for (std::int32_t next = 0; next <= 240; ++next) {
         log += "|256 S" + std::to_string(next) + (next == 0 && shortPreRender ? " 84 " : " 85 ");
     }
-    return log + "|256 S241 85 ";
+    for (std::int32_t next = 241; next <= vblankLine; ++next) {
+        log += "|256 S" + std::to_string(next) + " 85 ";
+    }
+    return log;
 }
 
 void Scroll(PpuMachine& machine, std::uint8_t x) {
@@ -59,6 +64,21 @@ TEST(PpuFrame, GivesTheCpuItsSlicesAndTheMapperItsHooksInHardwareOrder) {
         EXPECT_EQ(machine.cpu->counter, 0);
         EXPECT_TRUE(test.mask != 0 || ppu.vramAddress == 0x2345u); // rendering off leaves it alone
     }
+}
+
+TEST(PpuFrame, DendyRunsPalLinesWithVerticalBlankAfterFiftyOnePostRenderLines) {
+    PpuMachine machine;
+    machine.machine.process->chosenRegion = Nes::Region::Dendy;
+    Nes::Ppu& ppu = machine.Ppu();
+    ppu.Reset(true);
+    ppu.WriteRegister(0x2000, 0x80);
+    ppu.WriteRegister(0x2001, Nes::Ppu::MaskRendering);
+    machine.log.clear();
+    ppu.RunFrame(false);
+    ppu.RunFrame(false);
+    // The NMI leaves NTSC's 20 lines of vertical blank, and no frame is a dot short.
+    EXPECT_EQ(machine.log, ExpectedFrame(312, true, false, 291) + ExpectedFrame(312, true, false, 291));
+    EXPECT_EQ(machine.cpu->counter, 0);
 }
 
 TEST(PpuFrame, SpriteZeroHitsAtTheFirstPixelOpaqueInBoth) {

@@ -13,8 +13,10 @@
 #include "console/ConsoleKey.h"
 #include "gfx/sdl/SdlDriver.h"
 #include "nes/Joypad.h"
+#include "nes/mmc/Fds.h"
 #include "nes/rom/RomFiles.h"
 #include "support/ConsoleCapture.h"
+#include "support/DiskImage.h"
 #include "support/HeadlessSdl.h"
 #include "support/NsfBuilder.h"
 #include "support/RomBuilder.h"
@@ -265,6 +267,48 @@ TEST_F(EmulatorShell, ResetUnloadAndFailedLoadsKeepTheRunningGame) {
     Type("@unloadrom");
     EXPECT_FALSE(shell->loaded);
     EXPECT_EQ(Caption(), "Halvo");
+}
+
+// A disk plays with the BIOS from the data folder; the side commands and F8 move the disk, and the
+// game runs at fast-forward speed while the drive turns.
+TEST_F(EmulatorShell, PlaysDisksWithTheBiosOfTheDataFolder) {
+    ASSERT_TRUE(Start({}));
+    dir.Write("game.fds", TestSupport::DiskFile(2, true));
+    Type("@loadrom game.fds");
+    EXPECT_FALSE(shell->loaded);
+    ASSERT_FALSE(capture.ErrorLines().empty());
+    EXPECT_NE(capture.ErrorLines().back().find("disksys.rom"), std::string::npos);
+
+    const std::vector<std::uint8_t> bios = TestSupport::BiosStub(56);
+    std::filesystem::create_directories(dir.Path("data/halvo"));
+    dir.Write("data/halvo/disksys.rom", std::string(bios.begin(), bios.end()));
+    Type("@nes_region dendy");
+    Type("@loadrom game.fds");
+    ASSERT_TRUE(shell->loaded);
+    EXPECT_EQ(shell->process->region, Nes::Region::Dendy);
+    Nes::Fds& drive = static_cast<Nes::Fds&>(*shell->process->mmc);
+    // Close the console the start opened, once it has finished sliding open.
+    shell->inputContext->Update(1.0f);
+    shell->inputContext->OnKey(Console::ToggleKey, 0);
+    shell->inputContext->Update(1.0f);
+    shell->active = true;
+    Idle();
+    Idle();
+    EXPECT_TRUE(drive.DriveBusy());
+    EXPECT_TRUE(shell->fastForward);
+    Type("@fds_fastload off");
+    Idle();
+    EXPECT_FALSE(shell->fastForward);
+
+    EXPECT_EQ(capture.Run("fds_insert 2").back(), "Side 2 inserted.");
+    EXPECT_EQ(drive.Side(), 1);
+    EXPECT_EQ(capture.Run("fds_insert 3").back(), "The disk image has 2 sides.");
+    EXPECT_EQ(capture.Run("fds_eject").back(), "Disk ejected.");
+    EXPECT_EQ(drive.Side(), Nes::Fds::NoSide);
+    Type("@fds_insert 1");
+    Press({"F8"});
+    Release({"F8"});
+    EXPECT_EQ(drive.Side(), Nes::Fds::NoSide); // out now, side 2 in half a second
 }
 
 // (Escape quits too: the window test presses it.)

@@ -35,12 +35,16 @@ TEST(RunnerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
     RunnerOptions dashed;
     ASSERT_TRUE(Tools::ParseRunnerOptions({"--frames", "2", "--", "-game.nes"}, dashed, error)) << error;
     EXPECT_EQ(std::tie(dashed.romPath, dashed.frames), std::make_tuple("-game.nes", 2u));
+    RunnerOptions disk;
+    ASSERT_TRUE(
+        Tools::ParseRunnerOptions({"zelda.fds", "--region", "dendy", "--fds-bios", "bios.rom"}, disk, error));
+    EXPECT_EQ(std::tie(disk.region, disk.diskBios), std::make_tuple("dendy", "bios.rom"));
 
     // clang-format off
     const std::vector<std::vector<std::string>> bad = {
         {}, {"a.nes", "b.nes"}, {"a.nes", "--frames"}, {"a.nes", "--frames", "x"}, {"a.nes", "--peek", "$10000"},
         {"a.nes", "--speed"}, {"a.nes", "--png", ""}, {"a.nes", "--input", ""},
-        {"-game.nes"}, {"a.nes", "--", "--frames"}};
+        {"-game.nes"}, {"a.nes", "--", "--frames"}, {"a.nes", "--region", "secam"}, {"a.nes", "--fds-bios", ""}};
     // clang-format on
     for (const auto& arguments : bad) {
         RunnerOptions ignored;

@@ -12,6 +12,7 @@
 #include "nes/mmc/CPRom.h"
 #include "nes/mmc/ColorDreams.h"
 #include "nes/mmc/DiscreteLatch.h"
+#include "nes/mmc/Fds.h"
 #include "nes/mmc/Fme7.h"
 #include "nes/mmc/GNRom.h"
 #include "nes/mmc/Homebrew.h"
@@ -73,6 +74,7 @@ constexpr BoardFamily Families[] = {
     {"MMC3-[A,B,C]",       "352026 51555 SL1ROM TEROM TFROM TGROM TKROM TL1ROM TLROM TNROM TR1ROM TSROM TVROM", Make<Mmc3>},
     {"NES-AOROM-03",       "AOROM",                                                                  Make<AORom>},
     {"NES-PNROM-05",       "PNROM",                                                                  Make<Mmc2>},
+    {"FDS-RAM-ADAPTER",    "FDS",                                                                    Make<Fds>},
     {"NES-GNROM",          "GNROM",                                                                  Make<GNRom>},
     {"MMC4-FxROM",         "FJROM FKROM",                                                            Make<Mmc4>},
     {"COLORDREAMS-74*377", "COLORDREAMS",                                                            Make<ColorDreams>},

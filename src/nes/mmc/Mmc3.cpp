@@ -6,7 +6,6 @@
 namespace Halvo::Nes {
 
 Mmc3::Mmc3(Process* process) : Mmc(process) {
-    preRenderLine = Image().tvSystem == TvPal ? 311 : 261;
     EnsureWram();
     a12Hook = true;
 }
@@ -30,6 +29,8 @@ void Mmc3::OnPpuA12Rise() {
 
 void Mmc3::Reset(bool hard) {
     Mmc::Reset(hard);
+    // PAL and the Dendy draw 312 lines a frame, NTSC 262.
+    preRenderLine = process->EffectiveRegion() == Region::Ntsc ? 261 : 311;
     MapPrg8k(0, 4);
     MapPrg8k(1, 5);
     MapPrg8k(PrgPageFromEnd(2), 6);

@@ -233,10 +233,14 @@ std::unique_ptr<RomImage> INesIOStrategy::LoadImage(std::istream& in, bool) cons
         image->chrNvramSize = Nes20RamSize(header[11] >> 4);
         image->hasWram = battery || image->prgRamSize != 0 || image->prgNvramSize != 0;
         image->hasChrRam = image->chrRamSize != 0 || image->chrNvramSize != 0;
-        // NTSC, PAL, multi-region, Dendy. The Dendy runs PAL's 50 frames a second (its frame timing
-        // differs in details that are not emulated), so it is taken as PAL.
-        constexpr std::uint32_t Timings[4] = {TvNtsc, TvPal, TvBoth, TvPal};
+        // NTSC, PAL, multi-region, Dendy.
+        constexpr std::uint32_t Timings[4] = {TvNtsc, TvPal, TvBoth, TvDendy};
         image->tvSystem = Timings[header[12] & 3];
+    } else if ((header[9] & 1) &&
+               std::all_of(header + 12, header + 16, [](std::uint8_t b) { return b == 0; })) {
+        // The old header's PAL bit, trusted only where the header's unused tail is clean: many dumping
+        // tools left text there.
+        image->tvSystem = TvPal;
     }
 
     if (flags6 & FlagTrainer) {
@@ -305,7 +309,7 @@ bool INesIOStrategy::SaveImage(std::ostream& out, const RomImage& image) const {
     // timing: NES 2.0 is written only when the image has one of them, so older tools still read the rest.
     const bool nes20 = row->mapper > 255 || image.prgBankCount > MaxBankCount ||
                        image.chrBankCount > MaxBankCount || submapper != 0 || withRamSizes ||
-                       image.tvSystem == TvPal;
+                       image.tvSystem == TvPal || image.tvSystem == TvDendy;
     std::uint8_t header[HeaderSize] = {'N', 'E', 'S', 0x1A};
     std::uint8_t prgTop = 0;
     std::uint8_t chrTop = 0;
@@ -345,7 +349,10 @@ bool INesIOStrategy::SaveImage(std::ostream& out, const RomImage& image) const {
                                                Nes20RamShift(image.prgRamSize));
         header[11] = static_cast<std::uint8_t>(Nes20RamShift(image.chrNvramSize) << 4 |
                                                Nes20RamShift(image.chrRamSize));
-        header[12] = image.tvSystem == TvPal ? 1 : image.tvSystem == TvNtsc ? 0 : 2;
+        header[12] = image.tvSystem == TvPal     ? 1
+                     : image.tvSystem == TvNtsc  ? 0
+                     : image.tvSystem == TvDendy ? 3
+                                                 : 2;
     }
 
     out.write(reinterpret_cast<const char*>(header), HeaderSize);

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "nes/rom/NsfInfo.h"
 
@@ -23,11 +24,13 @@ enum MirroringType : std::uint32_t {
     MirrorNotSet = 8,      // a board before its first reset
 };
 
-// The TV systems of the UNIF "TVCI" chunk. The PPU runs PAL timing for PAL, NTSC timing otherwise.
+// The TV systems of the UNIF "TVCI" chunk, and the Dendy of the NES 2.0 header. TvBoth also stands for
+// an image that does not say; the machine's region (Region.h) then comes from elsewhere.
 enum TvSystem : std::uint32_t {
     TvNtsc = 0,
     TvPal = 1,
     TvBoth = 2,
+    TvDendy = 3,
 };
 
 // One cartridge in memory: its PRG-ROM and CHR-ROM, the board that carries them, the board's fixed
@@ -77,6 +80,15 @@ struct RomImage {
     std::unique_ptr<std::uint8_t[]> trainer; // 512 bytes, or null
     // A music file's player data (board "NSF"); null for a cartridge.
     std::unique_ptr<NsfInfo> nsf;
+    // A Famicom Disk System disk instead of a cartridge: its sides of DiskSideSize bytes each, in the
+    // order of the .fds file (disk 1 side A, side B, disk 2 ...), as the blocks lie on the disk without
+    // their gaps and checksums. The RAM adapter's BIOS (DiskBiosSize bytes), which players supply, is
+    // added by whoever loads the disk to play it; a disk image never carries it.
+    static constexpr std::size_t DiskSideSize = 65500;
+    static constexpr std::size_t DiskBiosSize = 8192;
+    std::vector<std::uint8_t> disk;
+    std::uint32_t diskSideCount = 0;
+    std::vector<std::uint8_t> diskBios;
     std::string dumperName = "Halvo " HALVO_VERSION;
     std::string dumperAgent = "Converted by the Halvo NES ROM image import toolkit.";
     std::uint8_t dumpDay = 1;

@@ -86,6 +86,7 @@ TEST(Boards, EveryBoardNameReachesItsFamily) {
         {"KONAMI-VRC-6", "VRC6A VRC6B KONAMI-VRC6"},
         {"KONAMI-VRC-7", "VRC7 KONAMI-VRC7"},
         {"NAMCOT-163", "NAMCO-163 NAMCO-175 NAMCO-340"},
+        {"FDS-RAM-ADAPTER", "FDS"},
         {"", "NES-ANROM NES-SEKROM"}, // ending in a family's name does not make a board of that family
     };
     // clang-format on

@@ -106,9 +106,9 @@ TEST(INesIOStrategy, ReadsNes20Headers) {
         {Nes20Header(14 << 2 | 1, 0, 0x20, 0x00, {0, 0x0F}), 49152, "UNROM PRG 3 CHR 0 sub 0 RAM 0+0 CHR-RAM 0+0 tv 0 wram 0 battery 0 chrram 1"},
         // The top nibbles of byte 9 count 256 banks each.
         {Nes20Header(0, 0, 0x20, 0x00, {0, 0x01}), 0, "No board of iNES mapper 2 fits 256 PRG-ROM banks and 0 CHR-ROM banks."},
-        // RAM sizes are 64 << shift bytes; PAL timing, and Dendy taken as PAL.
+        // RAM sizes are 64 << shift bytes; PAL timing, and the Dendy's (3).
         {Nes20Header(2, 2, 0x40, 0x00, {0, 0, 0x09, 0x70, 1}), 49152, "TLROM PRG 2 CHR 2 sub 0 RAM 32768+0 CHR-RAM 0+8192 tv 1 wram 1 battery 0 chrram 1"},
-        {Nes20Header(2, 2, 0x42, 0x00, {0, 0, 0x70, 0, 3}), 49152, "TKROM PRG 2 CHR 2 sub 0 RAM 0+8192 CHR-RAM 0+0 tv 1 wram 1 battery 1 chrram 0"},
+        {Nes20Header(2, 2, 0x42, 0x00, {0, 0, 0x70, 0, 3}), 49152, "TKROM PRG 2 CHR 2 sub 0 RAM 0+8192 CHR-RAM 0+0 tv 3 wram 1 battery 1 chrram 0"},
         {Nes20Header(2, 1, 0x60, 0x50, {0x01}), 40960, "Unsupported NES 2.0 mapper number 342."},
         {Nes20Header(0, 0, 0x00, 0x00, {0, 0xF0}), 0, "Possible corrupted iNES header--no PRG-ROM."},
         // clang-format on
@@ -139,6 +139,16 @@ TEST(INesIOStrategy, ReadsShortTitlesAndTheOldSignature) {
     EXPECT_EQ(image->name, "Hello");
     EXPECT_EQ(Bytes(image->prgRom, 16384), Pattern(16384, 1));
     EXPECT_TRUE(image->hasChrRam && !image->chrRom);
+}
+
+// The old header's PAL bit (byte 9 bit 0) counts only where bytes 12-15 are clean: old tools wrote text
+// over the header's tail.
+TEST(INesIOStrategy, ReadsTheOldPalBitOfACleanHeader) {
+    std::string tail(8, '\0');
+    tail[1] = 1;
+    EXPECT_EQ(Read(INesHeader(1, 1, 0, 0, tail) + Pattern(24576, 1))->tvSystem, Nes::TvPal);
+    tail[5] = 'x';
+    EXPECT_EQ(Read(INesHeader(1, 1, 0, 0, tail) + Pattern(24576, 1))->tvSystem, Nes::TvBoth);
 }
 
 TEST(INesIOStrategy, RefusesBrokenFilesWithTheirMessage) {
