@@ -14,6 +14,7 @@
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/RomImageIOManager.h"
 #include "shell/BatterySave.h"
+#include "shell/RunAhead.h"
 #include "sound/WavFile.h"
 
 namespace Halvo::Tools {
@@ -41,6 +42,10 @@ struct RunnerOptions {
     std::uint32_t saveStateFrame = 0;
     std::string saveStatePath;
     std::string loadStatePath;
+    // --runahead N: each picture is the one N frames ahead (0-4), on a second machine unless
+    // --runahead-in-place.
+    std::uint32_t runAhead = 0;
+    bool runAheadInPlace = false;
     bool help = false;    // --help or -h: the usage on standard output, nothing run
     bool version = false; // --version
 };
@@ -122,6 +127,8 @@ public:
     std::unique_ptr<BatterySave> batterySave;
     bool answerResetRequests = false;
     std::uint32_t resetsPressed = 0;
+    // Pictures from frames ahead, as the windowed program shows them; the sound stays the machine's own.
+    RunAhead runAhead;
 
 private:
     // Whether the program shows that it waits for the reset button: $81 in the status block at $6000,
