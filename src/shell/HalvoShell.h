@@ -22,10 +22,14 @@
 #include "nes/rom/RomImageIOManager.h"
 #include "shell/BatterySave.h"
 #include "shell/Bindings.h"
+#include "shell/OnScreenMessages.h"
+#include "shell/PictureSettings.h"
 #include "shell/PlayFunctions.h"
 #include "shell/PlayStats.h"
+#include "shell/RecentGames.h"
 #include "shell/Rewind.h"
 #include "shell/RomFunctions.h"
+#include "shell/RunAhead.h"
 #include "shell/SoundSettings.h"
 #include "shell/StateFunctions.h"
 #include "sound/AudioOutput.h"
@@ -121,6 +125,8 @@ public:
     Console::Variable<bool> windowedVariable{"g_windowed", false};
     Console::Variable<bool> syncVariable{"g_syncvretrace", true};
     Console::Variable<bool> stretchVariable{"g_stretchdisplay", true};
+    // The picture at a whole multiple of its size, so that every pixel is as wide as the next.
+    Console::Variable<bool> integerScaleVariable{"g_integerscale", false};
 
     bool loaded = false;
     Ref::Ptr<Nes::RomImageIOManager> romIOManager;
@@ -177,6 +183,11 @@ public:
     std::string romFile;
     StateFunctions stateFunctions{*this, {}};
     Rewind rewind;
+    RunAhead runAhead;
+    OnScreenMessages messages;
+    PictureSettings picture;
+    RecentGames recentGames{BatterySave::DefaultFolder().parent_path() / "recent",
+                            [this](const std::string& game) { return NesLoadRomImage(game); }};
 
 private:
     explicit HalvoShell(App::Bridge* bridge);
@@ -185,6 +196,15 @@ private:
 
     std::vector<Console::Function*> ConsoleFunctions();
     void UpdateTitle();
+    // Where the picture goes in the back buffer as now set, for the variables now.
+    void PlacePicture();
+    std::uint32_t backBufferWidth = 0;
+    std::uint32_t backBufferHeight = 0;
+    bool placedAtIntegerScale = false;
+    // A canvas for the picture settings, the picture `width` pixels wide on screen.
+    Ref::Ptr<Gfx::NesCanvas> MakeCanvas(std::uint32_t width);
+    // After a change of the picture settings: a new canvas for them, handed to the running game.
+    void ApplyPicture();
     void TakeScreenshot();
     // Runs the frames the clock says are due, with their sound.
     void RunDueFrames();
