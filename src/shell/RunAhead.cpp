@@ -53,14 +53,11 @@ bool RunAhead::AheadOnSecondMachine(Nes::Process& process) {
 
 bool RunAhead::AheadInPlace(Nes::Process& process) {
     Nes::SaveState::WriteMachine(process, state);
-    // Loading the state drops the samples the sound unit holds: the frame's own are kept aside.
-    samples.assign(process.apu->samples.begin(), process.apu->samples.end());
     const Nes::ButtonState held = process.buttons;
     RunFramesAhead(process, held);
     std::string error;
     const bool back = Nes::SaveState::ReadMachine(process, state.data(), state.size(), error);
     process.buttons = held;
-    process.apu->samples.assign(samples.begin(), samples.end());
     return back;
 }
 

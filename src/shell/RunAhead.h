@@ -28,10 +28,10 @@ public:
     std::vector<Console::Function*> Functions() { return {&frames, &instance}; }
 
     bool On() const { return frames.value > 0; }
-    // After a frame of `process` run without a picture: draws the picture of the frame `runahead`
-    // frames ahead into the process's canvas. The process's sound samples and buttons are as the
-    // frame left them. A state that does not take (it cannot happen for a machine's own state) turns
-    // run-ahead off with a report.
+    // After a frame of `process` run without a picture, and after its sound samples were taken:
+    // draws the picture of the frame `runahead` frames ahead into the process's canvas. The samples
+    // made ahead are dropped; the buttons stay as the frame left them. A state that does not take (it cannot
+    // happen for a machine's own state) turns run-ahead off with a report.
     void ShowAhead(Nes::Process& process);
     // The game changed or ended: the second machine belongs to the old one.
     void Forget();
@@ -47,9 +47,8 @@ private:
 
     Ref::Ptr<Nes::Process> second;
     const Nes::Process* secondFor = nullptr;
-    // Reused from frame to frame: the state and the running machine's sound of its own frame.
+    // The running machine's state, its buffer reused from frame to frame.
     std::vector<std::uint8_t> state;
-    std::vector<float> samples;
 };
 
 } // namespace Halvo
