@@ -192,6 +192,15 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
                 return false;
             }
             options.cpuKind = value == "exact" ? "Exact" : "Static";
+        } else if (argument == "--runahead") {
+            if (!next(value) || !ParseNumber(value, number) || number > RunAhead::MaxFrames) {
+                error =
+                    "--runahead takes a number of frames from 0 to " + std::to_string(RunAhead::MaxFrames);
+                return false;
+            }
+            options.runAhead = static_cast<std::uint32_t>(number);
+        } else if (argument == "--runahead-in-place") {
+            options.runAheadInPlace = true;
         } else if (argument == "--text") {
             options.text = true;
         } else if (argument == "--result") {
@@ -236,6 +245,8 @@ std::string RunnerUsage() {
            "                  (every bus cycle and PPU dot)\n"
            "  --save-state FRAME FILE  write a save state after FRAME frames of the run\n"
            "  --load-state FILE        start from a save state, then run --frames more\n"
+           "  --runahead N    show each frame N frames ahead (0-4), computed on a second machine\n"
+           "  --runahead-in-place      run ahead on the machine itself, put back from a state\n"
            "  -h, --help      show this text and exit\n"
            "  --version       show the version and exit\n"
            "\n"
@@ -387,12 +398,14 @@ HeadlessMachine::HeadlessMachine()
 }
 
 HeadlessMachine::~HeadlessMachine() {
-    // The process points into the image: it goes first.
+    // The machines point into the image: they go first.
+    runAhead.Forget();
     process.Reset();
 }
 
 bool HeadlessMachine::Load(const std::string& romPath, const std::string& saveFolder) {
     batterySave.reset();
+    runAhead.Forget();
     process.Reset();
     Game game;
     if (Game::Build(*formats, romPath, game, settings) != Game::Outcome::Built) {
@@ -449,8 +462,9 @@ void HeadlessMachine::RunFrames(std::uint32_t count, const InputScript& buttons)
                 }
             }
         }
-        process->RunFrame(true);
+        process->RunFrame(!runAhead.On());
         Record();
+        runAhead.ShowAhead(*process);
     }
 }
 
@@ -564,6 +578,8 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
         }
     }
     machine.answerResetRequests = options.result;
+    machine.runAhead.frames.value = options.runAhead;
+    machine.runAhead.instance.value = !options.runAheadInPlace;
     if (!options.loadStatePath.empty()) {
         std::string state;
         std::string error;

@@ -15,6 +15,7 @@
 #include "nes/rom/RomImageIOManager.h"
 #include "shell/BatterySave.h"
 #include "shell/GameStart.h"
+#include "shell/RunAhead.h"
 #include "sound/WavFile.h"
 
 namespace Halvo::Tools {
@@ -47,6 +48,10 @@ struct RunnerOptions {
     std::string loadStatePath;
     // --timing line|exact: the processor kind the machine is built with.
     std::string cpuKind = "Static";
+    // --runahead N: each picture is the one N frames ahead (0-4), on a second machine unless
+    // --runahead-in-place.
+    std::uint32_t runAhead = 0;
+    bool runAheadInPlace = false;
     bool help = false;    // --help or -h: the usage on standard output, nothing run
     bool version = false; // --version
 };
@@ -133,6 +138,8 @@ public:
     // A request on screen that wants the button once its message has gone.
     bool pressWhenMessageGoes = false;
     std::uint32_t resetsPressed = 0;
+    // Pictures from frames ahead, as the windowed program shows them; the sound stays the machine's own.
+    RunAhead runAhead;
 
 private:
     // Whether the program shows that it waits for the reset button: $81 in the status block at $6000,

@@ -6,15 +6,19 @@
 #include "console/ReadToken.h"
 #include "console/RegularFile.h"
 #include "console/System.h"
+#include "console/Variable.h"
 
 namespace Halvo::Console {
 
 bool HelpFunction::Execute(std::istream& arguments, std::ostream& out) {
     std::string word;
     if (!(arguments >> word)) {
-        for (const auto& function : functions) {
-            if ((function->flags & HiddenFlags) == 0) {
-                out << function->name << '\n';
+        // The commands, then the variables.
+        for (const std::uint32_t kind : {0u, Variable<bool>::VariableFlags}) {
+            for (const auto& function : functions) {
+                if ((function->flags & HiddenFlags) == kind) {
+                    out << function->name << '\n';
+                }
             }
         }
         out << std::endl;
@@ -25,6 +29,18 @@ bool HelpFunction::Execute(std::istream& arguments, std::ostream& out) {
             function->PrintUsage(out);
             return true;
         }
+    }
+    // A word that names nothing lists what begins with it ("help g_": the graphics variables).
+    bool listed = false;
+    for (const auto& function : functions) {
+        if ((function->flags & 1) == 0 && function->name.compare(0, word.size(), word) == 0) {
+            out << function->name << '\n';
+            listed = true;
+        }
+    }
+    if (listed) {
+        out << std::flush;
+        return true;
     }
     out << word << " is not a valid console function or variable." << std::endl;
     return true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "console/Completion.h"
 #include "console/ConsoleKey.h"
 #include "console/Utf8.h"
 
@@ -19,6 +20,8 @@ void InputContext::OnKey(std::uint32_t keyCode, char32_t character) {
     if (!visible || keyCode > DownKey) {
         return;
     }
+    const bool secondTab = tabbed && keyCode == TabKey;
+    tabbed = keyCode == TabKey;
     // The line is UTF-8 and the cursor counts characters: every edit takes whole characters.
     const std::uint32_t length = Utf8Length(line);
     const auto eraseAtCursor = [&] {
@@ -43,11 +46,37 @@ void InputContext::OnKey(std::uint32_t keyCode, char32_t character) {
         break;
     case EnterKey:
         if (!line.empty()) {
+            scrollBack = 0;
             console->Execute(line);
             line.clear();
             cursor = 0;
         }
         break;
+    case TabKey: {
+        const Completion completion = Complete(*console, line);
+        if (completion.line != line) {
+            line = completion.line;
+            cursor = Utf8Length(line);
+            break;
+        }
+        if (secondTab && completion.candidates.size() > 1) {
+            std::string listed;
+            for (const std::string& candidate : completion.candidates) {
+                listed += (listed.empty() ? "" : "  ") + candidate;
+            }
+            scrollBack = 0;
+            console->Output() << listed << std::endl;
+        }
+        return; // nothing to add: a walk through the history stays where it is
+    }
+    case PageUpKey:
+        scrollBack = std::min<std::uint32_t>(
+            scrollBack + ScrollStep,
+            console->lines.empty() ? 0 : static_cast<std::uint32_t>(console->lines.size() - 1));
+        return;
+    case PageDownKey:
+        scrollBack = scrollBack > ScrollStep ? scrollBack - ScrollStep : 0;
+        return;
     case InsertKey:
         insertMode = !insertMode;
         break;
@@ -81,7 +110,7 @@ void InputContext::OnKey(std::uint32_t keyCode, char32_t character) {
         return; // the history walk keeps its place
     }
     default:
-        return; // Escape, Tab, Page Up and Page Down change nothing here
+        return; // Escape changes nothing here
     }
     historyIndex = -1;
 }

@@ -12,8 +12,9 @@ namespace Halvo::Console {
 // the history, and the slide and blink animations the console drawing reads.
 class InputContext : public Ref::Object {
 public:
-    static constexpr float SlideSpeed = 3.0f;  // openness per second
-    static constexpr float BlinkPeriod = 0.4f; // seconds per cursor phase
+    static constexpr float SlideSpeed = 3.0f;       // openness per second
+    static constexpr float BlinkPeriod = 0.4f;      // seconds per cursor phase
+    static constexpr std::uint32_t ScrollStep = 10; // output lines per Page Up or Page Down
 
     explicit InputContext(System* console) : console(console) {}
 
@@ -32,6 +33,10 @@ public:
     float blinkTime = 0.0f;
     std::int32_t historyIndex = -1; // -1: the user's own line
     std::string line;               // UTF-8
+    // How many of the newest output lines Page Up has scrolled past (Page Down and Enter come back).
+    std::uint32_t scrollBack = 0;
+    // The last key was Tab: a second Tab lists what the line could become.
+    bool tabbed = false;
 };
 
 } // namespace Halvo::Console

@@ -40,6 +40,7 @@ int OutputStreamBuf::sync() {
     for (std::size_t i = 0; i < length; ++i) {
         if (text[i] == '\n') {
             lines.push_front(ConsoleLine{std::string(text + lineStart, i - lineStart), pendingError});
+            ++linesMade;
             if (lines.size() > maxLines) {
                 lines.pop_back();
             }

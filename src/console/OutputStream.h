@@ -27,6 +27,8 @@ public:
 
     // Marks every line finished by the next flush as an error line.
     void SetErrorPending() { pendingError = 1; }
+    // Lines made since the start, for those who show the newest elsewhere (the on-screen messages).
+    std::uint64_t LinesMade() const { return linesMade; }
 
 protected:
     int_type overflow(int_type ch) override;
@@ -41,6 +43,7 @@ private:
     // terminated text.
     std::string buffer;
     std::uint32_t pendingError = 0;
+    std::uint64_t linesMade = 0;
     std::deque<ConsoleLine>& lines;
     const std::uint32_t& maxLines;
     std::FILE*& logFile;
@@ -54,6 +57,7 @@ public:
     }
 
     OutputStreamBuf& Buffer() { return buffer; }
+    const OutputStreamBuf& Buffer() const { return buffer; }
 
 private:
     OutputStreamBuf buffer;

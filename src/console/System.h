@@ -50,6 +50,8 @@ public:
     bool GetHistoryLine(std::uint32_t index, std::string& line) const;
 
     std::ostream& Output() { return output; }
+    // How many lines the output has made since the start; the newest are at the front of `lines`.
+    std::uint64_t LinesMade() const { return output.Buffer().LinesMade(); }
     // Starts an error report: "[operation][line] Error: ". The caller writes the message and ends the
     // line with std::endl.
     std::ostream& ReportError(const std::string& operation, int line);

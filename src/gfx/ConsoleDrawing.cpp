@@ -1,5 +1,8 @@
 #include "gfx/ConsoleDrawing.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "console/InputContext.h"
 #include "console/System.h"
 #include "console/Utf8.h"
@@ -7,6 +10,36 @@
 #include "gfx/Font.h"
 
 namespace Halvo::Gfx {
+
+namespace {
+
+// Where each piece of a line that fits `width` pixels begins, in characters: 0 alone for a line that
+// fits whole.
+std::vector<std::uint32_t> PieceStarts(Font& font, const std::string& text, std::int32_t width) {
+    const std::uint32_t length = Console::Utf8Length(text);
+    const auto widthOf = [&](std::uint32_t start, std::uint32_t count) {
+        ScreenRect rect{0, 0, width, 0};
+        font.MeasureText(rect, 0, text, start, count);
+        return rect.right - rect.left;
+    };
+    std::vector<std::uint32_t> starts{0};
+    while (starts.back() < length && widthOf(starts.back(), ToEnd) > width) {
+        // The most characters that fit, at least one.
+        std::uint32_t low = 1, high = length - starts.back();
+        while (low < high) {
+            const std::uint32_t middle = (low + high + 1) / 2;
+            if (widthOf(starts.back(), middle) <= width) {
+                low = middle;
+            } else {
+                high = middle - 1;
+            }
+        }
+        starts.push_back(starts.back() + low);
+    }
+    return starts;
+}
+
+} // namespace
 
 void DrawConsole(Font& font, ConsoleRenderer& renderer, const Console::InputContext& input,
                  const Console::System& console) {
@@ -36,19 +69,28 @@ void DrawConsole(Font& font, ConsoleRenderer& renderer, const Console::InputCont
     if (font.Begin()) {
         const std::int32_t rows = (height - rowHeight - 4) / rowHeight;
         std::int32_t row = 0;
-        for (auto line = console.lines.begin(); row < rows && line != console.lines.end(); ++line) {
-            const std::int32_t bottom = height - rowHeight - 4 - row * rowHeight;
-            ScreenRect rect{2, bottom - rowHeight, width - 2, bottom};
-            font.MeasureText(rect, 0, line->text, 0, ToEnd);
-            const std::int32_t measuredHeight = rect.bottom - rect.top;
-            // A line that wraps takes more rows; its text grows upwards from the same bottom.
-            if (measuredHeight / rowHeight > 1) {
-                row += measuredHeight / rowHeight - 1;
+        // Page Up has scrolled past the newest lines.
+        auto line = console.lines.begin() + std::min<std::size_t>(input.scrollBack, console.lines.size());
+        for (; row < rows && line != console.lines.end(); ++line) {
+            // A line wider than the console is cut into pieces of as many characters as fit, drawn on
+            // rows of their own, the last piece lowest.
+            const std::vector<std::uint32_t> starts = PieceStarts(font, line->text, width - 4);
+            for (std::size_t piece = starts.size(); piece-- > 0 && row < rows;) {
+                const std::uint32_t start = starts[piece];
+                const std::uint32_t count = piece + 1 < starts.size() ? starts[piece + 1] - start : ToEnd;
+                const std::int32_t bottom = height - rowHeight - 4 - row * rowHeight;
+                ScreenRect rect{2, bottom - rowHeight, width - 2, bottom};
+                font.MeasureText(rect, 0, line->text, start, count);
+                const std::int32_t measuredHeight = rect.bottom - rect.top;
+                // A font that wraps by itself takes more rows; its text grows upwards from the same bottom.
+                if (measuredHeight / rowHeight > 1) {
+                    row += measuredHeight / rowHeight - 1;
+                }
+                rect.top = bottom - measuredHeight;
+                rect.bottom = bottom;
+                font.DrawText(rect, line->isError ? errorText : text, 0, line->text, start, count);
+                ++row;
             }
-            rect.top = bottom - measuredHeight;
-            rect.bottom = bottom;
-            font.DrawText(rect, line->isError ? errorText : text, 0, line->text, 0, ToEnd);
-            ++row;
         }
         if (!input.line.empty()) {
             font.DrawText({2, height - rowHeight, width - 2, height}, text, 0, input.line, 0, ToEnd);

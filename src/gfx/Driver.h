@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -18,6 +19,7 @@ namespace Halvo::Gfx {
 class ConsoleRenderer;
 class Font;
 class NesCanvas;
+class PictureFilter;
 
 // Thrown by a driver's construction when it cannot use any display; the bridge leaves such a driver
 // out of its list. The text is "unsupported"; `reason` tells the user why.
@@ -70,6 +72,9 @@ public:
                               std::uint32_t& height) = 0;
 
     virtual Ref::Ptr<NesCanvas> CreateNesCanvas() = 0;
+    // A canvas whose frames pass through the filter; null (with a report) where the driver cannot make
+    // one, and from a driver without filtered canvases.
+    virtual Ref::Ptr<NesCanvas> CreateFilteredNesCanvas(std::shared_ptr<PictureFilter> filter);
     virtual Ref::Ptr<Font> CreateFont(const std::string& face, std::uint32_t height, std::uint32_t style) = 0;
     virtual Ref::Ptr<ConsoleRenderer> CreateConsoleRenderer() = 0;
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "gfx/NesRenderer.h"
+#include "gfx/NtscSignal.h"
 #include "gfx/Palette.h"
 #include "gfx/PixelFormat.h"
 #include "gfx/PixelFormatter.h"
@@ -56,6 +58,9 @@ public:
     float hue = 0.5f;
     float saturation = 0.5f;
     float brightness = 0.5f;
+    // When set, the NES colours come from this table (a palette file, or the composite signal's) instead
+    // of being generated from the controls above.
+    std::shared_ptr<const NesColourTable> colourTable;
 };
 
 } // namespace Halvo::Gfx

@@ -1,5 +1,7 @@
 #include "gfx/NesColors.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -49,9 +51,62 @@ std::uint8_t ToPaletteByte(float component) {
     return static_cast<std::uint8_t>(TruncateToInteger(component * 255.0f));
 }
 
+void GenerateFromTable(NesCanvas& canvas) {
+    const NesColourTable& table = *canvas.colourTable;
+    const std::uint32_t block = (canvas.emphasis & 7) * 64;
+    for (std::uint32_t index = 0; index < 64; ++index) {
+        // Grayscale mode keeps only the row's gray of column 0.
+        const std::uint32_t rgb = table[block + (canvas.colourMode != 0 ? index : index & 0x30)];
+        float red = static_cast<float>(rgb >> 16 & 0xFF) / 255.0f;
+        float green = static_cast<float>(rgb >> 8 & 0xFF) / 255.0f;
+        float blue = static_cast<float>(rgb & 0xFF) / 255.0f;
+        if (canvas.colourOutput == 0) {
+            red = green = blue = (red + green + blue) / 3.0f;
+        }
+        if (canvas.palette) {
+            canvas.palette->entries[index] = {ToPaletteByte(red), ToPaletteByte(green), ToPaletteByte(blue),
+                                              255};
+            canvas.palette->dirty = true;
+        }
+        canvas.SetColor(index, red, green, blue, 1.0f);
+    }
+}
+
+// Records what the generator hands a canvas.
+class ColourRecorder final : public NesCanvas {
+public:
+    ColourRecorder() : NesCanvas(PixelFormat::X8R8G8B8) {}
+    bool Reset() override { return true; }
+    void Invalidate() override {}
+    void Draw(const ScreenRect&) override {}
+    Ref::Ptr<NesRenderer> BeginFrame() override { return nullptr; }
+    void EndFrame() override {}
+    void SetPaletteEntry(std::uint32_t, std::uint32_t) override {}
+    void SetColor(std::uint32_t index, float red, float green, float blue, float) override {
+        const auto byte = [](float value) { return static_cast<std::uint32_t>(ToPaletteByte(Clamp(value))); };
+        colours[index & 63] = byte(red) << 16 | byte(green) << 8 | byte(blue);
+    }
+    std::array<std::uint32_t, 64> colours{};
+};
+
 } // namespace
 
+NesColourTable ClassicNesColours() {
+    NesColourTable table{};
+    ColourRecorder recorder;
+    for (std::uint32_t emphasis = 0; emphasis < 8; ++emphasis) {
+        recorder.emphasis = emphasis;
+        GenerateNesColors(recorder);
+        std::copy(recorder.colours.begin(), recorder.colours.end(), table.begin() + emphasis * 64);
+    }
+    return table;
+}
+
 void GenerateNesColors(NesCanvas& canvas) {
+    if (canvas.colourTable) {
+        GenerateFromTable(canvas);
+        return;
+    }
     constexpr double pi = std::numbers::pi;
     const float hueOffset = 350.0f + (canvas.hue - 0.5f) * 5.0f;
     const float chroma = canvas.saturation - 0.5f + 0.55f;

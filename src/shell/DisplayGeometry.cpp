@@ -25,6 +25,17 @@ Gfx::ScreenRect DisplayRectangle(std::uint32_t width, std::uint32_t height, bool
     return {limited(left), limited(top), limited(left + pictureWidth), limited(top + pictureHeight)};
 }
 
+Gfx::ScreenRect IntegerDisplayRectangle(std::uint32_t width, std::uint32_t height) {
+    const std::uint32_t scale = std::min(width / 256, height / 224);
+    if (scale == 0) {
+        return DisplayRectangle(width, height, true);
+    }
+    const auto left = static_cast<std::int32_t>((width - 256 * scale) / 2);
+    const auto top = static_cast<std::int32_t>((height - 224 * scale) / 2);
+    return {left, top, left + static_cast<std::int32_t>(256 * scale),
+            top + static_cast<std::int32_t>(224 * scale)};
+}
+
 std::uint32_t ConsoleFontHeight(std::uint32_t width, std::uint32_t height) {
     const std::uint32_t shorter = std::min(width, height);
     return shorter <= 300 ? shorter / 28 : shorter / 38;

@@ -11,6 +11,10 @@ namespace Halvo {
 // fits and centred; otherwise it fills the back buffer.
 Gfx::ScreenRect DisplayRectangle(std::uint32_t width, std::uint32_t height, bool keepShape);
 
+// The picture at the largest whole multiple of 256 x 224 that fits, centred, so that every NES pixel
+// covers the same number of screen pixels; a back buffer smaller than 256 x 224 gets DisplayRectangle's.
+Gfx::ScreenRect IntegerDisplayRectangle(std::uint32_t width, std::uint32_t height);
+
 // The console font's height in pixels for a back buffer of the given size: about 38 lines of text on
 // the shorter side, or 28 on small screens, where smaller text could not be read.
 std::uint32_t ConsoleFontHeight(std::uint32_t width, std::uint32_t height);

@@ -7,6 +7,7 @@
 #include "console/ConsoleKey.h"
 #include "console/StopRequest.h"
 #include "gfx/ConsoleDrawing.h"
+#include "gfx/MessageDrawing.h"
 #include "gfx/PngFile.h"
 #include "nes/Cartridges.h"
 #include "nes/Joypad.h"
@@ -15,6 +16,7 @@
 #include "nes/mmc/Fds.h"
 #include "shell/AtomicFile.h"
 #include "shell/CommandLine.h"
+#include "shell/ConsoleHistory.h"
 #include "shell/DisplayGeometry.h"
 #include "shell/GameStart.h"
 #include "shell/ScreenshotName.h"
@@ -109,7 +111,8 @@ HalvoShell::~HalvoShell() {
     for (Console::Function* function : ConsoleFunctions()) {
         console->UnregisterFunction(function->name);
     }
-    // The machine points into the image it runs.
+    // The machines point into the image they run.
+    runAhead.Forget();
     process.Reset();
     romImage.reset();
 }
@@ -121,7 +124,8 @@ std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
         &windowedVariable,    &syncVariable,    &stretchVariable,    &loadRomFunction, &unloadRomFunction,
         &resetFunction,       &quitFunction,    &screenshotFunction, &statsFunction,   &soundVariable,
         &volumeVariable,      &latencyVariable, &bindFunction,       &unbindFunction,  &unbindAllFunction,
-        &writeConfigFunction, &pauseFunction,   &fastForwardOn,      &fastForwardOff,  &fullScreenFunction};
+        &writeConfigFunction, &pauseFunction,   &fastForwardOn,      &fastForwardOff,  &fullScreenFunction,
+        &integerScaleVariable};
     for (const auto& action : joypadActions) {
         functions.push_back(action.get());
     }
@@ -141,6 +145,16 @@ std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
     for (Console::Function* function : diskSettings.Functions()) {
         functions.push_back(function);
     }
+    for (Console::Function* function : runAhead.Functions()) {
+        functions.push_back(function);
+    }
+    for (Console::Function* function : messages.Functions()) {
+        functions.push_back(function);
+    }
+    for (Console::Function* function : picture.Functions()) {
+        functions.push_back(function);
+    }
+    functions.push_back(&recentGames);
     return functions;
 }
 
@@ -194,8 +208,10 @@ bool HalvoShell::OnInitiate(const std::vector<std::string>& arguments) {
                               << std::endl;
         }
     }
-    // The history is for the player's own lines: Up should not bring back the settings.
+    // The history is for the player's own lines: Up should not bring back the settings, but does bring
+    // back what was typed last time.
     console->history.clear();
+    ConsoleHistory::Load(*console, ConsoleHistory::DefaultFile());
 
     const CommandLine commandLine = ParseCommandLine(arguments);
     for (const std::string& problem : commandLine.problems) {
@@ -226,6 +242,13 @@ bool HalvoShell::OnInitiate(const std::vector<std::string>& arguments) {
             << "Type loadrom and the file name of a NES ROM image (.nes, .unif) to play; type help "
                "for the other commands."
             << std::endl;
+        if (!recentGames.games.empty()) {
+            console->Output() << "Recent games (recent N loads one; ` opens and closes the console):"
+                              << std::endl;
+            for (const std::string& line : recentGames.Lines()) {
+                console->Output() << line << std::endl;
+            }
+        }
     }
     return true;
 }
@@ -396,15 +419,17 @@ bool HalvoShell::GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapt
     if (!consoleRenderer) {
         return false;
     }
-    canvas = driver->CreateNesCanvas();
+    backBufferWidth = applied.width;
+    backBufferHeight = applied.height;
+    PlacePicture();
+    picture.Changed();
+    canvas = MakeCanvas(static_cast<std::uint32_t>(displayRect.right - displayRect.left));
     if (!canvas) {
         return false;
     }
     if (loaded) {
         process->ppu->SetCanvas(canvas);
     }
-
-    displayRect = DisplayRectangle(applied.width, applied.height, stretchVariable.value);
 
     driverIndexVariable.value = driverIndex;
     adapterVariable.value = adapter;
@@ -451,8 +476,22 @@ void HalvoShell::OnIdle() {
         // Time with the game stopped is not caught up afterwards.
         pacer.Stop();
     }
+    messages.Update(timer->frameTime);
+    messages.Collect(*console, inputContext->visible);
+    messages.SetStatus(!loaded              ? ""
+                       : paused             ? "Paused"
+                       : rewind.Rewinding() ? "Rewind"
+                       : fastForward        ? "Fast forward"
+                                            : "");
     if (!active) {
         return;
+    }
+    // A new look takes effect before the frame, which then draws with it.
+    if (driver && canvas && picture.Changed()) {
+        ApplyPicture();
+    }
+    if (integerScaleVariable.value != placedAtIntegerScale) {
+        PlacePicture();
     }
     if (running) {
         RunDueFrames();
@@ -477,6 +516,10 @@ void HalvoShell::OnIdle() {
         if (loaded) {
             canvas->Draw(displayRect);
         }
+        // A screenshot is of the game, not of the word of the last one.
+        if (!inputContext->visible && !screenshotPending) {
+            Gfx::DrawMessages(*font, *consoleRenderer, messages.Lines(), messages.Status());
+        }
         Gfx::DrawConsole(*font, *consoleRenderer, *inputContext, *console);
         driver->EndScene();
     }
@@ -490,8 +533,11 @@ void HalvoShell::RunDueFrames() {
     const std::uint32_t frames = pacer.FramesDue(timer->absoluteTime);
     const double frameRate = Nes::FrameRate(process->region);
     for (std::uint32_t frame = 0; frame < frames; ++frame) {
-        // Only the last frame of a catch-up is drawn: the others would never be seen.
-        rewind.RunFrame(*process, frame + 1 == frames, frameRate);
+        // Only the last frame of a catch-up is drawn: the others would never be seen. Its picture comes
+        // from the frames ahead when run-ahead is on (not while rewinding: the past has no ahead).
+        const bool shown = frame + 1 == frames;
+        const bool ahead = shown && runAhead.On() && !rewind.Rewinding();
+        rewind.RunFrame(*process, shown && !ahead, frameRate);
         std::vector<float>& samples = process->apu->samples;
         if (!rewind.Rewinding()) {
             nsfPlayer.AfterFrame(*process, samples, console->Output());
@@ -500,6 +546,9 @@ void HalvoShell::RunDueFrames() {
             audio->Submit(samples);
         }
         samples.clear();
+        if (ahead) {
+            runAhead.ShowAhead(*process);
+        }
     }
     if (audio && rewind.Rewinding()) {
         audio->Silence();
@@ -778,6 +827,7 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     FeedButtons();
     paused = false;
     console->Output() << fileName << " successfully loaded." << std::endl;
+    recentGames.Add(fileName);
     loaded = true;
     if (const Nes::Nsf* board = NsfPlayer::Board(process.Get())) {
         NsfPlayer::Describe(*board, console->Output());
@@ -796,6 +846,7 @@ void HalvoShell::NesUnloadRomImage() {
             batterySave->Save();
             batterySave.reset();
         }
+        runAhead.Forget();
         process = nullptr;
         romImage.reset();
         loaded = false;
@@ -833,6 +884,46 @@ void HalvoShell::OnStateLoaded() {
     }
 }
 
+void HalvoShell::PlacePicture() {
+    placedAtIntegerScale = integerScaleVariable.value;
+    displayRect = placedAtIntegerScale
+                      ? IntegerDisplayRectangle(backBufferWidth, backBufferHeight)
+                      : DisplayRectangle(backBufferWidth, backBufferHeight, stretchVariable.value);
+}
+
+Ref::Ptr<Gfx::NesCanvas> HalvoShell::MakeCanvas(std::uint32_t width) {
+    Ref::Ptr<Gfx::NesCanvas> made;
+    // Decoded at the width it is shown at (the filter's fringes are finer than a NES pixel), within
+    // reason: below twice the NES's width the fringes are lost, past 1920 columns nobody sees more.
+    if (const std::shared_ptr<Gfx::PictureFilter> filter = picture.Filter(std::clamp(width, 512u, 1920u))) {
+        made = driver->CreateFilteredNesCanvas(filter);
+        if (!made) {
+            console->Output() << "The " << driver->name
+                              << " driver cannot filter the picture; it is shown as it is." << std::endl;
+        }
+    }
+    if (!made) {
+        made = driver->CreateNesCanvas();
+    }
+    if (made) {
+        made->colourTable = picture.Colours();
+    }
+    return made;
+}
+
+void HalvoShell::ApplyPicture() {
+    const Ref::Ptr<Gfx::NesCanvas> made =
+        MakeCanvas(static_cast<std::uint32_t>(displayRect.right - displayRect.left));
+    if (!made) {
+        return;
+    }
+    canvas = made;
+    if (loaded) {
+        // The new canvas takes the colours, and the next frame's picture, from the PPU.
+        process->ppu->SetCanvas(canvas);
+    }
+}
+
 void HalvoShell::UpdateTitle() {
     if (window) {
         window->title = loaded ? romImage->name + (paused ? " (paused)" : "") : std::string();
@@ -843,6 +934,11 @@ void HalvoShell::UpdateTitle() {
 void HalvoShell::OnTerminate() {
     // The settings last: the next start runs them.
     WriteConfig();
+    if (std::string error; !ConsoleHistory::Save(*console, ConsoleHistory::DefaultFile(), error)) {
+        Console::ReportError("Halvo::HalvoShell::OnTerminate", __LINE__)
+            << "Could not write the console history " << ConsoleHistory::DefaultFile().string() << ": "
+            << error << "." << std::endl;
+    }
     NesUnloadRomImage();
     // The device belongs to the platform, which ends after the shell.
     audio.reset();

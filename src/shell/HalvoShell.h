@@ -24,10 +24,14 @@
 #include "shell/Bindings.h"
 #include "shell/NsfPlayer.h"
 #include "shell/DiskSettings.h"
+#include "shell/OnScreenMessages.h"
+#include "shell/PictureSettings.h"
 #include "shell/PlayFunctions.h"
 #include "shell/PlayStats.h"
+#include "shell/RecentGames.h"
 #include "shell/Rewind.h"
 #include "shell/RomFunctions.h"
+#include "shell/RunAhead.h"
 #include "shell/SoundSettings.h"
 #include "shell/StateFunctions.h"
 #include "shell/TimingVariable.h"
@@ -124,6 +128,8 @@ public:
     Console::Variable<bool> windowedVariable{"g_windowed", false};
     Console::Variable<bool> syncVariable{"g_syncvretrace", true};
     Console::Variable<bool> stretchVariable{"g_stretchdisplay", true};
+    // The picture at a whole multiple of its size, so that every pixel is as wide as the next.
+    Console::Variable<bool> integerScaleVariable{"g_integerscale", false};
 
     bool loaded = false;
     Ref::Ptr<Nes::RomImageIOManager> romIOManager;
@@ -193,6 +199,11 @@ public:
                             }
                             pacer.Stop();
                         }};
+    RunAhead runAhead;
+    OnScreenMessages messages;
+    PictureSettings picture;
+    RecentGames recentGames{BatterySave::DefaultFolder().parent_path() / "recent",
+                            [this](const std::string& game) { return NesLoadRomImage(game); }};
 
 private:
     explicit HalvoShell(App::Bridge* bridge);
@@ -201,6 +212,15 @@ private:
 
     std::vector<Console::Function*> ConsoleFunctions();
     void UpdateTitle();
+    // Where the picture goes in the back buffer as now set, for the variables now.
+    void PlacePicture();
+    std::uint32_t backBufferWidth = 0;
+    std::uint32_t backBufferHeight = 0;
+    bool placedAtIntegerScale = false;
+    // A canvas for the picture settings, the picture `width` pixels wide on screen.
+    Ref::Ptr<Gfx::NesCanvas> MakeCanvas(std::uint32_t width);
+    // After a change of the picture settings: a new canvas for them, handed to the running game.
+    void ApplyPicture();
     void TakeScreenshot();
     // Runs the frames the clock says are due, with their sound.
     void RunDueFrames();

@@ -42,13 +42,17 @@ protected:
     Ref::Ptr<Tick> tick{Ref::New<Tick>()};
 };
 
-TEST(BuiltinFunctions, HelpListsFunctionsButNotVariables) {
+// "help" lists the commands, then the variables; a word that names nothing lists what begins with it.
+TEST(BuiltinFunctions, HelpListsFunctionsThenVariables) {
     ConsoleCapture capture;
     capture.System().RegisterFunction(Ref::New<Console::Variable<unsigned int>>("g_width", 640));
-    EXPECT_EQ(capture.Run("@help"), (Lines{"echo", "help", "run", ""}));
+    EXPECT_EQ(capture.Run("@help"), (Lines{"echo", "help", "run", "g_width", ""}));
+    EXPECT_EQ(capture.Run("@help g_"), Lines{"g_width"});
+    EXPECT_EQ(capture.Run("@help e"), Lines{"echo"});
     EXPECT_EQ(capture.Run("@help g_width"),
               (Lines{"usage: g_width [=|+=|-=|*=|/=] [numeric value]", "       g_width is 640"}));
     EXPECT_EQ(capture.Run("@help nothing"), Lines{"nothing is not a valid console function or variable."});
+    capture.System().UnregisterFunction("g_width");
 }
 
 TEST(BuiltinFunctions, EchoPrintsLiteralsAndSwitchesEcho) {

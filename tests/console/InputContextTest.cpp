@@ -101,3 +101,47 @@ TEST_F(InputLine, IgnoresToggleWhileSlidingAndKeysWhileClosing) {
 
 } // namespace
 } // namespace Halvo
+
+namespace Halvo {
+namespace {
+
+struct Named : Console::Function {
+    Named(const char* name, std::uint32_t flags) : Function(name, flags) {}
+    bool Execute(std::istream&, std::ostream&) override { return true; }
+    void PrintUsage(std::ostream&) override {}
+};
+
+// Tab completes as far as the candidates agree and a second Tab lists them; Page Up and Page Down
+// scroll the output back and forth by ten lines, never past the oldest, and Enter comes back.
+TEST_F(InputLine, TabCompletesAndPagesScroll) {
+    Named sound("s_volume", 2), swap("swapdisk", 0), secret("sx_hidden", 1);
+    for (Console::Function* function : std::initializer_list<Console::Function*>{&sound, &swap, &secret}) {
+        capture.System().RegisterFunction(Ref::Ptr<Console::Function>(function));
+    }
+    Press(U"<Toggle>s<Tab>");
+    EXPECT_EQ(input->line, "s");
+    EXPECT_TRUE(capture.Lines().empty());
+    Press(U"<Tab>");
+    EXPECT_EQ(capture.Lines(), std::vector<std::string>{"s_volume  swapdisk"});
+    Press(U"w<Tab>");
+    EXPECT_EQ(input->line, "swapdisk ");
+    EXPECT_EQ(input->cursor, 9u);
+
+    for (int i = 0; i < 25; ++i) {
+        capture.System().Output() << "line " << i << std::endl;
+    }
+    Press(U"<PgUp><PgUp>");
+    EXPECT_EQ(input->scrollBack, 20u);
+    Press(U"<PgUp><PgUp>");
+    EXPECT_EQ(input->scrollBack, static_cast<std::uint32_t>(capture.System().lines.size() - 1));
+    Press(U"<PgDn>");
+    EXPECT_EQ(input->scrollBack, static_cast<std::uint32_t>(capture.System().lines.size() - 11));
+    Press(U"<Enter>");
+    EXPECT_EQ(input->scrollBack, 0u);
+    for (const char* name : {"s_volume", "swapdisk", "sx_hidden"}) {
+        capture.System().UnregisterFunction(name);
+    }
+}
+
+} // namespace
+} // namespace Halvo

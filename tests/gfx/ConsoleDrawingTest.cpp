@@ -33,13 +33,15 @@ struct Recorder : Gfx::Font, Gfx::ConsoleRenderer {
                      std::uint32_t count) override {
         const auto n = static_cast<int>(
             std::min<std::size_t>(count, text.size() - std::min<std::size_t>(start, text.size())));
-        const int perRow = std::max(1, (rect.right - rect.left) / 8);
+        // A font that does not wrap (as SDL's) measures the whole text on one row.
+        const int perRow = wraps ? std::max(1, (rect.right - rect.left) / 8) : std::max(1, n);
         rect.right = rect.left + std::min(n, perRow) * 8;
         rect.bottom = rect.top + std::max(1, (n + perRow - 1) / perRow) * 14;
     }
     void DrawText(const ScreenRect& rect, const Color& color, std::uint32_t, const std::string& text,
-                  std::uint32_t, std::uint32_t) override {
-        Log("text", rect, color, " " + text.substr(0, 12));
+                  std::uint32_t start, std::uint32_t count) override {
+        Log("text", rect, color,
+            " " + text.substr(std::min<std::size_t>(start, text.size()), count).substr(0, 12));
     }
     void FillRect(const ScreenRect& rect, const Color& color) override { Log("fill", rect, color); }
     void DrawLine(const Gfx::ScreenPoint& a, const Gfx::ScreenPoint& b, const Color& color) override {
@@ -54,6 +56,7 @@ struct Recorder : Gfx::Font, Gfx::ConsoleRenderer {
 
     Lines drawn;
     bool fontWorks = true;
+    bool wraps = true;
 };
 
 class ConsoleDrawing : public ::testing::Test {
@@ -119,6 +122,24 @@ TEST_F(ConsoleDrawing, InputLineAndCursorInBothModes) {
     recorder.fontWorks = false;
     EXPECT_EQ(Draw(1.0f).back(), "fill 10,297,18,309 0.2,0.8,0.2,1");
     EXPECT_EQ(recorder.drawn.size(), 4u);
+}
+
+// With a font that does not wrap, a long line is cut into rows that fit; Page Up's scroll leaves the
+// newest lines out.
+TEST_F(ConsoleDrawing, LongLinesWrapAndScrollBackHidesTheNewest) {
+    recorder.wraps = false;
+    capture.System().Output() << "before" << std::endl;
+    capture.System().Output() << std::string(79, 'a') + std::string(79, 'b') + "cc" << std::endl;
+    const Lines& drawn = Draw(1.0f);
+    ASSERT_EQ(drawn.size(), 7u);
+    EXPECT_EQ(
+        Lines(drawn.begin() + 3, drawn.end()),
+        (Lines{"text 2,279,18,293 0.2,0.8,0.2,1 cc", "text 2,265,634,279 0.2,0.8,0.2,1 bbbbbbbbbbbb",
+               "text 2,251,634,265 0.2,0.8,0.2,1 aaaaaaaaaaaa", "text 2,237,50,251 0.2,0.8,0.2,1 before"}));
+    input->scrollBack = 1;
+    const Lines& scrolled = Draw(1.0f);
+    ASSERT_EQ(scrolled.size(), 4u);
+    EXPECT_EQ(scrolled[3], "text 2,279,50,293 0.2,0.8,0.2,1 before");
 }
 
 } // namespace

@@ -34,5 +34,13 @@ TEST(DisplayGeometry, FontHeightFollowsTheShorterSide) {
     }
 }
 
+// Whole multiples only: 1920 x 1080 holds 4 x 224 = 896 rows (not 1080), 300 x 300 one, and a back
+// buffer smaller than the picture falls back to the shaped rectangle.
+TEST(DisplayGeometry, IntegerScaleTakesTheLargestWholeMultiple) {
+    EXPECT_EQ(IntegerDisplayRectangle(1920, 1080), (Gfx::ScreenRect{448, 92, 1472, 988}));
+    EXPECT_EQ(IntegerDisplayRectangle(300, 300), (Gfx::ScreenRect{22, 38, 278, 262}));
+    EXPECT_EQ(IntegerDisplayRectangle(200, 100), DisplayRectangle(200, 100, true));
+}
+
 } // namespace
 } // namespace Halvo

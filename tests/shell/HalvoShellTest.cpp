@@ -499,8 +499,10 @@ TEST_F(EmulatorShell, SettingsLastFromOneStartToTheNext) {
     EXPECT_EQ(shell->volumeVariable.value, 40u);
     EXPECT_EQ(shell->latencyVariable.value, 100u);
     EXPECT_EQ(shell->bindings.All(), bound);
+    // Up brings back what was typed last time, not the lines of the settings files.
     std::string typed;
-    EXPECT_FALSE(shell->console->GetHistoryLine(0, typed)) << typed; // Up brings back no settings line
+    ASSERT_TRUE(shell->console->GetHistoryLine(0, typed));
+    EXPECT_EQ(typed, "s_volume = 40");
     const Lines lines = capture.Lines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "bogus is not a valid console function or variable."),
               lines.end());
@@ -594,6 +596,70 @@ TEST_F(EmulatorShell, PlaysTheTracksOfAnNsfFile) {
     Type("nsf_track 4");
     EXPECT_EQ(capture.LastLine(), "The file has tracks 1 to 3.");
     EXPECT_EQ(static_cast<Nes::Nsf&>(*shell->process->mmc).Track(), 2u);
+}
+
+// With the console closed, what the bound keys make the console say shows over the picture for a few
+// seconds (errors marked), and the game's modes show while they last; "osd off" shows neither, and lines
+// written while the console is open are left to it.
+TEST_F(EmulatorShell, OnScreenMessagesTellWhatTheKeysDid) {
+    ASSERT_TRUE(Start({Rom("red.nes"), "+g_windowed", "on"}));
+    shell->messages.Collect(*shell->console, false); // the start's lines are the console's
+    const auto texts = [this] {
+        shell->messages.Collect(*shell->console, shell->inputContext->visible);
+        Lines shown;
+        for (const Gfx::ShownMessage& message : shell->messages.Lines()) {
+            shown.push_back((message.error ? "error: " : "") + message.text.substr(0, 16));
+        }
+        return shown;
+    };
+    Press({"F7"});
+    Release({"F7"});
+    Press({"F5"});
+    Release({"F5"});
+    EXPECT_EQ(texts(), (Lines{"error: [Halvo::StateFun", "State saved to /"}));
+    Press({"P"});
+    Idle();
+    EXPECT_EQ(shell->messages.Status(), "Paused");
+    Release({"P"});
+    shell->messages.Update(OnScreenMessages::Seconds);
+    EXPECT_TRUE(texts().empty());
+
+    shell->OnKeyDown(Console::ToggleKey, 0);
+    Type("echo typed");
+    EXPECT_TRUE(texts().empty());
+    shell->inputContext->Update(1.0f);
+    shell->OnKeyDown(Console::ToggleKey, 0);
+    Type("osd off");
+    Press({"F5"});
+    EXPECT_TRUE(texts().empty());
+    EXPECT_EQ(shell->messages.Status(), "");
+}
+
+// The picture settings take effect at the next frame: the NTSC filter keeps a flat red red, scan lines
+// darken every other row, and the classic colours differ from the decoded ones.
+TEST_F(EmulatorShell, PictureFiltersAndPalettesApplyAtOnce) {
+    ASSERT_TRUE(Start({Rom("red.nes"), "+g_windowed", "on"}));
+    const std::uint32_t composite = PixelAfterFrame(320, 240);
+    EXPECT_GT(composite >> 16, 2 * std::max(composite >> 8 & 0xFF, composite & 0xFF));
+    Type("g_filter ntsc");
+    const Gfx::NesCanvas* plain = shell->canvas.Get();
+    const std::uint32_t filtered = PixelAfterFrame(320, 240);
+    EXPECT_NE(shell->canvas.Get(), plain);
+    for (int shift : {16, 8, 0}) {
+        EXPECT_NEAR(static_cast<int>(filtered >> shift & 0xFF), static_cast<int>(composite >> shift & 0xFF),
+                    3);
+    }
+    Type("g_filter scanlines");
+    std::uint32_t darkest = 0xFF, brightest = 0;
+    for (int y = 200; y < 208; ++y) {
+        const std::uint32_t red = PixelAfterFrame(320, y) >> 16;
+        darkest = std::min(darkest, red);
+        brightest = std::max(brightest, red);
+    }
+    EXPECT_GT(brightest, darkest + 40);
+    Type("g_filter none");
+    Type("g_palette classic");
+    EXPECT_NE(PixelAfterFrame(320, 240), composite);
 }
 
 } // namespace

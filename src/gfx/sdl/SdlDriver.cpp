@@ -10,6 +10,7 @@
 #include "console/System.h"
 #include "gfx/sdl/SdlConsoleRenderer.h"
 #include "gfx/sdl/SdlError.h"
+#include "gfx/sdl/SdlFilteredNesCanvas.h"
 #include "gfx/sdl/SdlFont.h"
 #include "gfx/sdl/SdlFormats.h"
 #include "gfx/sdl/SdlNesCanvas.h"
@@ -491,6 +492,20 @@ Ref::Ptr<NesCanvas> SdlDriver::CreateNesCanvas() {
             break;
         }
         return made;
+    });
+    if (!canvas || !canvas->Reset()) {
+        return nullptr;
+    }
+    return canvas;
+}
+
+Ref::Ptr<NesCanvas> SdlDriver::CreateFilteredNesCanvas(std::shared_ptr<PictureFilter> filter) {
+    constexpr const char* Operation = "Halvo::Gfx::SdlDriver::CreateFilteredNesCanvas";
+    if (!CanCreate(Operation, __LINE__)) {
+        return nullptr;
+    }
+    Ref::Ptr<NesCanvas> canvas = Guarded(Operation, "Could not create NES canvas object--", [&] {
+        return Ref::Ptr<NesCanvas>(Ref::New<SdlFilteredNesCanvas>(device, std::move(filter)));
     });
     if (!canvas || !canvas->Reset()) {
         return nullptr;

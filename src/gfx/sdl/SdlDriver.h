@@ -46,6 +46,7 @@ public:
     bool CaptureFrame(std::vector<std::uint8_t>& rgb, std::uint32_t& width, std::uint32_t& height) override;
 
     Ref::Ptr<NesCanvas> CreateNesCanvas() override;
+    Ref::Ptr<NesCanvas> CreateFilteredNesCanvas(std::shared_ptr<PictureFilter> filter) override;
     Ref::Ptr<Font> CreateFont(const std::string& face, std::uint32_t height, std::uint32_t style) override;
     Ref::Ptr<ConsoleRenderer> CreateConsoleRenderer() override;
 
