@@ -23,7 +23,7 @@ const char* const Games[] = {"smwstomp.nes", "240pee.nes"};
 
 // One game running into a 32-bit canvas in memory, 300 frames into its attract mode.
 struct Game {
-    explicit Game(const char* file) {
+    explicit Game(const char* file, const char* cpuKind = "Static") {
         Ref::Ptr<RomImageIOManager> formats = RomImageIOManager::Instance();
         Ref::Ptr<MmcManager> boards = MmcManager::Instance();
         RegisterCartridgeSupport(*formats, *boards);
@@ -32,7 +32,7 @@ struct Game {
         if (!image) {
             return;
         }
-        process = Process::Create("Static", image.get());
+        process = Process::Create(cpuKind, image.get());
         canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
         process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
         process->Reset(true);
@@ -90,6 +90,21 @@ void BM_GameFrame(benchmark::State& state) {
     state.counters["state_bytes"] = static_cast<double>(SaveState::Write(*game.process).size());
 }
 BENCHMARK(BM_GameFrame)->ArgsProduct({{0, 1}, {0, 1}})->ArgNames({"game", "recording"});
+
+// One frame of a game with its sound in each timing model (0 line, 1 exact).
+void BM_TimingModelFrame(benchmark::State& state) {
+    Game game(Games[state.range(0)], state.range(1) ? "Exact" : "Static");
+    if (!game.process) {
+        state.SkipWithError("the test programs of ../shared/testroms are needed");
+        return;
+    }
+    for (auto _ : state) {
+        game.Frame();
+    }
+    state.counters["frames_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_TimingModelFrame)->ArgsProduct({{0, 1}, {0, 1}})->ArgNames({"game", "exact"});
 
 // One frame back while the rewind is held: two differences undone, the frame run again and drawn,
 // two states loaded.

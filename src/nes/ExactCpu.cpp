@@ -47,10 +47,14 @@ public:
     // One cycle ------------------------------------------------------------------------------------------
 
     HALVO_EXACT_INLINE void RunPpu(std::int32_t units) {
-        cpu.ppuUnits += units;
-        while (cpu.ppuUnits >= cpu.dotUnits) {
-            cpu.ppuUnits -= cpu.dotUnits;
-            ppu.RunDot();
+        std::int32_t owed = cpu.ppuUnits + units;
+        std::int32_t dots = 0;
+        for (; owed >= cpu.dotUnits; owed -= cpu.dotUnits) {
+            ++dots;
+        }
+        cpu.ppuUnits = owed;
+        if (dots > 0) {
+            ppu.RunDots(dots);
         }
     }
 
@@ -634,10 +638,11 @@ void ExactCpu::Reset(bool hard) {
     spriteDmaPending = false;
     dmcStall = 0;
     jammed = false;
-    // NTSC: 12 master clocks a cycle and 4 a dot; PAL: 16 and 5.
-    const bool pal = process->romImage && process->romImage->tvSystem == TvPal;
-    cycleUnits = pal ? 16 : 12;
-    dotUnits = pal ? 5 : 4;
+    // Master clocks a cycle and a dot: NTSC 12 and 4, PAL 16 and 5 (3.2 dots a cycle), the Dendy 15
+    // and 5.
+    const Region region = process->region;
+    cycleUnits = region == Region::Pal ? 16 : region == Region::Dendy ? 15 : 12;
+    dotUnits = region == Region::Ntsc ? 4 : 5;
     // The reset sequence is an interrupt whose three pushes are reads: S goes down by 3, nothing is
     // written, I is set, PC comes from $FFFC. Its seven cycles pass before the machine's other parts
     // take their reset time (the PPU catches up at the first cycle), so that the sound unit's

@@ -123,6 +123,8 @@ public:
     void SetExact(bool on) { exact = on; }
     bool Exact() const { return exact; }
     void RunDot();
+    // RunDot `count` times.
+    void RunDots(std::int32_t count);
     // The PPU's /NMI output: the VBlank flag while $2000 enables the NMI.
     bool NmiOutput() const { return (status & control & StatusVBlank) != 0; }
     bool FrameEnded() const { return frameEnded; }
@@ -209,7 +211,9 @@ private:
     std::int32_t dot = 0;
     std::uint64_t dotClock = 0;
     std::uint32_t frameCount = 0;
-    std::uint16_t bgLow = 0, bgHigh = 0, attrLow = 0, attrHigh = 0;
+    // The background pixels of the line by tile as the shifters hold them: colour (palette x 4 +
+    // value), 0 where transparent; 34 tiles.
+    std::array<std::uint8_t, 8 * TileSteps> lineBg{};
     std::uint8_t nextName = 0, nextAttr = 0, nextLow = 0, nextHigh = 0;
     std::array<std::uint8_t, 32> secondaryOam{};
     std::uint32_t secondaryCount = 0;
@@ -226,6 +230,7 @@ private:
     std::uint64_t a12FellAt = 0;
 
     void DotFetch();
+    void LoadTile();
     void DotPixel();
     void EvaluateSpritesExact();
     void FetchSpritesExact();

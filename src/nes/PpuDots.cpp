@@ -12,9 +12,9 @@ namespace Halvo::Nes {
 namespace {
 
 constexpr std::int32_t LastDot = 340;
-constexpr std::int32_t VBlankLine = 241;
-// The pre-render line decides at this dot whether the frame is a dot short.
+// The pre-render line decides at this dot whether the frame is a dot short; only the NTSC PPU skips.
 constexpr std::int32_t SkipCheckDot = 338;
+constexpr std::int32_t NtscLines = 262;
 // Bits of the PPU's data bus fade about 600 ms after they were last driven (ppu_open_bus).
 constexpr std::uint32_t LatchDecayFrames = 36;
 // Sprite pixels in Ppu::spriteLine.
@@ -39,7 +39,7 @@ constexpr std::uint32_t PaletteIndex(std::uint32_t address) {
 
 } // namespace
 
-void Ppu::SetBusAddress(std::uint32_t address) {
+[[gnu::always_inline]] inline void Ppu::SetBusAddress(std::uint32_t address) {
     Mmc& mmc = *process->mmc;
     if (!mmc.a12Hook) {
         return;
@@ -56,7 +56,7 @@ void Ppu::SetBusAddress(std::uint32_t address) {
     }
 }
 
-std::uint8_t Ppu::ReadBus(std::uint32_t address) {
+[[gnu::always_inline]] inline std::uint8_t Ppu::ReadBus(std::uint32_t address) {
     SetBusAddress(address);
     return ReadVram(address);
 }
@@ -92,21 +92,28 @@ void Ppu::EndExactFrame() {
     lineDrawer = nullptr;
 }
 
+// The fetched tile into the background shifters, which here are the line's pixels laid out by tile:
+// the shifters' 16 bits at the pixel of screen x, tapped at bit 15 - fine X, are entries x + fine X of
+// this row, so a fine X written in mid-line moves the tap at once as it does on the chip. Tiles come in
+// at dots 329 and 337 (the coming line's first two) and 9, 17, ... 257.
+void Ppu::LoadTile() {
+    const std::uint32_t slot = dot >= 329 ? (dot - 329) / 8 : (dot - 9) / 8 + 2;
+    std::uint8_t* pixels = lineBg.data() + 8 * slot;
+    const std::uint32_t palette = static_cast<std::uint32_t>(nextAttr) << 2;
+    for (std::uint32_t i = 0; i < 8; ++i) {
+        const std::uint32_t value = ((nextLow >> (7 - i)) & 1) | (((nextHigh >> (7 - i)) & 1) << 1);
+        pixels[i] = static_cast<std::uint8_t>(value ? palette | value : 0);
+    }
+}
+
 // The second-to-last step of every fetch group: the background's next tile, eight dots a tile. The
 // shifters take the fetched tile at dots 9, 17, ... 257 and 329, 337, and move one pixel a dot.
-void Ppu::DotFetch() {
+[[gnu::always_inline]] inline void Ppu::DotFetch() {
     Mmc& mmc = *process->mmc;
     if ((dot >= 1 && dot <= 256) || (dot >= 321 && dot <= 336)) {
         if ((dot & 7) == 1 && dot != 1 && dot != 321) {
-            bgLow = static_cast<std::uint16_t>((bgLow & 0xFF00) | nextLow);
-            bgHigh = static_cast<std::uint16_t>((bgHigh & 0xFF00) | nextHigh);
-            attrLow = static_cast<std::uint16_t>((attrLow & 0xFF00) | ((nextAttr & 1) ? 0xFF : 0));
-            attrHigh = static_cast<std::uint16_t>((attrHigh & 0xFF00) | ((nextAttr & 2) ? 0xFF : 0));
+            LoadTile();
         }
-        bgLow = static_cast<std::uint16_t>(bgLow << 1);
-        bgHigh = static_cast<std::uint16_t>(bgHigh << 1);
-        attrLow = static_cast<std::uint16_t>(attrLow << 1);
-        attrHigh = static_cast<std::uint16_t>(attrHigh << 1);
         switch (dot & 7) {
         case 1: {
             const std::uint32_t address = 0x2000 | (vramAddress & 0x0FFF);
@@ -155,10 +162,7 @@ void Ppu::DotFetch() {
     }
     if (dot >= 257 && dot <= 320) {
         if (dot == 257) {
-            bgLow = static_cast<std::uint16_t>((bgLow & 0xFF00) | nextLow);
-            bgHigh = static_cast<std::uint16_t>((bgHigh & 0xFF00) | nextHigh);
-            attrLow = static_cast<std::uint16_t>((attrLow & 0xFF00) | ((nextAttr & 1) ? 0xFF : 0));
-            attrHigh = static_cast<std::uint16_t>((attrHigh & 0xFF00) | ((nextAttr & 2) ? 0xFF : 0));
+            LoadTile();
             vramAddress = (vramAddress & ~0x041Fu) | (tempAddress & 0x041F);
             if (mmc.patternPhaseHook) {
                 mmc.OnPatternPhase(true);
@@ -173,10 +177,7 @@ void Ppu::DotFetch() {
     }
     if (dot == 337 || dot == 339) {
         if (dot == 337) {
-            bgLow = static_cast<std::uint16_t>((bgLow & 0xFF00) | nextLow);
-            bgHigh = static_cast<std::uint16_t>((bgHigh & 0xFF00) | nextHigh);
-            attrLow = static_cast<std::uint16_t>((attrLow & 0xFF00) | ((nextAttr & 1) ? 0xFF : 0));
-            attrHigh = static_cast<std::uint16_t>((attrHigh & 0xFF00) | ((nextAttr & 2) ? 0xFF : 0));
+            LoadTile();
             if (mmc.patternPhaseHook) {
                 mmc.OnPatternPhase(false);
             }
@@ -288,15 +289,11 @@ void Ppu::FetchSpritesExact() {
 }
 
 // One pixel of a visible line: background and sprite multiplexed, sprite 0 hit tested.
-void Ppu::DotPixel() {
+[[gnu::always_inline]] inline void Ppu::DotPixel() {
     const auto x = static_cast<std::uint32_t>(dot - 1);
     std::uint32_t background = 0;
     if ((mask & MaskBackground) && (x >= 8 || (mask & MaskBackgroundLeft))) {
-        const std::uint32_t bit = 15 - fineX;
-        const std::uint32_t value = ((bgLow >> bit) & 1) | (((bgHigh >> bit) & 1) << 1);
-        if (value) {
-            background = value | (((attrLow >> bit) & 1) | (((attrHigh >> bit) & 1) << 1)) << 2;
-        }
+        background = lineBg[x + fineX];
     }
     std::uint32_t sprite = spriteLine[x];
     if (!(mask & MaskSprites) || (x < 8 && !(mask & MaskSpritesLeft))) {
@@ -319,7 +316,7 @@ void Ppu::DotPixel() {
         static_cast<std::uint8_t>(paletteRam[PaletteIndex(colour)] & ((mask & MaskGrayscale) ? 0x30 : 0x3F));
 }
 
-void Ppu::RunDot() {
+[[gnu::always_inline]] inline void Ppu::RunDot() {
     ++dotClock;
     if (dot == SkipCheckDot && scanline == linesPerFrame - 1) {
         skipDot = false;
@@ -354,11 +351,11 @@ void Ppu::RunDot() {
             // The pre-render line of every second frame is one dot shorter when rendering is on at
             // dot 338: its last dot then stands for dot 0 of line 0 (ppu_vbl_nmi "even_odd_timing"
             // pins the dot against $2001 writes).
-            if (scanline == preRender && dot == SkipCheckDot && oddFrame) {
+            if (scanline == preRender && dot == SkipCheckDot && oddFrame && linesPerFrame == NtscLines) {
                 skipDot = true;
             }
         }
-    } else if (scanline == VBlankLine && dot == 1) {
+    } else if (scanline == vblankLine && dot == 1) {
         if (!suppressVBlank) {
             status |= StatusVBlank;
         }
@@ -386,8 +383,14 @@ void Ppu::RunDot() {
         lineDrawer = renderer.Get();
     } else if (scanline == VisibleLines) {
         EndExactFrame();
-    } else if (scanline == VBlankLine) {
+    } else if (scanline == vblankLine) {
         frameEnded = true;
+    }
+}
+
+void Ppu::RunDots(std::int32_t count) {
+    for (; count > 0; --count) {
+        RunDot();
     }
 }
 
@@ -409,7 +412,7 @@ std::uint8_t Ppu::ReadRegisterExact(std::uint32_t address) {
         const auto result = static_cast<std::uint8_t>((status & 0xE0) | (DecayedLatch() & 0x1F));
         // A read one dot before the flag would be set reads it clear, and the flag stays clear for
         // this frame (no NMI either): ppu_vbl_nmi "vbl_set_time" and "suppression".
-        if (scanline == VBlankLine && dot == 1) {
+        if (scanline == vblankLine && dot == 1) {
             suppressVBlank = true;
         }
         status &= ~StatusVBlank;
@@ -488,7 +491,7 @@ void Ppu::WriteRegisterExact(std::uint32_t address, std::uint8_t value) {
 
 void Ppu::ExactState(StateIo& io) {
     io(frameEnded, suppressVBlank, skipDot, dotClock, frameCount).Bounded(dot, LastDot);
-    io(bgLow, bgHigh, attrLow, attrHigh, nextName, nextAttr, nextLow, nextHigh);
+    io(nextName, nextAttr, nextLow, nextHigh).Array(lineBg);
     io.Array(secondaryOam).Bounded(secondaryCount, 8u);
     io(secondaryHasZero).Bounded(overflowDot, 256, -1);
     io.Array(spriteLine).Array(nextSpriteLine).Array(paletteRam).Array(latchRefreshed);

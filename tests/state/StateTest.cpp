@@ -181,7 +181,8 @@ TEST(StateFormats, StatesOfHalvo020LoadAndGoOnExactly) {
     TestSupport::TempDir folder;
     const std::string rom = folder.Path("banking.nes").string();
     TestSupport::BankingProgram(1).Write(rom);
-    std::ifstream in(std::filesystem::path(__FILE__).parent_path() / "data/mmc1-frame30-0.2.0.state",
+    // From the source tree, wherever the test runs from.
+    std::ifstream in(std::filesystem::path(HALVO_TEST_SOURCE_DIR) / "state/data/mmc1-frame30-0.2.0.state",
                      std::ios::binary);
     const Bytes file{std::istreambuf_iterator<char>(in), {}};
     ASSERT_EQ(file.size(), 20341u);
@@ -196,6 +197,32 @@ TEST(StateFormats, StatesOfHalvo020LoadAndGoOnExactly) {
     resumed.RunFrames(60);
     EXPECT_EQ(resumed.PictureCrc(), uninterrupted.PictureCrc());
     EXPECT_TRUE(StateOf(*resumed.process) == StateOf(*uninterrupted.process));
+}
+
+// A state belongs to the timing model that made it: the other model's machine refuses it with the
+// reason and is left as it was.
+TEST(StateFormats, AStateOfTheOtherTimingModelIsRefusedByName) {
+    TestSupport::TempDir folder;
+    const std::string rom = folder.Path("banking.nes").string();
+    TestSupport::BankingProgram(1).Write(rom);
+    for (const bool exactFirst : {false, true}) {
+        Tools::HeadlessMachine writer;
+        writer.settings.cpuKind = exactFirst ? "Exact" : "Static";
+        ASSERT_TRUE(writer.Load(rom));
+        writer.RunFrames(10);
+        const Bytes state = Nes::SaveState::Write(*writer.process);
+        Tools::HeadlessMachine reader;
+        reader.settings.cpuKind = exactFirst ? "Static" : "Exact";
+        ASSERT_TRUE(reader.Load(rom));
+        reader.RunFrames(5);
+        const Bytes before = StateOf(*reader.process);
+        std::string error;
+        EXPECT_FALSE(Nes::SaveState::Load(*reader.process, state.data(), state.size(), error));
+        EXPECT_EQ(error, std::string("it was saved with the \"") + (exactFirst ? "exact" : "line") +
+                             "\" timing model (set nes_timing to " + (exactFirst ? "exact" : "line") +
+                             " and load the game again)");
+        EXPECT_TRUE(StateOf(*reader.process) == before);
+    }
 }
 
 // A state that cannot be loaded is one clear line, and the running game is not touched: not even the
