@@ -31,10 +31,12 @@ void RunAhead::Forget() {
 
 bool RunAhead::AheadOnSecondMachine(Nes::Process& process) {
     if (secondFor != &process || second->romImage != process.romImage) {
-        second = Nes::Process::Create("Static", process.romImage);
+        // The same machine: the game's timing model and region, or its states would not fit.
+        second = Nes::Process::Create(process.exactCpu ? "Exact" : "Static", process.romImage);
         if (!second) {
             return false;
         }
+        second->chosenRegion = process.chosenRegion;
         second->Reset(true);
         // Its sound is never heard.
         second->apu->SetSynthesis(false);

@@ -58,12 +58,13 @@ struct Playthrough {
 
 // Frames 0-59 with A held from frame `pressAt` to frame 49, pictures and sound recorded.
 Playthrough Play(const TestSupport::TempDir& dir, std::uint32_t runAhead, bool secondMachine,
-                 std::uint32_t pressAt) {
+                 std::uint32_t pressAt, const char* cpuKind = "Static") {
     const std::string rom = dir.Path("lag.nes").string();
     const std::vector<std::uint8_t> bytes = LaggingGame();
     std::ofstream(rom, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     Tools::HeadlessMachine machine;
+    machine.settings.cpuKind = cpuKind;
     EXPECT_TRUE(machine.Load(rom));
     machine.runAhead.frames.value = runAhead;
     machine.runAhead.instance.value = secondMachine;
@@ -116,6 +117,11 @@ TEST(RunAhead, ShowsThePressRunAheadFramesEarlierWithTheSameSound) {
             EXPECT_TRUE(run.wav == plain.wav) << "the sound differs from the game played without run-ahead";
         }
     }
+    // The second machine follows the game's timing model.
+    const Playthrough exact = Play(dir, 0, true, PressAt, "Exact");
+    const Playthrough exactAhead = Play(dir, 1, true, PressAt, "Exact");
+    EXPECT_EQ(Lag(exactAhead, PressAt), Lag(exact, PressAt) - 1);
+    EXPECT_TRUE(exactAhead.wav == exact.wav);
 }
 
 } // namespace
