@@ -94,33 +94,15 @@ public:
         process.apuDue = apu.NextEventCycle();
     }
 
+    // A read cycle, which any DMA waiting for the bus takes first.
     HALVO_EXACT_INLINE std::uint8_t Read(std::uint16_t address) {
         if ((cpu.dmcStall | static_cast<std::uint32_t>(cpu.spriteDmaPending)) != 0) [[unlikely]] {
             RunDma(address);
         }
-        StartCycle(UnitsBeforeRead);
-        const std::uint32_t page = address >> Process::PageShift;
-        if (const std::uint8_t* data = process.readPages[page]) [[likely]] {
-            cpu.dataBus = data[address & Process::PageMask];
-        } else {
-            process.openBus = cpu.dataBus;
-            cpu.dataBus = process.readHandlers[page](&process, address);
-        }
-        EndCycle(UnitsBeforeRead);
-        return cpu.dataBus;
+        return BusRead(address);
     }
 
-    HALVO_EXACT_INLINE void Write(std::uint16_t address, std::uint8_t value) {
-        StartCycle(UnitsBeforeWrite);
-        cpu.dataBus = value;
-        const std::uint32_t page = address >> Process::PageShift;
-        if (std::uint8_t* data = process.writePages[page]) [[likely]] {
-            data[address & Process::PageMask] = value;
-        } else {
-            process.writeHandlers[page](&process, address, value);
-        }
-        EndCycle(UnitsBeforeWrite);
-    }
+    HALVO_EXACT_INLINE void Write(std::uint16_t address, std::uint8_t value) { BusWrite(address, value); }
 
     // A cycle in which the processor's bus does nothing the machine can see.
     HALVO_EXACT_INLINE void Idle() {
@@ -137,9 +119,9 @@ public:
         while (cpu.dmcStall > 0 || cpu.spriteDmaPending) {
             if (cpu.spriteDmaPending) {
                 cpu.spriteDmaPending = false;
-                HaltedRead(address);
+                BusRead(address);
                 if (cpu.cycles & 1) {
-                    HaltedRead(address);
+                    BusRead(address);
                 }
                 const std::uint16_t source = static_cast<std::uint16_t>(cpu.spriteDmaPage << 8);
                 for (std::uint32_t i = 0; i < 256; ++i) {
@@ -151,19 +133,18 @@ public:
             const std::uint32_t stall = cpu.dmcStall;
             cpu.dmcStall = 0;
             for (std::uint32_t i = 1; i < stall; ++i) {
-                HaltedRead(address);
+                BusRead(address);
             }
             Idle();
         }
     }
 
-    HALVO_EXACT_INLINE void HaltedRead(std::uint16_t address) { (void)BusRead(address); }
-
-    // A cycle's access without the DMA check (the DMA's own cycles).
-    std::uint8_t BusRead(std::uint16_t address) {
+    // One access on the bus, with the rest of the machine moved on around it; the DMA's own cycles
+    // come straight here.
+    HALVO_EXACT_INLINE std::uint8_t BusRead(std::uint16_t address) {
         StartCycle(UnitsBeforeRead);
         const std::uint32_t page = address >> Process::PageShift;
-        if (const std::uint8_t* data = process.readPages[page]) {
+        if (const std::uint8_t* data = process.readPages[page]) [[likely]] {
             cpu.dataBus = data[address & Process::PageMask];
         } else {
             process.openBus = cpu.dataBus;
@@ -173,11 +154,11 @@ public:
         return cpu.dataBus;
     }
 
-    void BusWrite(std::uint16_t address, std::uint8_t value) {
+    HALVO_EXACT_INLINE void BusWrite(std::uint16_t address, std::uint8_t value) {
         StartCycle(UnitsBeforeWrite);
         cpu.dataBus = value;
         const std::uint32_t page = address >> Process::PageShift;
-        if (std::uint8_t* data = process.writePages[page]) {
+        if (std::uint8_t* data = process.writePages[page]) [[likely]] {
             data[address & Process::PageMask] = value;
         } else {
             process.writeHandlers[page](&process, address, value);
@@ -245,6 +226,12 @@ public:
         return Read(static_cast<std::uint16_t>(0x100 | cpu.s));
     }
     HALVO_EXACT_INLINE void ReadStack() { Read(static_cast<std::uint16_t>(0x100 | cpu.s)); }
+    // PLP and RTI. The processor has no B flag: only pushed copies of the status carry one.
+    HALVO_EXACT_INLINE void PullStatus() {
+        const std::uint8_t bFlag = cpu.p.bdi & FlagB;
+        cpu.p = Pull();
+        cpu.p.bdi = static_cast<std::uint8_t>((cpu.p.bdi & ~FlagB) | bFlag);
+    }
 
     // Arithmetic ------------------------------------------------------------------------------------
 
@@ -549,12 +536,7 @@ void ExactCpu::Core::Step() {
     case 0x28: {
         implied();
         ReadStack();
-        const std::uint8_t flags = Pull();
-        p.n = flags;
-        p.v = flags & FlagV;
-        p.bdi = static_cast<std::uint8_t>((p.bdi & FlagB) | (flags & (FlagD | FlagI)));
-        p.z = ~flags & StatusRegister::FlagZ;
-        p.c = flags & FlagC;
+        PullStatus();
         break;
     }
     // Jumps
@@ -586,12 +568,7 @@ void ExactCpu::Core::Step() {
     case 0x40: {
         implied();
         ReadStack();
-        const std::uint8_t flags = Pull();
-        p.n = flags;
-        p.v = flags & FlagV;
-        p.bdi = static_cast<std::uint8_t>((p.bdi & FlagB) | (flags & (FlagD | FlagI)));
-        p.z = ~flags & StatusRegister::FlagZ;
-        p.c = flags & FlagC;
+        PullStatus();
         const std::uint8_t low = Pull();
         pc = static_cast<std::uint16_t>(low | Pull() << 8);
         break;
