@@ -1,6 +1,5 @@
 #include "nes/ExactCpu.h"
 
-#include "nes/Apu.h"
 #include "nes/Ppu.h"
 #include "nes/Process.h"
 #include "nes/mmc/Mmc.h"
@@ -74,7 +73,7 @@ public:
         cpu.nmiLine = line;
         RunPpu(cpu.cycleUnits - DotsBeforeNmiSample * cpu.dotUnits);
         if (cpu.cycles >= process.apuDue) [[unlikely]] {
-            ServiceApu();
+            process.ServiceApu();
         }
         if (cpu.cycles >= process.boardIrqCycle) [[unlikely]] {
             process.RunBoardIrq();
@@ -83,15 +82,6 @@ public:
         cpu.lastPollIrq = cpu.pollIrq;
         cpu.pollNmi = cpu.nmiPending;
         cpu.pollIrq = cpu.irqInputs && !(cpu.p.bdi & FlagI);
-    }
-
-    void ServiceApu() {
-        Apu& apu = *process.apu;
-        apu.RunTo(cpu.cycles);
-        cpu.dmcStall += apu.TakeStall();
-        cpu.SetIrqInput(Cpu::IrqFrameCounter, apu.frameIrq);
-        cpu.SetIrqInput(Cpu::IrqDmc, apu.dmc.irqFlag);
-        process.apuDue = apu.NextEventCycle();
     }
 
     // A read cycle, which any DMA waiting for the bus takes first.
