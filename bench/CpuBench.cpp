@@ -87,7 +87,7 @@ const std::vector<std::int32_t> RenderedSlices = [] {
 class Machine {
 public:
     Machine() : process(Ref::New<Nes::Process>(nullptr)) {
-        process->cpu = Nes::Cpu::Create("Static", process.Get());
+        process->SetCpu(Nes::Cpu::Create("Static", process.Get()));
         prg.fill(0xEA);
         std::copy(std::begin(Program), std::end(Program), prg.begin());
         prg[0x7FFC] = 0x00;
@@ -102,12 +102,12 @@ public:
     }
 
     void Reset() {
-        process->ram.fill(0);
-        process->cpu->Reset(true);
+        process->Ram().fill(0);
+        process->GetCpu().Reset(true);
     }
 
     void RunFrame(const std::vector<std::int32_t>& slices) {
-        Nes::Cpu& cpu = *process->cpu;
+        Nes::Cpu& cpu = process->GetCpu();
         for (int line = 0; line < LinesPerFrame; ++line) {
             cpu.counter += DotsPerLine;
             cpu.target = DotsPerLine;
@@ -120,7 +120,7 @@ public:
 
     // The instructions one frame runs, counted by stepping a frame the way Execute would run it.
     std::int64_t CountFrameInstructions() {
-        Nes::Cpu& cpu = *process->cpu;
+        Nes::Cpu& cpu = process->GetCpu();
         std::int64_t count = 0;
         for (int line = 0; line < LinesPerFrame; ++line) {
             cpu.counter += DotsPerLine;
@@ -142,13 +142,13 @@ void RunFrames(benchmark::State& state, const std::vector<std::int32_t>& slices)
     Machine calibration;
     calibration.Reset();
     const std::int64_t instructions = calibration.CountFrameInstructions();
-    const std::int32_t cycles = (LinesPerFrame * DotsPerLine - calibration.process->cpu->counter) / 3;
+    const std::int32_t cycles = (LinesPerFrame * DotsPerLine - calibration.process->GetCpu().counter) / 3;
 
     Machine machine;
     for (auto _ : state) {
         machine.Reset();
         machine.RunFrame(slices);
-        benchmark::DoNotOptimize(machine.process->ram[0x12]);
+        benchmark::DoNotOptimize(machine.process->Ram()[0x12]);
     }
     const double frames = static_cast<double>(state.iterations());
     state.counters["instructions/s"] = benchmark::Counter(frames * instructions, benchmark::Counter::kIsRate);

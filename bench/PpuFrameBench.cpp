@@ -44,36 +44,36 @@ struct BenchMachine {
 
         process = Ref::New<Process>(image.get());
         Process& p = *process;
-        p.cpu = Cpu::Create("Static", &p);
-        p.ppu = Ppu::Create(&p);
-        p.mmc = Ref::New<Mmc>(&p);
+        p.SetCpu(Cpu::Create("Static", &p));
+        p.SetPpu(Ppu::Create(&p));
+        p.SetMmc(Ref::New<Mmc>(&p));
         for (std::uint32_t page = 4; page < 8; ++page) {
-            p.readHandlers[page] = [](Process* q, std::uint32_t a) { return q->ppu->ReadRegister(a); };
-            p.writeHandlers[page] = [](Process* q, std::uint32_t a, std::uint8_t v) {
-                q->ppu->WriteRegister(a, v);
-            };
+            p.SetCpuReadHandler(page,
+                                [](Process* q, std::uint32_t a) { return q->GetPpu().ReadRegister(a); });
+            p.SetCpuWriteHandler(
+                page, [](Process* q, std::uint32_t a, std::uint8_t v) { q->GetPpu().WriteRegister(a, v); });
         }
-        p.writeHandlers[8] = [](Process* q, std::uint32_t a, std::uint8_t v) {
+        p.SetCpuWriteHandler(8, [](Process* q, std::uint32_t a, std::uint8_t v) {
             if (a == 0x4014) {
-                q->cpu->counter -= q->ppu->SpriteDma(v);
+                q->GetCpu().counter -= q->GetPpu().SpriteDma(v);
             }
-        };
-        p.ppu->Reset(true);
-        p.mmc->Reset(true);
+        });
+        p.GetPpu().Reset(true);
+        p.GetMmc().Reset(true);
         for (std::uint32_t slot = 4; slot < 8; ++slot) {
-            p.mmc->MapPrg8k(slot, slot);
+            p.GetMmc().MapPrg8k(slot, slot);
         }
-        p.mmc->SetNameTableMirroring(MirrorVertical);
+        p.GetMmc().SetNameTableMirroring(MirrorVertical);
 
         // Varied patterns, name tables, attributes and palette; 64 sprites spread over the picture.
-        Ppu& ppu = *p.ppu;
+        Ppu& ppu = p.GetPpu();
         std::uint32_t seed = 12345;
         for (std::uint32_t address = 0; address < 0x3000; ++address) {
             seed = seed * 1664525u + 1013904223u;
             ppu.WriteVram(address, static_cast<std::uint8_t>(seed >> 24));
         }
         for (std::uint32_t sprite = 0; sprite < 64; ++sprite) {
-            std::uint8_t* entry = &p.ram[0x200 + 4 * sprite];
+            std::uint8_t* entry = &p.Ram()[0x200 + 4 * sprite];
             entry[0] = static_cast<std::uint8_t>((sprite * 29) % 232);
             entry[1] = static_cast<std::uint8_t>(sprite * 3);
             entry[2] = static_cast<std::uint8_t>(sprite & 0x63);
@@ -86,10 +86,10 @@ struct BenchMachine {
         for (std::uint32_t entry = 0; entry < 32; ++entry) {
             ppu.WriteRegister(0x2007, static_cast<std::uint8_t>(entry * 7));
         }
-        p.cpu->Reset(true);
+        p.GetCpu().Reset(true);
     }
 
-    ~BenchMachine() { process->ppu->SetCanvas(nullptr); }
+    ~BenchMachine() { process->GetPpu().SetCanvas(nullptr); }
 
     void Program(std::uint16_t address, std::initializer_list<std::uint8_t> bytes) {
         std::memcpy(image->prgRom.get() + (address & 0x3FFF), bytes.begin(), bytes.size());
@@ -102,12 +102,12 @@ struct BenchMachine {
 
 void RunFrame(benchmark::State& state) {
     BenchMachine machine;
-    Ppu& ppu = *machine.process->ppu;
+    Ppu& ppu = machine.process->GetPpu();
     const bool render = state.range(0) != 0;
     for (auto _ : state) {
         ppu.RunFrame(render);
     }
-    benchmark::DoNotOptimize(machine.process->ram[0x10]);
+    benchmark::DoNotOptimize(machine.process->Ram()[0x10]);
     state.counters["frames/s"] =
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }

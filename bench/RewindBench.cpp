@@ -34,9 +34,9 @@ struct Game {
         }
         process = Process::Create(cpuKind, image.get());
         canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
-        process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
+        process->GetPpu().SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
         process->Reset(true);
-        process->apu->SetSynthesis(true);
+        process->GetApu().SetSynthesis(true);
         for (int frame = 0; frame < 300; ++frame) {
             Frame();
         }
@@ -45,7 +45,7 @@ struct Game {
 
     void Frame() {
         process->RunFrame(true);
-        process->apu->samples.clear();
+        process->GetApu().samples.clear();
     }
 
     std::unique_ptr<RomImage> image;

@@ -30,13 +30,13 @@ struct Game {
         }
         process = Process::Create("Static", image.get());
         canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
-        process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
+        process->GetPpu().SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
         process->Reset(true);
-        process->apu->SetSynthesis(true);
+        process->GetApu().SetSynthesis(true);
     }
     ~Game() {
         if (process) {
-            process->apu->AttachExpansion(nullptr);
+            process->GetApu().AttachExpansion(nullptr);
         }
         process.Reset();
     }
@@ -58,7 +58,7 @@ void RunFrames(benchmark::State& state, bool fm) {
     };
     if (fm) {
         chip.Reset();
-        game.process->apu->AttachExpansion(&chip);
+        game.process->GetApu().AttachExpansion(&chip);
         for (std::uint8_t channel = 0; channel < 6; ++channel) {
             set(0x30 + channel, static_cast<std::uint8_t>((channel * 2 + 1) << 4));
             set(0x10 + channel, static_cast<std::uint8_t>(100 + 20 * channel));
@@ -74,8 +74,8 @@ void RunFrames(benchmark::State& state, bool fm) {
             set(0x20 + channel, static_cast<std::uint8_t>(0x30 | (3 + frame % 3) << 1));
         }
         game.process->RunFrame(true);
-        benchmark::DoNotOptimize(game.process->apu->samples.data());
-        game.process->apu->samples.clear();
+        benchmark::DoNotOptimize(game.process->GetApu().samples.data());
+        game.process->GetApu().samples.clear();
         ++frame;
     }
     state.counters["frames/s"] =

@@ -17,16 +17,16 @@ std::array<std::uint8_t, 0x8000> prg;
 std::array<std::uint8_t, 0x2000> wram;
 
 std::uint8_t ReadRegister(Process* process, std::uint32_t address) {
-    return static_cast<std::uint8_t>(address ^ process->ram[address & 0xFF]);
+    return static_cast<std::uint8_t>(address ^ process->Ram()[address & 0xFF]);
 }
 
 void WriteRegister(Process* process, std::uint32_t address, std::uint8_t value) {
     if (address == 0x4014) {
-        process->cpu->counter -= 1536;
+        process->GetCpu().counter -= 1536;
     } else if (address >= 0x8000) {
         // A mapper-like bank switch: the written value picks which 2 KiB of PRG the page shows.
         const std::uint32_t page = address >> Process::PageShift;
-        process->readPages[page] = prg.data() + (value & 15) * Process::PageSize;
+        process->MapCpuPage(page, prg.data() + (value & 15) * Process::PageSize, nullptr);
     }
 }
 
@@ -41,10 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     wram.fill(0);
     Halvo::Ref::Ptr<Process> process = Halvo::Ref::New<Process>(nullptr);
-    process->cpu = Halvo::Nes::Cpu::Create("Static", process.Get());
+    process->SetCpu(Halvo::Nes::Cpu::Create("Static", process.Get()));
     for (std::uint32_t page = 4; page < 12; ++page) {
-        process->readHandlers[page] = &ReadRegister;
-        process->writeHandlers[page] = &WriteRegister;
+        process->SetCpuReadHandler(page, &ReadRegister);
+        process->SetCpuWriteHandler(page, &WriteRegister);
     }
     for (std::uint32_t page = 12; page < 16; ++page) {
         std::uint8_t* bank = wram.data() + (page - 12) * Process::PageSize;
@@ -52,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (std::uint32_t page = 16; page < 32; ++page) {
         process->MapCpuPage(page, prg.data() + (page - 16) * Process::PageSize, nullptr);
-        process->writeHandlers[page] = &WriteRegister;
+        process->SetCpuWriteHandler(page, &WriteRegister);
     }
-    Halvo::Nes::Cpu& cpu = *process->cpu;
+    Halvo::Nes::Cpu& cpu = process->GetCpu();
     cpu.Reset(true);
     for (int line = 0; line < 64; ++line) {
         cpu.counter += 341;

@@ -97,14 +97,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         process->chosenRegion = (setup & 0x40) ? Nes::Region::Dendy : Nes::Region::Pal;
     }
     Ref::Ptr<Gfx::MemoryNesCanvasBase> canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
-    process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
+    process->GetPpu().SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
     process->Reset(true);
 
     for (std::size_t frame = 0; frame < Frames; ++frame) {
-        process->buttons.Clear();
-        process->buttons.SetHeld(0, Nes::ButtonState::Keys, buttons[frame]);
+        process->Buttons().Clear();
+        process->Buttons().SetHeld(0, Nes::ButtonState::Keys, buttons[frame]);
         process->RunFrame(true);
-        if (process->ppu->scanline != process->ppu->vblankLine) {
+        if (process->GetPpu().scanline != process->GetPpu().vblankLine) {
             std::abort();
         }
     }

@@ -125,9 +125,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Ref::Ptr<Nes::Process> process = Nes::Process::Create("Static", image.get());
     Require(process.Get() != nullptr);
     Ref::Ptr<Gfx::MemoryNesCanvasBase> canvas = Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
-    process->ppu->SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
+    process->GetPpu().SetCanvas(Ref::Ptr<Gfx::NesCanvas>(canvas.Get()));
     process->Reset(true);
-    process->apu->SetSynthesis(true);
+    process->GetApu().SetSynthesis(true);
     for (int frame = 0; frame <= (data[1] & 7); ++frame) {
         process->RunFrame(true);
     }
@@ -157,8 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         for (int frame = 0; frame < 3; ++frame) {
             process->RunFrame(true);
-            process->apu->samples.clear();
-            Require(process->ppu->scanline == 241);
+            process->GetApu().samples.clear();
+            Require(process->GetPpu().scanline == 241);
         }
     }
     process = nullptr;

@@ -352,13 +352,13 @@ TestResult JudgeTestResult(Nes::Process& process) {
         result.verdict = result.code == 0x80 ? ExitUnknown : result.code == 0 ? ExitPass : ExitFail;
         return result;
     }
-    const std::string screen = NameTableText(*process.ppu);
+    const std::string screen = NameTableText(process.GetPpu());
     std::string lower = Lowercase(screen);
     if (lower.find("passed") == std::string::npos && lower.find("failed") == std::string::npos) {
         // Some programs' fonts start at the blank: their tiles are the characters less $20.
         std::string shifted;
         for (std::uint32_t address = 0x2000; address < 0x23C0; ++address) {
-            const std::uint32_t c = process.ppu->ReadVram(address) + 0x20u;
+            const std::uint32_t c = process.GetPpu().ReadVram(address) + 0x20u;
             shifted += c < 0x7F ? static_cast<char>(c) : ' ';
         }
         lower = Lowercase(shifted);
@@ -368,9 +368,9 @@ TestResult JudgeTestResult(Nes::Process& process) {
         // Some programs also leave their result code at $00F8 (1 when every check passed).
         result.protocol = "text on screen";
         result.verdict = failed ? ExitFail : ExitPass;
-        if (process.ram[0xF8] != 0) {
+        if (process.Ram()[0xF8] != 0) {
             result.protocol = "text on screen, result code at $00F8";
-            result.code = process.ram[0xF8];
+            result.code = process.Ram()[0xF8];
         }
         return result;
     }
@@ -423,14 +423,15 @@ bool HeadlessMachine::Load(const std::string& romPath, const std::string& saveFo
 void HeadlessMachine::RunFrames(std::uint32_t count, const InputScript& buttons) {
     for (std::uint32_t i = 0; i < count && !Console::StopRequested(); ++i, ++framesRun) {
         if (!buttons.empty()) {
-            process->buttons.Clear();
+            process->Buttons().Clear();
             if (const auto held = buttons.find(framesRun); held != buttons.end()) {
                 if (held->second & ResetButton) {
                     process->Reset(false);
                 }
-                process->buttons.SetHeld(0, Nes::ButtonState::Keys, static_cast<std::uint8_t>(held->second));
-                process->buttons.SetHeld(1, Nes::ButtonState::Keys,
-                                         static_cast<std::uint8_t>(held->second >> Pad2Shift));
+                process->Buttons().SetHeld(0, Nes::ButtonState::Keys,
+                                           static_cast<std::uint8_t>(held->second));
+                process->Buttons().SetHeld(1, Nes::ButtonState::Keys,
+                                           static_cast<std::uint8_t>(held->second >> Pad2Shift));
             }
         }
         if (answerResetRequests) {
@@ -438,8 +439,8 @@ void HeadlessMachine::RunFrames(std::uint32_t count, const InputScript& buttons)
             // message has gone (cpu_reset turns the picture off and leaves the text in the name
             // table): it is pressed on the first frame without the message.
             const bool waits =
-                process->ppu->RenderingEnabled() &&
-                Lowercase(NameTableText(*process->ppu)).find("press reset after") != std::string::npos;
+                process->GetPpu().RenderingEnabled() &&
+                Lowercase(NameTableText(process->GetPpu())).find("press reset after") != std::string::npos;
             if (waits) {
                 pressWhenMessageGoes = true;
             } else if (pressWhenMessageGoes) {
@@ -473,7 +474,7 @@ bool HeadlessMachine::AsksForReset() const {
         process->CpuRead(0x6003) == 0x61) {
         return process->CpuRead(0x6000) == 0x81;
     }
-    return NameTableText(*process->ppu).find("Press RESET") != std::string::npos;
+    return NameTableText(process->GetPpu()).find("Press RESET") != std::string::npos;
 }
 
 bool HeadlessMachine::RecordSound(const std::string& path, std::string& error) {
@@ -481,12 +482,12 @@ bool HeadlessMachine::RecordSound(const std::string& path, std::string& error) {
     // save state records exactly the sound the run that saved it went on with. (A resampler's history
     // would be lost at the state.)
     wav = std::make_unique<Sound::WavFile>();
-    if (!wav->Open(path, static_cast<std::uint32_t>(std::lround(process->apu->SampleRate())))) {
+    if (!wav->Open(path, static_cast<std::uint32_t>(std::lround(process->GetApu().SampleRate())))) {
         error = wav->error;
         wav.reset();
         return false;
     }
-    process->apu->SetSynthesis(true);
+    process->GetApu().SetSynthesis(true);
     return true;
 }
 
@@ -501,7 +502,7 @@ bool HeadlessMachine::EndRecording(std::string& error) {
 }
 
 void HeadlessMachine::Record() {
-    std::vector<float>& samples = process->apu->samples;
+    std::vector<float>& samples = process->GetApu().samples;
     if (wav) {
         wav->Write(samples);
     }
@@ -636,7 +637,7 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
     }
     Nes::Process& process = *machine.process;
     if (options.text) {
-        out << NameTableText(*process.ppu);
+        out << NameTableText(process.GetPpu());
     }
     for (const std::uint16_t address : options.peeks) {
         out << '$' << Hex(address, 4) << ": $" << Hex(process.CpuRead(address), 2) << '\n';

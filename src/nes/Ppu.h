@@ -15,6 +15,10 @@ class Mmc;
 class Process;
 class StateIo;
 
+namespace SaveState {
+void MappingState(StateIo& io, Process& process);
+} // namespace SaveState
+
 // The picture processing unit: its eight registers at $2000-$2007, the VRAM address and scroll
 // registers, palette RAM and sprite memory (OAM), its view of pattern and name-table memory through a
 // page table, and the run of one whole frame, which also clocks the processor and the mapper.
@@ -190,16 +194,27 @@ public:
     bool spriteZeroPending = false;
     std::int32_t spriteZeroTime = 0;
 
-    // The page table: 1 KiB pages of $0000-$3FFF (0-7 pattern tables, 8-11 name tables, 12-15 their
-    // mirror at $3000), null where nothing answers; read-only pages ignore $2007 writes.
-    std::array<std::uint8_t*, VramPageCount> vramPages{};
-    std::array<bool, VramPageCount> vramReadOnly{};
     // 6-bit NES colours: 0-15 background, 16-31 sprites. Entry 0 of every palette is the backdrop.
     std::array<std::uint8_t, 32> palette{};
     // 64 sprites of 4 bytes: y, tile, attribute, x. Read freely; written through WriteOam.
     std::array<std::uint8_t, OamSize> oam{};
 
+    // Points one 1 KiB page of $0000-$3FFF at storage (null: nothing answers, reads give 0); a page
+    // not writable ignores $2007 writes. Only the board base maps pages.
+    void MapVramPage(std::uint32_t page, std::uint8_t* storage, bool writable) {
+        vramPages[page] = storage;
+        vramReadOnly[page] = !writable;
+    }
+    const std::uint8_t* VramPage(std::uint32_t page) const { return vramPages[page]; }
+
 private:
+    friend void SaveState::MappingState(StateIo& io, Process& process);
+
+    // The page table: 1 KiB pages of $0000-$3FFF (0-7 pattern tables, 8-11 name tables, 12-15 their
+    // mirror at $3000), null where nothing answers; read-only pages ignore $2007 writes.
+    std::array<std::uint8_t*, VramPageCount> vramPages{};
+    std::array<bool, VramPageCount> vramReadOnly{};
+
     // The exact model's state: where the frame stands, the background shifters and the latches that
     // feed them, the coming line's sprites, the PPU's own data bus (open bus) and its decay, the true
     // palette RAM (the line model keeps the backdrop copied into every palette's entry 0).

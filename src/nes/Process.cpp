@@ -10,89 +10,88 @@
 
 namespace Halvo::Nes {
 
-namespace {
+// The register pages' handlers: members, so that they reach the machine's parts directly.
+struct Process::Bus {
+    // $2000-$3FFF: the eight PPU registers, mirrored every 8 bytes.
+    static std::uint8_t ReadPpuRegister(Process* process, std::uint32_t address) {
+        return process->ppu->ReadRegister(address);
+    }
+    static void WritePpuRegister(Process* process, std::uint32_t address, std::uint8_t value) {
+        process->ppu->WriteRegister(address, value);
+    }
+    static std::uint8_t ReadPpuRegisterExact(Process* process, std::uint32_t address) {
+        return process->ppu->ReadRegisterExact(address);
+    }
+    static void WritePpuRegisterExact(Process* process, std::uint32_t address, std::uint8_t value) {
+        process->ppu->WriteRegisterExact(address, value);
+    }
 
-// $2000-$3FFF: the eight PPU registers, mirrored every 8 bytes.
-std::uint8_t ReadPpuRegister(Process* process, std::uint32_t address) {
-    return process->ppu->ReadRegister(address);
-}
-void WritePpuRegister(Process* process, std::uint32_t address, std::uint8_t value) {
-    process->ppu->WriteRegister(address, value);
-}
-std::uint8_t ReadPpuRegisterExact(Process* process, std::uint32_t address) {
-    return process->ppu->ReadRegisterExact(address);
-}
-void WritePpuRegisterExact(Process* process, std::uint32_t address, std::uint8_t value) {
-    process->ppu->WriteRegisterExact(address, value);
-}
-
-// After the processor touched the sound unit: the cycles its DMC fetches took, and when the next line
-// start must look at it again. An acknowledgement ($4015 read, $4017 inhibit, $4010 disable) lowers the
-// unit's inputs to the IRQ line at once; a flag set meanwhile raises its input at the next line start.
-void AfterApuAccess(Process* process) {
-    Cpu& cpu = *process->cpu;
-    const Apu& apu = *process->apu;
-    if (ExactCpu* exact = process->exactCpu) {
-        exact->AddDmcStall(process->apu->TakeStall());
-        process->apuDue = std::min(process->apuDue, apu.NextEventCycle());
-    } else {
-        cpu.counter -= static_cast<std::int32_t>(process->apu->TakeStall()) * Cpu::DotsPerCycle;
-        process->apuDue = std::min(process->apuDue, apu.NextIrqCycle());
-    }
-    if (!apu.frameIrq) {
-        cpu.SetIrqInput(Cpu::IrqFrameCounter, false);
-    }
-    if (!apu.dmc.irqFlag) {
-        cpu.SetIrqInput(Cpu::IrqDmc, false);
-    }
-}
-
-// $4000-$4FFF: the sound unit, the controller ports and sprite DMA. Bit 6 of a port read is the open
-// bus left by the address byte $40; the sound unit's write-only registers read 0. In the exact model
-// the bits no device drives are the data bus's: bits 5-7 of a port read, bit 5 of $4015 and every
-// write-only register.
-std::uint8_t ReadIoRegister(Process* process, std::uint32_t address) {
-    if (address == 0x4016 || address == 0x4017) {
-        const std::uint8_t bus = process->exactCpu ? process->openBus & 0xE0 : 0x40;
-        return static_cast<std::uint8_t>(process->ports->Read(address) | bus);
-    }
-    if (address == 0x4015) {
-        std::uint8_t status = process->apu->ReadStatus(process->CpuCycle());
-        if (process->exactCpu) {
-            status = static_cast<std::uint8_t>((status & ~0x20) | (process->openBus & 0x20));
+    // After the processor touched the sound unit: the cycles its DMC fetches took, and when the next line
+    // start must look at it again. An acknowledgement ($4015 read, $4017 inhibit, $4010 disable) lowers the
+    // unit's inputs to the IRQ line at once; a flag set meanwhile raises its input at the next line start.
+    static void AfterApuAccess(Process* process) {
+        Cpu& cpu = *process->cpu;
+        const Apu& apu = *process->apu;
+        if (ExactCpu* exact = process->exactCpu) {
+            exact->AddDmcStall(process->apu->TakeStall());
+            process->apuDue = std::min(process->apuDue, apu.NextEventCycle());
+        } else {
+            cpu.counter -= static_cast<std::int32_t>(process->apu->TakeStall()) * Cpu::DotsPerCycle;
+            process->apuDue = std::min(process->apuDue, apu.NextIrqCycle());
         }
-        AfterApuAccess(process);
-        return status;
+        if (!apu.frameIrq) {
+            cpu.SetIrqInput(Cpu::IrqFrameCounter, false);
+        }
+        if (!apu.dmc.irqFlag) {
+            cpu.SetIrqInput(Cpu::IrqDmc, false);
+        }
     }
-    return process->openBus;
-}
-void WriteIoRegister(Process* process, std::uint32_t address, std::uint8_t value) {
-    if (address == 0x4014 && process->exactCpu) {
-        process->exactCpu->RequestSpriteDma(value);
-        return;
-    }
-    if (address == 0x4014) {
-        // The processor stops while the DMA copies 256 bytes.
-        process->cpu->counter -= process->ppu->SpriteDma(value);
-        return;
-    }
-    if (address <= 0x4013 || address == 0x4015 || address == 0x4017) {
-        process->apu->WriteRegister(address, value, process->CpuCycle());
-        AfterApuAccess(process);
-    }
-    if (address == 0x4016 || address == 0x4017) {
-        process->ports->Write(address, value);
-    }
-}
 
-// $8000-$FFFF: every write reaches the board's registers.
-void WriteMapperRegister(Process* process, std::uint32_t address, std::uint8_t value) {
-    // A bank switch changes what the PPU's coming fetches see.
-    process->ppu->CatchUp();
-    process->mmc->WriteRegister(static_cast<std::uint16_t>(address), value);
-}
+    // $4000-$4FFF: the sound unit, the controller ports and sprite DMA. Bit 6 of a port read is the open
+    // bus left by the address byte $40; the sound unit's write-only registers read 0. In the exact model
+    // the bits no device drives are the data bus's: bits 5-7 of a port read, bit 5 of $4015 and every
+    // write-only register.
+    static std::uint8_t ReadIoRegister(Process* process, std::uint32_t address) {
+        if (address == 0x4016 || address == 0x4017) {
+            const std::uint8_t bus = process->exactCpu ? process->openBus & 0xE0 : 0x40;
+            return static_cast<std::uint8_t>(process->ports->Read(address) | bus);
+        }
+        if (address == 0x4015) {
+            std::uint8_t status = process->apu->ReadStatus(process->CpuCycle());
+            if (process->exactCpu) {
+                status = static_cast<std::uint8_t>((status & ~0x20) | (process->openBus & 0x20));
+            }
+            AfterApuAccess(process);
+            return status;
+        }
+        return process->openBus;
+    }
+    static void WriteIoRegister(Process* process, std::uint32_t address, std::uint8_t value) {
+        if (address == 0x4014 && process->exactCpu) {
+            process->exactCpu->RequestSpriteDma(value);
+            return;
+        }
+        if (address == 0x4014) {
+            // The processor stops while the DMA copies 256 bytes.
+            process->cpu->counter -= process->ppu->SpriteDma(value);
+            return;
+        }
+        if (address <= 0x4013 || address == 0x4015 || address == 0x4017) {
+            process->apu->WriteRegister(address, value, process->CpuCycle());
+            AfterApuAccess(process);
+        }
+        if (address == 0x4016 || address == 0x4017) {
+            process->ports->Write(address, value);
+        }
+    }
 
-} // namespace
+    // $8000-$FFFF: every write reaches the board's registers.
+    static void WriteMapperRegister(Process* process, std::uint32_t address, std::uint8_t value) {
+        // A bank switch changes what the PPU's coming fetches see.
+        process->ppu->CatchUp();
+        process->mmc->WriteRegister(static_cast<std::uint16_t>(address), value);
+    }
+};
 
 Ref::Ptr<Process> Process::Create(const std::string& cpuKind, RomImage* romImage) {
     return Console::CreateOrReport("Halvo::Nes::Process::Create", __LINE__, "Could not create Nes::Process--",
@@ -141,15 +140,15 @@ void Process::Reset(bool hard) {
         writeHandlers[page] = &WriteUnmapped;
     }
     for (std::uint32_t page = 0x2000 >> PageShift; page < 0x4000 >> PageShift; ++page) {
-        readHandlers[page] = exactCpu ? &ReadPpuRegisterExact : &ReadPpuRegister;
-        writeHandlers[page] = exactCpu ? &WritePpuRegisterExact : &WritePpuRegister;
+        readHandlers[page] = exactCpu ? &Bus::ReadPpuRegisterExact : &Bus::ReadPpuRegister;
+        writeHandlers[page] = exactCpu ? &Bus::WritePpuRegisterExact : &Bus::WritePpuRegister;
     }
     for (std::uint32_t page = 0x4000 >> PageShift; page < 0x5000 >> PageShift; ++page) {
-        readHandlers[page] = &ReadIoRegister;
-        writeHandlers[page] = &WriteIoRegister;
+        readHandlers[page] = &Bus::ReadIoRegister;
+        writeHandlers[page] = &Bus::WriteIoRegister;
     }
     for (std::uint32_t page = 0x8000 >> PageShift; page < PageCount; ++page) {
-        writeHandlers[page] = &WriteMapperRegister;
+        writeHandlers[page] = &Bus::WriteMapperRegister;
     }
     if (hard) {
         dotBudget = 0;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "nes/Apu.h"
 #include "nes/ButtonState.h"
@@ -21,6 +22,12 @@ namespace Halvo::Nes {
 struct RomImage;
 class StateIo;
 class ExactCpu;
+class Process;
+
+namespace SaveState {
+// The page mappings' part of a state (the CPU's and the PPU's pages as memory and offset).
+void MappingState(StateIo& io, Process& process);
+} // namespace SaveState
 
 // One NES machine: its components, the 2 KiB of internal RAM and the processor's memory map. The 64 KiB
 // CPU address space is cut into 32 pages of 2 KiB; each page is read and written either directly
@@ -175,6 +182,52 @@ public:
     Region EffectiveRegion() const {
         return chosenRegion ? *chosenRegion : romImage ? RegionOfImage(*romImage, "") : Region::Ntsc;
     }
+    // The machine's parts, for the shell, the runner and tests to drive and inspect. A machine made by
+    // the constructor with a kind has every part; a bare one (tests, benchmarks) has only those put in.
+    Nes::Cpu& GetCpu() const { return *cpu; }
+    Nes::Ppu& GetPpu() const { return *ppu; }
+    Nes::Mmc& GetMmc() const { return *mmc; }
+    Nes::Ports& GetPorts() const { return *ports; }
+    Nes::Apu& GetApu() const { return *apu; }
+    bool HasApu() const { return apu != nullptr; }
+    // Puts a part of one's own into a bare machine (a scripted processor, a logging board).
+    void SetCpu(Ref::Ptr<Nes::Cpu> part) { cpu = std::move(part); }
+    void SetPpu(Ref::Ptr<Nes::Ppu> part) { ppu = std::move(part); }
+    void SetMmc(Ref::Ptr<Nes::Mmc> part) { mmc = std::move(part); }
+    // The 2 KiB of internal RAM at $0000-$07FF, as a debugger or a test program's judge sees it.
+    std::array<std::uint8_t, RamSize>& Ram() { return ram; }
+    // What the players hold on the two joypads; the ports latch from it.
+    ButtonState& Buttons() { return buttons; }
+    const ButtonState& Buttons() const { return buttons; }
+    // Has a page's reads or writes answered by a handler (where no storage is mapped for them); a board
+    // that answers part of a page finds what answered before and passes the rest on to it.
+    void SetCpuReadHandler(std::uint32_t page, ReadHandler handler) { readHandlers[page] = handler; }
+    void SetCpuWriteHandler(std::uint32_t page, WriteHandler handler) { writeHandlers[page] = handler; }
+    ReadHandler CpuReadHandler(std::uint32_t page) const { return readHandlers[page]; }
+    WriteHandler CpuWriteHandler(std::uint32_t page) const { return writeHandlers[page]; }
+    const std::uint8_t* CpuReadPage(std::uint32_t page) const { return readPages[page]; }
+    std::uint8_t* CpuWritePage(std::uint32_t page) const { return writePages[page]; }
+    // Set by a state load that failed because the state was written by the other timing model.
+    bool OtherTimingState() const { return otherTimingState; }
+    bool IsExact() const { return exactCpu != nullptr; }
+    // The cycle at which the board's IRQ line next rises, or Apu::Never.
+    std::uint64_t BoardIrqCycle() const { return boardIrqCycle; }
+
+private:
+    // The machine's own parts reach each other's fields; everything else goes through the operations
+    // above. The register pages' handlers are members of Bus.
+    friend class Cpu;
+    friend class StaticCpuCore;
+    friend class StaticCpu;
+    friend class ExactCpu;
+    friend class Ppu;
+    friend class Apu;
+    friend class Mmc;
+    friend class NintendoPorts;
+    friend class RewindBuffer;
+    friend void SaveState::MappingState(StateIo& io, Process& process);
+    struct Bus;
+
     Ref::Ptr<Cpu> cpu;
     // The processor when the machine runs the exact timing model ("Exact"), else null.
     ExactCpu* exactCpu = nullptr;

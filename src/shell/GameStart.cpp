@@ -43,7 +43,7 @@ std::filesystem::path Game::DefaultBiosFolder() {
 }
 
 Nes::Fds* DiskDrive(Nes::Process& machine) {
-    return machine.romImage && machine.romImage->diskSideCount > 0 ? static_cast<Nes::Fds*>(machine.mmc.Get())
+    return machine.romImage && machine.romImage->diskSideCount > 0 ? static_cast<Nes::Fds*>(&machine.GetMmc())
                                                                    : nullptr;
 }
 
@@ -73,7 +73,7 @@ Game::Outcome Game::Build(Nes::RomImageIOManager& formats, const std::string& fi
 }
 
 void Game::Begin(const std::filesystem::path& saveFolder, const Ref::Ptr<Gfx::NesCanvas>& canvas) {
-    Nes::Mmc& board = *machine->mmc;
+    Nes::Mmc& board = machine->GetMmc();
     if (Nes::Fds* drive = DiskDrive(*machine); drive && !saveFolder.empty()) {
         // What the game wrote to its disk, never written into the image.
         battery = std::make_unique<BatterySave>(saveFolder, file, drive->tracks.data(), drive->tracks.size(),
@@ -84,7 +84,7 @@ void Game::Begin(const std::filesystem::path& saveFolder, const Ref::Ptr<Gfx::Ne
                                                 board.wramSize - BatterySave::RamOffset);
         battery->Load();
     }
-    machine->ppu->SetCanvas(canvas);
+    machine->GetPpu().SetCanvas(canvas);
     machine->Reset(true);
 }
 

@@ -428,7 +428,7 @@ bool HalvoShell::GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapt
         return false;
     }
     if (loaded) {
-        process->ppu->SetCanvas(canvas);
+        process->GetPpu().SetCanvas(canvas);
     }
 
     driverIndexVariable.value = driverIndex;
@@ -443,7 +443,7 @@ bool HalvoShell::GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapt
 
 void HalvoShell::GraphicsReleaseState() {
     if (loaded) {
-        process->ppu->SetCanvas(nullptr);
+        process->GetPpu().SetCanvas(nullptr);
     }
     canvas = nullptr;
     consoleRenderer = nullptr;
@@ -538,11 +538,11 @@ void HalvoShell::RunDueFrames() {
         const bool shown = frame + 1 == frames;
         const bool ahead = shown && runAhead.On() && !rewind.Rewinding();
         rewind.RunFrame(*process, shown && !ahead, frameRate);
-        std::vector<float>& samples = process->apu->samples;
+        std::vector<float>& samples = process->GetApu().samples;
         if (!rewind.Rewinding()) {
             nsfPlayer.AfterFrame(*process, samples, console->Output());
         }
-        if (audio && process->apu->Synthesis() && !fastForward && !rewind.Rewinding()) {
+        if (audio && process->GetApu().Synthesis() && !fastForward && !rewind.Rewinding()) {
             audio->Submit(samples);
         }
         samples.clear();
@@ -566,7 +566,7 @@ void HalvoShell::UpdateSound(bool running) {
             audio->Silence();
         }
         if (loaded) {
-            process->apu->SetSynthesis(false);
+            process->GetApu().SetSynthesis(false);
         }
         return;
     }
@@ -594,10 +594,10 @@ void HalvoShell::UpdateSound(bool running) {
     audio->SetVolume(volumeVariable.value);
     audio->SetLatency(latencyVariable.value);
     if (loaded) {
-        soundSettings.Apply(*process->apu, console->Output());
+        soundSettings.Apply(process->GetApu(), console->Output());
         // Fast forward skips the sound, and the time its synthesis would take.
-        process->apu->SetSynthesis(!fastForward);
-        audio->SetInputRate(process->apu->SampleRate());
+        process->GetApu().SetSynthesis(!fastForward);
+        audio->SetInputRate(process->GetApu().SampleRate());
     }
     if (!running || fastForward) {
         audio->Silence();
@@ -703,8 +703,9 @@ void HalvoShell::FeedButtons() {
         for (std::uint32_t bit = 0; bit < 8; ++bit) {
             keys |= keyHolds[pad][bit] ? static_cast<std::uint8_t>(1u << bit) : 0;
         }
-        process->buttons.SetHeld(pad, Nes::ButtonState::Keys, keys);
-        process->buttons.SetHeld(pad, Nes::ButtonState::Gamepad, gamepads[pad].buttons | gamepads[pad].stick);
+        process->Buttons().SetHeld(pad, Nes::ButtonState::Keys, keys);
+        process->Buttons().SetHeld(pad, Nes::ButtonState::Gamepad,
+                                   gamepads[pad].buttons | gamepads[pad].stick);
     }
 }
 
@@ -920,7 +921,7 @@ void HalvoShell::ApplyPicture() {
     canvas = made;
     if (loaded) {
         // The new canvas takes the colours, and the next frame's picture, from the PPU.
-        process->ppu->SetCanvas(canvas);
+        process->GetPpu().SetCanvas(canvas);
     }
 }
 

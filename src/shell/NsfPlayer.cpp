@@ -17,7 +17,7 @@ Nes::Nsf* NsfPlayer::Board(Nes::Process* process) {
     if (!process || !process->romImage->nsf) {
         return nullptr;
     }
-    return static_cast<Nes::Nsf*>(process->mmc.Get());
+    return static_cast<Nes::Nsf*>(&process->GetMmc());
 }
 
 void NsfPlayer::Describe(const Nes::Nsf& board, std::ostream& out) {
@@ -84,8 +84,8 @@ void NsfPlayer::AfterFrame(Nes::Process& process, std::vector<float>& samples, s
             samples[i] = static_cast<float>(samples[i] * (startGain + (endGain - startGain) * at));
         }
     }
-    const std::uint8_t held =
-        process.buttons.Held(0, Nes::ButtonState::Keys) | process.buttons.Held(0, Nes::ButtonState::Gamepad);
+    const std::uint8_t held = process.Buttons().Held(0, Nes::ButtonState::Keys) |
+                              process.Buttons().Held(0, Nes::ButtonState::Gamepad);
     const std::uint8_t pressed = held & ~padHeld;
     padHeld = held;
     if (pressed & Nes::Joypad::ButtonRight) {

@@ -14,7 +14,7 @@ void Rewind::RunFrame(Nes::Process& process, bool render, double framesPerSecond
                      static_cast<std::size_t>(kept) * bytesPer30Seconds / 30);
     if (Rewinding()) {
         buffer.StepBack(process, render);
-        process.apu->samples.clear();
+        process.GetApu().samples.clear();
         return;
     }
     process.RunFrame(render);

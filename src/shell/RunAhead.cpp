@@ -32,43 +32,43 @@ void RunAhead::Forget() {
 bool RunAhead::AheadOnSecondMachine(Nes::Process& process) {
     if (secondFor != &process || second->romImage != process.romImage) {
         // The same machine: the game's timing model and region, or its states would not fit.
-        second = Nes::Process::Create(process.exactCpu ? "Exact" : "Static", process.romImage);
+        second = Nes::Process::Create(process.IsExact() ? "Exact" : "Static", process.romImage);
         if (!second) {
             return false;
         }
         second->chosenRegion = process.chosenRegion;
         second->Reset(true);
         // Its sound is never heard.
-        second->apu->SetSynthesis(false);
+        second->GetApu().SetSynthesis(false);
         secondFor = &process;
     }
     // The second machine draws what the player sees; the running one draws nothing while this is on.
-    second->ppu->SetCanvas(process.ppu->canvas);
+    second->GetPpu().SetCanvas(process.GetPpu().canvas);
     Nes::SaveState::WriteMachine(process, state);
     std::string error;
     if (!Nes::SaveState::ReadMachine(*second, state.data(), state.size(), error)) {
         return false;
     }
-    RunFramesAhead(*second, process.buttons);
+    RunFramesAhead(*second, process.Buttons());
     return true;
 }
 
 bool RunAhead::AheadInPlace(Nes::Process& process) {
     Nes::SaveState::WriteMachine(process, state);
-    const Nes::ButtonState held = process.buttons;
+    const Nes::ButtonState held = process.Buttons();
     RunFramesAhead(process, held);
     std::string error;
     const bool back = Nes::SaveState::ReadMachine(process, state.data(), state.size(), error);
-    process.buttons = held;
+    process.Buttons() = held;
     return back;
 }
 
 void RunAhead::RunFramesAhead(Nes::Process& machine, const Nes::ButtonState& held) {
-    machine.buttons = held;
+    machine.Buttons() = held;
     for (unsigned int frame = 1; frame <= frames.value; ++frame) {
         machine.RunFrame(frame == frames.value);
     }
-    machine.apu->samples.clear();
+    machine.GetApu().samples.clear();
 }
 
 } // namespace Halvo

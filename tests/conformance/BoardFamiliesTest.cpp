@@ -83,9 +83,11 @@ TEST(BoardFamilies, RunAProgramToAPicture) {
         Tools::HeadlessMachine machine;
         ASSERT_TRUE(machine.Load(path.string()));
         machine.RunFrames(30);
-        EXPECT_FALSE(machine.process->cpu->jammed) << "halted at $" << std::hex << machine.process->cpu->pc;
+        EXPECT_FALSE(machine.process->GetCpu().jammed)
+            << "halted at $" << std::hex << machine.process->GetCpu().pc;
         EXPECT_EQ(machine.PictureColours(), 2u);
-        EXPECT_EQ(machine.process->ram[0] > 10, !family.acknowledge.empty()) << int{machine.process->ram[0]};
+        EXPECT_EQ(machine.process->Ram()[0] > 10, !family.acknowledge.empty())
+            << int{machine.process->Ram()[0]};
     }
 }
 

@@ -29,7 +29,7 @@ std::uint32_t PictureOf(std::uint8_t mapper, std::uint8_t chrBanks, std::uint16_
     Tools::HeadlessMachine machine;
     EXPECT_TRUE(machine.Load(folder.Path("board.nes").string()));
     machine.RunFrames(5);
-    EXPECT_FALSE(machine.process && machine.process->cpu->jammed);
+    EXPECT_FALSE(machine.process && machine.process->GetCpu().jammed);
     return machine.process ? machine.PictureCrc() : 0;
 }
 

@@ -45,7 +45,8 @@ TEST_P(Game, DrawsItsPinnedPictures) {
     machine.RunFrames(180, buttons);
     EXPECT_EQ(machine.PictureCrc(), GetParam().played)
         << "played: CRC-32 " << std::hex << machine.PictureCrc();
-    EXPECT_FALSE(machine.process->cpu->jammed) << "halted at $" << std::hex << machine.process->cpu->pc;
+    EXPECT_FALSE(machine.process->GetCpu().jammed)
+        << "halted at $" << std::hex << machine.process->GetCpu().pc;
 }
 
 INSTANTIATE_TEST_SUITE_P(Homebrew, Game,

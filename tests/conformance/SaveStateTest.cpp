@@ -63,7 +63,8 @@ Outcome Play(const std::string& path, const Exactness& row, Bytes& state, bool l
     EXPECT_TRUE(machine.RecordSound(wav, error)) << error;
     machine.RunFrames(row.after, buttons);
     EXPECT_TRUE(machine.EndRecording(error)) << error;
-    Outcome outcome{machine.PictureCrc(), {machine.process->ram.begin(), machine.process->ram.end()}, {}, {}};
+    Outcome outcome{
+        machine.PictureCrc(), {machine.process->Ram().begin(), machine.process->Ram().end()}, {}, {}};
     Nes::SaveState::WriteMachine(*machine.process, outcome.state);
     std::ifstream file(wav, std::ios::binary);
     outcome.sound.assign(std::istreambuf_iterator<char>(file), {});

@@ -48,9 +48,10 @@ TEST_P(PassingTestRom, ReportsAPass) {
     machine.settings.cpuKind = GetParam().cpuKind;
     ASSERT_TRUE(machine.Load(path.string()));
     const Tools::TestResult result = TestSupport::RunUntilResult(machine, GetParam().frames);
-    EXPECT_FALSE(machine.process->cpu->jammed);
-    EXPECT_EQ(result.verdict, Tools::ExitPass) << result.protocol << " code " << result.code << "\n"
-                                               << result.text << Tools::NameTableText(*machine.process->ppu);
+    EXPECT_FALSE(machine.process->GetCpu().jammed);
+    EXPECT_EQ(result.verdict, Tools::ExitPass)
+        << result.protocol << " code " << result.code << "\n"
+        << result.text << Tools::NameTableText(machine.process->GetPpu());
 }
 
 std::string RomName(const testing::TestParamInfo<Expectation>& info) {

@@ -338,9 +338,9 @@ TEST_F(ApuInMachine, FrameInterruptReachesTheProcessor) {
     // LDA #$00, STA $4017, CLI, JMP *
     Code(0x8000, {0xA9, 0x00, 0x8D, 0x17, 0x40, 0x58, 0x4C, 0x06, 0x80});
     const int frames = 60;
-    EXPECT_NEAR(Run(frames)->ram[0x10], frames * 29780.5 / 29830, 1.0);
+    EXPECT_NEAR(Run(frames)->Ram()[0x10], frames * 29780.5 / 29830, 1.0);
     Code(0x8005, {0x78}); // SEI
-    EXPECT_EQ(Run(frames)->ram[0x10], 0);
+    EXPECT_EQ(Run(frames)->Ram()[0x10], 0);
 }
 
 // Each DMC fetch takes 4 cycles from the processor: a counting loop gets about 0.9% fewer turns
@@ -352,7 +352,7 @@ TEST_F(ApuInMachine, DmcFetchesStealProcessorCycles) {
                   0x8D, 0x15, 0x40, 0xE6, 0x20, 0xD0, 0xFC, 0xE6, 0x21, 0x4C, 0x0F, 0x80});
     const auto turns = [&] {
         const Ref::Ptr<Nes::Process> process = Run(6);
-        return process->ram[0x20] + 256.0 * process->ram[0x21];
+        return process->Ram()[0x20] + 256.0 * process->Ram()[0x21];
     };
     const double playing = turns();
     Code(0x800C, {0xEA, 0xEA, 0xEA}); // no STA $4015

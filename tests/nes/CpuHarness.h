@@ -14,14 +14,14 @@ namespace Halvo::TestSupport {
 class CpuHarness {
 public:
     CpuHarness() : process(Ref::New<Nes::Process>(nullptr)), memory(0x10000, 0) {
-        process->cpu = Nes::Cpu::Create("Static", process.Get());
+        process->SetCpu(Nes::Cpu::Create("Static", process.Get()));
         for (std::uint32_t page = 4; page < Nes::Process::PageCount; ++page) {
             std::uint8_t* data = memory.data() + page * Nes::Process::PageSize;
             process->MapCpuPage(page, data, data);
         }
     }
 
-    Nes::Cpu& Cpu() { return *process->cpu; }
+    Nes::Cpu& Cpu() { return process->GetCpu(); }
 
     void Poke(std::uint16_t address, const std::vector<std::uint8_t>& bytes) {
         for (std::uint8_t byte : bytes) {

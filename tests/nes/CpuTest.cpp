@@ -202,12 +202,12 @@ TEST(CpuExecute, HandlerStallEndsTheRun) {
     CpuHarness machine;
     static std::int32_t counterSeen = 0;
     machine.process->MapCpuPage(8, nullptr, nullptr);
-    machine.process->writeHandlers[8] = [](Nes::Process* process, std::uint32_t address, std::uint8_t) {
+    machine.process->SetCpuWriteHandler(8, [](Nes::Process* process, std::uint32_t address, std::uint8_t) {
         if (address == 0x4014) {
-            counterSeen = process->cpu->counter;
-            process->cpu->counter -= 1536;
+            counterSeen = process->GetCpu().counter;
+            process->GetCpu().counter -= 1536;
         }
-    };
+    });
     machine.Load({0xA9, 0x02, 0x8D, 0x14, 0x40, Nop, Nop}); // LDA #$02; STA $4014
     Nes::Cpu& cpu = machine.Cpu();
     // Three lines pass without an instruction after the store: -872, -531, -190 dots at their starts.
@@ -250,12 +250,12 @@ TEST(CpuMemory, WordReadsTakeTheHighByteFromTheNextAddressAsMapped) {
     static std::vector<std::uint32_t> reads;
     reads.clear();
     machine.process->MapCpuPage(4, nullptr, nullptr);
-    machine.process->readHandlers[4] = [](Nes::Process*, std::uint32_t address) {
+    machine.process->SetCpuReadHandler(4, [](Nes::Process*, std::uint32_t address) {
         reads.push_back(address);
         return static_cast<std::uint8_t>(address);
-    };
-    machine.process->ram[0x7FF] = 0x34;
-    machine.process->ram[0x000] = 0x12;
+    });
+    machine.process->Ram()[0x7FF] = 0x34;
+    machine.process->Ram()[0x000] = 0x12;
     machine.Poke(0xFFFF, {0x56});
     EXPECT_EQ(machine.process->CpuReadWord(0x07FF), 0x1234);
     EXPECT_EQ(machine.process->CpuReadWord(0xFFFF), 0x1256);
@@ -265,7 +265,7 @@ TEST(CpuMemory, WordReadsTakeTheHighByteFromTheNextAddressAsMapped) {
     EXPECT_EQ(reads, (std::vector<std::uint32_t>{0x2003, 0x2002}));
     EXPECT_EQ(machine.Cpu().pc, 0x0302u);
     // JMP $1234 with its opcode at $07FE: the operand's second byte is $0800, which is RAM at $0000.
-    machine.process->ram[0x7FE] = 0x4C;
+    machine.process->Ram()[0x7FE] = 0x4C;
     machine.Cpu().pc = 0x07FE;
     machine.Step();
     EXPECT_EQ(machine.Cpu().pc, 0x1234u);

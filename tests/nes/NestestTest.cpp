@@ -31,12 +31,12 @@ TEST(Nestest, StepsThroughTheGoldenTrace) {
     ASSERT_GE(image.size(), HeaderSize + 0x4000);
 
     Ref::Ptr<Nes::Process> process = Ref::New<Nes::Process>(nullptr);
-    process->cpu = Nes::Cpu::Create("Static", process.Get());
+    process->SetCpu(Nes::Cpu::Create("Static", process.Get()));
     // The one 16 KiB PRG bank answers at both $8000 and $C000, read-only.
     for (std::uint32_t page = 16; page < 32; ++page) {
         process->MapCpuPage(page, image.data() + HeaderSize + (page % 8) * Nes::Process::PageSize, nullptr);
     }
-    Nes::Cpu& cpu = *process->cpu;
+    Nes::Cpu& cpu = process->GetCpu();
     cpu.pc = 0xC000;
     cpu.p = 0x24;
     cpu.s = 0xFD;
@@ -60,8 +60,8 @@ TEST(Nestest, StepsThroughTheGoldenTrace) {
     }
     EXPECT_EQ(lineNumber, 8991);
     // nestest leaves the number of its first failed test in $02 (documented) and $03 (undocumented).
-    EXPECT_EQ(process->ram[2], 0);
-    EXPECT_EQ(process->ram[3], 0);
+    EXPECT_EQ(process->Ram()[2], 0);
+    EXPECT_EQ(process->Ram()[3], 0);
     EXPECT_FALSE(cpu.jammed);
 }
 

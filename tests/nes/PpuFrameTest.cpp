@@ -221,9 +221,9 @@ TEST(PpuFrame, BoardAttributesReplaceTheNameTables) {
     };
     PpuMachine machine;
     Nes::Process& process = *machine.machine.process;
-    process.mmc = Ref::New<AttributeMmc>(&process);
-    process.mmc->Reset(true);
-    process.mmc->SetNameTableMirroring(Nes::MirrorVertical);
+    process.SetMmc(Ref::New<AttributeMmc>(&process));
+    process.GetMmc().Reset(true);
+    process.GetMmc().SetNameTableMirroring(Nes::MirrorVertical);
     auto canvas = machine.AttachCanvas();
     SetOam(machine, {});
     machine.Fill(0x0000, {0xFF}, 8); // tile 0: colour 1
@@ -255,11 +255,11 @@ TEST(PpuFrame, BoardsWithAndWithoutHooksDrawTheSamePicture) {
             Nes::Process& process = *machine.machine.process;
             const Ref::Ptr<ListeningMmc> board = Ref::New<ListeningMmc>(&process);
             if (hooks) {
-                process.mmc = board;
+                process.SetMmc(board);
                 board->Reset(true);
                 board->SetNameTableMirroring(Nes::MirrorVertical);
             } else {
-                process.mmc->patternFetchHook = process.mmc->attributeHook = false;
+                process.GetMmc().patternFetchHook = process.GetMmc().attributeHook = false;
             }
             auto canvas = machine.AttachCanvas();
             Nes::Ppu& ppu = machine.Ppu();
@@ -278,7 +278,9 @@ TEST(PpuFrame, BoardsWithAndWithoutHooksDrawTheSamePicture) {
             }
             SetOam(machine, {});
             if (unmapped) {
-                ppu.vramPages[5] = ppu.vramPages[9] = nullptr; // patterns $1400-$17FF, name table $2400
+                // patterns $1400-$17FF, name table $2400
+                ppu.MapVramPage(5, nullptr, false);
+                ppu.MapVramPage(9, nullptr, false);
             }
             ppu.WriteRegister(0x2000, 0x10);
             ppu.ReadRegister(0x2002);

@@ -47,7 +47,7 @@ public:
     LoggingMmc(Nes::Process* process, std::string& log) : Mmc(process), log(log) {}
 
     void OnVBlank() override { log += "V "; }
-    void OnScanline() override { log += "S" + std::to_string(process->ppu->scanline) + " "; }
+    void OnScanline() override { log += "S" + std::to_string(process->GetPpu().scanline) + " "; }
     void OnVramAddress(std::uint16_t address) override { log += "A" + std::to_string(address) + " "; }
 
     std::string& log;
@@ -59,14 +59,14 @@ struct PpuMachine {
     explicit PpuMachine(std::uint32_t tvSystem = 0) : machine(MakeImage(1, 0)) {
         machine.image->tvSystem = tvSystem;
         Nes::Process& process = *machine.process;
-        process.cpu = cpu = Ref::New<ScriptedCpu>(&process, log);
-        process.mmc = Ref::New<LoggingMmc>(&process, log);
-        process.ppu->Reset(true);
-        process.mmc->Reset(true);
-        process.mmc->SetNameTableMirroring(Nes::MirrorVertical);
+        process.SetCpu(cpu = Ref::New<ScriptedCpu>(&process, log));
+        process.SetMmc(Ref::New<LoggingMmc>(&process, log));
+        process.GetPpu().Reset(true);
+        process.GetMmc().Reset(true);
+        process.GetMmc().SetNameTableMirroring(Nes::MirrorVertical);
     }
 
-    Nes::Ppu& Ppu() { return *machine.process->ppu; }
+    Nes::Ppu& Ppu() { return machine.process->GetPpu(); }
 
     // Bytes into VRAM (or the palette) through $2006/$2007, `repeat` times over.
     void Fill(std::uint16_t address, std::initializer_list<std::uint8_t> bytes, std::uint32_t repeat = 1) {

@@ -81,7 +81,7 @@ TEST(PpuRegisters, SpriteDmaWrapsFromTheOamAddress) {
     for (const std::uint8_t oamAddress : {0x00, 0x08}) {
         PpuMachine machine;
         for (std::uint32_t i = 0; i < 256; ++i) {
-            machine.machine.process->ram[0x300 + i] = static_cast<std::uint8_t>(i);
+            machine.machine.process->Ram()[0x300 + i] = static_cast<std::uint8_t>(i);
         }
         Nes::Ppu& ppu = machine.Ppu();
         ppu.WriteRegister(0x2003, oamAddress);
@@ -96,10 +96,9 @@ TEST(PpuPageTable, UnmappedPagesReadZeroAndReadOnlyPagesIgnoreWrites) {
     Nes::Ppu ppu(nullptr);
     std::vector<std::uint8_t> chrRom(1024, 0x33);
     std::vector<std::uint8_t> nameTable(1024, 0);
-    ppu.vramPages[0] = chrRom.data();
-    ppu.vramReadOnly[0] = true;
-    ppu.vramPages[8] = nameTable.data();
-    ppu.vramPages[12] = nameTable.data();
+    ppu.MapVramPage(0, chrRom.data(), false);
+    ppu.MapVramPage(8, nameTable.data(), true);
+    ppu.MapVramPage(12, nameTable.data(), true);
 
     EXPECT_EQ(ppu.ReadVram(0x2400), 0); // page 9 unmapped
     ppu.WriteVram(0x2400, 1);

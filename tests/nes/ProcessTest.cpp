@@ -83,7 +83,7 @@ TEST_F(MachineProcess, MemoryMapRoutesEveryRangeAndResetsClearRamOnlyWhenHard) {
     Ref::Ptr<Nes::Process> process = Nes::Process::Create("Static", image.get());
     ASSERT_TRUE(process);
     process->Reset(true);
-    EXPECT_EQ(process->cpu->pc, 0x8000u);
+    EXPECT_EQ(process->GetCpu().pc, 0x8000u);
 
     // The 2 KiB of RAM answer four times over $0000-$1FFF.
     process->CpuWrite(0x0801, 0x77);
@@ -102,15 +102,15 @@ TEST_F(MachineProcess, MemoryMapRoutesEveryRangeAndResetsClearRamOnlyWhenHard) {
     EXPECT_EQ(process->CpuRead(0xE000), 3);
     process->CpuWrite(0xC123, 9);
     process->CpuWrite(0xFFFF, 1);
-    auto& board = static_cast<RecordingBoard&>(*process->mmc);
+    auto& board = static_cast<RecordingBoard&>(process->GetMmc());
     ASSERT_EQ(board.writes.size(), 2u);
     EXPECT_EQ(board.writes[0], (std::pair<std::uint16_t, std::uint8_t>{0xC123, 9}));
     EXPECT_EQ(process->CpuRead(0xC123), 2);
 
     // Sprite DMA stops the processor for 512 cycles.
-    const std::int32_t before = process->cpu->counter;
+    const std::int32_t before = process->GetCpu().counter;
     process->CpuWrite(0x4014, 0x02);
-    EXPECT_EQ(process->cpu->counter, before - 1536);
+    EXPECT_EQ(process->GetCpu().counter, before - 1536);
 
     // A hard reset clears the internal RAM, a soft one keeps it.
     process->CpuWrite(0x0123, 0x99);

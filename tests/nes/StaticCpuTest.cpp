@@ -139,11 +139,12 @@ int handlerCalls = 0;
 void CountHandlerCalls(CpuHarness& machine, std::uint32_t page) {
     handlerCalls = 0;
     machine.process->MapCpuPage(page, nullptr, nullptr);
-    machine.process->readHandlers[page] = [](Nes::Process*, std::uint32_t) -> std::uint8_t {
+    machine.process->SetCpuReadHandler(page, [](Nes::Process*, std::uint32_t) -> std::uint8_t {
         ++handlerCalls;
         return 0;
-    };
-    machine.process->writeHandlers[page] = [](Nes::Process*, std::uint32_t, std::uint8_t) { ++handlerCalls; };
+    });
+    machine.process->SetCpuWriteHandler(page,
+                                        [](Nes::Process*, std::uint32_t, std::uint8_t) { ++handlerCalls; });
 }
 
 // $0C is a three-byte no-operation: its operand is skipped, not executed and not read. Nor do the

@@ -103,7 +103,7 @@ protected:
 
     // The buttons the joypad of $4016 or $4017 latches now, as a game strobes and reads them.
     std::uint8_t Latch(std::uint32_t address = 0x4016) {
-        Nes::Ports& ports = *shell->process->ports;
+        Nes::Ports& ports = shell->process->GetPorts();
         ports.Write(0x4016, 1);
         ports.Write(0x4016, 0);
         std::uint8_t buttons = 0;
@@ -198,7 +198,7 @@ TEST_F(EmulatorShell, DrawsTheGameAndPausesWhileInactiveOrInTheConsole) {
     EXPECT_LT(inside & 0xFFFF, 0x4040u);
     EXPECT_EQ(PixelAfterFrame(20, 240), 0u); // black outside the picture
 
-    const auto counter = [&] { return shell->process->ram[0]; };
+    const auto counter = [&] { return shell->process->Ram()[0]; };
     const std::uint8_t running = counter();
     Idle();
     EXPECT_NE(counter(), running);
@@ -238,11 +238,11 @@ TEST_F(EmulatorShell, ResetUnloadAndFailedLoadsKeepTheRunningGame) {
     EXPECT_EQ(capture.Lines(), (Lines{"Resets the current NES process.", "usage: reset {hard|soft}"}));
 
     Type("@loadrom " + Rom("red.nes"));
-    shell->process->ram[0x100] = 7;
+    shell->process->Ram()[0x100] = 7;
     Type("@reset soft");
-    EXPECT_EQ(shell->process->ram[0x100], 7);
+    EXPECT_EQ(shell->process->Ram()[0x100], 7);
     Type("@reset");
-    EXPECT_EQ(shell->process->ram[0x100], 0);
+    EXPECT_EQ(shell->process->Ram()[0x100], 0);
 
     Nes::Process* running = shell->process.Get();
     Nes::RomImage* image = shell->romImage.get();
@@ -286,7 +286,7 @@ TEST_F(EmulatorShell, PlaysDisksWithTheBiosOfTheDataFolder) {
     Type("@loadrom game.fds");
     ASSERT_TRUE(shell->loaded);
     EXPECT_EQ(shell->process->region, Nes::Region::Dendy);
-    Nes::Fds& drive = static_cast<Nes::Fds&>(*shell->process->mmc);
+    Nes::Fds& drive = static_cast<Nes::Fds&>(shell->process->GetMmc());
     // Close the console the start opened, once it has finished sliding open.
     shell->inputContext->Update(1.0f);
     shell->inputContext->OnKey(Console::ToggleKey, 0);
@@ -336,14 +336,14 @@ TEST_F(EmulatorShell, PlaysSoundThroughTheAudioDevice) {
     }
     // How many frames a loaded machine manages is not this test's business: the pacer's tests hold
     // the rate with a fake clock.
-    EXPECT_TRUE(shell->process->apu->Synthesis());
+    EXPECT_TRUE(shell->process->GetApu().Synthesis());
     EXPECT_GT(shell->stats.EmulatedPerSecond(), 0.0);
     capture.Clear();
     Type("stats");
     EXPECT_EQ(capture.LastLine().rfind("Emulated ", 0), 0u) << capture.LastLine();
     Type("s_enabled off");
     shell->OnIdle();
-    EXPECT_FALSE(shell->process->apu->Synthesis());
+    EXPECT_FALSE(shell->process->GetApu().Synthesis());
 }
 
 // A file dropped onto the window loads as "loadrom" does.
@@ -433,11 +433,11 @@ TEST_F(EmulatorShell, DefaultKeys) {
     ASSERT_TRUE(Start({Rom("count.nes"), "+g_windowed", "on"}));
     shell->active = true;
     const auto frames = [&] {
-        const std::uint8_t before = shell->process->ram[1];
+        const std::uint8_t before = shell->process->Ram()[1];
         for (int turn = 0; turn < 10; ++turn) {
             Idle();
         }
-        return static_cast<std::uint8_t>(shell->process->ram[1] - before);
+        return static_cast<std::uint8_t>(shell->process->Ram()[1] - before);
     };
     const std::string slot = dir.Path("data/halvo/states/count.0.state").string();
     const struct {
@@ -451,7 +451,7 @@ TEST_F(EmulatorShell, DefaultKeys) {
         {{"Down", "Left"}, [&] { return Latch() == (Nes::Joypad::ButtonDown | Nes::Joypad::ButtonLeft); }},
         {{"P"}, [&] { return shell->paused && Caption() == "Halvo - count (paused)" && frames() == 0; }},
         {{"Pause"}, [&] { return !shell->paused && Caption() == "Halvo - count" && frames() >= 9; }},
-        {{"Tab"}, [&] { return frames() >= 60 && !shell->process->apu->Synthesis(); }},
+        {{"Tab"}, [&] { return frames() >= 60 && !shell->process->GetApu().Synthesis(); }},
         {{"F11"}, [&] { return !shell->windowedVariable.value; }},
         {{"Left Alt", "Return"},
          [&] { return shell->windowedVariable.value && shell->widthVariable.value == 640; }},
@@ -469,7 +469,7 @@ TEST_F(EmulatorShell, DefaultKeys) {
     }
     const std::uint8_t normal = frames();
     EXPECT_TRUE(normal >= 9 && normal <= 11) << int{normal};
-    EXPECT_TRUE(shell->process->apu->Synthesis());
+    EXPECT_TRUE(shell->process->GetApu().Synthesis());
 
     // Loading, unloading and resetting a game end a pause; without a game there is none.
     for (const char* line : {"@loadrom count.nes", "@reset", "@unloadrom"}) {
@@ -595,7 +595,7 @@ TEST_F(EmulatorShell, PlaysTheTracksOfAnNsfFile) {
     EXPECT_EQ(capture.LastLine(), "Track 2 of 3");
     Type("nsf_track 4");
     EXPECT_EQ(capture.LastLine(), "The file has tracks 1 to 3.");
-    EXPECT_EQ(static_cast<Nes::Nsf&>(*shell->process->mmc).Track(), 2u);
+    EXPECT_EQ(static_cast<Nes::Nsf&>(shell->process->GetMmc()).Track(), 2u);
 }
 
 // With the console closed, what the bound keys make the console say shows over the picture for a few

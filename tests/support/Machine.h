@@ -37,11 +37,11 @@ inline std::unique_ptr<Nes::RomImage> MakeImage(std::uint32_t prgBanks, std::uin
 struct Machine {
     explicit Machine(std::unique_ptr<Nes::RomImage> romImage)
         : image(std::move(romImage)), process(Ref::New<Nes::Process>(image.get())) {
-        process->ppu = Nes::Ppu::Create(process.Get());
+        process->SetPpu(Nes::Ppu::Create(process.Get()));
     }
 
     std::uint8_t Cpu(std::uint32_t address) { return process->CpuRead(address); }
-    std::uint8_t Vram(std::uint32_t address) { return process->ppu->ReadVram(address); }
+    std::uint8_t Vram(std::uint32_t address) { return process->GetPpu().ReadVram(address); }
 
     std::unique_ptr<Nes::RomImage> image;
     Ref::Ptr<Nes::Process> process;

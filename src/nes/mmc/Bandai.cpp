@@ -16,11 +16,11 @@ constexpr std::uint8_t Sda = 0x40;
 constexpr std::uint8_t WramEnable = 0x20;
 
 std::uint8_t ReadLow(Process* process, std::uint32_t) {
-    return static_cast<const Bandai&>(*process->mmc).ReadEeprom();
+    return static_cast<const Bandai&>(process->GetMmc()).ReadEeprom();
 }
 
 void WriteLowPage(Process* process, std::uint32_t address, std::uint8_t value) {
-    process->mmc->WriteLow(static_cast<std::uint16_t>(address), value);
+    process->GetMmc().WriteLow(static_cast<std::uint16_t>(address), value);
 }
 
 } // namespace

@@ -24,11 +24,11 @@ constexpr std::uint8_t CrcEnabled = 0x40; // the gap is over: look for the start
 constexpr std::uint8_t DiskIrqEnabled = 0x80;
 
 std::uint8_t ReadIoPage(Process* process, std::uint32_t address) {
-    return static_cast<Fds&>(*process->mmc).ReadIo(address);
+    return static_cast<Fds&>(process->GetMmc()).ReadIo(address);
 }
 
 void WriteIoPage(Process* process, std::uint32_t address, std::uint8_t value) {
-    static_cast<Fds&>(*process->mmc).WriteIo(address, value);
+    static_cast<Fds&>(process->GetMmc()).WriteIo(address, value);
 }
 
 // The disk's CRC-16 (x^16 + x^12 + x^5 + 1, bits taken low first), which starts at the start mark.
@@ -115,9 +115,9 @@ void Fds::Reset(bool hard) {
     }
     MapPrgMemory8k(bios.data(), 7);
     // The console's reset rebuilt the I/O page; the adapter answers from $4020 and passes the rest on.
-    if (process->readHandlers[IoPage] != &ReadIoPage) {
-        passRead = process->readHandlers[IoPage];
-        passWrite = process->writeHandlers[IoPage];
+    if (process->CpuReadHandler(IoPage) != &ReadIoPage) {
+        passRead = process->CpuReadHandler(IoPage);
+        passWrite = process->CpuWriteHandler(IoPage);
     }
     MapCpuHandlers(IoPage, ReadIoPage, WriteIoPage);
     if (hard) {
@@ -388,7 +388,7 @@ void Fds::WriteIo(std::uint32_t address, std::uint8_t value) {
         control = value;
         diskIrq = false;
         // The PPU's coming fetches see the new mirroring.
-        process->ppu->CatchUp();
+        process->GetPpu().CatchUp();
         SetNameTableMirroring((control & Horizontal) ? MirrorHorizontal : MirrorVertical);
         const bool stops = !(value & MotorOn) || (value & TransferReset) || !(value & CrcEnabled);
         if (side != NoSide && scanning && stops && (before & ReadMode) && blockCode == 1 && gapEnded &&

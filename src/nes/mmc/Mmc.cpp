@@ -26,8 +26,8 @@ constexpr std::uint32_t WramBelow6000 = 0x1000;
 
 void WriteWatchedPage(Process* process, std::uint32_t address, std::uint8_t value) {
     // A bank switch changes what the PPU's coming fetches see.
-    process->ppu->CatchUp();
-    process->mmc->WriteLow(static_cast<std::uint16_t>(address), value);
+    process->GetPpu().CatchUp();
+    process->GetMmc().WriteLow(static_cast<std::uint16_t>(address), value);
 }
 
 } // namespace
@@ -60,7 +60,10 @@ void Mmc::RaiseIrq() {
 }
 
 void Mmc::LowerIrq() {
-    process->cpu->SetIrqInput(Cpu::IrqBoard, false);
+    // A board resets before the processor exists while the machine is being built.
+    if (process->cpu) {
+        process->cpu->SetIrqInput(Cpu::IrqBoard, false);
+    }
 }
 
 void Mmc::ScheduleIrq() {
@@ -134,8 +137,7 @@ void Mmc::Reset(bool hard) {
     if (chrRam) {
         Ppu& ppu = *process->ppu;
         for (std::uint32_t page = 0; page < 8; ++page) {
-            ppu.vramPages[page] = chrRam.get() + page * ChrPageSize;
-            ppu.vramReadOnly[page] = false;
+            ppu.MapVramPage(page, chrRam.get() + page * ChrPageSize, true);
         }
     }
 }
@@ -173,7 +175,7 @@ void Mmc::WatchLowWrites(std::uint16_t first, std::uint16_t last) {
             passHandlers[page - FirstLowPage] = process->writeHandlers[page];
         }
         process->MapCpuPage(page, process->readPages[page], nullptr);
-        process->writeHandlers[page] = &WriteWatchedPage;
+        process->SetCpuWriteHandler(page, &WriteWatchedPage);
     }
 }
 
@@ -241,8 +243,8 @@ void Mmc::MapWram8k(std::uint32_t bank, std::uint32_t slot) {
 void Mmc::MapCpuHandlers(std::uint32_t page, std::uint8_t (*read)(Process*, std::uint32_t),
                          void (*write)(Process*, std::uint32_t, std::uint8_t)) {
     process->MapCpuPage(page, nullptr, nullptr);
-    process->readHandlers[page] = read;
-    process->writeHandlers[page] = write;
+    process->SetCpuReadHandler(page, read);
+    process->SetCpuWriteHandler(page, write);
 }
 
 void Mmc::UnmapPrg8k(std::uint32_t slot) {
@@ -256,8 +258,7 @@ void Mmc::MapChr1k(std::uint32_t bank, std::uint32_t page) {
         return;
     }
     Ppu& ppu = *process->ppu;
-    ppu.vramPages[page] = process->romImage->chrRom.get() + (bank % chrPageCount) * ChrPageSize;
-    ppu.vramReadOnly[page] = true;
+    ppu.MapVramPage(page, process->romImage->chrRom.get() + (bank % chrPageCount) * ChrPageSize, false);
 }
 
 void Mmc::MapChr4k(std::uint32_t bank, std::uint32_t table) {
@@ -274,8 +275,7 @@ void Mmc::MapChr8k(std::uint32_t bank) {
 
 void Mmc::MapChrRam1k(std::uint32_t bank, std::uint32_t page) {
     Ppu& ppu = *process->ppu;
-    ppu.vramPages[page] = chrRam.get() + (bank % (chrRamSize / ChrPageSize)) * ChrPageSize;
-    ppu.vramReadOnly[page] = false;
+    ppu.MapVramPage(page, chrRam.get() + (bank % (chrRamSize / ChrPageSize)) * ChrPageSize, true);
 }
 
 void Mmc::MapChrRam4k(std::uint32_t bank, std::uint32_t table) {
@@ -286,8 +286,7 @@ void Mmc::MapChrRam4k(std::uint32_t bank, std::uint32_t table) {
 
 void Mmc::MapChrMemory(std::uint32_t page, std::uint8_t* storage, bool writable) {
     Ppu& ppu = *process->ppu;
-    ppu.vramPages[page] = storage;
-    ppu.vramReadOnly[page] = !writable;
+    ppu.MapVramPage(page, storage, writable);
 }
 
 void Mmc::MapPrgMemory8k(const std::uint8_t* storage, std::uint32_t slot) {
@@ -302,10 +301,8 @@ void Mmc::MapNameTable(std::uint32_t slot, std::uint32_t ramPage) {
 
 void Mmc::MapNameTableMemory(std::uint32_t slot, std::uint8_t* storage, bool writable) {
     Ppu& ppu = *process->ppu;
-    ppu.vramPages[8 + slot] = storage;
-    ppu.vramPages[12 + slot] = storage;
-    ppu.vramReadOnly[8 + slot] = !writable;
-    ppu.vramReadOnly[12 + slot] = !writable;
+    ppu.MapVramPage(8 + slot, storage, writable);
+    ppu.MapVramPage(12 + slot, storage, writable);
     mirroring = MirrorByMapper;
 }
 

@@ -132,7 +132,7 @@ void Mmc3::MapChrBank(std::uint32_t bank, std::uint32_t page) {
 bool Mmc3::CountedLine() const {
     // The chip counts the rises of PPU A12 that sprite fetches make once per rendered line; this
     // counts the lines instead, at the end of lines 0-238 and of the pre-render line.
-    const Ppu& ppu = *process->ppu;
+    const Ppu& ppu = process->GetPpu();
     if ((ppu.mask & Ppu::MaskRendering) == 0) {
         return false;
     }

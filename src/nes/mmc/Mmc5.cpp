@@ -15,13 +15,13 @@ constexpr std::uint64_t LineStartDelay = 85 / Cpu::DotsPerCycle;
 constexpr std::uint32_t FirstWramBank = 0x6000 >> 13;
 
 std::uint8_t ReadRegisters(Process* process, std::uint32_t address) {
-    return static_cast<Mmc5&>(*process->mmc).ReadLowRegister(address);
+    return static_cast<Mmc5&>(process->GetMmc()).ReadLowRegister(address);
 }
 
 void WriteRegisters(Process* process, std::uint32_t address, std::uint8_t value) {
     // Bank and name-table writes change what the PPU's coming fetches see.
-    process->ppu->CatchUp();
-    static_cast<Mmc5&>(*process->mmc).WriteLowRegister(address, value);
+    process->GetPpu().CatchUp();
+    static_cast<Mmc5&>(process->GetMmc()).WriteLowRegister(address, value);
 }
 
 } // namespace
@@ -104,7 +104,7 @@ void Mmc5::MapPrg() {
 
 void Mmc5::MapChr() {
     // With 8x16 sprites the background has its own set; with 8x8 ones the set written last serves all.
-    const bool background = process->ppu->spriteHeight == 16 ? !spritePhase : lastSetBackground;
+    const bool background = process->GetPpu().spriteHeight == 16 ? !spritePhase : lastSetBackground;
     // Register i of the set for 1 KiB page `page` of the pattern tables; the background set of four
     // serves both tables.
     const auto reg = [&](std::uint32_t page) {
@@ -249,7 +249,7 @@ void Mmc5::WriteLowRegister(std::uint32_t address, std::uint8_t value) {
 }
 
 void Mmc5::OnScanline() {
-    const Ppu& ppu = *process->ppu;
+    const Ppu& ppu = process->GetPpu();
     if (!ppu.RenderingEnabled() || ppu.scanline >= Ppu::VisibleLines) {
         inFrame = false;
         return;
@@ -286,7 +286,7 @@ void Mmc5::OnIrqCycle(std::uint64_t) {
 void Mmc5::OnPatternPhase(bool sprites) {
     spritePhase = sprites;
     // Only 8x16 sprites and the per-tile banks of the extended attributes make the phases differ.
-    if (process->ppu->spriteHeight == 16 || exramMode == 1) {
+    if (process->GetPpu().spriteHeight == 16 || exramMode == 1) {
         MapChr();
     }
 }
@@ -299,7 +299,7 @@ std::uint8_t Mmc5::GetAttribute(std::uint16_t nameTableAddress) {
     // and its palette (bits 6-7). Bit 2 makes the attribute non-zero, which the renderer ignores.
     const std::uint8_t extended = exram[nameTableAddress & 0x3FF];
     MapChr4k(static_cast<std::uint32_t>(extended & 0x3F) | static_cast<std::uint32_t>(chrUpper) << 6,
-             process->ppu->bgPatternBase >> 12);
+             process->GetPpu().bgPatternBase >> 12);
     return static_cast<std::uint8_t>(4 | extended >> 6);
 }
 

@@ -14,11 +14,11 @@ constexpr std::uint32_t Mirrorings340[4] = {MirrorSinglePage0, MirrorVertical, M
                                             MirrorHorizontal};
 
 std::uint8_t ReadIoPage(Process* process, std::uint32_t address) {
-    return static_cast<Namco163&>(*process->mmc).ReadIo(address);
+    return static_cast<Namco163&>(process->GetMmc()).ReadIo(address);
 }
 
 void WriteIoPage(Process* process, std::uint32_t address, std::uint8_t value) {
-    static_cast<Namco163&>(*process->mmc).WriteIo(address, value);
+    static_cast<Namco163&>(process->GetMmc()).WriteIo(address, value);
 }
 
 } // namespace

@@ -159,9 +159,7 @@ void Nsf::Reset(bool hard) {
     playCount = 0;
     startPending = true;
     framesPlayed = 0;
-    if (process->cpu) {
-        LowerIrq();
-    }
+    LowerIrq();
     shownSecond = 0xFFFFFFFF;
     DrawScreen();
 }
@@ -258,7 +256,7 @@ void Nsf::WriteRegister(std::uint16_t address, std::uint8_t value) {
 }
 
 std::uint8_t Nsf::ReadChipPage(Process* process, std::uint32_t address) {
-    auto& board = static_cast<Nsf&>(*process->mmc);
+    auto& board = static_cast<Nsf&>(process->GetMmc());
     if (board.Has(NsfInfo::ChipNamco163) && address >= 0x4800 && address < 0x5000) {
         board.RunSound();
         return board.namco163.ReadData();
@@ -278,7 +276,7 @@ std::uint8_t Nsf::ReadChipPage(Process* process, std::uint32_t address) {
 }
 
 void Nsf::WriteChipPage(Process* process, std::uint32_t address, std::uint8_t value) {
-    auto& board = static_cast<Nsf&>(*process->mmc);
+    auto& board = static_cast<Nsf&>(process->GetMmc());
     if (board.Has(NsfInfo::ChipNamco163) && address >= 0x4800 && address < 0x5000) {
         board.RunSound();
         board.namco163.WriteData(value);

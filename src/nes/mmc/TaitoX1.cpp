@@ -12,11 +12,11 @@ constexpr std::uint32_t RamAt6000 = 0x1000;
 constexpr std::uint32_t RegisterPage = 0x7800 >> Process::PageShift;
 
 std::uint8_t ReadX1005Page(Process* process, std::uint32_t address) {
-    return static_cast<const TaitoX1005&>(*process->mmc).ReadRam(address);
+    return static_cast<const TaitoX1005&>(process->GetMmc()).ReadRam(address);
 }
 
 void WriteX1005Page(Process* process, std::uint32_t address, std::uint8_t value) {
-    process->mmc->WriteLow(static_cast<std::uint16_t>(address), value);
+    process->GetMmc().WriteLow(static_cast<std::uint16_t>(address), value);
 }
 
 } // namespace

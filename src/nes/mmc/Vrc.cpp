@@ -77,11 +77,11 @@ constexpr std::uint32_t Mirrorings[4] = {MirrorVertical, MirrorHorizontal, Mirro
 
 std::uint8_t ReadLatch6000(Process* process, std::uint32_t) {
     // The data lines the latch does not drive keep the address's high byte (open bus).
-    return static_cast<std::uint8_t>(0x60 | static_cast<const Vrc&>(*process->mmc).latch6000);
+    return static_cast<std::uint8_t>(0x60 | static_cast<const Vrc&>(process->GetMmc()).latch6000);
 }
 
 void WriteLatch6000(Process* process, std::uint32_t, std::uint8_t value) {
-    static_cast<Vrc&>(*process->mmc).latch6000 = value & 1;
+    static_cast<Vrc&>(process->GetMmc()).latch6000 = value & 1;
 }
 
 } // namespace

@@ -34,13 +34,13 @@ using Memories = std::array<Memory, MachineMemoryCount + MaxBoardMemories>;
 
 Memories MachineMemories(Process& process) {
     const RomImage& image = *process.romImage;
-    const Mmc& mmc = *process.mmc;
+    const Mmc& mmc = process.GetMmc();
     const auto owned = [](const std::unique_ptr<std::uint8_t[]>& block, std::size_t size) {
         return Memory{block.get(), block ? size : 0, true};
     };
     Memories memories = {
         Memory{},
-        Memory{process.ram.data(), Process::RamSize, true},
+        Memory{process.Ram().data(), Process::RamSize, true},
         Memory{image.prgRom.get(), std::size_t{image.prgBankCount} * RomImage::PrgBankSize, false},
         Memory{image.chrRom.get(), image.chrRom ? std::size_t{image.chrBankCount} * RomImage::ChrBankSize : 0,
                false},
@@ -48,7 +48,7 @@ Memories MachineMemories(Process& process) {
         owned(mmc.chrRam, mmc.chrRamSize),
         owned(mmc.nameTableRam, Mmc::NameTableRamSize)};
     for (std::uint32_t i = 0; i < MaxBoardMemories; ++i) {
-        const Mmc::OwnMemory own = process.mmc->StateMemory(i);
+        const Mmc::OwnMemory own = process.GetMmc().StateMemory(i);
         if (own.size == 0) {
             break;
         }
@@ -95,22 +95,6 @@ void PageState(StateIo& io, const Memories& memories, Byte*& page, std::size_t p
     page = const_cast<Byte*>(chosen.base + offset);
 }
 
-void MappingState(StateIo& io, Process& process) {
-    const Memories memories = MachineMemories(process);
-    for (std::uint32_t page = 0; page < Process::PageCount; ++page) {
-        const StateIo::Scope scope(io, "cpu", page);
-        PageState(io, memories, process.readPages[page], Process::PageSize, false);
-        PageState(io, memories, process.writePages[page], Process::PageSize, true);
-    }
-    Ppu& ppu = *process.ppu;
-    for (std::uint32_t page = 0; page < Ppu::VramPageCount; ++page) {
-        const StateIo::Scope scope(io, "ppu", page);
-        io(ppu.vramReadOnly[page]);
-        PageState(io, memories, ppu.vramPages[page], std::size_t{1} << Ppu::VramPageShift,
-                  !ppu.vramReadOnly[page]);
-    }
-}
-
 struct Section {
     char tag[5];
     std::function<void(StateIo&, Process&)> state;
@@ -118,11 +102,11 @@ struct Section {
 
 const std::array<Section, 7>& Sections() {
     static const std::array<Section, 7> sections = {{
-        {"CPU ", [](StateIo& io, Process& process) { process.cpu->State(io); }},
-        {"PPU ", [](StateIo& io, Process& process) { process.ppu->State(io); }},
-        {"APU ", [](StateIo& io, Process& process) { process.apu->State(io); }},
-        {"PORT", [](StateIo& io, Process& process) { process.ports->State(io); }},
-        {"CART", [](StateIo& io, Process& process) { process.mmc->State(io); }},
+        {"CPU ", [](StateIo& io, Process& process) { process.GetCpu().State(io); }},
+        {"PPU ", [](StateIo& io, Process& process) { process.GetPpu().State(io); }},
+        {"APU ", [](StateIo& io, Process& process) { process.GetApu().State(io); }},
+        {"PORT", [](StateIo& io, Process& process) { process.GetPorts().State(io); }},
+        {"CART", [](StateIo& io, Process& process) { process.GetMmc().State(io); }},
         {"MACH", [](StateIo& io, Process& process) { process.State(io); }},
         {"MAPS", MappingState},
     }};
@@ -156,6 +140,22 @@ std::uint32_t ChrChecksum(const RomImage& image) {
 }
 
 } // namespace
+
+void MappingState(StateIo& io, Process& process) {
+    const Memories memories = MachineMemories(process);
+    for (std::uint32_t page = 0; page < Process::PageCount; ++page) {
+        const StateIo::Scope scope(io, "cpu", page);
+        PageState(io, memories, process.readPages[page], Process::PageSize, false);
+        PageState(io, memories, process.writePages[page], Process::PageSize, true);
+    }
+    Ppu& ppu = process.GetPpu();
+    for (std::uint32_t page = 0; page < Ppu::VramPageCount; ++page) {
+        const StateIo::Scope scope(io, "ppu", page);
+        io(ppu.vramReadOnly[page]);
+        PageState(io, memories, ppu.vramPages[page], std::size_t{1} << Ppu::VramPageShift,
+                  !ppu.vramReadOnly[page]);
+    }
+}
 
 void WriteMachine(Process& process, std::vector<std::uint8_t>& out) {
     out.clear();
@@ -214,15 +214,15 @@ bool ReadMachine(Process& process, const std::uint8_t* data, std::size_t size, s
         }
     }
     // The sound unit's clock follows the processor's (a DMC fetch's stall at most ahead of it).
-    const auto lag = static_cast<std::int64_t>(process.CpuCycle() - process.apu->cycle);
+    const auto lag = static_cast<std::int64_t>(process.CpuCycle() - process.GetApu().cycle);
     if (lag < 0 || lag > 64) {
         error = "its \"APU \" section holds a value this machine cannot take";
         return false;
     }
     if (version < 2) {
         // Format 1 had no line: the sound unit's inputs are its flags.
-        process.cpu->SetIrqInput(Cpu::IrqFrameCounter, process.apu->frameIrq);
-        process.cpu->SetIrqInput(Cpu::IrqDmc, process.apu->dmc.irqFlag);
+        process.GetCpu().SetIrqInput(Cpu::IrqFrameCounter, process.GetApu().frameIrq);
+        process.GetCpu().SetIrqInput(Cpu::IrqDmc, process.GetApu().dmc.irqFlag);
     }
     // A board's IRQ is due within a 16-bit count of cycles (or was, and is raised at once). One said to
     // be ages away or ages ago, by the machine or by the board's own registers, would overflow the
@@ -231,14 +231,14 @@ bool ReadMachine(Process& process, const std::uint8_t* data, std::size_t size, s
         const auto distance = static_cast<std::int64_t>(cycle - process.CpuCycle());
         return cycle == Apu::Never || (distance >= -MaxIrqDistance && distance <= MaxIrqDistance);
     };
-    if (!nearNow(process.boardIrqCycle) || !nearNow(process.mmc->NextIrqCycle())) {
-        error = std::string("its \"") + (nearNow(process.boardIrqCycle) ? "CART" : "MACH") +
+    if (!nearNow(process.BoardIrqCycle()) || !nearNow(process.GetMmc().NextIrqCycle())) {
+        error = std::string("its \"") + (nearNow(process.BoardIrqCycle()) ? "CART" : "MACH") +
                 "\" section holds a value this machine cannot take";
         return false;
     }
     // Where the processor's runs stop for the board is worked out from the cycle, never taken as saved.
     process.PlaceBoardIrq();
-    process.ppu->UpdateCanvasState(true);
+    process.GetPpu().UpdateCanvasState(true);
     return true;
 }
 
@@ -287,19 +287,19 @@ bool Load(Process& process, const std::uint8_t* data, std::size_t size, std::str
     }
     // Everything is tried on a fresh machine first, so that a state that does not fit leaves the
     // running one as it was.
-    const Ref::Ptr<Process> trial = Process::Create(process.exactCpu ? "Exact" : "Static", process.romImage);
+    const Ref::Ptr<Process> trial = Process::Create(process.IsExact() ? "Exact" : "Static", process.romImage);
     if (!trial) {
         error = "no machine could be made to check it on";
         return false;
     }
     trial->Reset(true);
     // The trial makes sound when the running machine does, so that the sound's state passes through it.
-    trial->apu->SetSynthesis(process.apu->Synthesis());
+    trial->GetApu().SetSynthesis(process.GetApu().Synthesis());
     const std::uint8_t* sections = data + HeaderSize;
     const std::size_t sectionsSize = size - HeaderSize - 4;
     if (!ReadMachine(*trial, sections, sectionsSize, error, version)) {
-        if (trial->otherTimingState) {
-            const std::string other = process.exactCpu ? "line" : "exact";
+        if (trial->OtherTimingState()) {
+            const std::string other = process.IsExact() ? "line" : "exact";
             error = "it was saved with the \"" + other + "\" timing model (set nes_timing to " + other +
                     " and load the game again)";
         }

@@ -30,20 +30,20 @@ struct Cartridge {
     explicit Cartridge(std::unique_ptr<Nes::RomImage> image) : machine(std::move(image)) {
         Ref::Ptr<Nes::MmcManager> manager(Nes::MmcManager::Instance());
         Nes::RegisterBoards(*manager);
-        machine.process->mmc = manager->CreateMmc(machine.process.Get());
-        machine.process->cpu = Nes::Cpu::Create("Static", machine.process.Get());
+        machine.process->SetMmc(manager->CreateMmc(machine.process.Get()));
+        machine.process->SetCpu(Nes::Cpu::Create("Static", machine.process.Get()));
         for (std::uint32_t page = 0x8000 >> Nes::Process::PageShift; page < Nes::Process::PageCount; ++page) {
-            machine.process->writeHandlers[page] = [](Nes::Process* process, std::uint32_t address,
-                                                      std::uint8_t value) {
-                process->mmc->WriteRegister(static_cast<std::uint16_t>(address), value);
-            };
+            machine.process->SetCpuWriteHandler(
+                page, [](Nes::Process* process, std::uint32_t address, std::uint8_t value) {
+                    process->GetMmc().WriteRegister(static_cast<std::uint16_t>(address), value);
+                });
         }
         Board().Reset(true);
-        machine.process->cpu->p = 0x24;
+        machine.process->GetCpu().p = 0x24;
     }
 
-    Nes::Mmc& Board() { return *machine.process->mmc; }
-    Nes::Ppu& Ppu() { return *machine.process->ppu; }
+    Nes::Mmc& Board() { return machine.process->GetMmc(); }
+    Nes::Ppu& Ppu() { return machine.process->GetPpu(); }
 
     void Apply(const Events& events) {
         for (const auto& [address, value] : events) {
@@ -68,7 +68,7 @@ struct Cartridge {
     // The 1 KiB pages of CHR-RAM at PPU $0000-$1FFF; -1 where a page is not CHR-RAM.
     Pages8 ChrRam() {
         return Read<8>(0, 1, [&](std::uint32_t i) {
-            const auto page = reinterpret_cast<std::uintptr_t>(Ppu().vramPages[i]);
+            const auto page = reinterpret_cast<std::uintptr_t>(Ppu().VramPage(i));
             const auto ram = reinterpret_cast<std::uintptr_t>(Board().chrRam.get());
             return ram && page >= ram && page < ram + Board().chrRamSize
                        ? static_cast<int>((page - ram) / 1024)
@@ -77,7 +77,7 @@ struct Cartridge {
     }
     Pages4 NameTables() {
         return Read<4>(
-            8, 1, [&](std::uint32_t i) { return (Ppu().vramPages[i] - Board().nameTableRam.get()) / 1024; });
+            8, 1, [&](std::uint32_t i) { return (Ppu().VramPage(i) - Board().nameTableRam.get()) / 1024; });
     }
 
     template <std::size_t N, class F>

@@ -24,7 +24,7 @@ struct Probed {
 std::vector<Probed> probed;
 std::uint8_t Probe(Nes::Process* process, std::uint32_t) {
     probed.push_back({static_cast<std::int64_t>(process->CpuCycle()),
-                      static_cast<std::int64_t>(process->boardIrqCycle), process->ppu->scanline});
+                      static_cast<std::int64_t>(process->BoardIrqCycle()), process->GetPpu().scanline});
     return 0;
 }
 
@@ -71,12 +71,12 @@ Values IrqProbes(const IrqCase& irqCase) {
     Cartridge cartridge(std::move(image));
     Nes::Process& process = *cartridge.machine.process;
     process.MapCpuPage(ProbePage, nullptr, nullptr);
-    process.readHandlers[ProbePage] = Probe;
-    process.ppu->Reset(true);
-    process.ppu->mask = Nes::Ppu::MaskRendering;
-    process.cpu->Reset(true);
+    process.SetCpuReadHandler(ProbePage, Probe);
+    process.GetPpu().Reset(true);
+    process.GetPpu().mask = Nes::Ppu::MaskRendering;
+    process.GetCpu().Reset(true);
     probed.clear();
-    process.ppu->RunFrame(false);
+    process.GetPpu().RunFrame(false);
     Values found;
     for (std::size_t i = 1; i < probed.size(); ++i) {
         if (irqCase.lines) {

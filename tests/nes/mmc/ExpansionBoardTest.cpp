@@ -68,13 +68,13 @@ TEST(ExpansionBoards, ChipsReachTheMixAndTheirStatesAreSaved) {
         Ref::Ptr<Nes::Process> process = Nes::Process::Create("Static", image.get());
         ASSERT_TRUE(process);
         process->Reset(true);
-        process->apu->SetSynthesis(true);
+        process->GetApu().SetSynthesis(true);
         const auto frames = [&](int count) {
-            process->apu->samples.clear();
+            process->GetApu().samples.clear();
             for (int i = 0; i < count; ++i) {
                 process->RunFrame(false);
             }
-            return process->apu->samples;
+            return process->GetApu().samples;
         };
         frames(40); // the output stage settles from power-up
         EXPECT_LT(Swing(frames(5)), 0.01);

@@ -34,7 +34,7 @@ struct DiskMachine {
         process = Nes::Process::Create("Static", image.get());
         process->Reset(true);
     }
-    Nes::Fds& Drive() { return static_cast<Nes::Fds&>(*process->mmc); }
+    Nes::Fds& Drive() { return static_cast<Nes::Fds&>(process->GetMmc()); }
     void Frames(int count) {
         for (int i = 0; i < count; ++i) {
             process->RunFrame(false);
@@ -63,7 +63,7 @@ TEST(FdsImage, ReadsSidesWithOrWithoutTheHeaderAndRefusesOtherFiles) {
 TEST(FdsAdapter, BiosReadsTheDiskThroughTheDriveAndAnswersFromRamAndRom) {
     DiskMachine machine(1);
     machine.Frames(40);
-    const std::uint8_t* read = machine.process->ram.data() + 0x200;
+    const std::uint8_t* read = machine.process->Ram().data() + 0x200;
     // The first block from its code on: the gap and the start mark are not handed on.
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(read), 15), std::string("\x01*NINTENDO-HVC*"));
     EXPECT_EQ(read[21], 0);
@@ -74,7 +74,7 @@ TEST(FdsAdapter, BiosReadsTheDiskThroughTheDriveAndAnswersFromRamAndRom) {
     EXPECT_EQ(machine.process->CpuRead(0x6000), 0x12); // 32 KiB of RAM
     EXPECT_EQ(machine.process->CpuRead(0xDFFF), 0x34);
     // The mirroring bit of $4025: $6D has it set, horizontal.
-    EXPECT_EQ(machine.process->mmc->mirroring, Nes::MirrorHorizontal);
+    EXPECT_EQ(machine.process->GetMmc().mirroring, Nes::MirrorHorizontal);
 }
 
 TEST(FdsAdapter, TimerRaisesItsIrqAfterTheReloadCountOnceOrRepeating) {
@@ -82,12 +82,12 @@ TEST(FdsAdapter, TimerRaisesItsIrqAfterTheReloadCountOnceOrRepeating) {
         DiskMachine machine(1);
         machine.Frames(40); // the stub has read the disk and waits with IRQs enabled
         Nes::Process& process = *machine.process;
-        ASSERT_EQ(process.ram[0x300], 0);
+        ASSERT_EQ(process.Ram()[0x300], 0);
         process.CpuWrite(0x4020, 0x10);
         process.CpuWrite(0x4021, 0x27); // 10,000 cycles
         process.CpuWrite(0x4022, repeat ? 0x03 : 0x02);
         machine.Frames(10); // some 298,000 cycles
-        const std::uint8_t count = process.ram[0x300];
+        const std::uint8_t count = process.Ram()[0x300];
         if (repeat) {
             EXPECT_GE(count, 28);
             EXPECT_LE(count, 30);
@@ -113,7 +113,7 @@ TEST(FdsAdapter, ChangesSidesByCommandAndWhenTheProgramRejectsTheDiskInfo) {
     DiskMachine wanting(2, 22);
     wanting.Drive().InsertSide(1);
     wanting.Frames(30);
-    ASSERT_EQ(wanting.process->ram[0x200 + 21], 1);
+    ASSERT_EQ(wanting.process->Ram()[0x200 + 21], 1);
     EXPECT_EQ(wanting.Drive().Side(), Nes::Fds::NoSide); // out for a moment, so the BIOS sees the change
     wanting.Frames(40);
     wanting.process->CpuRead(0x4032); // the program looks at the drive again
@@ -154,8 +154,8 @@ TEST(FdsAdapter, AProgramWaitingForTheDiskToComeOutGetsTheNextSide) {
                                },
                                0xE021, 0xE021));
     waiting.Frames(150);
-    EXPECT_EQ(waiting.process->ram[0x300], 1);
-    EXPECT_EQ(waiting.process->ram[0x301], 1);
+    EXPECT_EQ(waiting.process->Ram()[0x300], 1);
+    EXPECT_EQ(waiting.process->Ram()[0x301], 1);
     EXPECT_EQ(waiting.Drive().Side(), 1);
 
     DiskMachine looking(2, Bios(
@@ -189,9 +189,9 @@ TEST(FdsAdapter, StatesTakenWhileTheDriveTurnsGoOnExactly) {
         second.Frames(60);
         first.process->CpuRead(0x4032);
         second.process->CpuRead(0x4032);
-        EXPECT_EQ(second.process->ram[0x201], '*');
+        EXPECT_EQ(second.process->Ram()[0x201], '*');
         EXPECT_EQ(second.Drive().Side(), changing ? 1 : 0);
-        EXPECT_TRUE(first.process->ram == second.process->ram);
+        EXPECT_TRUE(first.process->Ram() == second.process->Ram());
         std::vector<std::uint8_t> firstState, secondState;
         Nes::SaveState::WriteMachine(*first.process, firstState);
         Nes::SaveState::WriteMachine(*second.process, secondState);

@@ -12,7 +12,7 @@ using Lines = std::vector<int>;
 
 // The PPU announces each line in turn with that mask; the lines whose announcement raised an IRQ.
 Lines IrqLines(Cartridge& cartridge, const Lines& lines, std::uint8_t mask = Nes::Ppu::MaskRendering) {
-    Nes::Cpu& cpu = *cartridge.machine.process->cpu;
+    Nes::Cpu& cpu = cartridge.machine.process->GetCpu();
     cartridge.Ppu().mask = mask;
     Lines raised;
     for (const int line : lines) {
@@ -49,7 +49,7 @@ TEST(Mmc3, IrqAfterLatchPlusOneCountedLinesThenEveryLatchPlusOne) {
     EXPECT_EQ(IrqLines(ntsc, {9, 10, 11, 12}), Lines{});
 
     // The chip holds the line until $E000 acknowledges it, even with the I flag holding it off.
-    Nes::Cpu& cpu = *ntsc.machine.process->cpu;
+    Nes::Cpu& cpu = ntsc.machine.process->GetCpu();
     ntsc.Apply({{0xC000, 0}, {0xC001, 0}, {0xE001, 0}});
     ntsc.Ppu().scanline = 1;
     ntsc.Board().OnScanline();

@@ -15,7 +15,7 @@ TEST(MmcBase, ChrRomIgnoresWrites) {
     Machine machine(MakeImage(4, 1));
     Nes::Mmc mmc(machine.process.Get());
     mmc.MapChr1k(13, 2); // 8 pages: page 5
-    machine.process->ppu->WriteVram(0x0800, 99);
+    machine.process->GetPpu().WriteVram(0x0800, 99);
     EXPECT_EQ(machine.Vram(0x0800), 5);
 }
 
@@ -24,7 +24,7 @@ TEST(MmcBase, MirroringTypesMapNameTableSlots) {
     Machine machine(MakeImage(1, 1));
     Nes::Mmc mmc(machine.process.Get());
     TestSupport::ConsoleCapture capture;
-    const auto& vram = machine.process->ppu->vramPages;
+    const Nes::Ppu& ppu = machine.process->GetPpu();
     const std::pair<std::uint32_t, std::array<long, 4>> cases[] = {
         {Nes::MirrorSinglePage2, {2, 2, 2, 2}},
         {Nes::MirrorSinglePage3, {3, 3, 3, 3}},
@@ -34,14 +34,15 @@ TEST(MmcBase, MirroringTypesMapNameTableSlots) {
     for (const auto& [type, expected] : cases) {
         mmc.SetNameTableMirroring(type);
         for (int slot = 0; slot < 4; ++slot) {
-            EXPECT_EQ(vram[8 + slot] - mmc.nameTableRam.get(), expected[slot] * 1024) << type << " " << slot;
-            EXPECT_EQ(vram[12 + slot], vram[8 + slot]) << "the mirror at $3000";
+            EXPECT_EQ(ppu.VramPage(8 + slot) - mmc.nameTableRam.get(), expected[slot] * 1024)
+                << type << " " << slot;
+            EXPECT_EQ(ppu.VramPage(12 + slot), ppu.VramPage(8 + slot)) << "the mirror at $3000";
         }
     }
     EXPECT_TRUE(capture.HoldsOnly("Halvo::Nes::Mmc::SetNameTableMirroring",
                                   "Invalid name table mirroring type used."));
     mmc.MapNameTable(1, 6); // page numbers wrap at 4
-    EXPECT_EQ(vram[9] - mmc.nameTableRam.get(), 2 * 1024);
+    EXPECT_EQ(ppu.VramPage(9) - mmc.nameTableRam.get(), 2 * 1024);
 }
 
 TEST(MmcBase, HardResetClearsCartridgeMemorySoftResetKeepsIt) {
@@ -53,8 +54,8 @@ TEST(MmcBase, HardResetClearsCartridgeMemorySoftResetKeepsIt) {
     mmc.SetNameTableMirroring(Nes::MirrorVertical);
     machine.process->CpuWrite(0x5000, 1);
     machine.process->CpuWrite(0x7FFF, 2);
-    machine.process->ppu->WriteVram(0x0000, 3);
-    machine.process->ppu->WriteVram(0x2400, 4);
+    machine.process->GetPpu().WriteVram(0x0000, 3);
+    machine.process->GetPpu().WriteVram(0x2400, 4);
     EXPECT_EQ(mmc.wram[0], 1);
     for (const bool hard : {false, true}) {
         mmc.Reset(hard);

@@ -29,16 +29,16 @@ struct Player {
         process = Nes::Process::Create("Static", image.get());
         EXPECT_TRUE(process);
         if (track) {
-            static_cast<Nes::Nsf&>(*process->mmc).SelectTrack(track);
+            static_cast<Nes::Nsf&>(process->GetMmc()).SelectTrack(track);
         }
         process->Reset(true);
     }
     std::vector<float> Frames(int count) {
-        process->apu->samples.clear();
+        process->GetApu().samples.clear();
         for (int i = 0; i < count; ++i) {
             process->RunFrame(false);
         }
-        return process->apu->samples;
+        return process->GetApu().samples;
     }
 
     Ref::Ptr<Nes::MmcManager> manager{Nes::MmcManager::Instance()};
@@ -93,14 +93,14 @@ TEST(NsfBoard, InitGetsTheTrackAndPlayIsCalledAtTheHeadersRate) {
         Player player(nsf, 3);
         const std::uint64_t start = player.process->CpuCycle();
         player.Frames(c.frames);
-        EXPECT_EQ(player.process->ram[0x00], 2); // track 3, counted from 0
-        EXPECT_EQ(player.process->ram[0x01], c.region);
+        EXPECT_EQ(player.process->Ram()[0x00], 2); // track 3, counted from 0
+        EXPECT_EQ(player.process->Ram()[0x01], c.region);
         // The calls the period fits into the processor's time (NTSC 1.789773 MHz, PAL 1.662607 MHz).
         const double seconds =
             static_cast<double>(player.process->CpuCycle() - start) / (c.region ? 1662607.03 : 1789772.73);
         const double calls = seconds * 1e6 / (c.region ? c.palPeriod : c.ntscPeriod);
         EXPECT_GT(calls, 99.0);
-        EXPECT_NEAR(player.process->ram[0x02], calls, 1.0);
+        EXPECT_NEAR(player.process->Ram()[0x02], calls, 1.0);
     }
 }
 
@@ -108,7 +108,7 @@ TEST(NsfBoard, BankRegistersSwitchTheProgramsBanks) {
     Player player(CountingTune());
     player.Frames(3);
     // INIT's write to $5FF9 showed bank 3 at $9000 for PLAY; bank 2 still shows at $A000.
-    EXPECT_EQ(player.process->ram[0x03], 0xB3);
+    EXPECT_EQ(player.process->Ram()[0x03], 0xB3);
     EXPECT_EQ(player.process->CpuRead(0xA000), 0xB2);
     // The driver's vectors answer whatever bank $F000 shows.
     player.process->CpuWrite(0x5FFF, 2);
@@ -129,7 +129,7 @@ TEST(NsfBoard, HeaderChipsPlayAndTheirStatesAreSaved) {
         0xA9, 0x01, 0x8D, 0x03, 0x50, 0x60,       // RTS
     };
     Player player(nsf);
-    player.process->apu->SetSynthesis(true);
+    player.process->GetApu().SetSynthesis(true);
     player.Frames(40); // the output stage settles from power-up
     const double both = Swing(player.Frames(20));
     EXPECT_GT(both, 0.2);
@@ -144,14 +144,14 @@ TEST(NsfBoard, HeaderChipsPlayAndTheirStatesAreSaved) {
     // Both chips are heard together: with the MMC5's bit alone, only its pulse.
     nsf.chips = 0x08;
     Player one(nsf);
-    one.process->apu->SetSynthesis(true);
+    one.process->GetApu().SetSynthesis(true);
     one.Frames(40);
     EXPECT_GT(both, 1.5 * Swing(one.Frames(20)));
 
     // Without the header's bits the same writes reach no chip.
     nsf.chips = 0;
     Player silent(nsf);
-    silent.process->apu->SetSynthesis(true);
+    silent.process->GetApu().SetSynthesis(true);
     silent.Frames(40);
     EXPECT_LT(Swing(silent.Frames(20)), 0.01);
 }
@@ -200,7 +200,7 @@ TEST(NsfBoard, EveryHeaderChipAnswersAtItsRegisters) {
         nsf.init = nsf.play = nsf.load;
         nsf.program = {0x60};
         Player player(nsf);
-        player.process->apu->SetSynthesis(true);
+        player.process->GetApu().SetSynthesis(true);
         player.Frames(40);
         EXPECT_LT(Swing(player.Frames(5)), 0.01);
         for (const auto& [address, value] : writes) {
