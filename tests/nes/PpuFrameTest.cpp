@@ -81,50 +81,6 @@ TEST(PpuFrame, DendyRunsPalLinesWithVerticalBlankAfterFiftyOnePostRenderLines) {
     EXPECT_EQ(machine.cpu->counter, 0);
 }
 
-TEST(PpuFrame, SpriteZeroHitsAtTheFirstPixelOpaqueInBoth) {
-    struct Case {
-        std::uint8_t spriteRow, attribute, x, backgroundRow, fineX;
-        std::int32_t hitX; // -1: no hit
-    };
-    const Case cases[] = {
-        {0xFF, 0x00, 100, 0xFF, 0, 100}, {0x01, 0x40, 100, 0xFF, 0, 100}, // flipped: rightmost pixel first
-        {0x01, 0x00, 100, 0xFF, 0, 107}, {0x00, 0x00, 100, 0xFF, 0, -1},
-        {0xFF, 0x20, 100, 0x80, 0, 104}, // behind the background still hits
-        {0xFF, 0x00, 0, 0x80, 3, 5},     {0xFF, 0x00, 100, 0x00, 0, -1},
-    };
-    for (const Case& test : cases) {
-        for (const bool drawn : {false, true}) {
-            PpuMachine machine;
-            auto canvas = machine.AttachCanvas();
-            machine.Fill(0x0010, {test.backgroundRow}, 8);
-            machine.Fill(0x0020, {test.spriteRow}, 8);
-            machine.Fill(0x2000, {0x01}, 960);
-            SetOam(machine, {49, 0x02, test.attribute, test.x});
-            Scroll(machine, test.fineX);
-            Nes::Ppu& ppu = machine.Ppu();
-            ppu.WriteRegister(0x2001, 0x1E);
-            // Once found, the hit shows in $2002 from its dot on: not one dot earlier.
-            std::vector<int> reads;
-            machine.cpu->onSlice = [&] {
-                ppu.CatchUp();
-                if (ppu.spriteZeroPending && reads.empty()) {
-                    const std::int32_t counter = machine.cpu->counter;
-                    for (const std::int32_t at : {ppu.spriteZeroTime + 1, ppu.spriteZeroTime}) {
-                        machine.cpu->counter = at;
-                        reads.push_back(ppu.ReadRegister(0x2002) & 0x40);
-                    }
-                    machine.cpu->counter = counter;
-                }
-            };
-            ppu.RunFrame(drawn);
-            EXPECT_EQ(reads, (test.hitX < 0 ? std::vector<int>() : std::vector<int>{0, 0x40}));
-            const std::int32_t hitX = (ppu.status & 0x40) ? 340 - ppu.spriteZeroTime : -1;
-            EXPECT_EQ(hitX, test.hitX)
-                << "sprite x " << int(test.x) << " row " << int(test.spriteRow) << (drawn ? " drawn" : "");
-        }
-    }
-}
-
 TEST(PpuFrame, NineSpritesOnALineSetOverflowUntilPreRenderAndOnlyEightAreDrawn) {
     for (const std::uint8_t count : {8, 9}) {
         PpuMachine machine;

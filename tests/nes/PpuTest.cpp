@@ -12,38 +12,6 @@ namespace {
 
 using TestSupport::PpuMachine;
 
-TEST(PpuRegisters, ScrollAndAddressWritesFillTheVramAddressBits) {
-    struct Case {
-        std::vector<std::pair<std::uint16_t, std::uint8_t>> writes; // $xxx2 stands for a $2002 read
-        std::uint32_t temp, vram, fineX;
-    };
-    const Case cases[] = {
-        // Fine X 5, coarse X 15, coarse Y 11, fine Y 6; the name table bits come from $2000.
-        {{{0x2000, 0x03}, {0x2005, 0x7D}, {0x2005, 0x5E}}, 0x6D6F, 0x2000, 5},
-        // The high $2006 write drops bit 14; $2002 restarts the pair (mirrored at $2008 up).
-        {{{0x2006, 0x33}, {0x200A, 0}, {0x2006, 0xE1}, {0x2006, 0x08}}, 0x2108, 0x2108, 0},
-        // $2000 after $2006 changes only t's name table bits.
-        {{{0x2006, 0x3F}, {0x2006, 0x00}, {0x3FF8, 0x02}}, 0x3B00, 0x3F00, 0},
-    };
-    for (const Case& test : cases) {
-        PpuMachine machine;
-        Nes::Ppu& ppu = machine.Ppu();
-        for (const auto& [address, value] : test.writes) {
-            if ((address & 7) == 2) {
-                ppu.ReadRegister(address);
-            } else {
-                ppu.WriteRegister(address, value);
-            }
-        }
-        EXPECT_EQ(ppu.tempAddress, test.temp) << std::hex << test.temp;
-        EXPECT_EQ(ppu.vramAddress, test.vram) << std::hex << test.temp;
-        EXPECT_EQ(ppu.fineX, test.fineX);
-    }
-    PpuMachine machine; // the mapper hears the new address after the second $2006 write
-    machine.Fill(0x2108, {});
-    EXPECT_EQ(machine.log, "A8456 ");
-}
-
 TEST(PpuRegisters, StatusAndDataReads) {
     PpuMachine machine;
     Nes::Ppu& ppu = machine.Ppu();

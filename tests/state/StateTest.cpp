@@ -280,21 +280,39 @@ TEST_F(StateCommands, RefusedStatesSayWhyAndKeepTheGame) {
 TEST_F(StateCommands, RefusesTimesNoMachineReaches) {
     Nes::Process& process = *machine.process;
     const std::string cannotTake = " section holds a value this machine cannot take";
+    // The machine's own times are set in the file: its fields are RAM, the time account, the sound
+    // unit's due cycle and the board IRQ's cycle.
+    const auto setMachineField = [](int field, std::uint64_t value) {
+        return [field, value](Bytes& file) {
+            const std::size_t at = FieldAt(file, "MACH", field) + 8;
+            for (std::size_t i = 0; i < 8; ++i) {
+                file[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+            }
+            Reseal(file);
+        };
+    };
     const struct {
         std::function<void()> craft;
+        std::function<void(Bytes&)> edit;
         std::string reason;
     } cases[] = {
-        {[&] { process.GetApu().dmc.stall = 0xFF000000u; }, "its \"APU \"" + cannotTake},
-        {[&] { process.GetApu().dmc.stall = 1000; }, "its \"APU \"" + cannotTake},
-        {[&] { process.GetCpu().counter = -2'000'000'000; }, "its \"CPU \"" + cannotTake},
-        {[&] { process.GetCpu().target = 2'000'000'000; }, "its \"CPU \"" + cannotTake},
+        {[&] { process.GetApu().dmc.stall = 0xFF000000u; }, {}, "its \"APU \"" + cannotTake},
+        {[&] { process.GetApu().dmc.stall = 1000; }, {}, "its \"APU \"" + cannotTake},
+        {[&] { process.GetCpu().counter = -2'000'000'000; }, {}, "its \"CPU \"" + cannotTake},
+        {[&] { process.GetCpu().target = 2'000'000'000; }, {}, "its \"CPU \"" + cannotTake},
+        {[] {}, setMachineField(3, 0xFF00000000000000u), "its \"MACH\"" + cannotTake},
+        {[] {}, setMachineField(3, process.CpuCycle() + 10'000'000), "its \"MACH\"" + cannotTake},
+        {[] {}, setMachineField(1, 0xFF00000000000000u), "its \"MACH\"" + cannotTake},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reason);
         machine.RunFrames(2);
         const Bytes before = StateOf(process);
         c.craft();
-        const Bytes crafted = Nes::SaveState::Write(process);
+        Bytes crafted = Nes::SaveState::Write(process);
+        if (c.edit) {
+            c.edit(crafted);
+        }
         std::string ignored;
         ASSERT_TRUE(Nes::SaveState::ReadMachine(process, before.data(), before.size(), ignored));
         std::string error;
