@@ -90,6 +90,8 @@ void Apu::Reset(bool hard, std::uint64_t now, std::uint64_t lead) {
     pulse1Level = pulse2Level = triangleLevel = noiseLevel = dmcLevel = 0;
     pulse1Next = pulse2Next = triangleNext = noiseNext = now;
     dmcNext = now + dmc.StepCycles();
+    // The levels the channels hold (the triangle's step) open the sound, which settles on them.
+    UpdateLevels(now);
     samples.clear();
     for (ExpansionSound* chip : Expansions()) {
         chip->Restart(now);

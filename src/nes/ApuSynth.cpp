@@ -83,6 +83,7 @@ void ApuSynth::Clear() {
     pulseSum = tndSum = expansionSum = 0;
     phase = 0;
     lastIn = lastMid = hp1State = hp2State = lpState = 0;
+    settling = true;
 }
 
 void ApuSynth::EndFrame(std::uint32_t cycles, std::vector<float>& out) {
@@ -94,6 +95,12 @@ void ApuSynth::EndFrame(std::uint32_t cycles, std::vector<float>& out) {
         expansionSum += expansionSteps[bin];
         const double in = PulseOut(pulseSum * PulseScale) + TndOut(tndSum * TndScale) +
                           static_cast<double>(expansionSum) * ExpansionScale;
+        if (settling) {
+            // The levels the sound starts from (the triangle holds one even when silent) are taken as
+            // long settled: the high-passes pass no step from silence to them, which would click.
+            lastIn = in;
+            settling = false;
+        }
         hp1State = highPass1 * (hp1State + in - lastIn);
         lastIn = in;
         hp2State = highPass2 * (hp2State + hp1State - lastMid);

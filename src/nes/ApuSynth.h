@@ -51,7 +51,8 @@ public:
     // Saves or loads the open bins and the filters, between frames (the later bins are empty then).
     void State(StateIo& io);
 
-    // Silence: clears the steps and the levels and lets the filters settle at rest.
+    // Silence: clears the steps and the levels and lets the filters settle at rest. The levels of the
+    // first bin after it count as the resting ones, so sound that starts does not start with a click.
     void Clear();
 
     void SetFilter(Filter filter);
@@ -105,6 +106,9 @@ private:
     double highPass1 = 0, highPass2 = 0, lowPass = 0;
     double lastIn = 0, lastMid = 0;
     double hp1State = 0, hp2State = 0, lpState = 0;
+    // Set by Clear until the next bin is made; not saved: a loaded state's filters go on from their
+    // saved levels.
+    bool settling = true;
 };
 
 } // namespace Halvo::Nes

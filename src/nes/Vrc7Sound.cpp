@@ -34,6 +34,9 @@ constexpr std::uint32_t PhaseBits = 19;
 constexpr std::int32_t FullOutput = 4096;
 // Attenuation is summed in 0.1875 dB units; beyond 1024 of them (192 dB) the operator is silent.
 constexpr std::uint32_t AttenuationSteps = 1024;
+// The most an operator is attenuated: its envelope at silence, the strongest key scaling, the
+// modulator's lowest total level and the tremolo's depth. It stays inside the table.
+static_assert(2 * 127 + (56 << 3 >> 1) + 4 * 63 + 26 < AttenuationSteps);
 // Tremolo: 4.8 dB deep at about 3.7 Hz; vibrato: +/- 14 cents at about 6.4 Hz (in samples per cycle).
 constexpr double SampleRate = 1789773.0 / Vrc7Sound::CyclesPerSample;
 constexpr std::uint32_t TremoloPeriod = static_cast<std::uint32_t>(SampleRate / 3.7);
@@ -72,6 +75,7 @@ Vrc7Sound::Vrc7Sound() : ExpansionSound(SoundChip::Vrc7) {
     // A carrier at full level swings +/- FullOutput.
     SetUnit(ApuSynth::Mix(15, 0, 0, 0, 0) * std::pow(10.0, 11.0 / 20.0) / (2.0 * FullOutput));
     Table();
+    RefreshAll();
 }
 
 void Vrc7Sound::Reset() {
@@ -81,6 +85,7 @@ void Vrc7Sound::Reset() {
     channels = {};
     countdown = CyclesPerSample;
     lfoCounter = 0;
+    RefreshAll();
     Output(lastCycle, 0);
 }
 
@@ -101,6 +106,69 @@ void Vrc7Sound::Write(std::uint8_t value) {
             KeyChanged(channel, on);
         }
     }
+    if (reg < 0x08) {
+        // The custom instrument: every channel playing it.
+        for (std::uint32_t index = 0; index < 6; ++index) {
+            if ((regs[0x30 + index] >> 4) == 0) {
+                Refresh(index);
+            }
+        }
+    } else if (reg >= 0x10) {
+        Refresh(channel);
+    }
+}
+
+void Vrc7Sound::RefreshAll() {
+    for (std::uint32_t index = 0; index < 6; ++index) {
+        Refresh(index);
+    }
+}
+
+void Vrc7Sound::Refresh(std::uint32_t index) {
+    ChannelSetting& setting = settings[index];
+    const std::uint8_t* patch = Patch(regs[0x30 + index] >> 4);
+    const std::uint32_t number = regs[0x10 + index] | (regs[0x20 + index] & 1u) << 8;
+    const std::uint32_t block = (regs[0x20 + index] >> 1) & 7;
+    const bool sustainOn = regs[0x20 + index] & 0x20;
+    // Key scaling: the octave and the top bit of F, halved unless the operator asks for full.
+    const std::uint32_t keyCode = block << 1 | number >> 8;
+    const std::int32_t keyLevel =
+        std::max(0, KeyScaleLevels[number >> 5] - 8 * (7 - static_cast<std::int32_t>(block)));
+    setting.feedback = patch[3] & 7;
+    for (std::uint32_t slot = 0; slot < 2; ++slot) {
+        Setting& op = setting.ops[slot];
+        const std::uint8_t flags = patch[slot];
+        op.step = (number * Multiples2[flags & 0x0F]) << block >> 1;
+        const std::uint32_t ksl = patch[2 + slot] >> 6;
+        op.attenuation = (ksl ? keyLevel << ksl >> 1 : 0) +
+                         (slot == 0 ? 4 * (patch[2] & 0x3F) : 16 * (regs[0x30 + index] & 0x0F));
+        op.tremolo = flags & 0x80;
+        op.vibrato = flags & 0x40;
+        op.sustained = flags & 0x20;
+        op.halfSine = patch[3] & (slot == 0 ? 0x08 : 0x10);
+        op.sustainLevel = static_cast<std::uint16_t>(8u * (patch[6 + slot] >> 4));
+        const std::uint32_t keyScale = (flags & 0x10) ? keyCode : keyCode >> 2;
+        const std::uint32_t rates[4] = {
+            static_cast<std::uint32_t>(patch[4 + slot] >> 4),
+            static_cast<std::uint32_t>(patch[4 + slot] & 0x0F),
+            op.sustained ? 0u : patch[6 + slot] & 0x0F,
+            sustainOn ? 5u : patch[6 + slot] & 0x0F,
+        };
+        op.instantAttack = false;
+        for (std::uint32_t stage = Attack; stage <= Release; ++stage) {
+            op.envelopeSteps[stage] = 0;
+            if (rates[stage] == 0) {
+                continue;
+            }
+            // Steps of 0.375 dB at 2^(rate/4) per 8192 samples, the quarter rates in between.
+            const std::uint32_t effective = std::min(4 * rates[stage] + keyScale, 63u);
+            op.envelopeSteps[stage] = (4 + (effective & 3)) << (effective >> 2);
+            if (stage == Attack && effective >= 60) {
+                op.instantAttack = true;
+            }
+        }
+        op.envelopeSteps[Off] = 0;
+    }
 }
 
 void Vrc7Sound::KeyChanged(std::uint32_t index, bool on) {
@@ -120,37 +188,13 @@ void Vrc7Sound::KeyChanged(std::uint32_t index, bool on) {
     }
 }
 
-void Vrc7Sound::ClockEnvelope(Operator& op, const std::uint8_t* patch, std::uint32_t slot,
-                              std::uint32_t keyScale, bool sustainOn) {
-    const bool sustained = patch[slot] & 0x20;
-    std::uint32_t rate = 0;
-    switch (op.stage) {
-    case Attack:
-        rate = patch[4 + slot] >> 4;
-        break;
-    case Decay:
-        rate = patch[4 + slot] & 0x0F;
-        break;
-    case Sustain:
-        rate = sustained ? 0 : patch[6 + slot] & 0x0F;
-        break;
-    case Release:
-        rate = sustainOn ? 5 : patch[6 + slot] & 0x0F;
-        break;
-    default:
-        return;
-    }
-    if (rate == 0) {
-        return;
-    }
-    const std::uint32_t effective = std::min(4 * rate + keyScale, 63u);
-    if (op.stage == Attack && effective >= 60) {
+void Vrc7Sound::ClockEnvelope(Operator& op, const Setting& setting) {
+    if (op.stage == Attack && setting.instantAttack) {
         op.envelope = 0;
         op.stage = Decay;
         return;
     }
-    // Steps of 0.375 dB at 2^(rate/4) per 8192 samples, the quarter rates in between.
-    op.envelopeAccumulator += (4 + (effective & 3)) << (effective >> 2);
+    op.envelopeAccumulator += setting.envelopeSteps[op.stage];
     std::uint32_t steps = op.envelopeAccumulator >> 15;
     op.envelopeAccumulator &= 0x7FFF;
     for (; steps > 0; --steps) {
@@ -164,11 +208,11 @@ void Vrc7Sound::ClockEnvelope(Operator& op, const std::uint8_t* patch, std::uint
             }
         } else if (++op.envelope >= 127) {
             op.envelope = 127;
-            if (op.stage == Release || !sustained) {
+            if (op.stage == Release || !setting.sustained) {
                 op.stage = Off;
             }
             return;
-        } else if (op.stage == Decay && op.envelope >= 8u * (patch[6 + slot] >> 4)) {
+        } else if (op.stage == Decay && op.envelope >= setting.sustainLevel) {
             op.stage = Sustain;
         }
     }
@@ -182,54 +226,43 @@ std::int32_t Vrc7Sound::Sample() {
     std::int32_t sum = 0;
     for (std::uint32_t index = 0; index < 6; ++index) {
         Channel& channel = channels[index];
-        Operator& carrier = channel.ops[1];
-        if (carrier.stage == Off) {
+        if (channel.ops[1].stage == Off) {
             continue;
         }
-        const std::uint8_t* patch = Patch(regs[0x30 + index] >> 4);
-        const std::uint32_t number = regs[0x10 + index] | (regs[0x20 + index] & 1u) << 8;
-        const std::uint32_t block = (regs[0x20 + index] >> 1) & 7;
-        const bool sustainOn = regs[0x20 + index] & 0x20;
-        // Key scaling: the octave and the top bit of F, halved unless the operator asks for full.
-        const std::uint32_t keyCode = block << 1 | number >> 8;
-        const std::int32_t keyLevel =
-            std::max(0, KeyScaleLevels[number >> 5] - 8 * (7 - static_cast<std::int32_t>(block)));
+        const ChannelSetting& setting = settings[index];
         std::int32_t modulation = 0;
         for (std::uint32_t slot = 0; slot < 2; ++slot) {
             Operator& op = channel.ops[slot];
-            const std::uint8_t flags = patch[slot];
-            ClockEnvelope(op, patch, slot, (flags & 0x10) ? keyCode : keyCode >> 2, sustainOn);
-            std::uint32_t step = (number * Multiples2[flags & 0x0F]) << block >> 1;
-            if (flags & 0x40) {
+            const Setting& set = setting.ops[slot];
+            if (set.envelopeSteps[op.stage] != 0) {
+                ClockEnvelope(op, set);
+            }
+            std::uint32_t step = set.step;
+            if (set.vibrato) {
                 step = static_cast<std::uint32_t>(step + ((static_cast<std::int32_t>(step) * vibrato) >> 10));
             }
             op.phase = (op.phase + step) & ((1u << PhaseBits) - 1);
-            const std::uint32_t ksl = patch[2 + slot] >> 6;
-            std::int32_t attenuation = 2 * op.envelope + (ksl ? keyLevel << ksl >> 1 : 0);
-            attenuation += slot == 0 ? 4 * (patch[2] & 0x3F) : 16 * (regs[0x30 + index] & 0x0F);
-            if (flags & 0x80) {
+            std::int32_t attenuation = 2 * op.envelope + set.attenuation;
+            if (set.tremolo) {
                 attenuation += tremolo;
             }
             std::int32_t phase = static_cast<std::int32_t>(op.phase);
             if (slot == 0) {
                 // Feedback: the mean of the last two outputs, up to +/- 4 pi at its strongest.
-                if (const std::uint32_t feedback = patch[3] & 7) {
-                    phase += ((channel.feedback[0] + channel.feedback[1]) * 128) >> (7 - feedback);
+                if (setting.feedback) {
+                    phase += ((channel.feedback[0] + channel.feedback[1]) * 128) >> (7 - setting.feedback);
                 }
             } else {
                 // The modulator at full level moves the carrier's phase by up to +/- 4 pi.
                 phase += modulation << (PhaseBits - 11);
             }
-            std::int32_t out = 0;
-            if (static_cast<std::uint32_t>(attenuation) < AttenuationSteps) {
-                const std::uint32_t at = (static_cast<std::uint32_t>(phase) >> (PhaseBits - 10)) & 1023;
-                out = table.sine[at];
-                // Half-sine waveform: the negative half is silent.
-                if (out < 0 && (patch[3] & (slot == 0 ? 0x08 : 0x10))) {
-                    out = 0;
-                }
-                out = (out * table.gain[attenuation]) >> 16;
+            const std::uint32_t at = (static_cast<std::uint32_t>(phase) >> (PhaseBits - 10)) & 1023;
+            std::int32_t out = table.sine[at];
+            // Half-sine waveform: the negative half is silent.
+            if (out < 0 && set.halfSine) {
+                out = 0;
             }
+            out = (out * table.gain[static_cast<std::uint32_t>(attenuation)]) >> 16;
             if (slot == 0) {
                 channel.feedback = {channel.feedback[1], out};
                 modulation = out;
@@ -272,6 +305,9 @@ void Vrc7Sound::State(StateIo& io) {
     io(countdown, lfoCounter);
     if (io.Loading() && (countdown == 0 || countdown > CyclesPerSample)) {
         io.Fail();
+    }
+    if (io.Loading()) {
+        RefreshAll();
     }
 }
 

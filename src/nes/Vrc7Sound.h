@@ -58,10 +58,33 @@ public:
     const std::uint8_t* Patch(std::uint32_t instrument) const;
 
 private:
+    // What an operator's registers make of it, worked out when they are written rather than for every
+    // sample: its phase step, its attenuation apart from the envelope and tremolo, and the envelope's
+    // accumulator step in each stage.
+    struct Setting {
+        std::uint32_t step = 0;
+        std::int32_t attenuation = 0;
+        std::array<std::uint32_t, 5> envelopeSteps{}; // by stage; 0: the stage holds
+        std::uint16_t sustainLevel = 0;
+        bool instantAttack = false;
+        bool sustained = false;
+        bool tremolo = false;
+        bool vibrato = false;
+        bool halfSine = false;
+    };
+    struct ChannelSetting {
+        std::array<Setting, 2> ops{};
+        std::uint32_t feedback = 0; // 0: none
+    };
+
     void KeyChanged(std::uint32_t channel, bool on);
+    void Refresh(std::uint32_t channel);
+    void RefreshAll();
     std::int32_t Sample();
-    void ClockEnvelope(Operator& op, const std::uint8_t* patch, std::uint32_t slot, std::uint32_t keyScale,
-                       bool sustainOn);
+    // Moves an operator's envelope on by a sample, in a stage that does not hold.
+    static void ClockEnvelope(Operator& op, const Setting& setting);
+
+    std::array<ChannelSetting, 6> settings{};
 };
 
 } // namespace Halvo::Nes

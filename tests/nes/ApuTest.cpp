@@ -175,6 +175,37 @@ TEST_F(ApuUnit, PulseToneReachesTheSamples) {
     EXPECT_LT(std::abs(apu->samples.back()), 1e-3f);
 }
 
+// Sound that starts (at power-up, at the reset button, when it is turned back on) starts from
+// silence, though the channels hold levels when stopped: the triangle the step it stopped on, 15
+// after power-up.
+TEST_F(ApuUnit, SoundStartsWithoutAClick) {
+    const auto peak = [&](double seconds) {
+        now += static_cast<std::uint64_t>(seconds * 1789773);
+        apu->RunTo(now);
+        apu->FlushSamples();
+        float high = 0;
+        for (const float sample : apu->samples) {
+            high = std::max(high, std::abs(sample));
+        }
+        apu->samples.clear();
+        return high;
+    };
+    apu->SetSynthesis(true);
+    EXPECT_LT(peak(0.1), 1e-4f) << "power-up";
+    apu->Reset(true, now);
+    EXPECT_LT(peak(0.1), 1e-4f) << "reset";
+    // A triangle tone, stopped part-way up its sequence by its length counter.
+    Write(0x4015, 0x04);
+    Write(0x4008, 0x7F);
+    Write(0x400A, 0x37);
+    Write(0x400B, 0x00);
+    EXPECT_GT(peak(0.2), 0.05f);
+    EXPECT_NE(apu->triangle.Output(), 0);
+    apu->SetSynthesis(false);
+    apu->SetSynthesis(true);
+    EXPECT_LT(peak(0.1), 1e-4f) << "sound turned back on";
+}
+
 // A whole machine running a program that enables the sound unit's interrupts.
 class ApuInMachine : public ::testing::Test {
 protected:

@@ -136,6 +136,7 @@ void ApuSynth::State(StateIo& io) {
         io(expansionSteps[0], expansionSteps[1], expansionSum);
     }
     if (io.Loading()) {
+        settling = false;
         std::fill(pulseSteps.begin() + 2, pulseSteps.end(), 0);
         std::fill(tndSteps.begin() + 2, tndSteps.end(), 0);
         std::fill(expansionSteps.begin() + 2, expansionSteps.end(), 0);
