@@ -1,5 +1,6 @@
 #include "nes/ExactCpu.h"
 
+#include "nes/CpuAlu.h"
 #include "nes/Ppu.h"
 #include "nes/Process.h"
 #include "nes/mmc/Mmc.h"
@@ -21,7 +22,6 @@ constexpr std::uint8_t FlagI = StatusRegister::FlagI;
 constexpr std::uint8_t FlagD = StatusRegister::FlagD;
 constexpr std::uint8_t FlagB = StatusRegister::FlagB;
 constexpr std::uint8_t FlagUnused = StatusRegister::FlagUnused;
-constexpr std::uint8_t FlagV = StatusRegister::FlagV;
 constexpr std::uint8_t FlagN = StatusRegister::FlagN;
 
 // The PPU's share of a cycle that runs before the processor's access, in master clock units. The 2A03
@@ -225,52 +225,18 @@ public:
 
     // Arithmetic ------------------------------------------------------------------------------------
 
-    HALVO_EXACT_INLINE void SetNz(std::uint8_t value) { cpu.p.n = cpu.p.z = value; }
-
-    HALVO_EXACT_INLINE void Adc(std::uint8_t operand) {
-        const std::uint32_t sum = cpu.a + operand + cpu.p.c;
-        cpu.p.v = (~(cpu.a ^ operand) & (cpu.a ^ sum) & 0x80) >> 1;
-        cpu.p.c = sum > 0xFF;
-        cpu.a = static_cast<std::uint8_t>(sum);
-        SetNz(cpu.a);
-    }
-    HALVO_EXACT_INLINE void Sbc(std::uint8_t operand) { Adc(static_cast<std::uint8_t>(~operand)); }
+    HALVO_EXACT_INLINE void SetNz(std::uint8_t value) { Alu::SetNz(cpu.p, value); }
+    HALVO_EXACT_INLINE void Adc(std::uint8_t operand) { Alu::AddWithCarry(cpu.a, cpu.p, operand); }
+    HALVO_EXACT_INLINE void Sbc(std::uint8_t operand) { Alu::SubtractWithBorrow(cpu.a, cpu.p, operand); }
     HALVO_EXACT_INLINE void Compare(std::uint8_t reg, std::uint8_t operand) {
-        cpu.p.c = reg >= operand;
-        SetNz(static_cast<std::uint8_t>(reg - operand));
+        Alu::Compare(cpu.p, reg, operand);
     }
-    HALVO_EXACT_INLINE std::uint8_t Asl(std::uint8_t value) {
-        cpu.p.c = value >> 7;
-        value = static_cast<std::uint8_t>(value << 1);
-        SetNz(value);
-        return value;
-    }
-    HALVO_EXACT_INLINE std::uint8_t Lsr(std::uint8_t value) {
-        cpu.p.c = value & FlagC;
-        value >>= 1;
-        SetNz(value);
-        return value;
-    }
-    HALVO_EXACT_INLINE std::uint8_t Rol(std::uint8_t value) {
-        const auto result = static_cast<std::uint8_t>(value << 1 | cpu.p.c);
-        cpu.p.c = value >> 7;
-        SetNz(result);
-        return result;
-    }
-    HALVO_EXACT_INLINE std::uint8_t Ror(std::uint8_t value) {
-        const auto result = static_cast<std::uint8_t>(value >> 1 | cpu.p.c << 7);
-        cpu.p.c = value & FlagC;
-        SetNz(result);
-        return result;
-    }
-    HALVO_EXACT_INLINE std::uint8_t Inc(std::uint8_t value) {
-        SetNz(++value);
-        return value;
-    }
-    HALVO_EXACT_INLINE std::uint8_t Dec(std::uint8_t value) {
-        SetNz(--value);
-        return value;
-    }
+    HALVO_EXACT_INLINE std::uint8_t Asl(std::uint8_t value) { return Alu::ShiftLeft(cpu.p, value); }
+    HALVO_EXACT_INLINE std::uint8_t Lsr(std::uint8_t value) { return Alu::ShiftRight(cpu.p, value); }
+    HALVO_EXACT_INLINE std::uint8_t Rol(std::uint8_t value) { return Alu::RotateLeft(cpu.p, value); }
+    HALVO_EXACT_INLINE std::uint8_t Ror(std::uint8_t value) { return Alu::RotateRight(cpu.p, value); }
+    HALVO_EXACT_INLINE std::uint8_t Inc(std::uint8_t value) { return Alu::Increment(cpu.p, value); }
+    HALVO_EXACT_INLINE std::uint8_t Dec(std::uint8_t value) { return Alu::Decrement(cpu.p, value); }
 
     // Read-modify-write: the unchanged value is written back while the new one is made, then the new.
     template <class Change>
@@ -282,15 +248,11 @@ public:
         return result;
     }
 
-    // The unstable stores (SHY, SHX, SHA, TAS) of the RP2A03G: the value ANDed with the base's high byte
-    // plus one; when the index carries, that value also becomes the high byte of the address written.
+    // The unstable stores (SHY, SHX, SHA, TAS): the indexed address's dummy read, then the store.
     HALVO_EXACT_INLINE void StoreAndHigh(std::uint16_t base, std::uint8_t index, std::uint8_t value) {
         std::uint16_t address = static_cast<std::uint16_t>(base + index);
         Read(static_cast<std::uint16_t>((base & 0xFF00) | (address & 0xFF)));
-        const auto stored = static_cast<std::uint8_t>(value & ((base >> 8) + 1));
-        if ((base ^ address) & 0xFF00) {
-            address = static_cast<std::uint16_t>(stored << 8 | (address & 0xFF));
-        }
+        const std::uint8_t stored = Alu::StoreAndHigh(base, address, value);
         Write(address, stored);
     }
 
@@ -455,29 +417,15 @@ void ExactCpu::Core::Step() {
     case 0xC4: Compare(y, Read(zp())); break;
     case 0xCC: Compare(y, Read(FetchWord())); break;
     case 0x24: case 0x2C: {
-        const std::uint8_t m = Read(opcode == 0x24 ? zp() : FetchWord());
-        p.n = m;
-        p.v = m & FlagV;
-        p.z = a & m;
+        Alu::BitTest(p, a, Read(opcode == 0x24 ? zp() : FetchWord()));
         break;
     }
     // Immediate oddities
-    case 0x0B: case 0x2B: SetNz(a &= imm()); p.c = a >> 7; break;
+    case 0x0B: case 0x2B: Alu::AndCopyCarry(a, p, imm()); break;
     case 0x4B: a = Lsr(a & imm()); break;
-    case 0x6B:
-        a = static_cast<std::uint8_t>((a & imm()) >> 1 | p.c << 7);
-        SetNz(a);
-        p.c = (a >> 6) & FlagC;
-        p.v = (a ^ (a << 1)) & FlagV;
-        break;
-    case 0x8B: SetNz(a = (a | 0xEE) & x & imm()); break;
-    case 0xCB: {
-        const std::uint8_t m = imm();
-        const std::uint8_t masked = a & x;
-        p.c = masked >= m;
-        SetNz(x = static_cast<std::uint8_t>(masked - m));
-        break;
-    }
+    case 0x6B: Alu::AndRotateRight(a, p, imm()); break;
+    case 0x8B: SetNz(a = Alu::AndXImmediate(a, x, imm())); break;
+    case 0xCB: Alu::AndSubtractToX(a, x, p, imm()); break;
     // Read-modify-write, one group of five modes each (accumulator apart)
 #define HALVO_MODIFY_GROUP(zp_, zpx_, abs_, abx_, change, after) \
     case zp_: { const std::uint8_t r = Modify(zp(), change); after; break; } \

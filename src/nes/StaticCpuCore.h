@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "nes/CpuAlu.h"
 #include "nes/Process.h"
 #include "nes/StaticCpu.h"
 
@@ -253,79 +254,36 @@ private:
             base = ZeroPageWord(Fetch());
         }
         std::uint16_t address = Indexed(base, index);
-        const auto stored = static_cast<std::uint8_t>(value & ((base >> 8) + 1));
-        if ((base ^ address) & 0xFF00) {
-            address = static_cast<std::uint16_t>(stored << 8 | (address & 0xFF));
-        }
+        const std::uint8_t stored = Alu::StoreAndHigh(base, address, value);
         Store<M>(address, stored);
     }
 
     // Arithmetic ---------------------------------------------------------------------------------------
 
-    // Binary addition only: the NES processor has no decimal mode, whatever D says.
-    HALVO_CPU_INLINE void AddWithCarry(std::uint8_t operand) {
-        const std::uint32_t sum = a + operand + c;
-        v = (~(a ^ operand) & (a ^ sum) & 0x80) >> 1;
-        c = sum > 0xFF;
-        a = static_cast<std::uint8_t>(sum);
-        SetNz(a);
-    }
-
-    // A - M - borrow is A + ~M + carry, flags included.
+    HALVO_CPU_INLINE void AddWithCarry(std::uint8_t operand) { Alu::AddWithCarry(a, cpu.p, operand); }
     HALVO_CPU_INLINE void SubtractWithBorrow(std::uint8_t operand) {
-        AddWithCarry(static_cast<std::uint8_t>(~operand));
+        Alu::SubtractWithBorrow(a, cpu.p, operand);
     }
-
     HALVO_CPU_INLINE void Compare(std::uint8_t reg, std::uint8_t operand) {
-        c = reg >= operand;
-        SetNz(static_cast<std::uint8_t>(reg - operand));
+        Alu::Compare(cpu.p, reg, operand);
     }
-
-    HALVO_CPU_INLINE std::uint8_t ShiftLeft(std::uint8_t value) {
-        c = value >> 7;
-        value = static_cast<std::uint8_t>(value << 1);
-        SetNz(value);
-        return value;
-    }
-
-    HALVO_CPU_INLINE std::uint8_t ShiftRight(std::uint8_t value) {
-        c = value & FlagC;
-        value >>= 1;
-        SetNz(value);
-        return value;
-    }
-
-    HALVO_CPU_INLINE std::uint8_t RotateLeft(std::uint8_t value) {
-        const std::uint8_t result = static_cast<std::uint8_t>(value << 1 | c);
-        c = value >> 7;
-        SetNz(result);
-        return result;
-    }
-
-    HALVO_CPU_INLINE std::uint8_t RotateRight(std::uint8_t value) {
-        const std::uint8_t result = static_cast<std::uint8_t>(value >> 1 | c << 7);
-        c = value & FlagC;
-        SetNz(result);
-        return result;
-    }
+    HALVO_CPU_INLINE std::uint8_t ShiftRight(std::uint8_t value) { return Alu::ShiftRight(cpu.p, value); }
 
     template <Change C>
     HALVO_CPU_INLINE std::uint8_t Apply(std::uint8_t value) {
         if constexpr (C == Change::ShiftLeft) {
-            return ShiftLeft(value);
+            return Alu::ShiftLeft(cpu.p, value);
         } else if constexpr (C == Change::ShiftRight) {
-            return ShiftRight(value);
+            return Alu::ShiftRight(cpu.p, value);
         } else if constexpr (C == Change::RotateLeft) {
-            return RotateLeft(value);
+            return Alu::RotateLeft(cpu.p, value);
         } else if constexpr (C == Change::RotateRight) {
-            return RotateRight(value);
+            return Alu::RotateRight(cpu.p, value);
         } else if constexpr (C == Change::Increment) {
-            SetNz(++value);
-            return value;
+            return Alu::Increment(cpu.p, value);
         } else {
             static_assert(C == Change::Decrement);
-            SetNz(--value);
-            return value;
+            return Alu::Decrement(cpu.p, value);
         }
     }
 
@@ -371,10 +329,7 @@ private:
 
     template <Mode M>
     HALVO_CPU_INLINE void Bit() {
-        const std::uint8_t operand = Operand<M>();
-        n = operand;
-        v = operand & FlagV;
-        z = a & operand;
+        Alu::BitTest(cpu.p, a, Operand<M>());
     }
 
     // Increments, decrements, shifts and rotates
@@ -511,31 +466,13 @@ private:
     // instruction test programs expect the operand alone, as most consoles give it.
     template <Mode M> HALVO_CPU_INLINE void Lxa() { SetNz(a = x = Operand<M>()); }
 
-    template <Mode M> HALVO_CPU_INLINE void Xaa() { SetNz(a = (a | 0xEE) & x & Operand<M>()); }
-
-    template <Mode M>
-    HALVO_CPU_INLINE void Anc() {
-        SetNz(a &= Operand<M>());
-        c = a >> 7;
-    }
+    template <Mode M> HALVO_CPU_INLINE void Xaa() { SetNz(a = Alu::AndXImmediate(a, x, Operand<M>())); }
+    template <Mode M> HALVO_CPU_INLINE void Anc() { Alu::AndCopyCarry(a, cpu.p, Operand<M>()); }
 
     template <Mode M> HALVO_CPU_INLINE void Alr() { a = ShiftRight(a & Operand<M>()); }
 
-    template <Mode M>
-    HALVO_CPU_INLINE void Arr() {
-        a = static_cast<std::uint8_t>((a & Operand<M>()) >> 1 | c << 7);
-        SetNz(a);
-        c = (a >> 6) & FlagC;
-        v = (a ^ (a << 1)) & FlagV;
-    }
-
-    template <Mode M>
-    HALVO_CPU_INLINE void Axs() {
-        const std::uint8_t operand = Operand<M>();
-        const std::uint8_t masked = a & x;
-        c = masked >= operand;
-        SetNz(x = static_cast<std::uint8_t>(masked - operand));
-    }
+    template <Mode M> HALVO_CPU_INLINE void Arr() { Alu::AndRotateRight(a, cpu.p, Operand<M>()); }
+    template <Mode M> HALVO_CPU_INLINE void Axs() { Alu::AndSubtractToX(a, x, cpu.p, Operand<M>()); }
     // clang-format on
 
     StaticCpu& cpu;
