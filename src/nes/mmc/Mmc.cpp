@@ -156,6 +156,10 @@ void Mmc::OnPpuA12Rise() {
     a12Hook = false;
 }
 
+std::uint32_t Mmc::A12RisesToIrq() const {
+    return 1;
+}
+
 std::uint8_t Mmc::GetAttribute(std::uint16_t) {
     attributeHook = false;
     return 0;
