@@ -82,6 +82,8 @@ public:
             process.ServiceApu();
         }
         if (cpu.cycles >= process.boardIrqCycle) [[unlikely]] {
+            // The board may change its banks along with its count.
+            cpu.CatchUpPpu();
             process.RunBoardIrq();
         }
         cpu.lastPollNmi = cpu.pollNmi;

@@ -1,6 +1,8 @@
 // The exact timing model's PPU: one dot at a time, as the 2C02 fetches, shifts and outputs.
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 
 #include "nes/Ppu.h"
@@ -31,6 +33,17 @@ constexpr std::uint8_t Reverse(std::uint8_t row) {
     row = static_cast<std::uint8_t>((row & 0xCC) >> 2 | (row & 0x33) << 2);
     return static_cast<std::uint8_t>((row & 0xAA) >> 1 | (row & 0x55) << 1);
 }
+
+// Byte i of entry b is bit 7 - i of b: a pattern row's bits as pixels from the left, in one word.
+constexpr std::array<std::uint64_t, 256> SpreadBits = [] {
+    std::array<std::uint64_t, 256> table{};
+    for (std::uint32_t row = 0; row < 256; ++row) {
+        for (std::uint32_t i = 0; i < 8; ++i) {
+            table[row] |= std::uint64_t{(row >> (7 - i)) & 1} << (8 * i);
+        }
+    }
+    return table;
+}();
 
 // Palette RAM's address: $3F10, $3F14, $3F18 and $3F1C are the same bytes as $3F00-$3F0C.
 constexpr std::uint32_t PaletteIndex(std::uint32_t address) {
@@ -104,6 +117,14 @@ void Ppu::LoadTile() {
     const std::uint32_t slot = dot >= 329 ? (dot - 329) / 8 : (dot - 9) / 8 + 2;
     std::uint8_t* pixels = lineBg.data() + 8 * slot;
     const std::uint32_t palette = static_cast<std::uint32_t>(nextAttr) << 2;
+    if constexpr (std::endian::native == std::endian::little) {
+        // All eight at once: the two planes' bits spread one a byte, and the palette put into the
+        // bytes that are not transparent.
+        std::uint64_t values = SpreadBits[nextLow] | SpreadBits[nextHigh] << 1;
+        values |= ((values | values >> 1) & 0x0101010101010101u) * palette;
+        std::memcpy(pixels, &values, sizeof values);
+        return;
+    }
     for (std::uint32_t i = 0; i < 8; ++i) {
         const std::uint32_t value = ((nextLow >> (7 - i)) & 1) | (((nextHigh >> (7 - i)) & 1) << 1);
         pixels[i] = static_cast<std::uint8_t>(value ? palette | value : 0);
@@ -336,8 +357,31 @@ void Ppu::LaySpriteLine() {
         std::memcpy(&spritePixels, spriteLine.data() + x, sizeof spritePixels);
     }
     if (spritePixels != 0) {
+        // Background and sprite multiplexed, the sprite 0 hit tested (never at x 255).
+        const auto grey = static_cast<std::uint8_t>((mask & MaskGrayscale) ? 0x30 : 0x3F);
+        const bool showBackground = (mask & MaskBackground) && (!left || (mask & MaskBackgroundLeft));
+        const std::uint8_t* background = lineBg.data() + x + fineX;
+        const std::uint8_t* sprite = spriteLine.data() + x;
+        std::uint8_t* out = lineColours.data() + x;
+        std::uint32_t hits = 0;
         for (std::uint32_t i = 0; i < 8; ++i) {
-            DotPixel(x + i);
+            const std::uint32_t b = showBackground ? background[i] : 0;
+            const std::uint32_t s = sprite[i];
+            std::uint32_t colour = b;
+            if (s) {
+                if (b) {
+                    hits |= x + i != 255 ? s : 0;
+                    if (!(s & SpriteBehind)) {
+                        colour = s & SpriteColour;
+                    }
+                } else {
+                    colour = s & SpriteColour;
+                }
+            }
+            out[i] = static_cast<std::uint8_t>(paletteRam[PaletteIndex(colour)] & grey);
+        }
+        if (hits & SpriteZero) {
+            status |= StatusSpriteZeroHit;
         }
         return;
     }
@@ -412,7 +456,7 @@ void Ppu::LaySpriteLine() {
     spriteLine = nextSpriteLine;
     overflowDot = -1;
     Mmc& mmc = *process->mmc;
-    if (!mmc.a12Hook) {
+    if (!mmc.a12Hook && mmc.scanlineHook) {
         mmc.OnScanline();
     }
     if (scanline == 0 && drawExact) {
@@ -441,23 +485,30 @@ void Ppu::TileGroup(Mmc& mmc) {
     if (first != 1 && first != 321) {
         LoadTile();
     }
-    const auto fetch = [&](std::uint32_t address, std::uint64_t offset) {
-        if constexpr (A12) {
-            dotClock = clock + offset;
-            TrackA12(address, mmc);
+    // A12 follows the four fetches: low for the name and attribute bytes, the background table's bit
+    // for the two pattern bytes (the second finds it as the first left it).
+    if constexpr (A12) {
+        if (a12High) {
+            a12High = false;
+            a12FellAt = clock + 1;
         }
-        return ReadVram(address);
-    };
-    nextName = fetch(0x2000 | (vramAddress & 0x0FFF), 1);
+    }
+    nextName = ReadVram(0x2000 | (vramAddress & 0x0FFF));
     if (Visible && first == 65) {
         EvaluateSpritesExact();
     }
     const std::uint32_t attributeAddress =
         0x23C0 | (vramAddress & 0x0C00) | ((vramAddress >> 4) & 0x38) | ((vramAddress >> 2) & 0x07);
-    nextAttr = (fetch(attributeAddress, 3) >> (((vramAddress >> 4) & 4) | (vramAddress & 2))) & 3;
+    nextAttr = (ReadVram(attributeAddress) >> (((vramAddress >> 4) & 4) | (vramAddress & 2))) & 3;
     const std::uint32_t pattern = bgPatternBase + 16u * nextName + ((vramAddress >> 12) & 7);
-    nextLow = fetch(pattern, 5);
-    nextHigh = fetch(pattern + 8, 7);
+    if constexpr (A12) {
+        if (pattern & 0x1000) {
+            dotClock = clock + 5;
+            TrackA12(pattern, mmc);
+        }
+    }
+    nextLow = ReadVram(pattern);
+    nextHigh = ReadVram(pattern + 8);
     dotClock = clock + 8;
     vramAddress = CoarseXIncrement(vramAddress);
     if (first == 249) {
@@ -580,22 +631,40 @@ void Ppu::RunDots(std::int32_t count) {
 }
 
 // How many dots the PPU may run before one the processor could see: the VBlank flag's set (and
-// NMI) and its clear, a line's end (the board's scanline hooks and IRQ, the frame's end), and for
-// a board that counts A12 the first rise that could raise its IRQ.
+// NMI) and its clear, the frame's end, every line's end for a board that counts lines (its IRQ),
+// and for a board that counts A12 each line's end and the first rise that could raise its IRQ.
 std::int32_t Ppu::DotsToEvent() const {
     const std::int32_t preRender = linesPerFrame - 1;
     if ((scanline == vblankLine || scanline == preRender) && dot <= 1) {
         return 2 - dot;
     }
-    const std::int32_t toLineEnd = LastDot + 1 - dot;
+    constexpr std::int32_t LineDots = LastDot + 1;
+    const std::int32_t toLineEnd = LineDots - dot;
+    std::int32_t dots;
+    if (scanline >= vblankLine && scanline < preRender) {
+        // Through dot 1 of the pre-render line, which clears the flag.
+        dots = toLineEnd + (preRender - 1 - scanline) * LineDots + 2;
+    } else if (scanline == preRender) {
+        // To the frame's end, a dot sooner in case line 0 starts at dot 1.
+        dots = toLineEnd + vblankLine * LineDots - 1;
+    } else {
+        dots = toLineEnd + (vblankLine - 1 - scanline) * LineDots;
+    }
     const Mmc& mmc = *process->mmc;
+    if (mmc.scanlineHook && !mmc.a12Hook) {
+        // The board counts lines and may raise its IRQ at any line's end.
+        dots = std::min(dots, toLineEnd);
+    }
     if (!mmc.a12Hook || !RenderingEnabled() || (scanline >= VisibleLines && scanline < preRender)) {
-        return toLineEnd;
+        // Without fetches A12 moves only for $2006 and $2007 accesses, after which the processor asks
+        // again; rendering also starts only at a $2001 write.
+        return dots;
     }
     const std::uint32_t rises = mmc.A12RisesToIrq();
     if (rises == 0) {
-        return toLineEnd;
+        return dots;
     }
+    dots = std::min(dots, toLineEnd);
     // A rise is filtered unless A12 was low for 10 dots, so a line's fetches make few: with 8 x 8
     // sprites one (the first high pattern fetch after the sprites' or the background's), with
     // 8 x 16 sprites, whose tiles pick the table, up to four among the sprites; a background from
@@ -605,7 +674,7 @@ std::int32_t Ppu::DotsToEvent() const {
     const std::uint32_t mostInLine =
         (backgroundHigh ? 2u : 0u) + (spritesHigh ? (spriteHeight == 16 ? 4u : 1u) : 0u);
     if (rises > mostInLine) {
-        return toLineEnd;
+        return dots;
     }
     // Otherwise up to the first fetch that could raise A12 (a pattern fetch from $1000).
     std::int32_t at = LastDot + 1;
@@ -615,7 +684,7 @@ std::int32_t Ppu::DotsToEvent() const {
     if (spritesHigh && dot <= 320) {
         at = std::min(at, std::max(dot, 261));
     }
-    return std::min(at - dot + 1, toLineEnd);
+    return std::min(at - dot + 1, dots);
 }
 
 // A $2007 access moves the VRAM address on: by 1 or 32, or while the PPU renders, by the coarse X and

@@ -141,7 +141,9 @@ void Mmc::Reset(bool hard) {
 }
 
 void Mmc::WriteRegister(std::uint16_t, std::uint8_t) {}
-void Mmc::OnScanline() {}
+void Mmc::OnScanline() {
+    scanlineHook = false;
+}
 void Mmc::OnVBlank() {}
 void Mmc::OnVramAddress(std::uint16_t) {}
 void Mmc::OnPatternFetch(std::uint16_t) {

@@ -154,6 +154,8 @@ public:
     bool attributeHook = true;
     // The same for OnPatternPhase, called twice a line.
     bool patternPhaseHook = true;
+    // And for OnScanline: the exact PPU then no longer stops at every line's end for the board.
+    bool scanlineHook = true;
     bool a12Hook = false;
 
 protected:
