@@ -49,41 +49,40 @@ public:
     // runs them (CatchUpPpu) when the processor could see the result or the PPU could reach the
     // processor: before every access that goes to a handler (its registers, sprite DMA's $2004 writes,
     // the board's registers, which change what its fetches see, the ports, where a light gun looks at
-    // the picture), and at the checks below once it owes the dots up to the next event it named
-    // (the VBlank flag set or cleared, a line's end, a board's filtered A12 rise that can raise its
-    // IRQ). Between those the PPU does nothing the processor could tell apart from running it dot by
-    // dot.
-    HALVO_EXACT_INLINE void CheckPpu() {
-        if (cpu.ppuUnits >= cpu.eventUnits) [[unlikely]] {
-            cpu.CatchUpPpu();
-        }
-    }
-
-    HALVO_EXACT_INLINE void StartCycle(std::int32_t before) {
-        ++cpu.cycles;
-        cpu.ppuUnits += before;
-    }
+    // the picture), and at the two checks of every cycle once it owes the dots up to the next event
+    // it named (the VBlank flag set or cleared, the frame's end, a line's end for a board that counts
+    // lines, a board's filtered A12 rise that can raise its IRQ). Between those the PPU does nothing
+    // the processor could tell apart from running it dot by dot. Within a cycle `ppuUnits` stands
+    // for the units owed at its start, so a point in the cycle adds its offset.
+    HALVO_EXACT_INLINE void StartCycle() { ++cpu.cycles; }
 
     // The end of every cycle: the rest of the PPU's dots, the sound unit and the board when due, and
     // the interrupt inputs sampled. An instruction acts on what its second-to-last cycle sampled. The
     // NMI input needs the PPU as it stands at the sample, the IRQ input a rise of a board's line
-    // from the PPU's side (a scanline counter) by the end of the cycle.
-    HALVO_EXACT_INLINE void EndCycle(std::int32_t before) {
-        cpu.ppuUnits += DotsBeforeNmiSample * cpu.dotUnits - before;
-        CheckPpu();
-        const bool line = ppu.NmiOutput();
-        if (line && !cpu.nmiLine) {
-            cpu.nmiPending = true;
+    // from the PPU's side (a scanline counter) by the end of the cycle. The PPU's /NMI output changes
+    // only when the PPU has run or a register was accessed, so the edge detector looks only then.
+    HALVO_EXACT_INLINE void EndCycle() {
+        if (cpu.ppuUnits + cpu.sampleUnits >= cpu.eventUnits) [[unlikely]] {
+            cpu.CatchUpPpu(cpu.sampleUnits);
         }
-        cpu.nmiLine = line;
-        cpu.ppuUnits += cpu.cycleUnits - DotsBeforeNmiSample * cpu.dotUnits;
-        CheckPpu();
+        if (cpu.nmiCheck) [[unlikely]] {
+            cpu.nmiCheck = false;
+            const bool line = ppu.NmiOutput();
+            if (line && !cpu.nmiLine) {
+                cpu.nmiPending = true;
+            }
+            cpu.nmiLine = line;
+        }
+        cpu.ppuUnits += cpu.cycleUnits;
+        if (cpu.ppuUnits >= cpu.eventUnits) [[unlikely]] {
+            cpu.CatchUpPpu(0);
+        }
         if (cpu.cycles >= process.apuDue) [[unlikely]] {
             process.ServiceApu();
         }
         if (cpu.cycles >= process.boardIrqCycle) [[unlikely]] {
             // The board may change its banks along with its count.
-            cpu.CatchUpPpu();
+            cpu.CatchUpPpu(0);
             process.RunBoardIrq();
         }
         cpu.lastPollNmi = cpu.pollNmi;
@@ -104,8 +103,8 @@ public:
 
     // A cycle in which the processor's bus does nothing the machine can see.
     HALVO_EXACT_INLINE void Idle() {
-        StartCycle(UnitsBeforeRead);
-        EndCycle(UnitsBeforeRead);
+        StartCycle();
+        EndCycle();
     }
 
     // DMA takes the bus at a read cycle. The halted processor repeats its read while the DMA waits
@@ -147,33 +146,36 @@ public:
     // One access on the bus, with the rest of the machine moved on around it; the DMA's own cycles
     // come straight here.
     HALVO_EXACT_INLINE std::uint8_t BusRead(std::uint16_t address) {
-        StartCycle(UnitsBeforeRead);
+        StartCycle();
         const std::uint32_t page = address >> Process::PageShift;
         if (const std::uint8_t* data = process.readPages[page]) [[likely]] {
             cpu.dataBus = data[address & Process::PageMask];
         } else {
-            cpu.CatchUpPpu();
+            cpu.CatchUpPpu(UnitsBeforeRead);
             process.openBus = cpu.dataBus;
             cpu.dataBus = process.readHandlers[page](&process, address);
-            // The access may have moved the PPU's next event (a $2000 or $2001 write, a bank).
+            // The access may have moved the PPU's next event (a $2000 or $2001 write, a bank) or its
+            // NMI output ($2000, $2002).
             cpu.eventUnits = 0;
+            cpu.nmiCheck = true;
         }
-        EndCycle(UnitsBeforeRead);
+        EndCycle();
         return cpu.dataBus;
     }
 
     HALVO_EXACT_INLINE void BusWrite(std::uint16_t address, std::uint8_t value) {
-        StartCycle(UnitsBeforeWrite);
+        StartCycle();
         cpu.dataBus = value;
         const std::uint32_t page = address >> Process::PageShift;
         if (std::uint8_t* data = process.writePages[page]) [[likely]] {
             data[address & Process::PageMask] = value;
         } else {
-            cpu.CatchUpPpu();
+            cpu.CatchUpPpu(UnitsBeforeWrite);
             process.writeHandlers[page](&process, address, value);
             cpu.eventUnits = 0;
+            cpu.nmiCheck = true;
         }
-        EndCycle(UnitsBeforeWrite);
+        EndCycle();
     }
 
     // Addressing --------------------------------------------------------------------------------------
@@ -655,17 +657,23 @@ void ExactCpu::Interrupt(std::uint16_t vector) {
         nmiPending = true;
     }
     eventUnits = 0;
+    sampleUnits = DotsBeforeNmiSample * dotUnits;
+    nmiCheck = true;
     core.InterruptSequence(false);
     CatchUpPpu();
     pc = core.pc;
 }
 
-void ExactCpu::CatchUpPpu() {
+void ExactCpu::CatchUpPpu(std::int32_t offset) {
     Ppu& ppu = *process->ppu;
-    const std::int32_t dots = ppuUnits / dotUnits;
-    ppuUnits -= dots * dotUnits;
-    ppu.RunDots(dots);
+    const std::int32_t owed = ppuUnits + offset;
+    if (owed >= dotUnits) {
+        const std::int32_t dots = owed / dotUnits;
+        ppuUnits -= dots * dotUnits;
+        ppu.RunDots(dots);
+    }
     eventUnits = ppu.DotsToEvent() * dotUnits;
+    nmiCheck = true;
 }
 
 void ExactCpu::RunFrame() {
@@ -678,6 +686,8 @@ void ExactCpu::Run(bool frame) {
     core.pc = static_cast<std::uint16_t>(pc);
     Ppu& ppu = *process->ppu;
     eventUnits = 0;
+    sampleUnits = DotsBeforeNmiSample * dotUnits;
+    nmiCheck = true;
     // The end-of-cycle check has run the PPU through every line end the last instruction passed.
     while (!frame || !ppu.FrameEnded()) {
         if (frame && jammed) [[unlikely]] {
