@@ -122,6 +122,7 @@ public:
     // 241, dot 0) to the end of the post-render line, as in the line model.
     void SetExact(bool on) { exact = on; }
     bool Exact() const { return exact; }
+    // One dot, as the 2C02 runs it.
     void RunDot();
     // RunDot `count` times, whole tiles, sprite slots and idle stretches at once where it can.
     void RunDots(std::int32_t count);
@@ -232,6 +233,8 @@ private:
     bool a12High = false;
     std::uint64_t a12FellAt = 0;
 
+    // RunDot's body, inlined where the dots run.
+    void StepDot();
     void DotFetch();
     void LoadTile();
     void DotPixel(std::uint32_t x);

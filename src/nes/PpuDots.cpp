@@ -397,7 +397,7 @@ void Ppu::LaySpriteLine() {
     std::fill_n(out, 8, static_cast<std::uint8_t>(paletteRam[0] & grey));
 }
 
-[[gnu::always_inline]] inline void Ppu::RunDot() {
+[[gnu::always_inline]] inline void Ppu::StepDot() {
     ++dotClock;
     if (dot == SkipCheckDot && scanline == linesPerFrame - 1) {
         skipDot = false;
@@ -467,6 +467,10 @@ void Ppu::LaySpriteLine() {
     } else if (scanline == vblankLine) {
         frameEnded = true;
     }
+}
+
+void Ppu::RunDot() {
+    StepDot();
 }
 
 // Stretches of dots in one go, each doing what RunDot would do dot by dot, in the same order where
@@ -619,7 +623,7 @@ void Ppu::RunDots(std::int32_t count) {
             idle = SkipCheckDot - dot;
         }
         if (idle == 0) {
-            RunDot();
+            StepDot();
             --count;
             continue;
         }
