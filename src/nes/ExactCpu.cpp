@@ -45,37 +45,44 @@ public:
 
     // One cycle ------------------------------------------------------------------------------------------
 
-    HALVO_EXACT_INLINE void RunPpu(std::int32_t units) {
-        std::int32_t owed = cpu.ppuUnits + units;
-        std::int32_t dots = 0;
-        for (; owed >= cpu.dotUnits; owed -= cpu.dotUnits) {
-            ++dots;
-        }
-        cpu.ppuUnits = owed;
-        if (dots > 0) {
-            ppu.RunDots(dots);
-        }
-    }
-
-    HALVO_EXACT_INLINE void StartCycle(std::int32_t before) {
-        ++cpu.cycles;
-        RunPpu(before);
-    }
+    // The PPU runs lazily: a cycle only adds its master clock units to what the PPU owes, and the PPU
+    // runs them (CatchUpPpu) when the processor could see the result or the PPU could reach the
+    // processor: before every access that goes to a handler (its registers, sprite DMA's $2004 writes,
+    // the board's registers, which change what its fetches see, the ports, where a light gun looks at
+    // the picture), and at the two checks of every cycle once it owes the dots up to the next event
+    // it named (the VBlank flag set or cleared, the frame's end, a line's end for a board that counts
+    // lines, a board's filtered A12 rise that can raise its IRQ). Between those the PPU does nothing
+    // the processor could tell apart from running it dot by dot. Within a cycle `ppuUnits` stands
+    // for the units owed at its start, so a point in the cycle adds its offset.
+    HALVO_EXACT_INLINE void StartCycle() { ++cpu.cycles; }
 
     // The end of every cycle: the rest of the PPU's dots, the sound unit and the board when due, and
-    // the interrupt inputs sampled. An instruction acts on what its second-to-last cycle sampled.
-    HALVO_EXACT_INLINE void EndCycle(std::int32_t before) {
-        RunPpu(DotsBeforeNmiSample * cpu.dotUnits - before);
-        const bool line = ppu.NmiOutput();
-        if (line && !cpu.nmiLine) {
-            cpu.nmiPending = true;
+    // the interrupt inputs sampled. An instruction acts on what its second-to-last cycle sampled. The
+    // NMI input needs the PPU as it stands at the sample, the IRQ input a rise of a board's line
+    // from the PPU's side (a scanline counter) by the end of the cycle. The PPU's /NMI output changes
+    // only when the PPU has run or a register was accessed, so the edge detector looks only then.
+    HALVO_EXACT_INLINE void EndCycle() {
+        if (cpu.ppuUnits + cpu.sampleUnits >= cpu.eventUnits) [[unlikely]] {
+            cpu.CatchUpPpu(cpu.sampleUnits);
         }
-        cpu.nmiLine = line;
-        RunPpu(cpu.cycleUnits - DotsBeforeNmiSample * cpu.dotUnits);
+        if (cpu.nmiCheck) [[unlikely]] {
+            cpu.nmiCheck = false;
+            const bool line = ppu.NmiOutput();
+            if (line && !cpu.nmiLine) {
+                cpu.nmiPending = true;
+            }
+            cpu.nmiLine = line;
+        }
+        cpu.ppuUnits += cpu.cycleUnits;
+        if (cpu.ppuUnits >= cpu.eventUnits) [[unlikely]] {
+            cpu.CatchUpPpu(0);
+        }
         if (cpu.cycles >= process.apuDue) [[unlikely]] {
             process.ServiceApu();
         }
         if (cpu.cycles >= process.boardIrqCycle) [[unlikely]] {
+            // The board may change its banks along with its count.
+            cpu.CatchUpPpu(0);
             process.RunBoardIrq();
         }
         cpu.lastPollNmi = cpu.pollNmi;
@@ -87,7 +94,7 @@ public:
     // A read cycle, which any DMA waiting for the bus takes first.
     HALVO_EXACT_INLINE std::uint8_t Read(std::uint16_t address) {
         if ((cpu.dmcStall | static_cast<std::uint32_t>(cpu.spriteDmaPending)) != 0) [[unlikely]] {
-            RunDma(address);
+            DmaTakesBus(cpu, address);
         }
         return BusRead(address);
     }
@@ -96,8 +103,8 @@ public:
 
     // A cycle in which the processor's bus does nothing the machine can see.
     HALVO_EXACT_INLINE void Idle() {
-        StartCycle(UnitsBeforeRead);
-        EndCycle(UnitsBeforeRead);
+        StartCycle();
+        EndCycle();
     }
 
     // DMA takes the bus at a read cycle. The halted processor repeats its read while the DMA waits
@@ -129,31 +136,46 @@ public:
         }
     }
 
+    // The DMA's cycles from a core of their own: the instruction's core stays local to its run, and
+    // the compiler keeps its program counter and references in registers.
+    [[gnu::noinline]] static void DmaTakesBus(ExactCpu& cpu, std::uint16_t address) {
+        Core dma(cpu);
+        dma.RunDma(address);
+    }
+
     // One access on the bus, with the rest of the machine moved on around it; the DMA's own cycles
     // come straight here.
     HALVO_EXACT_INLINE std::uint8_t BusRead(std::uint16_t address) {
-        StartCycle(UnitsBeforeRead);
+        StartCycle();
         const std::uint32_t page = address >> Process::PageShift;
         if (const std::uint8_t* data = process.readPages[page]) [[likely]] {
             cpu.dataBus = data[address & Process::PageMask];
         } else {
+            cpu.CatchUpPpu(UnitsBeforeRead);
             process.openBus = cpu.dataBus;
             cpu.dataBus = process.readHandlers[page](&process, address);
+            // The access may have moved the PPU's next event (a $2000 or $2001 write, a bank) or its
+            // NMI output ($2000, $2002).
+            cpu.eventUnits = 0;
+            cpu.nmiCheck = true;
         }
-        EndCycle(UnitsBeforeRead);
+        EndCycle();
         return cpu.dataBus;
     }
 
     HALVO_EXACT_INLINE void BusWrite(std::uint16_t address, std::uint8_t value) {
-        StartCycle(UnitsBeforeWrite);
+        StartCycle();
         cpu.dataBus = value;
         const std::uint32_t page = address >> Process::PageShift;
         if (std::uint8_t* data = process.writePages[page]) [[likely]] {
             data[address & Process::PageMask] = value;
         } else {
+            cpu.CatchUpPpu(UnitsBeforeWrite);
             process.writeHandlers[page](&process, address, value);
+            cpu.eventUnits = 0;
+            cpu.nmiCheck = true;
         }
-        EndCycle(UnitsBeforeWrite);
+        EndCycle();
     }
 
     // Addressing --------------------------------------------------------------------------------------
@@ -280,7 +302,7 @@ public:
 
     // BRK, NMI and IRQ share one sequence. The vector is chosen when the status is pushed: an NMI
     // that has arrived by then takes over a BRK or IRQ (the status pushed keeps BRK's B flag).
-    void InterruptSequence(bool brk) {
+    HALVO_EXACT_INLINE void InterruptSequence(bool brk) {
         if (brk) {
             Fetch();
         } else {
@@ -305,7 +327,7 @@ public:
     }
 
     // One instruction, then the interrupt its second-to-last cycle saw.
-    void Step();
+    HALVO_EXACT_INLINE void Step();
 
     ExactCpu& cpu;
     Process& process;
@@ -313,7 +335,7 @@ public:
     std::uint16_t pc = 0;
 };
 
-void ExactCpu::Core::Step() {
+HALVO_EXACT_INLINE void ExactCpu::Core::Step() {
     const std::uint8_t opcode = Fetch();
     std::uint8_t& a = cpu.a;
     std::uint8_t& x = cpu.x;
@@ -582,26 +604,56 @@ void ExactCpu::Interrupt(std::uint16_t vector) {
     if (vector == NmiVector) {
         nmiPending = true;
     }
+    eventUnits = 0;
+    sampleUnits = DotsBeforeNmiSample * dotUnits;
+    nmiCheck = true;
     core.InterruptSequence(false);
+    CatchUpPpu();
     pc = core.pc;
 }
 
+void ExactCpu::CatchUpPpu(std::int32_t offset) {
+    Ppu& ppu = *process->ppu;
+    const std::int32_t owed = ppuUnits + offset;
+    if (owed >= dotUnits) {
+        const std::int32_t dots = owed / dotUnits;
+        ppuUnits -= dots * dotUnits;
+        ppu.RunDots(dots);
+    }
+    eventUnits = ppu.DotsToEvent() * dotUnits;
+    nmiCheck = true;
+}
+
 void ExactCpu::RunFrame() {
+    Run(true);
+}
+
+// The one place the interpreter is inlined: its core is a local the compiler can keep in registers.
+void ExactCpu::Run(bool frame) {
     Core core(*this);
     core.pc = static_cast<std::uint16_t>(pc);
     Ppu& ppu = *process->ppu;
-    while (!ppu.FrameEnded()) {
-        if (jammed) [[unlikely]] {
+    eventUnits = 0;
+    sampleUnits = DotsBeforeNmiSample * dotUnits;
+    nmiCheck = true;
+    // The end-of-cycle check has run the PPU through every line end the last instruction passed.
+    while (!frame || !ppu.FrameEnded()) {
+        if (frame && jammed) [[unlikely]] {
             core.Read(0xFFFF);
             continue;
         }
         core.Step();
+        if (!frame) {
+            break;
+        }
         if (lastPollNmi) [[unlikely]] {
             core.InterruptSequence(false);
         } else if (lastPollIrq) [[unlikely]] {
             core.InterruptSequence(false);
         }
     }
+    // Between frames the PPU stands where the processor's time is, as states save it.
+    CatchUpPpu();
     pc = core.pc;
 }
 
@@ -610,10 +662,7 @@ void ExactCpu::Execute(std::int32_t) {
 }
 
 void ExactCpu::Step() {
-    Core core(*this);
-    core.pc = static_cast<std::uint16_t>(pc);
-    core.Step();
-    pc = core.pc;
+    Run(false);
 }
 
 } // namespace Halvo::Nes

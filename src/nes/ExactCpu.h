@@ -41,6 +41,10 @@ public:
     // Cycles a DMC fetch took from the processor; they are spent at the next read cycle.
     void AddDmcStall(std::uint32_t cycles) { dmcStall += cycles; }
 
+    // Runs the PPU up to the present, `offset` units into the cycle under way (0 at its end), and
+    // asks it for its next event.
+    void CatchUpPpu(std::int32_t offset = 0);
+
     // Saves or loads what the exact model keeps beyond the registers.
     void ExactState(StateIo& io);
 
@@ -48,22 +52,35 @@ public:
     std::uint64_t cycles = 0;
     // The byte last seen on the data bus.
     std::uint8_t dataBus = 0;
-    // NMI edge detector and the polled interrupt state.
-    bool nmiLine = false;
+    // NMI edge detector and the polled interrupt state. No two of them that the end of a cycle reads
+    // sit side by side: the compiler would read such a pair as one 16-bit load of two bytes stored
+    // apart, which the processor cannot forward from its store buffer.
     bool nmiPending = false;
+    bool nmiLine = false;
     bool pollNmi = false;
+    bool lastPollIrq = false;
     bool pollIrq = false;
     bool lastPollNmi = false;
-    bool lastPollIrq = false;
     bool spriteDmaPending = false;
     std::uint8_t spriteDmaPage = 0;
     std::uint32_t dmcStall = 0;
-    // PPU time still owed, in master clock units (12 a cycle on NTSC, 16 on PAL; a dot is 4 or 5).
+    // PPU time still owed, in master clock units (12 a cycle on NTSC, 16 on PAL; a dot is 4 or 5), at
+    // the start of the cycle under way. Between frames it is less than a dot.
     std::int32_t ppuUnits = 0;
+    // The PPU may owe this much before it must run: the dots to its next event that the processor
+    // could see. 0 makes the next check run it.
+    std::int32_t eventUnits = 0;
+    // Where a cycle samples the NMI input, in units from its start.
+    std::int32_t sampleUnits = 8;
+    // The PPU ran or a register was accessed since the NMI input was last looked at.
+    bool nmiCheck = true;
     std::int32_t cycleUnits = 12;
     std::int32_t dotUnits = 4;
 
 private:
+    // Whole instructions until the frame ends, or (frame false) one.
+    void Run(bool frame);
+
     class Core;
     friend class Core;
 };

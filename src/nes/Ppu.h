@@ -126,9 +126,13 @@ public:
     // 241, dot 0) to the end of the post-render line, as in the line model.
     void SetExact(bool on) { exact = on; }
     bool Exact() const { return exact; }
+    // One dot, as the 2C02 runs it.
     void RunDot();
-    // RunDot `count` times.
+    // RunDot `count` times, whole tiles, sprite slots and idle stretches at once where it can.
     void RunDots(std::int32_t count);
+    // The dots RunDots may be given before the first one whose effect the processor could see
+    // without looking at the PPU's registers (at least 1): see PpuDots.cpp.
+    std::int32_t DotsToEvent() const;
     // The PPU's /NMI output: the VBlank flag while $2000 enables the NMI.
     bool NmiOutput() const { return (status & control & StatusVBlank) != 0; }
     bool FrameEnded() const { return frameEnded; }
@@ -244,12 +248,23 @@ private:
     bool a12High = false;
     std::uint64_t a12FellAt = 0;
 
+    // RunDot's body, inlined where the dots run.
+    void StepDot();
     void DotFetch();
     void LoadTile();
-    void DotPixel();
+    void DotPixel(std::uint32_t x);
+    void GroupPixels(std::uint32_t x);
     void EvaluateSpritesExact();
     void FetchSpritesExact();
+    std::uint32_t SpriteAddress(std::uint32_t slot) const;
+    void StoreSpritePlane(std::uint32_t slot, bool high, std::uint8_t plane);
+    void LaySpriteLine();
+    template <bool A12, bool Visible>
+    void TileGroup(Mmc& mmc);
+    template <bool A12>
+    void SpriteSlot(Mmc& mmc);
     void SetBusAddress(std::uint32_t address);
+    void TrackA12(std::uint32_t address, Mmc& mmc);
     std::uint8_t ReadBus(std::uint32_t address);
     void RefreshLatch(std::uint8_t value, std::uint8_t bits);
     std::uint8_t DecayedLatch();

@@ -187,6 +187,8 @@ std::uint64_t Process::ExactCycle() const {
 void Process::ServiceApu() {
     const std::uint64_t now = CpuCycle();
     if (exactCpu) {
+        // A sample fetch reads the processor's memory, which a board's handler may answer.
+        exactCpu->CatchUpPpu();
         apu->RunTo(now);
         exactCpu->AddDmcStall(apu->TakeStall());
         cpu->SetIrqInput(Cpu::IrqFrameCounter, apu->frameIrq);

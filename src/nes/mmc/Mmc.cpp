@@ -143,7 +143,9 @@ void Mmc::Reset(bool hard) {
 }
 
 void Mmc::WriteRegister(std::uint16_t, std::uint8_t) {}
-void Mmc::OnScanline() {}
+void Mmc::OnScanline() {
+    scanlineHook = false;
+}
 void Mmc::OnVBlank() {}
 void Mmc::OnVramAddress(std::uint16_t) {}
 void Mmc::OnPatternFetch(std::uint16_t) {
@@ -156,6 +158,10 @@ void Mmc::OnPatternPhase(bool) {
 
 void Mmc::OnPpuA12Rise() {
     a12Hook = false;
+}
+
+std::uint32_t Mmc::A12RisesToIrq() const {
+    return 1;
 }
 
 std::uint8_t Mmc::GetAttribute(std::uint16_t) {

@@ -50,6 +50,10 @@ public:
     // filters its short lows (MMC3's). Boards that count those rises set `a12Hook`; the exact PPU then
     // calls this instead of OnScanline.
     virtual void OnPpuA12Rise();
+    // How many more filtered rises of A12 it takes before one of them can raise the board's IRQ, or 0
+    // when none can; the exact PPU may run behind the processor until the rise that can. The base
+    // answers 1: any rise may.
+    virtual std::uint32_t A12RisesToIrq() const;
     // CPU writes below $8000 on the pages a board watches (WatchLowWrites); the base passes them on.
     virtual void WriteLow(std::uint16_t address, std::uint8_t value);
     // When the PPU turns from the background's pattern fetches to those of the coming line's sprites
@@ -150,6 +154,8 @@ public:
     bool attributeHook = true;
     // The same for OnPatternPhase, called twice a line.
     bool patternPhaseHook = true;
+    // And for OnScanline: the exact PPU then no longer stops at every line's end for the board.
+    bool scanlineHook = true;
     bool a12Hook = false;
 
 protected:

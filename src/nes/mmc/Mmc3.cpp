@@ -27,6 +27,18 @@ void Mmc3::OnPpuA12Rise() {
     }
 }
 
+// A counter at 0 or asked to reload takes the latch at the next rise and reaches 0 that many rises
+// later (at once with a latch of 0); any other counter reaches 0 in as many rises as it holds.
+std::uint32_t Mmc3::A12RisesToIrq() const {
+    if (!irqEnabled) {
+        return 0;
+    }
+    if (irqCounter == 0 || irqRunning) {
+        return irqLatch + 1u;
+    }
+    return irqCounter;
+}
+
 void Mmc3::Reset(bool hard) {
     Mmc::Reset(hard);
     // PAL and the Dendy draw 312 lines a frame, NTSC 262.

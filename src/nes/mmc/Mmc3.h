@@ -17,6 +17,7 @@ public:
     void WriteRegister(std::uint16_t address, std::uint8_t value) override;
     void OnScanline() override;
     void OnPpuA12Rise() override;
+    std::uint32_t A12RisesToIrq() const override;
 
     std::uint32_t bankSelect = 0; // register 0-7 that the next $8001 write loads
     std::uint32_t r6Slot = 4;     // CPU slot of register 6's bank: 4 ($8000) or 6 ($C000)
