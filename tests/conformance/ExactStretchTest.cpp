@@ -35,7 +35,7 @@ Ran RunPpu(const std::string& path, const Bytes& state, int mask, bool byDots) {
     EXPECT_TRUE(machine.Load(path));
     std::string error;
     EXPECT_TRUE(Nes::SaveState::Load(*machine.process, state.data(), state.size(), error)) << error;
-    Nes::Ppu& ppu = *machine.process->ppu;
+    Nes::Ppu& ppu = machine.process->GetPpu();
     if (mask >= 0) {
         ppu.mask = static_cast<std::uint8_t>(mask);
     }
