@@ -7,6 +7,7 @@
 #include "console/InputContext.h"
 #include "gfx/ConsoleRenderer.h"
 #include "gfx/Font.h"
+#include "gfx/MessageDrawing.h"
 #include "support/ConsoleCapture.h"
 
 namespace Halvo {
@@ -16,9 +17,10 @@ using Gfx::Color;
 using Gfx::ScreenRect;
 using Lines = std::vector<std::string>;
 
-// A font and a 640 x 480 screen in one. Characters are 8 pixels wide and 12 high, and text longer than
-// its rectangle wraps onto further rows of 14 pixels. Everything drawn goes into one list as
-// "fill|line|text left,top,right,bottom red,green,blue,alpha" and the text's first characters.
+// A font and a 640 x 480 screen in one, for the console and the on-screen messages. Characters are 8
+// pixels wide and 12 high, and text longer than its rectangle wraps onto further rows of `rowHeight`.
+// Everything drawn goes into one list as "fill|line|text left,top,right,bottom red,green,blue,alpha" and the
+// text's first characters.
 struct Recorder : Gfx::Font, Gfx::ConsoleRenderer {
     Recorder() : Font("Courier New", 12, 0) {}
     bool Reset() override { return true; }
@@ -36,7 +38,7 @@ struct Recorder : Gfx::Font, Gfx::ConsoleRenderer {
         // A font that does not wrap (as SDL's) measures the whole text on one row.
         const int perRow = wraps ? std::max(1, (rect.right - rect.left) / 8) : std::max(1, n);
         rect.right = rect.left + std::min(n, perRow) * 8;
-        rect.bottom = rect.top + std::max(1, (n + perRow - 1) / perRow) * 14;
+        rect.bottom = rect.top + std::max(1, (n + perRow - 1) / perRow) * rowHeight;
     }
     void DrawText(const ScreenRect& rect, const Color& color, std::uint32_t, const std::string& text,
                   std::uint32_t start, std::uint32_t count) override {
@@ -57,6 +59,7 @@ struct Recorder : Gfx::Font, Gfx::ConsoleRenderer {
     Lines drawn;
     bool fontWorks = true;
     bool wraps = true;
+    int rowHeight = 14;
 };
 
 class ConsoleDrawing : public ::testing::Test {
@@ -140,6 +143,31 @@ TEST_F(ConsoleDrawing, LongLinesWrapAndScrollBackHidesTheNewest) {
     const Lines& scrolled = Draw(1.0f);
     ASSERT_EQ(scrolled.size(), 4u);
     EXPECT_EQ(scrolled[3], "text 2,279,50,293 0.2,0.8,0.2,1 before");
+}
+
+// The newest message sits at the bottom left and older ones stack above it, each on its band, errors in
+// red, a fading line fainter; the status stands in the top right corner; a line wider than the screen
+// is cut at its margin.
+TEST(MessageDrawing, StacksMessagesUpFromTheBottomAndPutsTheStatusTopRight) {
+    Recorder recorder;
+    recorder.wraps = false;
+    recorder.rowHeight = 12;
+    Gfx::DrawMessages(recorder, recorder,
+                      {{"State saved.", false, 1.0f}, {"[Op][1] Error: no slot", true, 0.5f}}, "Paused");
+    // Rows of 16 pixels, an 8-pixel margin: the bottom line's text from 458 to 470.
+    EXPECT_EQ(recorder.drawn,
+              (Lines{"fill 8,454,200,474 0,0,0,0.3", "text 16,458,192,470 1,0.4,0.4,0.5 [Op][1] Erro",
+                     "fill 8,430,120,450 0,0,0,0.6", "text 16,434,112,446 1,1,1,1 State saved.",
+                     "fill 568,4,632,24 0,0,0,0.6", "text 576,8,624,20 1,0.85,0.3,1 Paused"}));
+
+    recorder.drawn.clear();
+    Gfx::DrawMessages(recorder, recorder, {{std::string(100, 'x'), false, 1.0f}}, "");
+    ASSERT_EQ(recorder.drawn.size(), 2u);
+    EXPECT_EQ(recorder.drawn[1].substr(0, 20), "text 16,458,624,470 ");
+
+    recorder.drawn.clear();
+    Gfx::DrawMessages(recorder, recorder, {}, "");
+    EXPECT_TRUE(recorder.drawn.empty());
 }
 
 } // namespace

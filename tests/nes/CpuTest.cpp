@@ -14,62 +14,7 @@ namespace {
 
 using TestSupport::CpuHarness;
 
-constexpr std::uint8_t Cli = 0x58, Sei = 0x78, Plp = 0x28, Rti = 0x40, Nop = 0xEA, Jam = 0x02;
-
-// A soft reset keeps the registers and charges its 6 cycles; a hard one starts from power-on values.
-TEST(CpuReset, SoftKeepsRegistersHardClearsThemAndTime) {
-    CpuHarness machine;
-    machine.Load({0xA9, 0x42, 0xA2, 0x17, Jam}, 0x8123); // LDA #$42; LDX #$17; halt
-    Nes::Cpu& cpu = machine.Cpu();
-    cpu.counter = cpu.target = 341;
-    cpu.Execute(341);
-    ASSERT_TRUE(cpu.jammed);
-    const std::array<int, 5> registers = machine.Registers();
-    const std::int32_t counter = cpu.counter;
-    cpu.Reset(false);
-    EXPECT_EQ(machine.Registers(), registers);
-    EXPECT_EQ(cpu.pc, 0x8123u);
-    EXPECT_EQ(cpu.counter, counter - 18);
-    EXPECT_FALSE(cpu.jammed);
-
-    cpu.s = cpu.y = 0x10;
-    cpu.lineStart = 99;
-    cpu.Reset(true);
-    EXPECT_EQ(machine.Registers(), (std::array<int, 5>{0, 0, 0, 0xFF, 0x26}));
-    EXPECT_EQ(cpu.pc, 0x8123u);
-    EXPECT_EQ(std::vector<std::int32_t>({cpu.counter, cpu.target, cpu.lineStart}),
-              std::vector<std::int32_t>(3));
-}
-
-// Entry pushes PC and then P with B clear (through the $0100/$01FF wrap), sets I, clears D and costs
-// 7 cycles. NMI is taken even with I set.
-TEST(CpuInterrupt, EntryPushesPcThenFlagsWithBClear) {
-    struct Case {
-        std::uint16_t vector;
-        std::uint8_t p, s;
-        std::array<std::uint16_t, 3> slots; // where PC high, PC low and P land
-        std::uint8_t pushed;
-        std::uint32_t handler;
-    };
-    for (const Case test : {Case{Nes::Cpu::NmiVector, 0x2F, 0x01, {0x0101, 0x0100, 0x01FF}, 0x2F, 0xA000},
-                            Case{Nes::Cpu::IrqVector, 0x39, 0xFF, {0x01FF, 0x01FE, 0x01FD}, 0x29, 0x9000}}) {
-        CpuHarness machine;
-        machine.Load({Nop});
-        Nes::Cpu& cpu = machine.Cpu();
-        cpu.pc = 0x1234;
-        cpu.s = test.s;
-        cpu.p = test.p;
-        cpu.counter = 100;
-        cpu.Interrupt(test.vector);
-        EXPECT_EQ(machine.Peek(test.slots[0]), 0x12);
-        EXPECT_EQ(machine.Peek(test.slots[1]), 0x34);
-        EXPECT_EQ(machine.Peek(test.slots[2]), test.pushed);
-        EXPECT_EQ(cpu.s, static_cast<std::uint8_t>(test.slots[2] - 1));
-        EXPECT_EQ(cpu.p & 0x0C, 0x04);
-        EXPECT_EQ(cpu.pc, test.handler);
-        EXPECT_EQ(cpu.counter, 100 - 21);
-    }
-}
+constexpr std::uint8_t Cli = 0x58, Sei = 0x78, Plp = 0x28, Rti = 0x40, Nop = 0xEA;
 
 // An IRQ line asserted while I is set waits, through a SEI too, and the instruction that clears I enters
 // it at once: the next instruction executed is the handler's first, and that instruction pays the 7

@@ -10,25 +10,6 @@ namespace {
 
 using TestSupport::PpuMachine;
 
-// The log of one frame (see ScriptedCpu and LoggingMmc): vertical blank with the NMI 20 dots in, the idle
-// lines up to the pre-render line, then the pre-render and visible lines, each with its tile fetches
-// (256 dots), the scanline hook and its horizontal blank (85 dots), and the post-render line.
-// A Dendy starts vertical blank at line 291, after 51 post-render lines.
-std::string ExpectedFrame(std::int32_t lines, bool nmi, bool shortPreRender, std::int32_t vblankLine = 241) {
-    std::string log =
-        std::string("V |20 ") + (nmi ? "N " : "") + "236 S" + std::to_string(vblankLine + 1) + " 85 ";
-    for (std::int32_t line = vblankLine + 2; line < lines; ++line) {
-        log += "|256 S" + std::to_string(line) + " 85 ";
-    }
-    for (std::int32_t next = 0; next <= 240; ++next) {
-        log += "|256 S" + std::to_string(next) + (next == 0 && shortPreRender ? " 84 " : " 85 ");
-    }
-    for (std::int32_t next = 241; next <= vblankLine; ++next) {
-        log += "|256 S" + std::to_string(next) + " 85 ";
-    }
-    return log;
-}
-
 void Scroll(PpuMachine& machine, std::uint8_t x) {
     machine.Fill(0x0000, {});
     machine.Ppu().WriteRegister(0x2005, x);
@@ -40,106 +21,6 @@ void SetOam(PpuMachine& machine, const std::vector<std::uint8_t>& bytes) {
     for (std::uint32_t i = 0; i < 256; ++i) {
         machine.Ppu().WriteOam(i, i < bytes.size() ? bytes[i] : 0xF0);
     }
-}
-
-TEST(PpuFrame, GivesTheCpuItsSlicesAndTheMapperItsHooksInHardwareOrder) {
-    struct Case {
-        std::uint32_t tvSystem;
-        std::uint8_t control, mask;
-    };
-    for (const Case test :
-         {Case{0, 0x80, Nes::Ppu::MaskRendering}, Case{0, 0x00, 0x00}, Case{1, 0x80, 0x1E}}) {
-        PpuMachine machine(test.tvSystem);
-        Nes::Ppu& ppu = machine.Ppu();
-        machine.Fill(0x2345, {});
-        ppu.WriteRegister(0x2000, test.control);
-        ppu.WriteRegister(0x2001, test.mask);
-        machine.log.clear();
-        ppu.RunFrame(false);
-        ppu.RunFrame(false);
-        const std::int32_t lines = test.tvSystem == 1 ? 312 : 262;
-        const bool nmi = test.control != 0;
-        // Every second frame the pre-render line is a dot short.
-        EXPECT_EQ(machine.log, ExpectedFrame(lines, nmi, false) + ExpectedFrame(lines, nmi, true));
-        EXPECT_EQ(machine.cpu->counter, 0);
-        EXPECT_TRUE(test.mask != 0 || ppu.vramAddress == 0x2345u); // rendering off leaves it alone
-    }
-}
-
-TEST(PpuFrame, DendyRunsPalLinesWithVerticalBlankAfterFiftyOnePostRenderLines) {
-    PpuMachine machine;
-    machine.machine.process->chosenRegion = Nes::Region::Dendy;
-    Nes::Ppu& ppu = machine.Ppu();
-    ppu.Reset(true);
-    ppu.WriteRegister(0x2000, 0x80);
-    ppu.WriteRegister(0x2001, Nes::Ppu::MaskRendering);
-    machine.log.clear();
-    ppu.RunFrame(false);
-    ppu.RunFrame(false);
-    // The NMI leaves NTSC's 20 lines of vertical blank, and no frame is a dot short.
-    EXPECT_EQ(machine.log, ExpectedFrame(312, true, false, 291) + ExpectedFrame(312, true, false, 291));
-    EXPECT_EQ(machine.cpu->counter, 0);
-}
-
-TEST(PpuFrame, NineSpritesOnALineSetOverflowUntilPreRenderAndOnlyEightAreDrawn) {
-    for (const std::uint8_t count : {8, 9}) {
-        PpuMachine machine;
-        auto canvas = machine.AttachCanvas();
-        machine.Fill(0x3F00, {0x30, 0x16});
-        machine.Fill(0x3F11, {0x16});
-        machine.Fill(0x0010, {0xFF}, 8);
-        std::vector<std::uint8_t> oam;
-        for (std::uint8_t sprite = 0; sprite < count; ++sprite) {
-            oam.insert(oam.end(), {49, 0x01, 0x00, static_cast<std::uint8_t>(16 * sprite + 8)});
-        }
-        SetOam(machine, oam);
-        Nes::Ppu& ppu = machine.Ppu();
-        ppu.WriteRegister(0x2001, 0x14);
-        std::set<std::int32_t> overflowLines;
-        machine.cpu->onSlice = [&] {
-            ppu.CatchUp();
-            if (ppu.status & 0x20) {
-                overflowLines.insert(ppu.scanline);
-            }
-        };
-        ppu.RunFrame(true);
-        // Set for line 50, the flag lasts to the end of the frame (241) and clears on the pre-render line.
-        EXPECT_EQ(overflowLines.size(), count == 9 ? 192u : 0u);
-        EXPECT_TRUE(count == 8 || (*overflowLines.begin() == 50 && *overflowLines.rbegin() == 241));
-        EXPECT_EQ(canvas->GetPixel(7 * 16 + 8, 50), canvas->paletteMap[17]);
-        EXPECT_EQ(canvas->GetPixel(8 * 16 + 8, 50), canvas->paletteMap[0]); // only eight are drawn
-    }
-}
-
-TEST(PpuFrame, SpritesFollowOamWritesAndHeightChangesBetweenFrames) {
-    PpuMachine machine;
-    auto canvas = machine.AttachCanvas();
-    Nes::Ppu& ppu = machine.Ppu();
-    machine.Fill(0x3F00, {0x30});
-    machine.Fill(0x3F11, {0x16, 0x16, 0x16});
-    machine.Fill(0x0010, {0xFF}, 8);  // tile 1 of table 0: every pixel opaque
-    machine.Fill(0x1000, {0xFF}, 32); // tiles 0 and 1 of table 1, for the 8x16 sprite 1
-    SetOam(machine, {49, 0x01, 0x00, 8});
-    ppu.WriteRegister(0x2001, 0x14);
-    const auto sprite = [&](std::uint32_t y) { return canvas->GetPixel(8, y) != canvas->paletteMap[0]; };
-
-    ppu.RunFrame(true);
-    EXPECT_TRUE(sprite(50) && sprite(57));
-    EXPECT_FALSE(sprite(49) || sprite(58));
-
-    // A y written through $2003/$2004 moves the sprite.
-    ppu.WriteRegister(0x2003, 0);
-    ppu.WriteRegister(0x2004, 99);
-    ppu.RunFrame(true);
-    EXPECT_FALSE(sprite(50));
-    EXPECT_TRUE(sprite(100) && sprite(107));
-    EXPECT_FALSE(sprite(108));
-
-    // Tall sprites cover 16 lines.
-    ppu.WriteRegister(0x2000, 0x20);
-    ppu.RunFrame(true);
-    EXPECT_TRUE(sprite(100) && sprite(115));
-    EXPECT_FALSE(sprite(99) || sprite(116));
 }
 
 TEST(PpuFrame, BackgroundFollowsFineScrollAttributesAndLeftClip) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <functional>
 #include <initializer_list>
-#include <string>
 
 #include "gfx/MemoryNesCanvas.h"
 #include "nes/Cpu.h"
@@ -14,18 +13,16 @@
 
 namespace Halvo::TestSupport {
 
-// A processor that runs no program: it spends every slice exactly and writes the slices and NMIs into
-// a log ("|" where a line starts). It spends a slice as instructions of 8 dots; `onSlice` runs before
-// each of them, so a test can look at the PPU or touch its registers at a known moment, as a program's
-// instruction would (reading the PPU's state directly needs `CatchUp` first).
+// A processor that runs no program: it spends every slice as instructions of 8 dots, and `onSlice` runs
+// before each of them, so a test can look at the PPU or touch its registers at a known moment, as a
+// program's instruction would (reading the PPU's state directly needs `CatchUp` first).
 class ScriptedCpu final : public Nes::Cpu {
 public:
-    ScriptedCpu(Nes::Process* process, std::string& log) : Cpu(process, nullptr), log(log) {}
+    explicit ScriptedCpu(Nes::Process* process) : Cpu(process, nullptr) {}
 
     void Step() override {}
-    void Interrupt(std::uint16_t) override { log += "N "; }
+    void Interrupt(std::uint16_t) override {}
     void Execute(std::int32_t dots) override {
-        log += target == lineStart ? "|" : "";
         target -= dots;
         while (counter > target) {
             if (onSlice) {
@@ -33,34 +30,19 @@ public:
             }
             counter = std::max(target, counter - 8);
         }
-        log += std::to_string(dots) + " ";
     }
 
-    std::string& log;
     std::function<void()> onSlice;
 };
 
-// The mapper base with its hooks written into the same log: "V" vertical blank, "S" and the PPU's line
-// number for every scanline, "A" and the address after a $2006 pair.
-class LoggingMmc final : public Nes::Mmc {
-public:
-    LoggingMmc(Nes::Process* process, std::string& log) : Mmc(process), log(log) {}
-
-    void OnVBlank() override { log += "V "; }
-    void OnScanline() override { log += "S" + std::to_string(process->GetPpu().scanline) + " "; }
-    void OnVramAddress(std::uint16_t address) override { log += "A" + std::to_string(address) + " "; }
-
-    std::string& log;
-};
-
-// A hard-reset PPU with CHR-RAM, vertically mirrored name tables, the logging mapper and the scripted
+// A hard-reset PPU with CHR-RAM, vertically mirrored name tables, the base mapper and the scripted
 // processor.
 struct PpuMachine {
     explicit PpuMachine(std::uint32_t tvSystem = 0) : machine(MakeImage(1, 0)) {
         machine.image->tvSystem = tvSystem;
         Nes::Process& process = *machine.process;
-        process.SetCpu(cpu = Ref::New<ScriptedCpu>(&process, log));
-        process.SetMmc(Ref::New<LoggingMmc>(&process, log));
+        process.SetCpu(cpu = Ref::New<ScriptedCpu>(&process));
+        process.SetMmc(Ref::New<Nes::Mmc>(&process));
         process.GetPpu().Reset(true);
         process.GetMmc().Reset(true);
         process.GetMmc().SetNameTableMirroring(Nes::MirrorVertical);
@@ -88,7 +70,6 @@ struct PpuMachine {
         return canvas;
     }
 
-    std::string log;
     Machine machine;
     Ref::Ptr<ScriptedCpu> cpu;
 };

@@ -33,14 +33,5 @@ TEST(Region, AutoTakesTheHeaderThenTheFileNameThenNtsc) {
     }
 }
 
-TEST(Region, NamesAndFrameRates) {
-    EXPECT_EQ(Nes::RegionFromName("dendy"), Nes::Region::Dendy);
-    EXPECT_EQ(Nes::RegionFromName("pal"), Nes::Region::Pal);
-    EXPECT_EQ(Nes::RegionFromName("ntsc"), Nes::Region::Ntsc);
-    EXPECT_FALSE(Nes::RegionFromName("auto"));
-    EXPECT_NEAR(Nes::FrameRate(Nes::Region::Ntsc), 60.0988, 0.001);
-    EXPECT_NEAR(Nes::FrameRate(Nes::Region::Dendy), 50.007, 0.001);
-}
-
 } // namespace
 } // namespace Halvo

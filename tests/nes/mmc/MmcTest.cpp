@@ -19,32 +19,6 @@ TEST(MmcBase, ChrRomIgnoresWrites) {
     EXPECT_EQ(machine.Vram(0x0800), 5);
 }
 
-// The boards' own tests cover the types 0-4.
-TEST(MmcBase, MirroringTypesMapNameTableSlots) {
-    Machine machine(MakeImage(1, 1));
-    Nes::Mmc mmc(machine.process.Get());
-    TestSupport::ConsoleCapture capture;
-    const Nes::Ppu& ppu = machine.process->GetPpu();
-    const std::pair<std::uint32_t, std::array<long, 4>> cases[] = {
-        {Nes::MirrorSinglePage2, {2, 2, 2, 2}},
-        {Nes::MirrorSinglePage3, {3, 3, 3, 3}},
-        {Nes::MirrorByMapper, {3, 3, 3, 3}}, // the slots stay
-        {9, {0, 1, 2, 3}},                   // reported, then four screens
-    };
-    for (const auto& [type, expected] : cases) {
-        mmc.SetNameTableMirroring(type);
-        for (int slot = 0; slot < 4; ++slot) {
-            EXPECT_EQ(ppu.VramPage(8 + slot) - mmc.nameTableRam.get(), expected[slot] * 1024)
-                << type << " " << slot;
-            EXPECT_EQ(ppu.VramPage(12 + slot), ppu.VramPage(8 + slot)) << "the mirror at $3000";
-        }
-    }
-    EXPECT_TRUE(capture.HoldsOnly("Halvo::Nes::Mmc::SetNameTableMirroring",
-                                  "Invalid name table mirroring type used."));
-    mmc.MapNameTable(1, 6); // page numbers wrap at 4
-    EXPECT_EQ(ppu.VramPage(9) - mmc.nameTableRam.get(), 2 * 1024);
-}
-
 TEST(MmcBase, HardResetClearsCartridgeMemorySoftResetKeepsIt) {
     auto image = MakeImage(1, 0);
     image->hasWram = true;
