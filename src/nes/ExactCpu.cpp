@@ -74,8 +74,14 @@ public:
             cpu.nmiLine = line;
         }
         cpu.ppuUnits += cpu.cycleUnits;
+        // The processor samples its IRQ input with the NMI's, after the cycle's second dot: a board's
+        // line that the PPU's last dot raises counts from the next cycle (mmc3_test_2's
+        // 4-scanline_timing pins MMC3's IRQ against the sprite fetches and the next line's first tile).
+        std::uint8_t lateIrqs = 0;
         if (cpu.ppuUnits >= cpu.eventUnits) [[unlikely]] {
+            const std::uint8_t sampled = cpu.irqInputs;
             cpu.CatchUpPpu(0);
+            lateIrqs = cpu.irqInputs & ~sampled;
         }
         if (cpu.cycles >= process.apuDue) [[unlikely]] {
             process.ServiceApu();
@@ -88,7 +94,7 @@ public:
         cpu.lastPollNmi = cpu.pollNmi;
         cpu.lastPollIrq = cpu.pollIrq;
         cpu.pollNmi = cpu.nmiPending;
-        cpu.pollIrq = cpu.irqInputs && !(cpu.p.bdi & FlagI);
+        cpu.pollIrq = (cpu.irqInputs & ~lateIrqs) && !(cpu.p.bdi & FlagI);
     }
 
     // A read cycle, which any DMA waiting for the bus takes first.
@@ -108,32 +114,81 @@ public:
     }
 
     // DMA takes the bus at a read cycle. The halted processor repeats its read while the DMA waits
-    // (a register such as $2007 or $4016 sees those reads: dmc_dma_during_read4 checks them); sprite
-    // DMA then alternates reads of the page with writes of $2004, after one more cycle when it would
-    // start on a write cycle (odd), 513 or 514 cycles in all. A DMC fetch costs 4 cycles here, the one
-    // that reads the sample byte included.
+    // (a register such as $2007 or $4016 sees those reads: dmc_dma_during_read4 checks them). A DMC
+    // fetch on its own costs 4 cycles here, the one that reads the sample byte included.
     void RunDma(std::uint16_t address) {
         while (cpu.dmcStall > 0 || cpu.spriteDmaPending) {
             if (cpu.spriteDmaPending) {
                 cpu.spriteDmaPending = false;
-                BusRead(address);
-                if (cpu.cycles & 1) {
-                    BusRead(address);
-                }
-                const std::uint16_t source = static_cast<std::uint16_t>(cpu.spriteDmaPage << 8);
-                for (std::uint32_t i = 0; i < 256; ++i) {
-                    const std::uint8_t value = BusRead(static_cast<std::uint16_t>(source + i));
-                    BusWrite(0x2004, value);
-                }
+                RunSpriteDma(address);
                 continue;
             }
             const std::uint32_t stall = cpu.dmcStall;
             cpu.dmcStall = 0;
-            for (std::uint32_t i = 1; i < stall; ++i) {
+            if (stall > 1) {
                 BusRead(address);
+            }
+            for (std::uint32_t i = 2; i < stall; ++i) {
+                ReadAgain(address);
             }
             Idle();
         }
+    }
+
+    // Sprite DMA alternates reads of the page (on odd cycles, the DMA's get cycles) with writes of
+    // $2004 (put cycles), after one more cycle when it would start on a put: 513 or 514 cycles. A DMC
+    // fetch that comes due meanwhile needs the bus only for its own get: its halt and dummy cycles pass
+    // along with the copy's, then it takes the next get cycle and the copy's read waits for the one
+    // after, two cycles in all. Due near the end, what is left of it runs on alone after the last
+    // write: one or three cycles more (the DMA page of the NESdev wiki works these cases through).
+    void RunSpriteDma(std::uint16_t address) {
+        // The first cycle the DMC may take for its get; 0 while none is due.
+        std::uint64_t dmcGetFrom = 0;
+        const auto noteDmc = [&] {
+            if (cpu.dmcStall != 0) {
+                cpu.dmcStall = 0;
+                dmcGetFrom = cpu.cycles + 3;
+            }
+        };
+        BusRead(address);
+        noteDmc();
+        if (cpu.cycles & 1) {
+            ReadAgain(address);
+            noteDmc();
+        }
+        const std::uint16_t source = static_cast<std::uint16_t>(cpu.spriteDmaPage << 8);
+        for (std::uint32_t i = 0; i < 256;) {
+            if (dmcGetFrom != 0 && cpu.cycles + 1 >= dmcGetFrom) {
+                dmcGetFrom = 0;
+                Idle();
+                Idle();
+                noteDmc();
+                continue;
+            }
+            const std::uint8_t value = BusRead(static_cast<std::uint16_t>(source + i));
+            noteDmc();
+            BusWrite(0x2004, value);
+            noteDmc();
+            ++i;
+        }
+        if (dmcGetFrom != 0) {
+            while (cpu.cycles + 1 < dmcGetFrom || ((cpu.cycles + 1) & 1) == 0) {
+                ReadAgain(address);
+            }
+            Idle();
+        }
+    }
+
+    // A halted read repeated on the next cycle. A joypad shifts when its /OE line is released, and the
+    // 2A03 holds /OE through consecutive reads of the same port register, so the pad sees one read for
+    // the whole run and the processor the same bit each time (the NES and the AV Famicom; the RF
+    // Famicom clocks on every cycle). dma_4016_read shows the bit the DMC's halt deletes that way.
+    HALVO_EXACT_INLINE void ReadAgain(std::uint16_t address) {
+        if ((address & 0xFFFE) == 0x4016) {
+            Idle();
+            return;
+        }
+        BusRead(address);
     }
 
     // The DMA's cycles from a core of their own: the instruction's core stays local to its run, and

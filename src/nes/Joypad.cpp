@@ -9,7 +9,7 @@ std::uint8_t Joypad::Read(std::uint32_t, std::uint32_t line) {
         return 0;
     }
     const std::uint8_t bit = shift & 1;
-    shift >>= 1;
+    shift = static_cast<std::uint8_t>(shift >> 1 | fill);
     return bit;
 }
 

@@ -23,8 +23,12 @@ public:
         ButtonRight = 0x80,
     };
 
-    // The joypad of player `pad` + 1 (0 or 1), latching from `buttons` (null: no buttons held).
-    Joypad(ButtonState* buttons, std::uint32_t pad) : buttons(buttons), pad(pad) { drivenLines = 0x01; }
+    // The joypad of player `pad` + 1 (0 or 1), latching from `buttons` (null: no buttons held). After
+    // its eighth read it answers 0, or with `onesAfterButtons` 1 as Nintendo's own controllers do.
+    Joypad(ButtonState* buttons, std::uint32_t pad, bool onesAfterButtons = false)
+        : buttons(buttons), pad(pad), fill(onesAfterButtons ? 0x80 : 0) {
+        drivenLines = 0x01;
+    }
 
     std::uint8_t Read(std::uint32_t port, std::uint32_t line) override;
     void Write(std::uint8_t value) override;
@@ -32,6 +36,8 @@ public:
 
     ButtonState* const buttons;
     const std::uint32_t pad;
+    // What enters the shift register at the top.
+    const std::uint8_t fill;
     std::uint8_t strobe = 0;
     std::uint8_t shift = 0;
 };

@@ -12,8 +12,12 @@ Ref::Ptr<Ports> Ports::Create(Process* process) {
     }
     return Console::CreateOrReport("Halvo::Nes::Ports::Create", __LINE__,
                                    "Could not create Nes::Ports object--",
-                                   "Could not create Nes::Ports--unknown exception.",
-                                   [] { return Ref::Ptr<Ports>(Ref::New<NintendoPorts>()); });
+                                   "Could not create Nes::Ports--unknown exception.", [process] {
+                                       // The exact model follows the console itself: standard pads plugged
+                                       // straight in; dma_4016_read counts the eight button reads before the
+                                       // ones that follow them.
+                                       return Ref::Ptr<Ports>(Ref::New<NintendoPorts>(process->IsExact()));
+                                   });
 }
 
 void NintendoPorts::Reset(bool hard) {
@@ -80,6 +84,15 @@ std::uint8_t NintendoPorts::Read(std::uint32_t address) {
     ExtDevice* first = devices[port].Get();      // port 0 or 1
     ExtDevice* second = devices[port + 2].Get(); // port 2 or 3
     std::uint8_t value = 0;
+    if (plain) {
+        if (first) {
+            value |= ReadLines(*first, port, SerialLine | ParallelLines);
+        }
+        if (ExtDevice* expansion = devices[4].Get()) {
+            value |= ReadLines(*expansion, port, 0x1F);
+        }
+        return value;
+    }
     if (first) {
         value |= ReadLines(*first, port, count < 8 ? SerialLine | ParallelLines : ParallelLines);
     }

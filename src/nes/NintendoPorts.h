@@ -12,6 +12,10 @@ namespace Halvo::Nes {
 // expansion port) on both. A falling strobe restarts the serial reads of both registers.
 class NintendoPorts : public Ports {
 public:
+    // `plainConsole`: the console as it leaves the box, with nothing between the ports and the pads: each
+    // register reads its first device's line 0 however often it is read, with no second device's reads
+    // and no signature after them (those come from a four-player adapter).
+    explicit NintendoPorts(bool plainConsole = false) : plain(plainConsole) {}
     static constexpr std::uint32_t PortCount = 5;
 
     void Reset(bool hard) override;
@@ -25,6 +29,7 @@ public:
     std::uint32_t readCount4016 = 0;
     std::uint32_t readCount4017 = 0;
     std::uint8_t strobe = 0;
+    const bool plain;
 };
 
 } // namespace Halvo::Nes

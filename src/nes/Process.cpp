@@ -124,8 +124,8 @@ Process::Process(const std::string& cpuKind, RomImage* romImage) : Process(romIm
         throw std::runtime_error("Could not create Nes::Ports object.");
     }
     // Both players' joypads, as on the console; they latch from this machine's buttons.
-    ports->ConnectDevice(0, Ref::Ptr<ExtDevice>(Ref::New<Joypad>(&buttons, 0)));
-    ports->ConnectDevice(1, Ref::Ptr<ExtDevice>(Ref::New<Joypad>(&buttons, 1)));
+    ports->ConnectDevice(0, Ref::Ptr<ExtDevice>(Ref::New<Joypad>(&buttons, 0, IsExact())));
+    ports->ConnectDevice(1, Ref::Ptr<ExtDevice>(Ref::New<Joypad>(&buttons, 1, IsExact())));
     apu = Ref::Ptr<Apu>(Ref::New<Apu>(this));
 }
 
