@@ -19,6 +19,13 @@ void SdlTimer::Update() {
     absoluteTime = static_cast<double>(now - firstTicks) / ticksPerSecond;
 }
 
+double SdlTimer::Now() {
+    if (lastTicks == NoTicks) {
+        return 0;
+    }
+    return static_cast<double>(SDL_GetPerformanceCounter() - firstTicks) / ticksPerSecond;
+}
+
 void SdlTimer::Sleep(double seconds) {
     if (seconds > 0) {
         SDL_Delay(static_cast<Uint32>(seconds * 1000));
