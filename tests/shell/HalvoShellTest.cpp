@@ -724,6 +724,9 @@ TEST_F(EmulatorShell, PausedStatesShowAndRawScreenshotsKeepTheGame) {
     Type("pause");
     Type("loadstate \"red.state\"");
     EXPECT_TRUE(red(PixelAfterFrame(320, 240)));
+    // So does a new canvas (another filter) while it stands still.
+    Type("g_filter scanlines");
+    EXPECT_TRUE(red(PixelAfterFrame(320, 241)));
 
     const auto pngSize = [](const std::filesystem::path& file) {
         std::ifstream png(file, std::ios::binary);
