@@ -17,6 +17,9 @@ public:
 
     float frameTime = 0.0f;
     double absoluteTime = 0.0;
+    // The platform clock's own reading at the first Update, in seconds (for logs read beside other
+    // programs' times).
+    double origin = 0.0;
 };
 
 } // namespace Halvo::App

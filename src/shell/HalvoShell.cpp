@@ -1,6 +1,7 @@
 #include "shell/HalvoShell.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -466,6 +467,11 @@ void HalvoShell::UpdatePacing() {
     // refresh of its own.
     pacer.SetDisplay(window ? window->RefreshRate() : 0.0,
                      syncVariable.value && !variableRefreshVariable.value);
+    if (latencyLogging) {
+        console->Output() << "Latency log: the display refreshes at "
+                          << (window ? window->RefreshRate() : 0.0) << " Hz; frames are held for "
+                          << pacer.RefreshesPerFrame() << " refreshes (0: by the clock)." << std::endl;
+    }
 }
 
 void HalvoShell::OnDisplayChanged() {
@@ -596,12 +602,34 @@ void HalvoShell::OnIdle() {
     if (screenshotPending) {
         TakeScreenshot();
     }
+    const double presentStart = timer->Now();
     driver->Present();
+    const double presentEnd = timer->Now();
     if (latencyLogging) {
-        if (const std::string line = latencyLog.Presented(timer->Now()); !line.empty()) {
-            console->Output() << line << std::endl;
+        const double now = presentEnd;
+        if (const std::string line = latencyLog.Presented(now); !line.empty()) {
+            char clock[64];
+            std::snprintf(clock, sizeof clock, " Presented at %.4f s of the system clock.",
+                          timer->origin + now);
+            console->Output() << line << clock << std::endl;
         }
     }
+    // A present that waited returned at a refresh: the next frame's keys are read just in time for the
+    // one after. (A present that did not wait has no refresh to be in time for.)
+    // Frames at every refresh: held one refresh each, or paced by the clock on a display that does
+    // not say its rate.
+    const std::uint32_t held = pacer.RefreshesPerFrame();
+    const bool unknownRate = held == 0 && syncVariable.value && !variableRefreshVariable.value &&
+                             (!window || window->RefreshRate() == 0);
+    const bool everyRefresh = (held == 1 || unknownRate) && !fastForward && !rewind.Rewinding() &&
+                              presentEnd - presentStart >= App::FrameDelay::Margin / 2;
+    if (running && framesRun > 0 && everyRefresh) {
+        frameDelay.Record(std::max(0.0, presentStart - timer->absoluteTime), presentEnd - lastPresentEnd);
+        timer->Sleep(frameDelay.Wait(held ? 1 / pacer.EffectiveRate() : 0.0));
+    } else if (!everyRefresh) {
+        frameDelay.Forget();
+    }
+    lastPresentEnd = presentEnd;
 }
 
 std::uint32_t HalvoShell::RunDueFrames() {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FrameDelay.h"
 #include "app/FramePacer.h"
 #include "app/LatencyLog.h"
 #include "app/Shell.h"
@@ -196,6 +197,9 @@ public:
 
     // Emulated frames follow the console's rate, whatever the display does.
     App::FramePacer pacer;
+    // Where a frame is shown at every refresh, the keys are read as late before it as its work allows.
+    App::FrameDelay frameDelay;
+    double lastPresentEnd = 0;
     PlayStats stats;
     // With HALVO_LATENCY_LOG set, every key press is timed to the picture that shows it, in the log.
     App::LatencyLog latencyLog;

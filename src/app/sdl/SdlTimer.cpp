@@ -11,6 +11,8 @@ void SdlTimer::Update() {
     if (lastTicks == NoTicks) {
         lastTicks = now;
         firstTicks = now;
+        // On Linux SDL's counter is CLOCK_MONOTONIC_RAW.
+        origin = static_cast<double>(now) / ticksPerSecond;
     }
     // Unsigned subtraction gives the true difference even across a wrap of the counter.
     const std::uint64_t delta = now - lastTicks;
