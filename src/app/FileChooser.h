@@ -25,6 +25,8 @@ public:
 
     std::string file;
     std::string error;
+    // The desktop took the request: its chooser is on the way.
+    bool accepted = false;
 };
 
 } // namespace Halvo::App

@@ -35,7 +35,7 @@ void RomChooser::Open(App::Bridge& bridge, Console::InputContext& input, const s
     std::string reason;
     desktop = bridge.OpenFileChooser("Load a NES cartridge", folder, reason);
     if (desktop) {
-        out << "Choose a cartridge in the desktop's file chooser." << std::endl;
+        told = false;
         return;
     }
     OpenList(input, reason, out);
@@ -67,6 +67,11 @@ void RomChooser::Poll(Console::InputContext& input, std::ostream& out) {
     }
     switch (desktop->Poll()) {
     case App::FileChooser::State::Waiting:
+        // Said once the desktop took the request: a desktop without a portal says no at once.
+        if (desktop->accepted && !told) {
+            told = true;
+            out << "Choose a cartridge in the desktop's file chooser." << std::endl;
+        }
         break;
     case App::FileChooser::State::Chosen: {
         const std::string file = desktop->file;

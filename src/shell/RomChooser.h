@@ -55,6 +55,7 @@ private:
     std::function<bool(const std::string&)> load;
     std::string lastFolder;
     std::string startFolder;
+    bool told = false;
 };
 
 } // namespace Halvo

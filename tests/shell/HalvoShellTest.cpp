@@ -1,9 +1,13 @@
 #include "shell/HalvoShell.h"
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <thread>
 
 #include <SDL.h>
 
@@ -260,6 +264,33 @@ TEST_F(EmulatorShell, LoadromAloneFallsBackToAListInTheConsole) {
     shell->inputContext->Update(1.0f);
     shell->OnKeyDown(Console::ToggleKey, 0);
     EXPECT_FALSE(shell->romChooser.choosing || shell->inputContext->visible);
+
+    // A session bus of its own without a portal on it refuses the request it is sent.
+    FILE* daemon = popen("exec dbus-daemon --session --nofork --nopidfile --print-address=1 --print-pid=1 "
+                         "2>/dev/null",
+                         "r");
+    char address[512] = {}, pid[32] = {};
+    if (!daemon || !fgets(address, sizeof address, daemon) || !fgets(pid, sizeof pid, daemon)) {
+        if (daemon) {
+            pclose(daemon);
+        }
+        GTEST_SKIP() << "dbus-daemon could not be started: the portal's request is not tried";
+    }
+    address[std::strcspn(address, "\n")] = '\0';
+    TestSupport::ScopedEnvironment ownBus{"DBUS_SESSION_BUS_ADDRESS", address};
+    shell->OnKeyDown(Console::ToggleKey, 0);
+    Type("loadrom");
+    ASSERT_TRUE(shell->romChooser.desktop) << capture.LastLine();
+    for (int turn = 0; turn < 500 && shell->romChooser.desktop; ++turn) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        Idle();
+    }
+    kill(std::stoi(pid), SIGTERM);
+    pclose(daemon);
+    EXPECT_TRUE(shell->romChooser.choosing);
+    EXPECT_NE(capture.LastLine().find("No desktop file chooser (the desktop portal refused: "),
+              std::string::npos)
+        << capture.LastLine();
 }
 
 // Without a game the commands do nothing; with one, neither a file that cannot be read nor an image

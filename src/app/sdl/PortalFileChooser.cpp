@@ -15,16 +15,20 @@ constexpr const char* RequestInterface = "org.freedesktop.portal.Request";
 constexpr const char* Patterns[] = {"*.nes", "*.NES", "*.unf", "*.UNF", "*.unif", "*.UNIF",
                                     "*.fds", "*.FDS", "*.nsf", "*.NSF", "*.nsfe", "*.NSFE"};
 
-// Whether a session bus is there to ask. Without its address libdbus would try to start one for the
-// X display, which is no desktop's portal.
-bool SessionBusPresent() {
+// The session bus's address: $DBUS_SESSION_BUS_ADDRESS, else the bus of the user's session in
+// $XDG_RUNTIME_DIR; empty when there is neither. (Without an address libdbus would try to start a bus
+// for the X display, which is no desktop's portal; and it reads the variable only once per process.)
+std::string SessionBusAddress() {
     const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
     if (address && *address) {
-        return true;
+        return address;
     }
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     std::error_code error;
-    return runtime && *runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", error);
+    if (runtime && *runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", error)) {
+        return "unix:path=" + (std::filesystem::path(runtime) / "bus").string();
+    }
+    return {};
 }
 
 // One "key": variant entry of an a{sv} dictionary being appended.
@@ -43,7 +47,8 @@ void AppendOption(DBusMessageIter& dictionary, const char* key, const char* sign
 
 Ref::Ptr<FileChooser> PortalFileChooser::Open(const std::string& title, const std::string& folder,
                                               std::string& error) {
-    if (!SessionBusPresent()) {
+    const std::string address = SessionBusAddress();
+    if (address.empty()) {
         error = "there is no session bus";
         return nullptr;
     }
@@ -51,7 +56,12 @@ Ref::Ptr<FileChooser> PortalFileChooser::Open(const std::string& title, const st
     dbus_error_init(&busError);
     // A connection of its own, closed with the chooser; libdbus must not end the program when the bus
     // goes away.
-    DBusConnection* connection = dbus_bus_get_private(DBUS_BUS_SESSION, &busError);
+    DBusConnection* connection = dbus_connection_open_private(address.c_str(), &busError);
+    if (connection && !dbus_bus_register(connection, &busError)) {
+        dbus_connection_close(connection);
+        dbus_connection_unref(connection);
+        connection = nullptr;
+    }
     if (!connection) {
         error = std::string("the session bus cannot be reached: ") +
                 (dbus_error_is_set(&busError) ? busError.message : "no reason given");
@@ -190,6 +200,7 @@ void PortalFileChooser::Read(DBusMessage* message) {
         return;
     }
     if (type == DBUS_MESSAGE_TYPE_METHOD_RETURN && dbus_message_get_reply_serial(message) == serial) {
+        accepted = true;
         // Portals older than the token convention name the request object themselves.
         const char* path = nullptr;
         if (dbus_message_get_args(message, nullptr, DBUS_TYPE_OBJECT_PATH, &path, DBUS_TYPE_INVALID) &&
