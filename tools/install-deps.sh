@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libpng-dev libsamplerate0-dev libsdl2-dev libsdl2-ttf-dev libfontconfig-dev fonts-liberation)
+          libpng-dev libsamplerate0-dev libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libdbus-1-dev fonts-liberation)
 if [ "${1:-run}" = test ]; then
     # The desktop checks: the menu entry's validator, the manual page reader, and what a Debian package
     # is made and read with (cpack reads the programs' libraries with file and dpkg-shlibdeps).

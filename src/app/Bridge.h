@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FileChooser.h"
 #include "ref/Object.h"
 #include "sound/AudioDevice.h"
 
@@ -45,6 +46,14 @@ public:
     // The platform's sound output, or null with the reason in `error`.
     virtual Ref::Ptr<Sound::AudioDevice> OpenAudioDevice(std::string& error) {
         error = "this platform has no sound output.";
+        return nullptr;
+    }
+    // The desktop's own chooser of a file to open, titled `title`, starting in `folder`; null with the
+    // reason in `error` when the desktop has none.
+    virtual Ref::Ptr<FileChooser> OpenFileChooser(const std::string& title, const std::string& folder,
+                                                  std::string& error) {
+        (void)title, (void)folder;
+        error = "this platform has no file chooser.";
         return nullptr;
     }
 

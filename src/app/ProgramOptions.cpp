@@ -28,6 +28,8 @@ ProgramOptions ParseProgramOptions(const std::vector<std::string>& arguments) {
             if (options.action == ProgramOptions::Action::Run) {
                 options.action = ProgramOptions::Action::Help;
             }
+        } else if (argument == "--desktop") {
+            options.desktop = true;
         } else if (argument == "--version") {
             if (options.action == ProgramOptions::Action::Run) {
                 options.action = ProgramOptions::Action::Version;
@@ -55,6 +57,7 @@ std::string ProgramUsage() {
            "Options:\n"
            "  -h, --help   show this text and exit\n"
            "  --version    show the version and exit\n"
+           "  --desktop    as the desktop's menu starts it: screenshots go to the pictures folder\n"
            "  --           end of the options: a ROM whose name begins with \"-\" may follow\n"
            "               (or write it as ./-name.nes)\n"
            "\n"

@@ -16,10 +16,11 @@ struct ProgramOptions {
     Action action = Action::Run;
     std::vector<std::string> arguments; // what the shell gets: the arguments less a "--" that ended options
     std::string error;
+    bool desktop = false; // "--desktop": the desktop's menu entry started the program
 };
 
-// Options stand before the first console line ("+..."): "-h" or "--help", "--version", and "--", after
-// which a name that begins with "-" is a cartridge image. Any other argument there that begins with "-"
+// Options stand before the first console line ("+..."): "-h" or "--help", "--version", "--desktop", and "--",
+// after which a name that begins with "-" is a cartridge image. Any other argument there that begins with "-"
 // (but "-" alone) is refused, so a mistyped option never opens a window to load a cartridge of that
 // name. Words of console lines are the console's, whatever they look like.
 ProgramOptions ParseProgramOptions(const std::vector<std::string>& arguments);

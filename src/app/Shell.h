@@ -41,6 +41,10 @@ public:
     virtual void OnIdle() = 0;
     virtual void OnActivate(bool active) = 0;
     virtual void OnResize(std::uint32_t width, std::uint32_t height) = 0;
+    // The window went to another display (its refresh rate may differ).
+    virtual void OnDisplayChanged() {}
+    // The key event about to be handed on happened `age` seconds ago (the platform's own time stamp).
+    virtual void OnInputAge(double age) { (void)age; }
     // A file dropped onto the window.
     virtual void OnDropFile(const std::string& file) { (void)file; }
     // A key (its console key code, character 0) or a typed character (key code 0, its Unicode code

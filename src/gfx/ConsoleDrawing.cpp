@@ -39,10 +39,17 @@ std::vector<std::uint32_t> PieceStarts(Font& font, const std::string& text, std:
     return starts;
 }
 
-} // namespace
+// The console's height at `openness` on a screen `screenHeight` pixels high: at most 65% of it. The
+// factor is held as a float (0.64999998) and the product is taken in double precision before
+// truncating, so that 480 x 0.5 gives 155, not 156.
+std::int32_t ConsoleHeight(std::uint32_t screenHeight, float openness) {
+    return static_cast<std::int32_t>(static_cast<double>(screenHeight) * openness *
+                                     static_cast<double>(0.65f));
+}
 
-void DrawConsole(Font& font, ConsoleRenderer& renderer, const Console::InputContext& input,
-                 const Console::System& console) {
+void Draw(Font& font, ConsoleRenderer& renderer, const Console::InputContext& input,
+          const std::deque<Console::ConsoleLine>& lines, std::uint32_t scrollBack,
+          const std::string& inputLine, bool cursorShown) {
     const float openness = input.openness;
     if (openness <= 0.0f) {
         return;
@@ -55,10 +62,7 @@ void DrawConsole(Font& font, ConsoleRenderer& renderer, const Console::InputCont
     std::uint32_t screenHeight = 0;
     renderer.GetScreenSize(screenWidth, screenHeight);
     const auto width = static_cast<std::int32_t>(screenWidth);
-    // The console covers at most 65% of the screen. The factor is held as a float (0.64999998) and the
-    // product is taken in double precision before truncating, so that 480 x 0.5 gives 155, not 156.
-    const auto height =
-        static_cast<std::int32_t>(static_cast<double>(screenHeight) * openness * static_cast<double>(0.65f));
+    const std::int32_t height = ConsoleHeight(screenHeight, openness);
     const auto fontHeight = static_cast<std::int32_t>(font.height);
     const std::int32_t rowHeight = fontHeight + 2;
 
@@ -70,8 +74,8 @@ void DrawConsole(Font& font, ConsoleRenderer& renderer, const Console::InputCont
         const std::int32_t rows = (height - rowHeight - 4) / rowHeight;
         std::int32_t row = 0;
         // Page Up has scrolled past the newest lines.
-        auto line = console.lines.begin() + std::min<std::size_t>(input.scrollBack, console.lines.size());
-        for (; row < rows && line != console.lines.end(); ++line) {
+        auto line = lines.begin() + std::min<std::size_t>(scrollBack, lines.size());
+        for (; row < rows && line != lines.end(); ++line) {
             // A line wider than the console is cut into pieces of as many characters as fit, drawn on
             // rows of their own, the last piece lowest.
             const std::vector<std::uint32_t> starts = PieceStarts(font, line->text, width - 4);
@@ -92,13 +96,13 @@ void DrawConsole(Font& font, ConsoleRenderer& renderer, const Console::InputCont
                 ++row;
             }
         }
-        if (!input.line.empty()) {
-            font.DrawText({2, height - rowHeight, width - 2, height}, text, 0, input.line, 0, ToEnd);
+        if (!inputLine.empty()) {
+            font.DrawText({2, height - rowHeight, width - 2, height}, text, 0, inputLine, 0, ToEnd);
         }
         font.End();
     }
 
-    if (input.cursorShown) {
+    if (cursorShown) {
         ScreenRect before{2, height - rowHeight, width - 2, height};
         font.MeasureText(before, 0, input.line, 0, input.cursor);
         const std::int32_t x = 2 + (before.right - before.left);
@@ -116,6 +120,24 @@ void DrawConsole(Font& font, ConsoleRenderer& renderer, const Console::InputCont
             renderer.FillRect({x, top, x + cursorWidth, bottom}, text);
         }
     }
+}
+
+} // namespace
+
+void DrawConsole(Font& font, ConsoleRenderer& renderer, const Console::InputContext& input,
+                 const Console::System& console) {
+    Draw(font, renderer, input, console.lines, input.scrollBack, input.line, input.cursorShown);
+}
+
+void DrawConsoleLines(Font& font, ConsoleRenderer& renderer, const Console::InputContext& input,
+                      const std::deque<Console::ConsoleLine>& lines, const std::string& inputLine) {
+    Draw(font, renderer, input, lines, 0, inputLine, false);
+}
+
+std::uint32_t ConsoleRows(const Font& font, std::uint32_t screenHeight) {
+    const auto rowHeight = static_cast<std::int32_t>(font.height) + 2;
+    const std::int32_t rows = (ConsoleHeight(screenHeight, 1.0f) - rowHeight - 4) / rowHeight;
+    return rows > 0 ? static_cast<std::uint32_t>(rows) : 0;
 }
 
 } // namespace Halvo::Gfx

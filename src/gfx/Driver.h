@@ -71,6 +71,13 @@ public:
     virtual bool CaptureFrame(std::vector<std::uint8_t>& rgb, std::uint32_t& width,
                               std::uint32_t& height) = 0;
 
+    // The back buffer's size in pixels, which on a high-density display is larger than the window's
+    // size; false when the driver cannot say (the configuration's size is then the back buffer's).
+    virtual bool GetOutputSize(std::uint32_t& width, std::uint32_t& height) {
+        (void)width, (void)height;
+        return false;
+    }
+
     virtual Ref::Ptr<NesCanvas> CreateNesCanvas() = 0;
     // A canvas whose frames pass through the filter; null (with a report) where the driver cannot make
     // one, and from a driver without filtered canvases.

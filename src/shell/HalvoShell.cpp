@@ -1,12 +1,15 @@
 #include "shell/HalvoShell.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/Keys.h"
 #include "console/ConsoleKey.h"
 #include "console/StopRequest.h"
 #include "gfx/ConsoleDrawing.h"
+#include "gfx/MemoryNesCanvasBase.h"
 #include "gfx/MessageDrawing.h"
 #include "gfx/PngFile.h"
 #include "nes/Cartridges.h"
@@ -18,6 +21,7 @@
 #include "shell/CommandLine.h"
 #include "shell/ConsoleHistory.h"
 #include "shell/DisplayGeometry.h"
+#include "shell/FramePreview.h"
 #include "shell/GameStart.h"
 #include "shell/ScreenshotName.h"
 #include "shell/Settings.h"
@@ -102,6 +106,8 @@ HalvoShell::HalvoShell(App::Bridge* bridge)
     for (const auto& [key, line] : DefaultBindings) {
         bindings.Bind(Bindings::ChordOfName(key), line);
     }
+    const char* latency = std::getenv("HALVO_LATENCY_LOG");
+    latencyLogging = latency && *latency && std::string_view(latency) != "0";
     for (Console::Function* function : ConsoleFunctions()) {
         console->RegisterFunction(Ref::Ptr<Console::Function>(function));
     }
@@ -155,6 +161,8 @@ std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
         functions.push_back(function);
     }
     functions.push_back(&recentGames);
+    functions.push_back(&windowPlaceVariable);
+    functions.push_back(&variableRefreshVariable);
     return functions;
 }
 
@@ -170,9 +178,10 @@ void HalvoShell::RequestQuit(std::int32_t exitCode) {
     bridge->Quit(exitCode);
 }
 
-void HalvoShell::RequestScreenshot(const std::string& fileName) {
+void HalvoShell::RequestScreenshot(const std::string& fileName, bool raw) {
     screenshotFile = fileName;
     screenshotPending = true;
+    screenshotRaw = raw;
 }
 
 bool HalvoShell::OnInitiate(const std::vector<std::string>& arguments) {
@@ -228,6 +237,10 @@ bool HalvoShell::OnInitiate(const std::vector<std::string>& arguments) {
     if (Console::StopRequested()) {
         return true;
     }
+    // The window goes back where it stood when Halvo last ended.
+    if (window && window->place.Parse(windowPlaceVariable.value)) {
+        window->placeKnown = true;
+    }
     if (!GraphicsApplyState()) {
         return false;
     }
@@ -238,13 +251,13 @@ bool HalvoShell::OnInitiate(const std::vector<std::string>& arguments) {
     if (!loaded) {
         // A newcomer sees the console first, with a hint of what to type.
         inputContext->OnKey(Console::ToggleKey, 0);
-        console->Output()
-            << "Type loadrom and the file name of a NES ROM image (.nes, .unif) to play; type help "
-               "for the other commands."
-            << std::endl;
+        console->Output() << "The ` key (left of 1) closes this console and opens it again; Escape quits."
+                          << std::endl;
+        console->Output() << "Type loadrom and Enter to choose a NES ROM image (.nes, .unif), or loadrom and "
+                             "its file name; type help for the other commands."
+                          << std::endl;
         if (!recentGames.games.empty()) {
-            console->Output() << "Recent games (recent N loads one; ` opens and closes the console):"
-                              << std::endl;
+            console->Output() << "Recent games (recent N loads one):" << std::endl;
             for (const std::string& line : recentGames.Lines()) {
                 console->Output() << line << std::endl;
             }
@@ -411,7 +424,12 @@ bool HalvoShell::GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapt
     Gfx::DisplayConfig applied = config;
     std::uint32_t appliedAdapter = adapter;
     driver->GetAdapterConfig(appliedAdapter, applied);
-    font = driver->CreateFont("Courier New", ConsoleFontHeight(applied.width, applied.height), 0);
+    // A high-density display gives the window more pixels than its size: the picture and the console
+    // are drawn at the display's own density.
+    std::uint32_t outputWidth = applied.width;
+    std::uint32_t outputHeight = applied.height;
+    driver->GetOutputSize(outputWidth, outputHeight);
+    font = driver->CreateFont("Courier New", ConsoleFontHeight(outputWidth, outputHeight), 0);
     if (!font) {
         return false;
     }
@@ -419,8 +437,8 @@ bool HalvoShell::GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapt
     if (!consoleRenderer) {
         return false;
     }
-    backBufferWidth = applied.width;
-    backBufferHeight = applied.height;
+    backBufferWidth = outputWidth;
+    backBufferHeight = outputHeight;
     PlacePicture();
     picture.Changed();
     canvas = MakeCanvas(static_cast<std::uint32_t>(displayRect.right - displayRect.left));
@@ -429,6 +447,7 @@ bool HalvoShell::GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapt
     }
     if (loaded) {
         process->GetPpu().SetCanvas(canvas);
+        ShowStandingPicture();
     }
 
     driverIndexVariable.value = driverIndex;
@@ -438,7 +457,44 @@ bool HalvoShell::GraphicsSetState(std::uint32_t driverIndex, std::uint32_t adapt
     formatVariable.value = static_cast<unsigned int>(applied.format);
     windowedVariable.value = applied.windowed;
     syncVariable.value = applied.vsync;
+    UpdatePacing();
     return true;
+}
+
+void HalvoShell::UpdatePacing() {
+    pacedForVariableRefresh = variableRefreshVariable.value;
+    // A variable-refresh display follows the frames: the clock paces them, and nothing waits for a
+    // refresh of its own.
+    pacer.SetDisplay(window ? window->RefreshRate() : 0.0,
+                     syncVariable.value && !variableRefreshVariable.value);
+    if (latencyLogging) {
+        console->Output() << "Latency log: the display refreshes at "
+                          << (window ? window->RefreshRate() : 0.0) << " Hz; frames are held for "
+                          << pacer.RefreshesPerFrame() << " refreshes (0: by the clock)." << std::endl;
+    }
+}
+
+void HalvoShell::OnDisplayChanged() {
+    UpdatePacing();
+    // Another display may have another pixel density: the back buffer has another size then.
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    if (driver && driver->GetOutputSize(width, height) &&
+        (width != backBufferWidth || height != backBufferHeight)) {
+        std::uint32_t driverIndex = 0;
+        std::uint32_t adapter = 0;
+        Gfx::DisplayConfig config;
+        if (GraphicsGetState(driverIndex, adapter, config)) {
+            GraphicsSetState(driverIndex, adapter, config);
+        }
+    }
+}
+
+void HalvoShell::OnInputAge(double age) {
+    if (latencyLogging && timer) {
+        const double now = timer->Now();
+        latencyLog.KeyPressed(now - age, now);
+    }
 }
 
 void HalvoShell::GraphicsReleaseState() {
@@ -463,6 +519,8 @@ bool HalvoShell::GraphicsRestoreState() {
 
 void HalvoShell::OnIdle() {
     inputContext->Update(timer->frameTime);
+    // Asked while the window is inactive too: the desktop's chooser has the focus while it is open.
+    romChooser.Poll(*inputContext, console->Output());
     const bool running = active && loaded && !inputContext->visible && !paused;
     // While the disk drive moves, the loading screens pass at fast-forward speed.
     Nes::Fds* drive = loaded ? DiskDrive(*process) : nullptr;
@@ -491,13 +549,27 @@ void HalvoShell::OnIdle() {
         ApplyPicture();
     }
     if (integerScaleVariable.value != placedAtIntegerScale) {
+        const std::int32_t shownWidth = displayRect.right - displayRect.left;
         PlacePicture();
+        // A filter works at the width the picture is shown at: a new width needs a canvas of its own.
+        if (driver && canvas && displayRect.right - displayRect.left != shownWidth &&
+            picture.filterVariable.value != "none") {
+            ApplyPicture();
+        }
     }
+    if (variableRefreshVariable.value != pacedForVariableRefresh) {
+        UpdatePacing();
+    }
+    std::uint32_t framesRun = 0;
     if (running) {
-        RunDueFrames();
+        framesRun = RunDueFrames();
         if (batterySave) {
             batterySave->Poll(timer->absoluteTime);
         }
+    }
+    // On a variable-refresh display a present without a new frame would hold the display to it.
+    if (running && framesRun == 0 && variableRefreshVariable.value && !screenshotPending) {
+        return;
     }
     if (lost) {
         if (GraphicsRestoreState()) {
@@ -520,16 +592,47 @@ void HalvoShell::OnIdle() {
         if (!inputContext->visible && !screenshotPending) {
             Gfx::DrawMessages(*font, *consoleRenderer, messages.Lines(), messages.Status());
         }
-        Gfx::DrawConsole(*font, *consoleRenderer, *inputContext, *console);
+        if (romChooser.Showing(*inputContext)) {
+            romChooser.Draw(*font, *consoleRenderer, *inputContext);
+        } else {
+            Gfx::DrawConsole(*font, *consoleRenderer, *inputContext, *console);
+        }
         driver->EndScene();
     }
     if (screenshotPending) {
         TakeScreenshot();
     }
+    const double presentStart = timer->Now();
     driver->Present();
+    const double presentEnd = timer->Now();
+    if (latencyLogging) {
+        const double now = presentEnd;
+        if (const std::string line = latencyLog.Presented(now); !line.empty()) {
+            char clock[64];
+            std::snprintf(clock, sizeof clock, " Presented at %.4f s of the system clock.",
+                          timer->origin + now);
+            console->Output() << line << clock << std::endl;
+        }
+    }
+    // A present that waited returned at a refresh: the next frame's keys are read just in time for the
+    // one after. (A present that did not wait has no refresh to be in time for.)
+    // Frames at every refresh: held one refresh each, or paced by the clock on a display that does
+    // not say its rate.
+    const std::uint32_t held = pacer.RefreshesPerFrame();
+    const bool unknownRate = held == 0 && syncVariable.value && !variableRefreshVariable.value &&
+                             (!window || window->RefreshRate() == 0);
+    const bool everyRefresh = (held == 1 || unknownRate) && !fastForward && !rewind.Rewinding() &&
+                              presentEnd - presentStart >= App::FrameDelay::Margin / 2;
+    if (running && framesRun > 0 && everyRefresh) {
+        frameDelay.Record(std::max(0.0, presentStart - timer->absoluteTime), presentEnd - lastPresentEnd);
+        timer->Sleep(frameDelay.Wait(held ? 1 / pacer.EffectiveRate() : 0.0));
+    } else if (!everyRefresh) {
+        frameDelay.Forget();
+    }
+    lastPresentEnd = presentEnd;
 }
 
-void HalvoShell::RunDueFrames() {
+std::uint32_t HalvoShell::RunDueFrames() {
     const std::uint32_t frames = pacer.FramesDue(timer->absoluteTime);
     const double frameRate = Nes::FrameRate(process->region);
     for (std::uint32_t frame = 0; frame < frames; ++frame) {
@@ -554,10 +657,15 @@ void HalvoShell::RunDueFrames() {
         audio->Silence();
     }
     stats.Add(timer->frameTime, frames, 1);
-    // Without vertical sync nothing else holds the loop back: it waits for the next frame.
-    if (frames == 0 && !syncVariable.value) {
+    if (latencyLogging && frames > 0) {
+        latencyLog.FrameRun(timer->Now());
+    }
+    // Without vertical sync (or on a variable-refresh display) nothing else holds the loop back: it
+    // waits for the next frame.
+    if (frames == 0 && (!syncVariable.value || variableRefreshVariable.value)) {
         timer->Sleep(std::min(pacer.SecondsToNext(timer->absoluteTime), 0.002));
     }
+    return frames;
 }
 
 void HalvoShell::UpdateSound(bool running) {
@@ -597,7 +705,8 @@ void HalvoShell::UpdateSound(bool running) {
         soundSettings.Apply(process->GetApu(), console->Output());
         // Fast forward skips the sound, and the time its synthesis would take.
         process->GetApu().SetSynthesis(!fastForward);
-        audio->SetInputRate(process->GetApu().SampleRate());
+        // Frames held for whole refreshes run at the display's pace: the sound comes at that pace too.
+        audio->SetInputRate(process->GetApu().SampleRate() * pacer.EffectiveRate() / pacer.Rate());
     }
     if (!running || fastForward) {
         audio->Silence();
@@ -610,7 +719,18 @@ std::string HalvoShell::StatsLine() const {
 
 void HalvoShell::TakeScreenshot() {
     screenshotPending = false;
-    const std::string fileName = screenshotFile.empty() ? FirstFreeScreenshotName() : screenshotFile;
+    if (screenshotRaw && !loaded) {
+        Console::ReportError("Halvo::HalvoShell::TakeScreenshot", __LINE__)
+            << "No game to take a raw screenshot of." << std::endl;
+        return;
+    }
+    std::filesystem::path folder;
+    if (startedFromDesktop && screenshotFile.empty()) {
+        folder = PicturesFolder();
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+    }
+    const std::string fileName = screenshotFile.empty() ? FirstFreeScreenshotName(folder) : screenshotFile;
     if (fileName.empty()) {
         Console::ReportError("Halvo::HalvoShell::TakeScreenshot", __LINE__)
             << "Could not write a screenshot: halvo-0000.png to halvo-9999.png are all taken." << std::endl;
@@ -619,7 +739,22 @@ void HalvoShell::TakeScreenshot() {
     std::vector<std::uint8_t> rgb;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
-    if (driver->CaptureFrame(rgb, width, height) && Gfx::WritePng(fileName, width, height, rgb)) {
+    bool captured = false;
+    if (screenshotRaw) {
+        // The frame the game shows next, as its PPU makes it: no filter, no scaling, no messages.
+        const Ref::Ptr<Gfx::MemoryNesCanvasBase> frame =
+            Gfx::MemoryNesCanvasBase::Create(Gfx::PixelFormat::X8R8G8B8);
+        if (frame) {
+            frame->colourTable = picture.Colours();
+            captured = DrawFollowingFrame(*process, Ref::Ptr<Gfx::NesCanvas>(frame.Get()));
+            rgb = frame->GetPicture();
+            width = Gfx::MemoryNesCanvasBase::SurfaceSize;
+            height = Gfx::MemoryNesCanvasBase::PictureHeight;
+        }
+    } else {
+        captured = driver->CaptureFrame(rgb, width, height);
+    }
+    if (captured && Gfx::WritePng(fileName, width, height, rgb)) {
         console->Output() << "Screenshot written to " << fileName << std::endl;
     } else {
         Console::ReportError("Halvo::HalvoShell::TakeScreenshot", __LINE__)
@@ -666,7 +801,30 @@ void HalvoShell::OnKeyDown(std::uint32_t keyCode, char32_t character) {
     if (keyCode == Console::EscapeKey) {
         bridge->Quit(0);
     }
+    if (romChooser.Showing(*inputContext) && romChooser.Key(keyCode, character)) {
+        return;
+    }
     inputContext->OnKey(keyCode, character);
+}
+
+void HalvoShell::ChooseRom() {
+    romChooser.Open(*bridge, *inputContext, romChooser.StartFolder(recentGames.games), console->Output());
+}
+
+void HalvoShell::CloseConsole() {
+    if (inputContext->visible) {
+        inputContext->visible = false;
+        inputContext->slideSpeed = inputContext->openness > 0.0f ? -Console::InputContext::SlideSpeed : 0.0f;
+    }
+}
+
+bool HalvoShell::LoadAndPlay(const std::string& fileName) {
+    if (!NesLoadRomImage(fileName)) {
+        return false;
+    }
+    romChooser.Loaded(fileName);
+    CloseConsole();
+    return true;
 }
 
 void HalvoShell::OnKeyUp(std::uint32_t, char32_t) {}
@@ -772,6 +930,10 @@ void HalvoShell::ToggleFullScreen() {
     } else if (windowedWidth && windowedHeight) {
         widthVariable.value = windowedWidth;
         heightVariable.value = windowedHeight;
+    } else if (window && window->placeKnown) {
+        // Started full screen: the window comes back at the size it had when it was one last time.
+        widthVariable.value = static_cast<unsigned int>(window->place.rect.width);
+        heightVariable.value = static_cast<unsigned int>(window->place.rect.height);
     }
     windowedVariable.value = !windowedVariable.value;
     // As "g_apply": a display left with no state at all ends the program.
@@ -782,6 +944,9 @@ void HalvoShell::ToggleFullScreen() {
 }
 
 bool HalvoShell::WriteConfig() {
+    if (window && window->placeKnown) {
+        windowPlaceVariable.value = window->place.Text();
+    }
     const std::filesystem::path folder = ConfigFolder();
     const std::string script = SettingsScript(console->functions, bindings);
     std::error_code folderError;
@@ -838,7 +1003,7 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
 }
 
 void HalvoShell::OnDropFile(const std::string& file) {
-    NesLoadRomImage(file);
+    LoadAndPlay(file);
 }
 
 void HalvoShell::NesUnloadRomImage() {
@@ -883,6 +1048,14 @@ void HalvoShell::OnStateLoaded() {
     if (audio) {
         audio->Silence();
     }
+    // A game that stands still shows the loaded moment at once, not the picture it stood at.
+    ShowStandingPicture();
+}
+
+void HalvoShell::ShowStandingPicture() {
+    if (loaded && canvas && (paused || inputContext->visible)) {
+        DrawFollowingFrame(*process, canvas);
+    }
 }
 
 void HalvoShell::PlacePicture() {
@@ -922,6 +1095,7 @@ void HalvoShell::ApplyPicture() {
     if (loaded) {
         // The new canvas takes the colours, and the next frame's picture, from the PPU.
         process->GetPpu().SetCanvas(canvas);
+        ShowStandingPicture();
     }
 }
 
@@ -933,6 +1107,11 @@ void HalvoShell::UpdateTitle() {
 }
 
 void HalvoShell::OnTerminate() {
+    // An open desktop chooser closes with the program.
+    romChooser.Close();
+    if (latencyLogging && latencyLog.Presses() > 0) {
+        console->Output() << latencyLog.Summary() << std::endl;
+    }
     // The settings last: the next start runs them.
     WriteConfig();
     if (std::string error; !ConsoleHistory::Save(*console, ConsoleHistory::DefaultFile(), error)) {

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "app/FrameDelay.h"
 #include "app/FramePacer.h"
+#include "app/LatencyLog.h"
 #include "app/Shell.h"
 #include "console/InputContext.h"
 #include "console/System.h"
@@ -30,11 +32,13 @@
 #include "shell/PlayStats.h"
 #include "shell/RecentGames.h"
 #include "shell/Rewind.h"
+#include "shell/RomChooser.h"
 #include "shell/RomFunctions.h"
 #include "shell/RunAhead.h"
 #include "shell/SoundSettings.h"
 #include "shell/StateFunctions.h"
 #include "shell/TimingVariable.h"
+#include "shell/WindowPlaceVariable.h"
 #include "sound/AudioOutput.h"
 
 namespace Halvo {
@@ -58,6 +62,8 @@ public:
     void OnResize(std::uint32_t width, std::uint32_t height) override;
     // Loads the file as "loadrom" does.
     void OnDropFile(const std::string& file) override;
+    void OnDisplayChanged() override;
+    void OnInputAge(double age) override;
     void OnKeyDown(std::uint32_t keyCode, char32_t character) override;
     void OnKeyUp(std::uint32_t keyCode, char32_t character) override;
     // While the console is closed, keys run their bindings; a key's release always ends the action its
@@ -77,6 +83,11 @@ public:
     bool GraphicsRestoreState();
 
     bool NesLoadRomImage(const std::string& fileName);
+    // A load the player asked for: on success the console closes and the game runs.
+    bool LoadAndPlay(const std::string& fileName);
+    // "loadrom" without a name: the desktop's file chooser, or else a list in the console, starting in
+    // the folder of the last game.
+    void ChooseRom();
     void NesUnloadRomImage();
     void NesReset(bool hard);
 
@@ -100,8 +111,11 @@ public:
 
     void RequestQuit(std::int32_t exitCode);
     // The next presented frame goes to this PNG file; an empty name takes the first free
-    // halvo-NNNN.png.
-    void RequestScreenshot(const std::string& fileName);
+    // halvo-NNNN.png (in the pictures folder when started from the desktop). `raw` takes the game's
+    // own 256 x 240 frame instead of the window's picture.
+    void RequestScreenshot(const std::string& fileName, bool raw = false);
+    // Set by the program when the desktop's menu entry started it.
+    static inline bool startedFromDesktop = false;
 
     bool active = false;
     bool lost = false;
@@ -130,6 +144,10 @@ public:
     Console::Variable<bool> stretchVariable{"g_stretchdisplay", true};
     // The picture at a whole multiple of its size, so that every pixel is as wide as the next.
     Console::Variable<bool> integerScaleVariable{"g_integerscale", false};
+    WindowPlaceVariable windowPlaceVariable;
+    // A variable-refresh display: each frame is presented once, when it is due, and the display
+    // refreshes with it.
+    Console::Variable<bool> variableRefreshVariable{"g_vrr", false};
 
     bool loaded = false;
     Ref::Ptr<Nes::RomImageIOManager> romIOManager;
@@ -179,7 +197,13 @@ public:
 
     // Emulated frames follow the console's rate, whatever the display does.
     App::FramePacer pacer;
+    // Where a frame is shown at every refresh, the keys are read as late before it as its work allows.
+    App::FrameDelay frameDelay;
+    double lastPresentEnd = 0;
     PlayStats stats;
+    // With HALVO_LATENCY_LOG set, every key press is timed to the picture that shows it, in the log.
+    App::LatencyLog latencyLog;
+    bool latencyLogging = false;
     // The "stats" line.
     std::string StatsLine() const;
 
@@ -203,7 +227,8 @@ public:
     OnScreenMessages messages;
     PictureSettings picture;
     RecentGames recentGames{BatterySave::DefaultFolder().parent_path() / "recent",
-                            [this](const std::string& game) { return NesLoadRomImage(game); }};
+                            [this](const std::string& game) { return LoadAndPlay(game); }};
+    RomChooser romChooser{[this](const std::string& file) { return LoadAndPlay(file); }};
 
 private:
     explicit HalvoShell(App::Bridge* bridge);
@@ -212,6 +237,11 @@ private:
 
     std::vector<Console::Function*> ConsoleFunctions();
     void UpdateTitle();
+    void CloseConsole();
+    // A new canvas or a loaded state while the game stands still (paused, or in the console): the
+    // picture of the moment it stands at, at once.
+    void ShowStandingPicture();
+
     // Where the picture goes in the back buffer as now set, for the variables now.
     void PlacePicture();
     std::uint32_t backBufferWidth = 0;
@@ -222,8 +252,11 @@ private:
     // After a change of the picture settings: a new canvas for them, handed to the running game.
     void ApplyPicture();
     void TakeScreenshot();
-    // Runs the frames the clock says are due, with their sound.
-    void RunDueFrames();
+    // Runs the frames the clock says are due, with their sound; gives how many ran.
+    std::uint32_t RunDueFrames();
+    // Tells the frame pacer about the display now in use.
+    void UpdatePacing();
+    bool pacedForVariableRefresh = false;
     // Opens, configures or silences the sound output as the s_ variables and the game's state say.
     void UpdateSound(bool running);
 
@@ -244,6 +277,7 @@ private:
 
     std::string screenshotFile;
     bool screenshotPending = false;
+    bool screenshotRaw = false;
 };
 
 } // namespace Halvo

@@ -8,14 +8,16 @@ namespace Halvo::Nes {
 bool LoadRomImage::Execute(std::istream& arguments, std::ostream&) {
     std::string fileName;
     if (Console::ReadToken(arguments, fileName) == Console::NoToken) {
-        return false;
+        shell->ChooseRom();
+        return true;
     }
-    shell->NesLoadRomImage(fileName);
+    shell->LoadAndPlay(fileName);
     return true;
 }
 
 void LoadRomImage::PrintUsage(std::ostream& out) {
-    out << "Loads in a NES ROM image file and instantiates a NES process.\n"
+    out << "Loads in a NES ROM image file and instantiates a NES process; without a file name, opens a file "
+           "chooser.\n"
         << "usage: loadrom [\"<filename>\"]" << std::endl;
 }
 
@@ -65,7 +67,13 @@ void QuitFunction::PrintUsage(std::ostream& out) {
 bool ScreenshotFunction::Execute(std::istream& arguments, std::ostream&) {
     std::string fileName;
     Console::ReadToken(arguments, fileName);
-    shell->RequestScreenshot(fileName);
+    // "raw" first asks for the game's own frame; a file of that name is ./raw.
+    const bool raw = fileName == "raw";
+    if (raw) {
+        fileName.clear();
+        Console::ReadToken(arguments, fileName);
+    }
+    shell->RequestScreenshot(fileName, raw);
     return true;
 }
 
@@ -81,8 +89,10 @@ void StatsFunction::PrintUsage(std::ostream& out) {
 }
 
 void ScreenshotFunction::PrintUsage(std::ostream& out) {
-    out << "Writes the next frame shown as a PNG file (halvo-NNNN.png unless a name is given).\n"
-        << "usage: screenshot [\"<filename>\"]" << std::endl;
+    out << "Writes the next frame shown as a PNG file (halvo-NNNN.png unless a name is given); raw writes "
+           "the "
+           "game's own 256 x 240 frame.\n"
+        << "usage: screenshot [raw] [\"<filename>\"]" << std::endl;
 }
 
 } // namespace Halvo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -10,7 +11,16 @@ namespace Halvo {
 // picture is never overwritten).
 std::string FirstFreeScreenshotName(const std::function<bool(const std::string&)>& taken);
 
-// The first numbered name that no file in the current folder has.
-std::string FirstFreeScreenshotName();
+// The first numbered name that no file in `folder` has (the current folder when empty), with the folder.
+std::string FirstFreeScreenshotName(const std::filesystem::path& folder = {});
+
+// The pictures folder that `userDirs` (the text of $XDG_CONFIG_HOME/user-dirs.dirs) names as
+// XDG_PICTURES_DIR, "$HOME" in it standing for `home`; empty when it names none, or names the home
+// folder itself (which, for xdg-user-dirs, turns the folder off).
+std::filesystem::path PicturesFolderOf(const std::string& userDirs, const std::filesystem::path& home);
+
+// The desktop's pictures folder: $XDG_PICTURES_DIR, else the one user-dirs.dirs names, else
+// ~/Pictures; empty without a home folder.
+std::filesystem::path PicturesFolder();
 
 } // namespace Halvo

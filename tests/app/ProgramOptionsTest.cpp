@@ -42,6 +42,11 @@ TEST(ProgramOptions, DecidesBeforeStartingAndPassesTheRestOn) {
         }
     }
     EXPECT_NE(ParseProgramOptions({"--frobnicate"}).error.find("--frobnicate"), std::string::npos);
+    // The menu entry's mark, before a file manager's file name, is no cartridge name; after "--" it is.
+    const ProgramOptions desktop = ParseProgramOptions({"--desktop", "/home/me/game.nes"});
+    EXPECT_TRUE(desktop.desktop && desktop.action == Action::Run);
+    EXPECT_EQ(desktop.arguments, Words{"/home/me/game.nes"});
+    EXPECT_FALSE(ParseProgramOptions({"--", "--desktop"}).desktop);
 }
 
 } // namespace

@@ -1,8 +1,13 @@
 #include "shell/HalvoShell.h"
 
 #include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <map>
+#include <thread>
 
 #include <SDL.h>
 
@@ -187,10 +192,9 @@ TEST_F(EmulatorShell, DrawsTheGameAndPausesWhileInactiveOrInTheConsole) {
     Type("loadrom \"" + Rom("red.nes") + "\"");
     ASSERT_TRUE(shell->loaded);
     EXPECT_EQ(capture.LastLine(), Rom("red.nes") + " successfully loaded.");
-    // Close the console the start opened, once it has finished sliding open.
+    // The console the start opened closes by itself after the load.
     shell->inputContext->Update(1.0f);
-    shell->inputContext->OnKey(Console::ToggleKey, 0);
-    shell->inputContext->Update(1.0f);
+    EXPECT_FALSE(shell->inputContext->visible);
     // 640 x 480 stretched to 8:7: 548 x 480 from x = 46.
     EXPECT_EQ(shell->displayRect, (Gfx::ScreenRect{46, 0, 594, 480}));
     const std::uint32_t inside = PixelAfterFrame(320, 240);
@@ -223,6 +227,70 @@ TEST_F(EmulatorShell, DrawsTheGameAndPausesWhileInactiveOrInTheConsole) {
     Gfx::DisplayConfig config;
     ASSERT_TRUE(shell->GraphicsGetState(driverIndex, adapter, config));
     EXPECT_TRUE(config.width == 800 && config.height == 600 && config.windowed);
+}
+
+// "loadrom" alone, with no session bus or one that cannot be reached, has no desktop chooser: a list in
+// the console takes its place, starting in the current folder and later in the last game's; a letter
+// and Enter walk it, Enter on a cartridge loads it and closes the console, ` closes the list.
+TEST_F(EmulatorShell, LoadromAloneFallsBackToAListInTheConsole) {
+    TestSupport::ScopedEnvironment runtime{"XDG_RUNTIME_DIR", dir.Path().string()};
+    TestSupport::ScopedEnvironment noBus{"DBUS_SESSION_BUS_ADDRESS", ""};
+    std::filesystem::create_directories(dir.Path("games"));
+    std::filesystem::rename(Rom("red.nes"), dir.Path("games/red.nes"));
+    ASSERT_TRUE(Start({"+g_windowed", "on"}));
+    Type("loadrom");
+    ASSERT_TRUE(shell->romChooser.choosing);
+    EXPECT_NE(capture.LastLine().find("No desktop file chooser (there is no session bus)"),
+              std::string::npos);
+    EXPECT_EQ(shell->romChooser.list.folder, dir.Path());
+    Idle(); // draws the list
+    for (char32_t key : {U'g', U'\n'}) {
+        key == U'\n' ? shell->OnKeyDown(Console::EnterKey, 0) : shell->OnKeyDown(0, key);
+    }
+    EXPECT_EQ(shell->romChooser.list.folder, dir.Path("games"));
+    EXPECT_TRUE(shell->inputContext->line.empty()); // the keys were the list's
+    shell->OnKeyDown(Console::DownKey, 0);
+    shell->OnKeyDown(Console::EnterKey, 0);
+    EXPECT_TRUE(shell->loaded);
+    EXPECT_FALSE(shell->romChooser.choosing || shell->inputContext->visible);
+
+    TestSupport::ScopedEnvironment deadBus{"DBUS_SESSION_BUS_ADDRESS",
+                                           "unix:path=" + dir.Path("no-bus").string()};
+    shell->OnKeyDown(Console::ToggleKey, 0);
+    Type("loadrom");
+    ASSERT_TRUE(shell->romChooser.choosing) << capture.LastLine();
+    EXPECT_NE(capture.LastLine().find("the session bus cannot be reached"), std::string::npos);
+    EXPECT_EQ(shell->romChooser.list.folder, dir.Path("games"));
+    shell->inputContext->Update(1.0f);
+    shell->OnKeyDown(Console::ToggleKey, 0);
+    EXPECT_FALSE(shell->romChooser.choosing || shell->inputContext->visible);
+
+    // A session bus of its own without a portal on it refuses the request it is sent.
+    FILE* daemon = popen("exec dbus-daemon --session --nofork --nopidfile --print-address=1 --print-pid=1 "
+                         "2>/dev/null",
+                         "r");
+    char address[512] = {}, pid[32] = {};
+    if (!daemon || !fgets(address, sizeof address, daemon) || !fgets(pid, sizeof pid, daemon)) {
+        if (daemon) {
+            pclose(daemon);
+        }
+        GTEST_SKIP() << "dbus-daemon could not be started: the portal's request is not tried";
+    }
+    address[std::strcspn(address, "\n")] = '\0';
+    TestSupport::ScopedEnvironment ownBus{"DBUS_SESSION_BUS_ADDRESS", address};
+    shell->OnKeyDown(Console::ToggleKey, 0);
+    Type("loadrom");
+    ASSERT_TRUE(shell->romChooser.desktop) << capture.LastLine();
+    for (int turn = 0; turn < 500 && shell->romChooser.desktop; ++turn) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        Idle();
+    }
+    kill(std::stoi(pid), SIGTERM);
+    pclose(daemon);
+    EXPECT_TRUE(shell->romChooser.choosing);
+    EXPECT_NE(capture.LastLine().find("No desktop file chooser (the desktop portal refused: "),
+              std::string::npos)
+        << capture.LastLine();
 }
 
 // Without a game the commands do nothing; with one, neither a file that cannot be read nor an image
@@ -287,10 +355,7 @@ TEST_F(EmulatorShell, PlaysDisksWithTheBiosOfTheDataFolder) {
     ASSERT_TRUE(shell->loaded);
     EXPECT_EQ(shell->process->region, Nes::Region::Dendy);
     Nes::Fds& drive = static_cast<Nes::Fds&>(shell->process->GetMmc());
-    // Close the console the start opened, once it has finished sliding open.
-    shell->inputContext->Update(1.0f);
-    shell->inputContext->OnKey(Console::ToggleKey, 0);
-    shell->inputContext->Update(1.0f);
+    EXPECT_FALSE(shell->inputContext->visible); // the load closed the console
     shell->active = true;
     Idle();
     Idle();
@@ -649,6 +714,12 @@ TEST_F(EmulatorShell, PictureFiltersAndPalettesApplyAtOnce) {
         EXPECT_NEAR(static_cast<int>(filtered >> shift & 0xFF), static_cast<int>(composite >> shift & 0xFF),
                     3);
     }
+    // The filter works at the width the picture is shown at: a new width makes a canvas of its own.
+    const Gfx::NesCanvas* wide = shell->canvas.Get();
+    Type("g_integerscale on");
+    Idle();
+    EXPECT_NE(shell->canvas.Get(), wide);
+    Type("g_integerscale off");
     Type("g_filter scanlines");
     std::uint32_t darkest = 0xFF, brightest = 0;
     for (int y = 200; y < 208; ++y) {
@@ -660,6 +731,76 @@ TEST_F(EmulatorShell, PictureFiltersAndPalettesApplyAtOnce) {
     Type("g_filter none");
     Type("g_palette classic");
     EXPECT_NE(PixelAfterFrame(320, 240), composite);
+}
+
+// A paused game shows a loaded state's moment at once; "screenshot raw" writes the game's own 256 x 240
+// frame without moving the game on, into the pictures folder when the desktop started Halvo.
+TEST_F(EmulatorShell, PausedStatesShowAndRawScreenshotsKeepTheGame) {
+    TestSupport::RomBuilder rom;
+    rom.program = {
+        0xE6, 0x00,                   // loop: INC $00
+        0xA9, 0x3F, 0x8D, 0x06, 0x20, // LDA #$3F, STA $2006
+        0xA9, 0x00, 0x8D, 0x06, 0x20, // LDA #$00, STA $2006
+        0xA5, 0x10, 0x8D, 0x07, 0x20, // LDA $10, STA $2007: the backdrop is the colour at $0010
+        0x4C, 0x00, 0x80,             // JMP loop
+    };
+    rom.Write(Rom("poke.nes"));
+    ASSERT_TRUE(Start({Rom("poke.nes"), "+g_windowed", "on"}));
+    const auto red = [](std::uint32_t pixel) { return (pixel >> 16) > 2 * (pixel >> 8 & 0xFF); };
+    shell->process->Ram()[0x10] = 0x16;
+    ASSERT_TRUE(red(PixelAfterFrame(320, 240)));
+    Type("savestate \"red.state\"");
+    shell->process->Ram()[0x10] = 0x2A;
+    ASSERT_FALSE(red(PixelAfterFrame(320, 240)));
+    Type("pause");
+    Type("loadstate \"red.state\"");
+    EXPECT_TRUE(red(PixelAfterFrame(320, 240)));
+    // So does a new canvas (another filter) while it stands still.
+    Type("g_filter scanlines");
+    EXPECT_TRUE(red(PixelAfterFrame(320, 241)));
+
+    const auto pngSize = [](const std::filesystem::path& file) {
+        std::ifstream png(file, std::ios::binary);
+        unsigned char header[24] = {};
+        png.read(reinterpret_cast<char*>(header), sizeof header);
+        return std::pair{header[18] << 8 | header[19], header[22] << 8 | header[23]};
+    };
+    const std::uint8_t count = shell->process->Ram()[0];
+    Type("screenshot raw \"raw.png\"");
+    Idle();
+    EXPECT_EQ(pngSize(dir.Path("raw.png")), (std::pair{256, 240}));
+    EXPECT_EQ(shell->process->Ram()[0], count); // the frame drawn for it was put back
+    EXPECT_TRUE(shell->paused);
+    TestSupport::ScopedEnvironment pictures{"XDG_PICTURES_DIR", dir.Path("Pictures").string()};
+    HalvoShell::startedFromDesktop = true;
+    Type("screenshot raw");
+    Idle();
+    HalvoShell::startedFromDesktop = false;
+    EXPECT_EQ(pngSize(dir.Path("Pictures/halvo-0000.png")), (std::pair{256, 240}));
+    Type("unloadrom");
+    Type("screenshot raw");
+    Idle();
+    EXPECT_TRUE(HasError("Halvo::HalvoShell::TakeScreenshot", "No game to take a raw screenshot of."));
+}
+
+// The window's place and size come back from the settings; a start in full screen leaves it for a
+// window of that size, and the place goes into config.cfg as the window moves.
+TEST_F(EmulatorShell, TheWindowComesBackWhereItWas) {
+    ASSERT_TRUE(Start({"+g_window", "=", "30,40,700,500"}));
+    App::Window& window = *shell->GetWindow();
+    EXPECT_TRUE(window.placeKnown);
+    EXPECT_EQ(window.place.Text(), "30,40,700,500");
+    Type("g_togglefullscreen");
+    EXPECT_TRUE(shell->windowedVariable.value);
+    EXPECT_EQ(shell->widthVariable.value, 700u);
+    EXPECT_EQ(shell->heightVariable.value, 500u);
+    window.place.rect = {-50, 60, 700, 500};
+    ASSERT_TRUE(shell->WriteConfig());
+    std::ifstream config(dir.Path("config/halvo/config.cfg"));
+    const std::string text((std::istreambuf_iterator<char>(config)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("@g_window = -50,60,700,500\n"), std::string::npos);
+    Type("g_window = 1,2,3");
+    EXPECT_EQ(shell->windowPlaceVariable.value, "-50,60,700,500");
 }
 
 } // namespace

@@ -181,7 +181,17 @@ TEST_F(RealWindow, ShowsTheGameTakesConsoleInputGoesFullScreenAndQuitsOnEscape) 
         return now.find("Position: 0,0") != std::string::npos &&
                now.find("Geometry: 1024x768") != std::string::npos;
     })) << geometry();
+    // Leaving full screen, the window comes back at its own size and place.
+    Type("g_togglefullscreen");
+    EXPECT_TRUE(WaitUntil([&] {
+        const std::string now = geometry();
+        return now.find("Position: 100,80") != std::string::npos &&
+               now.find("Geometry: 640x480") != std::string::npos;
+    })) << geometry();
     EXPECT_EQ(Quit(), 0);
+    // ... and so it does at the next start.
+    EXPECT_NE(TestSupport::ReadFile(dir.Path("config/halvo/config.cfg")).find("@g_window = 100,80,640,480"),
+              std::string::npos);
 }
 
 // With no display the log says so first, as the troubleshooting notes promise.

@@ -1,5 +1,5 @@
 // halvo: the NES emulator.
-//   halvo [--] [ROM] [+console line ...]
+//   halvo [--desktop] [--] [ROM] [+console line ...]
 //   halvo --help | --version
 #include <iostream>
 
@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
         break;
     }
 
+    Halvo::HalvoShell::startedFromDesktop = options.desktop;
     Halvo::App::Bridge::SetFactory(MakeSdlBridge);
     // Installed before SDL starts, which then leaves them in place: SDL's own handlers only queue an
     // event, which nothing reads while a script runs.

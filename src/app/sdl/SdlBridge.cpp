@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/sdl/PortalFileChooser.h"
 #include "app/sdl/SdlTimer.h"
 #include "app/sdl/SdlWindow.h"
 #include "console/System.h"
@@ -94,6 +95,11 @@ Ref::Ptr<Window> SdlBridge::CreateWindow(Shell* shell) {
 
 Ref::Ptr<Sound::AudioDevice> SdlBridge::OpenAudioDevice(std::string& error) {
     return Sound::SdlAudioDevice::Open(error);
+}
+
+Ref::Ptr<FileChooser> SdlBridge::OpenFileChooser(const std::string& title, const std::string& folder,
+                                                 std::string& error) {
+    return PortalFileChooser::Open(title, folder, error);
 }
 
 } // namespace Halvo::App

@@ -21,6 +21,9 @@ public:
     Ref::Ptr<Timer> CreateTimer() override;
     Ref::Ptr<Window> CreateWindow(Shell* shell) override;
     Ref::Ptr<Sound::AudioDevice> OpenAudioDevice(std::string& error) override;
+    // The XDG desktop portal's file chooser.
+    Ref::Ptr<FileChooser> OpenFileChooser(const std::string& title, const std::string& folder,
+                                          std::string& error) override;
 
     void AttachWindow(SdlWindow* window) { this->window = window; }
     void DetachWindow(SdlWindow* window);

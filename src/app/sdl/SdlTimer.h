@@ -12,6 +12,7 @@ public:
     SdlTimer();
     void Update() override;
     void Sleep(double seconds) override;
+    double Now() override;
 
 private:
     static constexpr std::uint64_t NoTicks = ~std::uint64_t{0};

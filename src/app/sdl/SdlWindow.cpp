@@ -4,6 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 #include <string_view>
+#include <vector>
 
 #include "app/Keys.h"
 #include "app/Shell.h"
@@ -113,7 +114,7 @@ constexpr std::array<SdlKey, SdlKeyCount> KeyCodes = BuildKeyTable();
 SdlWindow::SdlWindow(Shell* owner, SdlBridge* bridge) : bridge(bridge) {
     shell = owner;
     handle = SDL_CreateWindow("Halvo", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 640, 480,
-                              SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+                              SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!handle) {
         // SDL's reason goes to the console before the failure ends the program.
         Console::System::Instance()->Output() << SDL_GetError() << std::endl;
@@ -145,7 +146,12 @@ void SdlWindow::ApplyMode() {
         SDL_SetWindowFullscreen(sdlWindow, 0);
         // SDL keeps the full-screen size after leaving full screen: set the client size again.
         SDL_SetWindowSize(sdlWindow, static_cast<int>(width), static_cast<int>(height));
+        if (appliedMode != Windowed) {
+            RestorePlace();
+        }
         SDL_ShowWindow(sdlWindow);
+        place.rect.width = static_cast<std::int32_t>(width);
+        place.rect.height = static_cast<std::int32_t>(height);
         break;
     case FullScreen: {
         SDL_DisplayMode requested = fullScreenMode;
@@ -175,6 +181,7 @@ void SdlWindow::ApplyMode() {
     default:
         break;
     }
+    appliedMode = mode;
     SDL_ShowCursor(mode == Windowed ? SDL_ENABLE : SDL_DISABLE);
     if (mode != Hidden && !active && DriverHasNoFocus()) {
         // Delivered with the next batch of events, like a real focus change.
@@ -183,6 +190,35 @@ void SdlWindow::ApplyMode() {
         focus.window.event = SDL_WINDOWEVENT_FOCUS_GAINED;
         focus.window.windowID = SDL_GetWindowID(sdlWindow);
         SDL_PushEvent(&focus);
+    }
+}
+
+double SdlWindow::RefreshRate() {
+    SDL_DisplayMode shown{};
+    const int display = SDL_GetWindowDisplayIndex(GetSdlWindow());
+    const bool known = mode == FullScreen ? SDL_GetWindowDisplayMode(GetSdlWindow(), &shown) == 0
+                                          : display >= 0 && SDL_GetCurrentDisplayMode(display, &shown) == 0;
+    return known ? shown.refresh_rate : 0;
+}
+
+void SdlWindow::RestorePlace() {
+    if (!placeKnown) {
+        return;
+    }
+    std::vector<WindowPlace::Rect> displays;
+    for (int display = 0; display < SDL_GetNumVideoDisplays(); ++display) {
+        SDL_Rect bounds{};
+        if (SDL_GetDisplayBounds(display, &bounds) == 0) {
+            displays.push_back({bounds.x, bounds.y, bounds.w, bounds.h});
+        }
+    }
+    WindowPlace wanted = place;
+    wanted.rect.width = static_cast<std::int32_t>(width);
+    wanted.rect.height = static_cast<std::int32_t>(height);
+    if (wanted.Reachable(displays)) {
+        SDL_SetWindowPosition(GetSdlWindow(), place.rect.x, place.rect.y);
+    } else {
+        SDL_SetWindowPosition(GetSdlWindow(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
     }
 }
 
@@ -249,6 +285,11 @@ void SdlWindow::HandleEvent(const SDL_Event& event) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
         const bool down = event.type == SDL_KEYDOWN;
+        if (down && !event.key.repeat && shell) {
+            // SDL stamps its events in milliseconds of SDL_GetTicks.
+            const Uint32 now = SDL_GetTicks();
+            shell->OnInputAge(now >= event.key.timestamp ? (now - event.key.timestamp) / 1000.0 : 0.0);
+        }
         const std::uint32_t code = ConsoleKeyOf(event.key.keysym.scancode);
         if (code && shell) {
             down ? shell->OnKeyDown(code, 0) : shell->OnKeyUp(code, 0);
@@ -315,6 +356,21 @@ void SdlWindow::HandleWindowEvent(const SDL_WindowEvent& event) {
             (static_cast<std::uint32_t>(event.data1) != width ||
              static_cast<std::uint32_t>(event.data2) != height)) {
             shell->OnResize(static_cast<std::uint32_t>(event.data1), static_cast<std::uint32_t>(event.data2));
+        }
+        break;
+    case SDL_WINDOWEVENT_MOVED:
+        // Full screen moves the window to the display's corner: that is not its place.
+        if (mode == Windowed && !(SDL_GetWindowFlags(GetSdlWindow()) & SDL_WINDOW_FULLSCREEN)) {
+            place.rect.x = event.data1;
+            place.rect.y = event.data2;
+            place.rect.width = static_cast<std::int32_t>(width);
+            place.rect.height = static_cast<std::int32_t>(height);
+            placeKnown = true;
+        }
+        break;
+    case SDL_WINDOWEVENT_DISPLAY_CHANGED:
+        if (shell) {
+            shell->OnDisplayChanged();
         }
         break;
     case SDL_WINDOWEVENT_FOCUS_GAINED:

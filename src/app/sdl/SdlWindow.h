@@ -21,6 +21,7 @@ public:
 
     void ApplyMode() override;
     void UpdateTitle() override;
+    double RefreshRate() override;
 
     void HandleEvent(const SDL_Event& event);
 
@@ -42,12 +43,15 @@ public:
 
 private:
     void HandleWindowEvent(const SDL_WindowEvent& event);
+    // Puts a window that was hidden or full screen back where it stood, when that is on a display.
+    void RestorePlace();
     void Activate(bool nowActive);
 
     SdlBridge* bridge;
     SdlGamepads gamepads;
     bool active = false;
     bool modeApplied = true;
+    std::int32_t appliedMode = Hidden;
 };
 
 } // namespace Halvo::App

@@ -541,4 +541,15 @@ Ref::Ptr<ConsoleRenderer> SdlDriver::CreateConsoleRenderer() {
     return renderer;
 }
 
+bool SdlDriver::GetOutputSize(std::uint32_t& width, std::uint32_t& height) {
+    int w = 0;
+    int h = 0;
+    if (!device->renderer || SDL_GetRendererOutputSize(device->renderer, &w, &h) != 0 || w <= 0 || h <= 0) {
+        return false;
+    }
+    width = static_cast<std::uint32_t>(w);
+    height = static_cast<std::uint32_t>(h);
+    return true;
+}
+
 } // namespace Halvo::Gfx

@@ -44,6 +44,8 @@ public:
     void Clear(float red, float green, float blue, float alpha) override;
     void Present() override;
     bool CaptureFrame(std::vector<std::uint8_t>& rgb, std::uint32_t& width, std::uint32_t& height) override;
+    // SDL_GetRendererOutputSize: the window's drawable, in the display's own pixels.
+    bool GetOutputSize(std::uint32_t& width, std::uint32_t& height) override;
 
     Ref::Ptr<NesCanvas> CreateNesCanvas() override;
     Ref::Ptr<NesCanvas> CreateFilteredNesCanvas(std::shared_ptr<PictureFilter> filter) override;
