@@ -112,6 +112,7 @@ HalvoShell::~HalvoShell() {
         console->UnregisterFunction(function->name);
     }
     // The machines point into the image they run.
+    debugFunctions.Attach(nullptr);
     runAhead.Forget();
     process.Reset();
     romImage.reset();
@@ -155,6 +156,12 @@ std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
         functions.push_back(function);
     }
     functions.push_back(&recentGames);
+    for (Console::Function* function : debugFunctions.Functions()) {
+        functions.push_back(function);
+    }
+    for (Console::Function* function : viewers.Functions()) {
+        functions.push_back(function);
+    }
     return functions;
 }
 
@@ -499,6 +506,10 @@ void HalvoShell::OnIdle() {
             batterySave->Poll(timer->absoluteTime);
         }
     }
+    // The viewers follow the machine whether it runs or stands.
+    if (viewers.AnyOpen()) {
+        viewers.Update(loaded ? process.Get() : nullptr);
+    }
     if (lost) {
         if (GraphicsRestoreState()) {
             lost = false;
@@ -530,9 +541,29 @@ void HalvoShell::OnIdle() {
 }
 
 void HalvoShell::RunDueFrames() {
+    Nes::Debugger& debugger = debugFunctions.debugger;
+    if (debugger.Stopped()) {
+        // Stopped inside a frame, the game goes on only through the debugger's commands.
+        OnDebugStop();
+        return;
+    }
     const std::uint32_t frames = pacer.FramesDue(timer->absoluteTime);
     const double frameRate = Nes::FrameRate(process->region);
     for (std::uint32_t frame = 0; frame < frames; ++frame) {
+        // While the debugger watches, its frames run on its own stack and may stop anywhere; the frames
+        // ahead and the rewind's record wait until it is done.
+        if (debugger.Machine() == process.Get() && debugger.Watching()) {
+            if (debugger.RunFrame(frame + 1 == frames) == Nes::Debugger::FrameResult::Stopped) {
+                OnDebugStop();
+                break;
+            }
+            std::vector<float>& samples = process->GetApu().samples;
+            if (audio && process->GetApu().Synthesis() && !fastForward) {
+                audio->Submit(samples);
+            }
+            samples.clear();
+            continue;
+        }
         // Only the last frame of a catch-up is drawn: the others would never be seen. Its picture comes
         // from the frames ahead when run-ahead is on (not while rewinding: the past has no ahead).
         const bool shown = frame + 1 == frames;
@@ -820,6 +851,8 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     game.Begin(BatterySave::DefaultFolder(), canvas);
     romImage = std::move(game.image);
     process = std::move(game.machine);
+    debugFunctions.Attach(process.Get());
+    LoadSymbolsBeside(fileName);
     batterySave = std::move(game.battery);
     romFile = fileName;
     rewind.Forget();
@@ -848,6 +881,7 @@ void HalvoShell::NesUnloadRomImage() {
             batterySave.reset();
         }
         runAhead.Forget();
+        debugFunctions.Attach(nullptr);
         process = nullptr;
         romImage.reset();
         loaded = false;
@@ -868,6 +902,8 @@ void HalvoShell::NesReset(bool hard) {
         if (audio) {
             audio->Silence();
         }
+        // A machine stopped inside a frame ends it first: a reset comes between frames.
+        debugFunctions.debugger.FinishFrame();
         process->Reset(hard);
         pacer.Stop();
         // A reset starts the game again: it runs, even if it was paused.
@@ -876,6 +912,39 @@ void HalvoShell::NesReset(bool hard) {
             UpdateTitle();
         }
     }
+}
+
+void HalvoShell::OnDebugStop() {
+    paused = false;
+    if (!inputContext->visible) {
+        inputContext->visible = true;
+        inputContext->slideSpeed = Console::InputContext::SlideSpeed;
+    }
+}
+
+void HalvoShell::OnDebugContinue() {
+    if (inputContext->visible) {
+        inputContext->visible = false;
+        inputContext->slideSpeed = -Console::InputContext::SlideSpeed;
+    }
+}
+
+void HalvoShell::LoadSymbolsBeside(const std::string& romFileName) {
+    Nes::Symbols& symbols = debugFunctions.debugger.symbols;
+    symbols.Clear();
+    const std::string read =
+        symbols.LoadBeside(romFileName, romImage->prgBankCount * Nes::RomImage::PrgBankSize);
+    if (!read.empty()) {
+        console->Output() << "Labels: " << read << " (" << symbols.Count() << ")." << std::endl;
+    }
+}
+
+Nes::Process* HalvoShell::StateMachine() {
+    // States are taken and put back between frames.
+    if (loaded) {
+        debugFunctions.debugger.FinishFrame();
+    }
+    return loaded ? process.Get() : nullptr;
 }
 
 void HalvoShell::OnStateLoaded() {
@@ -933,6 +1002,8 @@ void HalvoShell::UpdateTitle() {
 }
 
 void HalvoShell::OnTerminate() {
+    // The viewers' windows go before the platform does.
+    viewers.CloseAll();
     // The settings last: the next start runs them.
     WriteConfig();
     if (std::string error; !ConsoleHistory::Save(*console, ConsoleHistory::DefaultFile(), error)) {
