@@ -112,7 +112,7 @@ TEST_F(DebugScript, BreakRunStepAndReadMemory) {
 
 // Conditions on registers and memory, breaks on a write and on a subroutine call stepped over.
 TEST_F(DebugScript, ConditionsWritesAndNext) {
-    std::vector<std::string> out = RunScript("break $C002 if x == 3 && [$0200] == 3\n"
+    std::vector<std::string> out = RunScript("break $C002 if x >= 2 && [$0200] == 3\n"
                                              "continue 2\n"
                                              "unbreak 1\n"
                                              "break $0010 w\n"
