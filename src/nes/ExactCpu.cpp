@@ -631,6 +631,8 @@ void ExactCpu::RunFrame() {
     if (debugger) [[unlikely]] {
         const Ppu& ppu = *process->ppu;
         while (debugger && !ppu.FrameEnded()) {
+            // The PPU stands where the processor's time is, for the debugger's line and dot.
+            CatchUpPpu();
             debugger->BeforeInstruction();
             Run(false, true);
         }
