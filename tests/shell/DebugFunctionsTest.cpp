@@ -158,6 +158,25 @@ TEST_F(DebugScript, BadInputIsRefused) {
 namespace Halvo {
 namespace {
 
+// Breaks on entering the NMI (enabled in $2000) and the frame counter's IRQ (let in by CLI) stop before
+// the handler's first instruction.
+TEST_F(DebugScript, BreaksOnTheNmiAndTheIrq) {
+    // C000 CLI / C001 LDA #$80 / C003 STA $2000 / C006 JMP $C006; NMI: C020 RTI; IRQ: C030 LDA $4015, RTI.
+    const std::uint8_t program[] = {0x58, 0xA9, 0x80, 0x8D, 0x00, 0x20, 0x4C, 0x06, 0xC0};
+    const std::uint8_t irq[] = {0xAD, 0x15, 0x40, 0x40};
+    std::uint8_t* prg = image->prgRom.get();
+    std::copy(std::begin(program), std::end(program), prg);
+    std::copy(std::begin(irq), std::end(irq), prg + 0x30);
+    prg[0x3FFE] = 0x30;
+    process->Reset(true);
+    const std::vector<std::string> out =
+        RunScript("break nmi\ncontinue 3\nunbreak 1\nbreak irq\ncontinue 3\n");
+    ASSERT_EQ(out.size(), 4u) << ::testing::PrintToString(out);
+    EXPECT_TRUE(StartsWith(out[1], "Break 1: C020  40        RTI")) << out[1];
+    EXPECT_NE(out[1].find("PPU:241,"), std::string::npos) << out[1];
+    EXPECT_TRUE(StartsWith(out[3], "Break 2: C030  AD 15 40  LDA $4015")) << out[3];
+}
+
 // The code/data log marks what ran and what was read, in FCEUX's layout: PRG bytes, then CHR bytes.
 TEST_F(DebugScript, CodeDataLogMarksCodeAndData) {
     const std::string file = dir.Path("game.cdl").string();
