@@ -490,6 +490,11 @@ void HalvoShell::OnIdle() {
                        : rewind.Rewinding() ? "Rewind"
                        : fastForward        ? "Fast forward"
                                             : "");
+    // The viewers follow the machine whether it runs or stands, and also while one of their windows has
+    // the focus (the game's window is then not active).
+    if (viewers.AnyOpen()) {
+        viewers.Update(loaded ? process.Get() : nullptr);
+    }
     if (!active) {
         return;
     }
@@ -505,10 +510,6 @@ void HalvoShell::OnIdle() {
         if (batterySave) {
             batterySave->Poll(timer->absoluteTime);
         }
-    }
-    // The viewers follow the machine whether it runs or stands.
-    if (viewers.AnyOpen()) {
-        viewers.Update(loaded ? process.Get() : nullptr);
     }
     if (lost) {
         if (GraphicsRestoreState()) {

@@ -5,9 +5,14 @@
 namespace Halvo::Gfx {
 
 SdlPictureWindow::SdlPictureWindow(const std::string& title, std::uint32_t width, std::uint32_t height) {
+    // A viewer that took the focus would stop the game, which runs only while its own window is active.
+    const char* const activation = SDL_GetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN);
+    const std::string previous = activation ? activation : "";
+    SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "1");
     window =
         SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                          static_cast<int>(width * 2), static_cast<int>(height * 2), SDL_WINDOW_RESIZABLE);
+    SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, activation ? previous.c_str() : nullptr);
     if (window) {
         renderer = SDL_CreateRenderer(window, -1, 0);
         if (!renderer) {
