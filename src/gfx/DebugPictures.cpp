@@ -41,7 +41,7 @@ void DrawPatternTables(const Nes::Ppu& ppu, std::uint32_t palette, DebugPicture&
     }
 }
 
-void DrawNameTables(const Nes::Ppu& ppu, DebugPicture& out) {
+void DrawNameTables(const Nes::Ppu& ppu, DebugPicture& out, bool outlineScroll) {
     out.Resize(512, 480);
     for (std::uint32_t table = 0; table < 4; ++table) {
         const std::uint32_t start = 0x2000 + table * 0x400;
@@ -61,6 +61,9 @@ void DrawNameTables(const Nes::Ppu& ppu, DebugPicture& out) {
                 }
             }
         }
+    }
+    if (!outlineScroll) {
+        return;
     }
     // The scroll the frame starts from: t's name table, coarse and fine positions, and fine X.
     const std::uint32_t t = ppu.tempAddress;
@@ -97,6 +100,34 @@ void DrawSprites(const Nes::Ppu& ppu, DebugPicture& out) {
                 const std::uint32_t column = attributes & 0x40 ? 7 - x : x;
                 const std::uint32_t value = TilePixel(ppu, address, column, row & 7);
                 out.At(left + x, top + y) = value ? Colour(PaletteEntry(ppu, palette + value)) : Transparent;
+            }
+        }
+    }
+}
+
+void DrawEvents(const Nes::Ppu& ppu, const std::vector<EventMark>& marks, DebugPicture& out) {
+    DebugPicture tables;
+    DrawNameTables(ppu, tables, false);
+    const std::uint32_t lines = ppu.linesPerFrame > 0 ? static_cast<std::uint32_t>(ppu.linesPerFrame) : 262;
+    out.Resize(341, lines, 0x181818);
+    const std::uint32_t t = ppu.tempAddress;
+    const std::uint32_t scrollX = ((t >> 10) & 1) * 256 + (t & 31) * 8 + ppu.fineX;
+    const std::uint32_t scrollY = ((t >> 11) & 1) * 240 + ((t >> 5) & 31) * 8 + ((t >> 12) & 7);
+    for (std::uint32_t y = 0; y < 240 && y < lines; ++y) {
+        for (std::uint32_t x = 0; x < 256; ++x) {
+            // Dimmed, so that the marks stand out.
+            const std::uint32_t pixel = tables.At((scrollX + x) % 512, (scrollY + y) % 480);
+            out.At(x, y) = (pixel >> 1) & 0x7F7F7F;
+        }
+    }
+    for (const EventMark& mark : marks) {
+        for (std::int32_t dy = -1; dy <= 1; ++dy) {
+            for (std::int32_t dx = -1; dx <= 1; ++dx) {
+                const std::int32_t x = mark.dot + dx;
+                const std::int32_t y = mark.line + dy;
+                if (x >= 0 && x < 341 && y >= 0 && y < static_cast<std::int32_t>(lines)) {
+                    out.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)) = mark.colour;
+                }
             }
         }
     }

@@ -215,7 +215,8 @@ public:
     // Labels of the cartridge's own build, when they lie beside it.
     void LoadSymbolsBeside(const std::string& romFileName);
     DebugFunctions debugFunctions{*this, console->Output()};
-    Viewers viewers{[this] { return driver.Get(); }, [this] { return loaded ? process.Get() : nullptr; }};
+    Viewers viewers{[this] { return driver.Get(); }, [this] { return loaded ? process.Get() : nullptr; },
+                    debugFunctions.debugger};
 
 private:
     explicit HalvoShell(App::Bridge* bridge);

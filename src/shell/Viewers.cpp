@@ -4,6 +4,7 @@
 #include "gfx/Driver.h"
 #include "gfx/PngFile.h"
 #include "nes/Process.h"
+#include "nes/debug/Debugger.h"
 
 namespace Halvo {
 
@@ -22,6 +23,7 @@ constexpr ViewerName Names[Viewers::KindCount] = {
     {"sprites", "Halvo: sprites", 128, 192},
     {"palette", "Halvo: palette", 256, 32},
     {"memory", "Halvo: RAM", 192, 384},
+    {"events", "Halvo: events", 341, 262},
 };
 
 } // namespace
@@ -57,6 +59,16 @@ void Viewers::Draw(Kind kind, const Nes::Process& process, Gfx::DebugPicture& ou
         }
         Nes::Process& machine = const_cast<Nes::Process&>(process);
         Gfx::DrawMemory(machine.Ram().data(), machine.Ram().size(), lastRam, out);
+        break;
+    }
+    case Events: {
+        // PPU writes red, sound writes green, board writes yellow, the NMI white, the IRQ cyan.
+        static constexpr std::uint32_t Colours[] = {0xFF3030, 0x30FF30, 0xFFFF30, 0xFFFFFF, 0x30FFFF};
+        std::vector<Gfx::EventMark> marks;
+        for (const Nes::Debugger::FrameEvent& event : debugger.LastFrameEvents()) {
+            marks.push_back({event.line, event.dot, Colours[event.kind]});
+        }
+        Gfx::DrawEvents(ppu, marks, out);
         break;
     }
     case KindCount:
@@ -102,6 +114,9 @@ bool Viewers::Command::Execute(std::istream& arguments, std::ostream& out) {
     }
     if (action == "off") {
         view.window = nullptr;
+        if (kind == Events) {
+            owner.debugger.RecordEvents(false);
+        }
         return true;
     }
     if (action == "on") {
@@ -114,6 +129,14 @@ bool Viewers::Command::Execute(std::istream& arguments, std::ostream& out) {
                 out << "No window could be opened for the viewer." << std::endl;
             }
         }
+        if (kind == Events) {
+            owner.debugger.RecordEvents(true);
+        }
+        return true;
+    }
+    if (action == "record" && kind == Events) {
+        // The events without a window, for a screenshot of the next frame.
+        owner.debugger.RecordEvents(true);
         return true;
     }
     if (action == "shot") {
@@ -150,8 +173,10 @@ bool Viewers::Command::Execute(std::istream& arguments, std::ostream& out) {
 void Viewers::Command::PrintUsage(std::ostream& out) {
     out << "Opens or closes a viewer in a window of its own: the pattern tables (in the palette "
            "viewer_palette\n"
-           "names), the name tables, the sprites, the palette or RAM; or writes what it shows as PNG.\n"
-           "usage: viewer [patterns|nametables|sprites|palette|memory [on|off|shot FILE]]"
+           "names), the name tables, the sprites, the palette, RAM or the last frame's events; or writes "
+           "what it\n"
+           "shows as PNG (\"viewer events record\" records the events without a window).\n"
+           "usage: viewer [patterns|nametables|sprites|palette|memory|events [on|off|shot FILE]]"
         << std::endl;
 }
 

@@ -16,22 +16,25 @@ namespace Gfx {
 class Driver;
 }
 namespace Nes {
+class Debugger;
 class Process;
-}
+} // namespace Nes
 
 // The debugger's viewers, each in a window of its own beside the game's: "viewer NAME [on|off]" for
 // the pattern tables (in the palette "viewer_palette" names, 0-7), the name tables with the scroll
 // window, the sprites, the palette and RAM (changed bytes red); "viewer NAME shot FILE" writes what a
-// viewer shows of the machine now as a PNG file, whether its window is open or not. They follow the machine
-// every turn of the main loop, while the game runs and while it is stopped.
+// viewer shows of the machine now as a PNG file, whether its window is open or not. The event view
+// ("events") shows where on the screen the last frame's register writes and interrupts happened. They follow
+// the machine every turn of the main loop, while the game runs and while it is stopped.
 class Viewers {
 public:
-    enum Kind : std::uint32_t { Patterns, NameTables, Sprites, Palette, Memory, KindCount };
+    enum Kind : std::uint32_t { Patterns, NameTables, Sprites, Palette, Memory, Events, KindCount };
 
     // `driver` gives the graphics driver that makes windows (null: none yet), `machine` the running
-    // machine (null: none).
-    Viewers(std::function<Gfx::Driver*()> driver, std::function<Nes::Process*()> machine)
-        : driver(std::move(driver)), machine(std::move(machine)) {}
+    // machine (null: none), `debugger` the debugger that records the event view's events.
+    Viewers(std::function<Gfx::Driver*()> driver, std::function<Nes::Process*()> machine,
+            Nes::Debugger& debugger)
+        : driver(std::move(driver)), machine(std::move(machine)), debugger(debugger) {}
 
     std::vector<Console::Function*> Functions() { return {&command, &palette}; }
     bool AnyOpen() const;
@@ -65,6 +68,7 @@ private:
 
     std::function<Gfx::Driver*()> driver;
     std::function<Nes::Process*()> machine;
+    Nes::Debugger& debugger;
     std::array<View, KindCount> views;
     std::vector<std::uint8_t> lastRam;
     const Nes::Process* lastProcess = nullptr;

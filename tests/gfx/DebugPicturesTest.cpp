@@ -73,6 +73,17 @@ TEST_F(Viewed, PatternsNameTablesSpritesAndPalette) {
     EXPECT_EQ(picture.At(2 * 16, 16), Rgb(0x12));
 }
 
+TEST_F(Viewed, EventsAreMarkedWhereTheyHappened) {
+    ppu.linesPerFrame = 262;
+    Gfx::DrawEvents(ppu, {{100, 300, 0xFF3030}}, picture);
+    ASSERT_EQ(std::make_pair(picture.width, picture.height), std::make_pair(341u, 262u));
+    EXPECT_EQ(picture.At(300, 100), 0xFF3030u);
+    EXPECT_EQ(picture.At(301, 101), 0xFF3030u);
+    EXPECT_NE(picture.At(303, 100), 0xFF3030u);
+    // The picture under the marks, dimmed: tile 1's colour 1 in the top left corner.
+    EXPECT_EQ(picture.At(0, 0), (Rgb(0x16) >> 1) & 0x7F7F7Fu);
+}
+
 TEST(DebugMemory, ChangedBytesAreRed) {
     std::array<std::uint8_t, 64> ram{};
     std::vector<std::uint8_t> previous;

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -169,9 +170,16 @@ TEST_F(DebugScript, BreaksOnTheNmiAndTheIrq) {
     std::copy(std::begin(irq), std::end(irq), prg + 0x30);
     prg[0x3FFE] = 0x30;
     process->Reset(true);
+    debug.debugger.RecordEvents(true);
     const std::vector<std::string> out =
         RunScript("break nmi\ncontinue 3\nunbreak 1\nbreak irq\ncontinue 3\n");
     ASSERT_EQ(out.size(), 4u) << ::testing::PrintToString(out);
+    // The event view's record of the first frame: the write that enabled the NMI, early in vertical blank.
+    const auto& events = debug.debugger.LastFrameEvents();
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(
+        std::make_tuple(events[0].kind, events[0].address, events[0].value, events[0].line),
+        std::make_tuple(Nes::Debugger::FrameEvent::PpuWrite, std::uint16_t{0x2000}, std::uint8_t{0x80}, 241));
     EXPECT_TRUE(StartsWith(out[1], "Break 1: C020  40        RTI")) << out[1];
     EXPECT_NE(out[1].find("PPU:241,"), std::string::npos) << out[1];
     EXPECT_TRUE(StartsWith(out[3], "Break 2: C030  AD 15 40  LDA $4015")) << out[3];

@@ -1,6 +1,7 @@
 #include "nes/debug/Debugger.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "nes/Process.h"
 #include "nes/debug/Disassembler.h"
@@ -57,7 +58,56 @@ void Debugger::FinishFrame() {
 }
 
 bool Debugger::Watching() const {
-    return !breakpoints.empty() || trace.IsOpen() || logging || mode != Mode::Run;
+    return !breakpoints.empty() || trace.IsOpen() || logging || recordingEvents || mode != Mode::Run;
+}
+
+void Debugger::RecordEvents(bool on) {
+    recordingEvents = on;
+    // Room for a busy frame's writes, taken before the frames run.
+    frameEvents.reserve(MaxFrameEvents);
+    lastFrameEvents.reserve(MaxFrameEvents);
+    if (!on) {
+        frameEvents.clear();
+        lastFrameEvents.clear();
+    }
+    UpdateWatch();
+}
+
+void Debugger::RecordEvent(std::uint16_t pc) {
+    const int opcode = PeekCpu(*process, pc);
+    const OpcodeInfo& info = DescribeOpcode(static_cast<std::uint8_t>(opcode < 0 ? 0 : opcode));
+    if (info.access != MemoryAccess::Write && info.access != MemoryAccess::ReadWrite) {
+        return;
+    }
+    const std::int32_t address = EffectiveAddress(*process, pc);
+    FrameEvent event;
+    if (address >= 0x2000 && address < 0x4000) {
+        event.kind = FrameEvent::PpuWrite;
+    } else if (address >= 0x4000 && address <= 0x4017 && address != 0x4014 && address != 0x4016) {
+        event.kind = FrameEvent::ApuWrite;
+    } else if (address >= 0x4020) {
+        // The board's registers: what is not storage at $4020 and up.
+        if (process->CpuWritePage(static_cast<std::uint32_t>(address) >> Process::PageShift)) {
+            return;
+        }
+        event.kind = FrameEvent::BoardWrite;
+    } else {
+        return;
+    }
+    const Cpu& cpu = process->GetCpu();
+    const std::string_view mnemonic = info.mnemonic;
+    event.value = mnemonic == "STA"   ? cpu.a
+                  : mnemonic == "STX" ? cpu.x
+                  : mnemonic == "STY" ? cpu.y
+                  : mnemonic == "SAX" ? static_cast<std::uint8_t>(cpu.a & cpu.x)
+                                      : 0;
+    event.address = static_cast<std::uint16_t>(address);
+    const Condition::Position position = PpuPosition();
+    event.line = position.line;
+    event.dot = position.dot;
+    if (frameEvents.size() < MaxFrameEvents) {
+        frameEvents.push_back(event);
+    }
 }
 
 void Debugger::StartCodeDataLog() {
@@ -144,6 +194,10 @@ bool Debugger::RunOnFiber() {
             for (;;) {
                 process->RunFrame(render);
                 frameEnded = true;
+                if (recordingEvents) {
+                    lastFrameEvents.swap(frameEvents);
+                    frameEvents.clear();
+                }
                 fiber->Yield();
             }
         });
@@ -377,12 +431,23 @@ void Debugger::BeforeInstruction() {
     if (logging) {
         LogCodeData(pc);
     }
+    if (recordingEvents) {
+        RecordEvent(pc);
+    }
     if (trace.IsOpen() && !trace.Write(*process, PpuPosition(), &symbols)) {
         StopTrace();
     }
 }
 
 void Debugger::OnInterrupt(std::uint16_t vector) {
+    if (recordingEvents && frameEvents.size() < MaxFrameEvents) {
+        const Condition::Position position = PpuPosition();
+        FrameEvent event;
+        event.kind = vector == Cpu::NmiVector ? FrameEvent::Nmi : FrameEvent::Irq;
+        event.line = position.line;
+        event.dot = position.dot;
+        frameEvents.push_back(event);
+    }
     const std::uint8_t kind = vector == Cpu::NmiVector ? Breakpoint::Nmi : Breakpoint::Irq;
     if (!(breakKinds & kind)) {
         return;

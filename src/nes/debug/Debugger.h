@@ -89,6 +89,22 @@ public:
     // The file's bytes; empty when no log was kept for the present machine.
     std::vector<std::uint8_t> CodeDataLogFile() const;
 
+    // The event view's record: where on the screen (line, dot) each write of a PPU, sound or board
+    // register and each NMI and IRQ of the frame happened. Writes are seen before their instruction
+    // runs; a register's value is the one a store writes (0 for a read-modify-write).
+    struct FrameEvent {
+        enum Kind : std::uint8_t { PpuWrite, ApuWrite, BoardWrite, Nmi, Irq };
+        std::int32_t line = 0;
+        std::int32_t dot = 0;
+        std::uint16_t address = 0;
+        std::uint8_t value = 0;
+        Kind kind = PpuWrite;
+    };
+    void RecordEvents(bool on);
+    bool RecordingEvents() const { return recordingEvents; }
+    // The events of the last whole frame, in the order they happened.
+    const std::vector<FrameEvent>& LastFrameEvents() const { return lastFrameEvents; }
+
     Symbols symbols;
     // A label's address, or a number as the console writes it ($C000, 0xC000, 49152).
     std::optional<std::uint16_t> ParseAddress(const std::string& word) const;
@@ -105,6 +121,8 @@ public:
 
     // Frames a step, a return or a continue may run before giving up (there may be no such return).
     static constexpr std::uint32_t StepFrameLimit = 600;
+    // The most events a frame keeps; a frame with more drops the rest.
+    static constexpr std::size_t MaxFrameEvents = 8192;
 
 private:
     enum class Mode { Run, Step, Next, Finish };
@@ -143,6 +161,10 @@ private:
     void LogCodeData(std::uint16_t pc);
     bool logging = false;
     std::vector<std::uint8_t> codeDataLog;
+    void RecordEvent(std::uint16_t pc);
+    bool recordingEvents = false;
+    std::vector<FrameEvent> frameEvents;
+    std::vector<FrameEvent> lastFrameEvents;
 };
 
 } // namespace Halvo::Nes
