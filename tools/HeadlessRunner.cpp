@@ -34,6 +34,9 @@ namespace Halvo::Tools {
 
 namespace {
 
+// The most frames one line of an input script may hold its buttons for: an hour at 60 frames a second.
+constexpr std::uint64_t MaxInputRange = 216000;
+
 // No state comes near this; a larger file is not read at all.
 constexpr std::uint64_t MaxStateFile = 16 * 1024 * 1024;
 
@@ -169,11 +172,48 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
                 return false;
             }
         } else if (argument == "--peek") {
-            if (!next(value) || !ParseNumber(value, number) || number > 0xFFFF) {
-                error = error.empty() ? "--peek takes a CPU address from 0 to $FFFF" : error;
+            RunnerOptions::Peek peek;
+            std::string where;
+            if (next(value)) {
+                std::string lower = value;
+                std::transform(lower.begin(), lower.end(), lower.begin(),
+                               [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+                where = value;
+                if (lower.rfind("ppu:", 0) == 0 || lower.rfind("oam:", 0) == 0) {
+                    peek.space = lower[0] == 'p' ? RunnerOptions::Peek::Ppu : RunnerOptions::Peek::Oam;
+                    where = value.substr(4);
+                }
+            }
+            const std::uint64_t most = peek.space == RunnerOptions::Peek::Cpu   ? 0xFFFF
+                                       : peek.space == RunnerOptions::Peek::Ppu ? 0x3FFF
+                                                                                : 0xFF;
+            if (where.empty() || !ParseNumber(where, number) || number > most) {
+                error = error.empty()
+                            ? "--peek takes a CPU address from 0 to $FFFF, ppu:ADDR from 0 to $3FFF "
+                              "or oam:N from 0 to 255"
+                            : error;
                 return false;
             }
-            options.peeks.push_back(static_cast<std::uint16_t>(number));
+            peek.address = static_cast<std::uint16_t>(number);
+            options.peeks.push_back(peek);
+        } else if (argument == "--trace" || argument == "--dump-ram") {
+            std::string& path = argument == "--trace" ? options.tracePath : options.dumpRamPath;
+            if (!next(path) || path.empty()) {
+                error = argument + " needs a file name";
+                return false;
+            }
+        } else if (argument == "--break") {
+            if (!next(value) || !ParseNumber(value, number) || number > 0xFFFF) {
+                error = error.empty() ? "--break takes a CPU address from 0 to $FFFF" : error;
+                return false;
+            }
+            options.breaks.push_back(static_cast<std::uint16_t>(number));
+        } else if (argument == "--crc-every") {
+            if (!next(value) || !ParseNumber(value, number) || number == 0 || number > 0xFFFFFFFFu) {
+                error = error.empty() ? "--crc-every takes a number of frames" : error;
+                return false;
+            }
+            options.crcEvery = static_cast<std::uint32_t>(number);
         } else if (argument == "--save-state") {
             if (!next(value) || !ParseNumber(value, number) || number > 100'000'000 ||
                 !next(options.saveStatePath) || options.saveStatePath.empty()) {
@@ -230,7 +270,8 @@ std::string RunnerUsage() {
            "  --track N       play track N of an NSF file\n"
            "  --png FILE      write the final picture (256 x 240) as PNG\n"
            "  --text          print the first name table as text\n"
-           "  --peek ADDR     print the byte at a CPU address ($6000, 0x6000 or 24576); repeatable\n"
+           "  --peek ADDR     print the byte at a CPU address ($6000, 0x6000 or 24576), of the PPU's\n"
+           "                  memory (ppu:$3F00) or of sprite memory (oam:0); repeatable\n"
            "  --input FILE    press buttons from lines \"FRAME BUTTON...\" (A B SELECT START UP DOWN\n"
            "                  LEFT RIGHT, held that frame; 2:A ... for joypad 2; RESET presses the\n"
            "                  console's button before it)\n"
@@ -240,7 +281,13 @@ std::string RunnerUsage() {
            "  --region R      the console: auto (from the image and its name), ntsc, pal or dendy\n"
            "  --fds-bios FILE the Famicom Disk System's BIOS (default: disksys.rom in\n"
            "                  $XDG_DATA_HOME/halvo)\n"
-           "  --result        judge a test program's result and answer its requests for reset\n"
+           "  --result        judge a test program's result and answer its requests for reset; the\n"
+           "                  run ends as soon as the result is known (--frames is the limit)\n"
+           "  --trace FILE    write a line per instruction (nestest's layout), from the reset vector\n"
+           "  --break ADDR    end the run when the processor reaches ADDR and print the registers;\n"
+           "                  repeatable\n"
+           "  --dump-ram FILE write the 2 KiB of RAM at the end of the run\n"
+           "  --crc-every N   print the picture's CRC-32 every N frames\n"
            "  --timing MODEL  line (the default: whole instructions, the PPU a tile at a time) or exact\n"
            "                  (every bus cycle and PPU dot)\n"
            "  --save-state FRAME FILE  write a save state after FRAME frames of the run\n"
@@ -294,12 +341,25 @@ bool ParseInputScript(std::istream& in, InputScript& buttons, std::string& error
         if (!(words >> word) || word[0] == '#') {
             continue;
         }
+        // A range "100-140" holds the buttons from the first frame to the last.
         std::uint64_t frame = 0;
-        if (!ParseNumber(word, frame) || frame > 0xFFFFFFFFu) {
-            error = "line " + lineNumber + ": a frame number comes first";
+        std::uint64_t last = 0;
+        const std::size_t dash = word.find('-');
+        if (!ParseNumber(word.substr(0, dash), frame) || frame > 0xFFFFFFFFu ||
+            (dash != std::string::npos &&
+             (!ParseNumber(word.substr(dash + 1), last) || last > 0xFFFFFFFFu))) {
+            error = "line " + lineNumber + ": a frame number or a range of frames (100-140) comes first";
             return false;
         }
-        std::uint32_t& held = buttons[static_cast<std::uint32_t>(frame)];
+        if (dash == std::string::npos) {
+            last = frame;
+        }
+        if (last < frame || last - frame >= MaxInputRange) {
+            error = "line " + lineNumber + ": a range goes from its first frame to a later one, at most " +
+                    std::to_string(MaxInputRange) + " frames";
+            return false;
+        }
+        std::uint32_t held = 0;
         while (words >> word) {
             // "2:A" is a button of joypad 2, "1:A" (or plain "A") one of joypad 1.
             std::uint32_t shift = 0;
@@ -315,6 +375,9 @@ bool ParseInputScript(std::istream& in, InputScript& buttons, std::string& error
                 return false;
             }
             held |= button->second == ResetButton ? ResetButton : button->second << shift;
+        }
+        for (std::uint64_t f = frame; f <= last; ++f) {
+            buttons[static_cast<std::uint32_t>(f)] |= held;
         }
     }
 }
@@ -398,13 +461,15 @@ HeadlessMachine::HeadlessMachine()
 }
 
 HeadlessMachine::~HeadlessMachine() {
-    // The machines point into the image: they go first.
+    // The machines point into the image: they go first, and the debugger lets go of them before.
+    debugger.Attach(nullptr);
     runAhead.Forget();
     process.Reset();
 }
 
 bool HeadlessMachine::Load(const std::string& romPath, const std::string& saveFolder) {
     batterySave.reset();
+    debugger.Attach(nullptr);
     runAhead.Forget();
     process.Reset();
     Game game;
@@ -463,7 +528,14 @@ void HeadlessMachine::RunFrames(std::uint32_t count, const InputScript& buttons)
                 }
             }
         }
-        process->RunFrame(!runAhead.On());
+        if (debugger.Machine() == process.Get() && debugger.Watching()) {
+            if (debugger.RunFrame(!runAhead.On()) == Nes::Debugger::FrameResult::Stopped) {
+                stoppedAtBreak = true;
+                return;
+            }
+        } else {
+            process->RunFrame(!runAhead.On());
+        }
         Record();
         runAhead.ShowAhead(*process);
     }
@@ -544,7 +616,7 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
         }
     }
     // A picture or state that cannot be written is found before the run, not after it.
-    for (const std::string* path : {&options.pngPath, &options.saveStatePath}) {
+    for (const std::string* path : {&options.pngPath, &options.saveStatePath, &options.dumpRamPath}) {
         if (!path->empty() && !CanWriteFile(*path)) {
             err << "halvo-run: cannot write " << *path << '\n';
             return ExitBadArguments;
@@ -596,6 +668,20 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
         }
     }
 
+    for (const std::uint16_t address : options.breaks) {
+        Nes::Breakpoint breakpoint;
+        breakpoint.first = breakpoint.last = address;
+        breakpoint.text = "$" + Hex(address, 4);
+        machine.debugger.AddBreakpoint(std::move(breakpoint));
+    }
+    if (!options.breaks.empty() || !options.tracePath.empty()) {
+        machine.debugger.Attach(machine.process.Get());
+    }
+    if (!options.tracePath.empty() && !machine.debugger.StartTrace(options.tracePath)) {
+        err << "halvo-run: " << machine.debugOutput.str();
+        return ExitBadArguments;
+    }
+
     const auto start = std::chrono::steady_clock::now();
     if (!options.saveStatePath.empty()) {
         machine.RunFrames(options.saveStateFrame, input);
@@ -608,7 +694,33 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
             return ExitBadArguments;
         }
     }
-    machine.RunFrames(options.frames - machine.framesRun, input);
+    // Frame by frame: the picture's CRC-32 every N frames, a verdict as soon as there is one.
+    while (machine.framesRun < options.frames && !Console::StopRequested() && !machine.stoppedAtBreak) {
+        machine.RunFrames(1, input);
+        if (machine.stoppedAtBreak) {
+            break;
+        }
+        if (options.crcEvery != 0 && machine.framesRun % options.crcEvery == 0) {
+            out << "frame " << machine.framesRun << ": picture CRC-32 " << Hex(machine.PictureCrc(), 8)
+                << '\n';
+        }
+        if (options.result && JudgeTestResult(*machine.process).verdict != ExitUnknown) {
+            break;
+        }
+    }
+    if (machine.stoppedAtBreak) {
+        out << "break at frame " << machine.framesRun << ": " << machine.debugger.StateLine() << '\n';
+    }
+    if (machine.debugger.Tracing()) {
+        machine.debugger.StopTrace();
+        const std::string said = machine.debugOutput.str();
+        // The closing line counts the lines; only a failure is worth a word here.
+        if (said.find("Could not") != std::string::npos) {
+            err << "halvo-run: " << said;
+            machine.debugger.Attach(nullptr);
+            return ExitBadArguments;
+        }
+    }
     if (const int signal = Console::StopSignal()) {
         // The sound so far is kept, its header saying how much there is; a state not yet written is not.
         FlushConsole(*machine.console, err);
@@ -636,11 +748,41 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
         exitCode = ExitBadArguments;
     }
     Nes::Process& process = *machine.process;
+    if (!options.dumpRamPath.empty()) {
+        if (std::string error;
+            !WriteFileAtomically(options.dumpRamPath, process.Ram().data(), process.Ram().size(), error)) {
+            err << "halvo-run: could not write " << options.dumpRamPath << ": " << error << '\n';
+            exitCode = ExitBadArguments;
+        }
+    }
     if (options.text) {
         out << NameTableText(process.GetPpu());
     }
-    for (const std::uint16_t address : options.peeks) {
-        out << '$' << Hex(address, 4) << ": $" << Hex(process.CpuRead(address), 2) << '\n';
+    for (const RunnerOptions::Peek& peek : options.peeks) {
+        switch (peek.space) {
+        case RunnerOptions::Peek::Cpu:
+            out << '$' << Hex(peek.address, 4) << ": $" << Hex(process.CpuRead(peek.address), 2) << '\n';
+            break;
+        case RunnerOptions::Peek::Ppu: {
+            Nes::Ppu& ppu = process.GetPpu();
+            std::uint32_t value = 0;
+            if (peek.address >= Nes::Ppu::PaletteStart) {
+                // $3F10, $3F14, $3F18 and $3F1C are the backdrop entries of the background palettes.
+                std::uint32_t entry = peek.address & 0x1F;
+                if ((entry & 0x13) == 0x10) {
+                    entry &= 0x0F;
+                }
+                value = ppu.palette[entry];
+            } else {
+                value = ppu.ReadVram(peek.address);
+            }
+            out << "ppu:$" << Hex(peek.address, 4) << ": $" << Hex(value, 2) << '\n';
+            break;
+        }
+        case RunnerOptions::Peek::Oam:
+            out << "oam:" << peek.address << ": $" << Hex(process.GetPpu().oam[peek.address], 2) << '\n';
+            break;
+        }
     }
     if (options.result) {
         const TestResult result = JudgeTestResult(process);
@@ -663,10 +805,11 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
             exitCode = result.verdict;
         }
     }
-    const double framesPerSecond = seconds > 0 ? options.frames / seconds : 0.0;
-    out << "halvo-run: " << options.frames << " frames in " << std::fixed << std::setprecision(3) << seconds
-        << " s, " << std::setprecision(1) << framesPerSecond << " frames per second, picture CRC-32 "
-        << Hex(machine.PictureCrc(), 8) << ", peak memory " << PeakMemoryKiB() << " KiB" << std::endl;
+    const double framesPerSecond = seconds > 0 ? machine.framesRun / seconds : 0.0;
+    out << "halvo-run: " << machine.framesRun << " frames in " << std::fixed << std::setprecision(3)
+        << seconds << " s, " << std::setprecision(1) << framesPerSecond
+        << " frames per second, picture CRC-32 " << Hex(machine.PictureCrc(), 8) << ", peak memory "
+        << PeakMemoryKiB() << " KiB" << std::endl;
     return exitCode;
 }
 

@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "gfx/MemoryNesCanvasBase.h"
 #include "nes/ButtonState.h"
 #include "nes/Process.h"
+#include "nes/debug/Debugger.h"
 #include "nes/mmc/MmcManager.h"
 #include "nes/rom/RomImageIOManager.h"
 #include "shell/BatterySave.h"
@@ -35,7 +37,16 @@ struct RunnerOptions {
     std::uint32_t track = 0; // --track N: an NSF file's track N (0: the file's first)
     std::string pngPath;
     bool text = false;
-    std::vector<std::uint16_t> peeks;
+    // --peek ADDR, ppu:ADDR (the PPU's memory, palette included) or oam:N, in the order given.
+    struct Peek {
+        enum Space : std::uint8_t { Cpu, Ppu, Oam } space = Cpu;
+        std::uint16_t address = 0;
+    };
+    std::vector<Peek> peeks;
+    std::string tracePath;             // --trace FILE: a line per instruction from the first one
+    std::string dumpRamPath;           // --dump-ram FILE: the 2 KiB of RAM at the end
+    std::vector<std::uint16_t> breaks; // --break ADDR: the run ends when the processor gets there
+    std::uint32_t crcEvery = 0;        // --crc-every N: the picture CRC-32 every N frames
     std::string inputPath;
     std::string wavPath;
     std::string saveDir;
@@ -71,8 +82,9 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
 // The usage text of halvo-run, ending with a newline.
 std::string RunnerUsage();
 
-// Reads an input script: lines "FRAME BUTTON..." (frames counted from 0; buttons A B SELECT START UP
-// DOWN LEFT RIGHT, in any case, and RESET, the console's button, pressed before that frame), blank lines
+// Reads an input script: lines "FRAME BUTTON..." or "FIRST-LAST BUTTON..." (frames counted from 0; buttons
+// A B SELECT START UP DOWN LEFT RIGHT, in any case, of joypad 1 or with "2:" of joypad 2, and RESET, the
+// console's button, pressed before that frame), blank lines
 // and lines starting with "#" ignored. The buttons of a frame are held during that frame only. Gives the
 // joypad bits of each frame that has any. A line longer than 64 KiB or a script larger than 16 MiB is refused
 // (an endless input ends, too).
@@ -140,6 +152,11 @@ public:
     std::uint32_t resetsPressed = 0;
     // Pictures from frames ahead, as the windowed program shows them; the sound stays the machine's own.
     RunAhead runAhead;
+    // Watches the processor for --trace and --break; it says what it does on `debugOutput`.
+    std::ostringstream debugOutput;
+    Nes::Debugger debugger{debugOutput};
+    // A break stopped the run inside a frame.
+    bool stoppedAtBreak = false;
 
 private:
     // Whether the program shows that it waits for the reset button: $81 in the status block at $6000,

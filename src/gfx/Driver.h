@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "gfx/DisplayMode.h"
+#include "gfx/PictureWindow.h"
 #include "ref/Object.h"
 
 namespace Halvo::App {
@@ -84,6 +85,14 @@ public:
     virtual Ref::Ptr<NesCanvas> CreateFilteredNesCanvas(std::shared_ptr<PictureFilter> filter);
     virtual Ref::Ptr<Font> CreateFont(const std::string& face, std::uint32_t height, std::uint32_t style) = 0;
     virtual Ref::Ptr<ConsoleRenderer> CreateConsoleRenderer() = 0;
+    // A window beside the program's for a debugger's viewer; null where the platform has none.
+    virtual Ref::Ptr<PictureWindow> CreatePictureWindow(const std::string& title, std::uint32_t width,
+                                                        std::uint32_t height) {
+        (void)title;
+        (void)width;
+        (void)height;
+        return nullptr;
+    }
 
     std::string name;
 };

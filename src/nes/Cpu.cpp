@@ -3,6 +3,7 @@
 #include "nes/ExactCpu.h"
 #include "nes/Process.h"
 #include "nes/StaticCpu.h"
+#include "nes/debug/Debugger.h"
 
 namespace Halvo::Nes {
 
@@ -64,6 +65,9 @@ void Cpu::Interrupt(std::uint16_t vector) {
     }
     if (vector != ResetVector) {
         EnterInterrupt(vector);
+        if (debugger) [[unlikely]] {
+            debugger->OnInterrupt(vector);
+        }
         return;
     }
     // The reset sequence runs the steps of an interrupt with its stack writes suppressed: nothing is

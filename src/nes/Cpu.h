@@ -8,6 +8,7 @@
 
 namespace Halvo::Nes {
 
+class Debugger;
 class Process;
 class StateIo;
 
@@ -135,6 +136,9 @@ public:
     // One bit per IrqSource whose input holds the line asserted.
     std::uint8_t irqInputs = 0;
     bool jammed = false;
+    // The debugger watching the processor: while set, runs go one instruction at a time and ask it
+    // before each. Null (the plain run) when no break, trace or step needs it.
+    Debugger* debugger = nullptr;
 
 protected:
     Cpu(Process* process, const Cpu* previous);

@@ -3,6 +3,7 @@
 #include "nes/CpuAlu.h"
 #include "nes/Ppu.h"
 #include "nes/Process.h"
+#include "nes/debug/Debugger.h"
 #include "nes/mmc/Mmc.h"
 
 // As for the line model's interpreter: with the sanitizers' instrumentation, GCC's points-to analysis
@@ -680,11 +681,22 @@ void ExactCpu::CatchUpPpu(std::int32_t offset) {
 }
 
 void ExactCpu::RunFrame() {
+    // While the debugger watches, instructions go one at a time, each with the interrupt it lets in,
+    // and the debugger is asked before each (the rest of the frame as usual should it stop watching).
+    if (debugger) [[unlikely]] {
+        const Ppu& ppu = *process->ppu;
+        while (debugger && !ppu.FrameEnded()) {
+            // The PPU stands where the processor's time is, for the debugger's line and dot.
+            CatchUpPpu();
+            debugger->BeforeInstruction();
+            Run(false, true);
+        }
+    }
     Run(true);
 }
 
 // The one place the interpreter is inlined: its core is a local the compiler can keep in registers.
-void ExactCpu::Run(bool frame) {
+void ExactCpu::Run(bool frame, bool interrupts) {
     Core core(*this);
     core.pc = static_cast<std::uint16_t>(pc);
     Ppu& ppu = *process->ppu;
@@ -693,12 +705,19 @@ void ExactCpu::Run(bool frame) {
     nmiCheck = true;
     // The end-of-cycle check has run the PPU through every line end the last instruction passed.
     while (!frame || !ppu.FrameEnded()) {
-        if (frame && jammed) [[unlikely]] {
+        if ((frame || interrupts) && jammed) [[unlikely]] {
             core.Read(0xFFFF);
+            if (!frame) {
+                break;
+            }
             continue;
         }
         core.Step();
         if (!frame) {
+            // One instruction for the debugger, with the interrupt it lets in.
+            if (interrupts && (lastPollNmi || lastPollIrq)) {
+                core.InterruptSequence(false);
+            }
             break;
         }
         if (lastPollNmi) [[unlikely]] {

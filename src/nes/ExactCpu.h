@@ -78,8 +78,9 @@ public:
     std::int32_t dotUnits = 4;
 
 private:
-    // Whole instructions until the frame ends, or (frame false) one.
-    void Run(bool frame);
+    // Whole instructions until the frame ends, or (frame false) one, with the interrupt it lets in
+    // when `interrupts`.
+    void Run(bool frame, bool interrupts = false);
 
     class Core;
     friend class Core;

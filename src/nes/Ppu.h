@@ -136,6 +136,8 @@ public:
     // The PPU's /NMI output: the VBlank flag while $2000 enables the NMI.
     bool NmiOutput() const { return (status & control & StatusVBlank) != 0; }
     bool FrameEnded() const { return frameEnded; }
+    // The dot of the line the exact model's PPU has reached.
+    std::int32_t ExactDot() const { return dot; }
     void BeginExactFrame(bool render);
     void EndExactFrame();
     std::uint8_t ReadRegisterExact(std::uint32_t address);

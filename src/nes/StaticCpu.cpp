@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "nes/StaticCpuCore.h"
+#include "nes/debug/Debugger.h"
 
 // Once the sanitizers have instrumented every memory access, GCC's points-to analysis of the fully
 // inlined interpreter loop takes minutes; sanitized builds are for checking, not for speed.
@@ -66,6 +67,14 @@ void StaticCpu::Execute(std::int32_t dots) {
     if (counter <= target) {
         return;
     }
+    // While the debugger watches, the run goes one instruction at a time (and the rest of it, should
+    // the debugger stop watching on the way, as usual).
+    if (debugger) [[unlikely]] {
+        RunWatched();
+        if (counter <= target) {
+            return;
+        }
+    }
     // A run that reaches a board's IRQ cycle before the end of the slice stops there, lets the board
     // raise its line (which may enter the interrupt) and goes on.
 run:
@@ -124,6 +133,23 @@ finished:
 #undef HALVO_OPCODE_EXPAND
 #undef HALVO_OPCODE_UNPACK
 #undef HALVO_OPCODE_CASE
+
+void StaticCpu::RunWatched() {
+    while (counter > target && debugger) {
+        // The IRQ is entered here rather than inside the step below, so that the debugger sees the
+        // handler's first instruction as the one about to run.
+        if (irqInputs && !(p.bdi & StatusRegister::FlagI) && !jammed) {
+            EnterInterrupt(IrqVector);
+            debugger->OnInterrupt(IrqVector);
+        }
+        // The debugger may stop the machine here, and stop watching before it goes on.
+        debugger->BeforeInstruction();
+        Debugger* const watching = debugger;
+        debugger = nullptr;
+        Step();
+        debugger = watching;
+    }
+}
 
 // Exactly one instruction: a run whose target lies one dot below the counter ends after the first
 // instruction, since every instruction costs at least two cycles. The real target is kept aside.

@@ -18,6 +18,10 @@ public:
     void Step() override;
 
 private:
+    // A run while the debugger watches: before each instruction it asks the debugger, which may trace
+    // it or stop the machine.
+    void RunWatched();
+
     // The opcode at PC when the last run ended, and its body. While the picture is drawn most runs are
     // a single instruction, and the jump that starts a run is hard for the host to predict: the frame's
     // own work comes between two runs. Taken from here, once PC and the byte at PC are seen to be

@@ -118,6 +118,7 @@ HalvoShell::~HalvoShell() {
         console->UnregisterFunction(function->name);
     }
     // The machines point into the image they run.
+    debugFunctions.Attach(nullptr);
     runAhead.Forget();
     process.Reset();
     romImage.reset();
@@ -163,6 +164,12 @@ std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
     functions.push_back(&recentGames);
     functions.push_back(&windowPlaceVariable);
     functions.push_back(&variableRefreshVariable);
+    for (Console::Function* function : debugFunctions.Functions()) {
+        functions.push_back(function);
+    }
+    for (Console::Function* function : viewers.Functions()) {
+        functions.push_back(function);
+    }
     return functions;
 }
 
@@ -541,6 +548,11 @@ void HalvoShell::OnIdle() {
                        : rewind.Rewinding() ? "Rewind"
                        : fastForward        ? "Fast forward"
                                             : "");
+    // The viewers follow the machine whether it runs or stands, and also while one of their windows has
+    // the focus (the game's window is then not active).
+    if (viewers.AnyOpen()) {
+        viewers.Update(loaded ? process.Get() : nullptr);
+    }
     if (!active) {
         return;
     }
@@ -633,9 +645,29 @@ void HalvoShell::OnIdle() {
 }
 
 std::uint32_t HalvoShell::RunDueFrames() {
+    Nes::Debugger& debugger = debugFunctions.debugger;
+    if (debugger.Stopped()) {
+        // Stopped inside a frame, the game goes on only through the debugger's commands.
+        OnDebugStop();
+        return 0;
+    }
     const std::uint32_t frames = pacer.FramesDue(timer->absoluteTime);
     const double frameRate = Nes::FrameRate(process->region);
     for (std::uint32_t frame = 0; frame < frames; ++frame) {
+        // While the debugger watches, its frames run on its own stack and may stop anywhere; the frames
+        // ahead and the rewind's record wait until it is done.
+        if (debugger.Machine() == process.Get() && debugger.Watching()) {
+            if (debugger.RunFrame(frame + 1 == frames) == Nes::Debugger::FrameResult::Stopped) {
+                OnDebugStop();
+                break;
+            }
+            std::vector<float>& samples = process->GetApu().samples;
+            if (audio && process->GetApu().Synthesis() && !fastForward) {
+                audio->Submit(samples);
+            }
+            samples.clear();
+            continue;
+        }
         // Only the last frame of a catch-up is drawn: the others would never be seen. Its picture comes
         // from the frames ahead when run-ahead is on (not while rewinding: the past has no ahead).
         const bool shown = frame + 1 == frames;
@@ -985,6 +1017,8 @@ bool HalvoShell::NesLoadRomImage(const std::string& fileName) {
     game.Begin(BatterySave::DefaultFolder(), canvas);
     romImage = std::move(game.image);
     process = std::move(game.machine);
+    debugFunctions.Attach(process.Get());
+    LoadSymbolsBeside(fileName);
     batterySave = std::move(game.battery);
     romFile = fileName;
     rewind.Forget();
@@ -1013,6 +1047,7 @@ void HalvoShell::NesUnloadRomImage() {
             batterySave.reset();
         }
         runAhead.Forget();
+        debugFunctions.Attach(nullptr);
         process = nullptr;
         romImage.reset();
         loaded = false;
@@ -1033,6 +1068,8 @@ void HalvoShell::NesReset(bool hard) {
         if (audio) {
             audio->Silence();
         }
+        // A machine stopped inside a frame ends it first: a reset comes between frames.
+        debugFunctions.debugger.FinishFrame();
         process->Reset(hard);
         pacer.Stop();
         // A reset starts the game again: it runs, even if it was paused.
@@ -1041,6 +1078,39 @@ void HalvoShell::NesReset(bool hard) {
             UpdateTitle();
         }
     }
+}
+
+void HalvoShell::OnDebugStop() {
+    paused = false;
+    if (!inputContext->visible) {
+        inputContext->visible = true;
+        inputContext->slideSpeed = Console::InputContext::SlideSpeed;
+    }
+}
+
+void HalvoShell::OnDebugContinue() {
+    if (inputContext->visible) {
+        inputContext->visible = false;
+        inputContext->slideSpeed = -Console::InputContext::SlideSpeed;
+    }
+}
+
+void HalvoShell::LoadSymbolsBeside(const std::string& romFileName) {
+    Nes::Symbols& symbols = debugFunctions.debugger.symbols;
+    symbols.Clear();
+    const std::string read =
+        symbols.LoadBeside(romFileName, romImage->prgBankCount * Nes::RomImage::PrgBankSize);
+    if (!read.empty()) {
+        console->Output() << "Labels: " << read << " (" << symbols.Count() << ")." << std::endl;
+    }
+}
+
+Nes::Process* HalvoShell::StateMachine() {
+    // States are taken and put back between frames.
+    if (loaded) {
+        debugFunctions.debugger.FinishFrame();
+    }
+    return loaded ? process.Get() : nullptr;
 }
 
 void HalvoShell::OnStateLoaded() {
@@ -1112,6 +1182,8 @@ void HalvoShell::OnTerminate() {
     if (latencyLogging && latencyLog.Presses() > 0) {
         console->Output() << latencyLog.Summary() << std::endl;
     }
+    // The viewers' windows go before the platform does.
+    viewers.CloseAll();
     // The settings last: the next start runs them.
     WriteConfig();
     if (std::string error; !ConsoleHistory::Save(*console, ConsoleHistory::DefaultFile(), error)) {

@@ -24,6 +24,7 @@
 #include "nes/rom/RomImageIOManager.h"
 #include "shell/BatterySave.h"
 #include "shell/Bindings.h"
+#include "shell/DebugFunctions.h"
 #include "shell/DiskSettings.h"
 #include "shell/NsfPlayer.h"
 #include "shell/OnScreenMessages.h"
@@ -38,6 +39,7 @@
 #include "shell/SoundSettings.h"
 #include "shell/StateFunctions.h"
 #include "shell/TimingVariable.h"
+#include "shell/Viewers.h"
 #include "shell/WindowPlaceVariable.h"
 #include "sound/AudioOutput.h"
 
@@ -46,7 +48,7 @@ namespace Halvo {
 // The emulator: ties the console, the graphics driver and the NES machine together. It chooses and
 // applies the display state, recovers lost graphics objects, and does the work of each frame: one NES
 // frame, its picture, the console over it, present.
-class HalvoShell : public App::Shell, public Gfx::GraphicsHost, public StateHost {
+class HalvoShell : public App::Shell, public Gfx::GraphicsHost, public StateHost, public DebugHost {
 public:
     // The one shell, made for the bridge on the first call.
     static HalvoShell* Instance(App::Bridge* bridge);
@@ -208,7 +210,7 @@ public:
     std::string StatsLine() const;
 
     // Save states of the running game.
-    Nes::Process* StateMachine() override { return loaded ? process.Get() : nullptr; }
+    Nes::Process* StateMachine() override;
     std::string StateImageFile() override { return romFile; }
     void OnStateLoaded() override;
     // The image file the running game was loaded from.
@@ -229,6 +231,17 @@ public:
     RecentGames recentGames{BatterySave::DefaultFolder().parent_path() / "recent",
                             [this](const std::string& game) { return LoadAndPlay(game); }};
     RomChooser romChooser{[this](const std::string& file) { return LoadAndPlay(file); }};
+
+    // The debugger: a stop opens the console, "continue" closes it.
+    Nes::Process* DebugMachine() override { return loaded ? process.Get() : nullptr; }
+    std::string DebugMachineFile() override { return loaded ? romFile : std::string(); }
+    void OnDebugStop() override;
+    void OnDebugContinue() override;
+    // Labels of the cartridge's own build, when they lie beside it.
+    void LoadSymbolsBeside(const std::string& romFileName);
+    DebugFunctions debugFunctions{*this, console->Output()};
+    Viewers viewers{[this] { return driver.Get(); }, [this] { return loaded ? process.Get() : nullptr; },
+                    debugFunctions.debugger};
 
 private:
     explicit HalvoShell(App::Bridge* bridge);

@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -31,7 +33,25 @@ TEST(RunnerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
     EXPECT_EQ(std::tie(options.romPath, options.frames, options.pngPath, options.inputPath),
               std::make_tuple("game.nes", 120u, "out.png", "in.txt"));
     EXPECT_TRUE(options.text && options.result);
-    EXPECT_EQ(options.peeks, (std::vector<std::uint16_t>{0x6000, 0xF8, 16}));
+    std::vector<std::uint16_t> peeked;
+    for (const RunnerOptions::Peek& peek : options.peeks) {
+        peeked.push_back(peek.address);
+    }
+    EXPECT_EQ(peeked, (std::vector<std::uint16_t>{0x6000, 0xF8, 16}));
+    RunnerOptions debugging;
+    ASSERT_TRUE(
+        Tools::ParseRunnerOptions({"game.nes", "--peek", "ppu:$3F00", "--peek", "OAM:4", "--trace", "t.log",
+                                   "--break", "$C000", "--dump-ram", "ram.bin", "--crc-every", "30"},
+                                  debugging, error))
+        << error;
+    ASSERT_EQ(debugging.peeks.size(), 2u);
+    EXPECT_EQ(std::tie(debugging.peeks[0].space, debugging.peeks[0].address),
+              std::make_tuple(RunnerOptions::Peek::Ppu, std::uint16_t{0x3F00}));
+    EXPECT_EQ(std::tie(debugging.peeks[1].space, debugging.peeks[1].address),
+              std::make_tuple(RunnerOptions::Peek::Oam, std::uint16_t{4}));
+    EXPECT_EQ(std::tie(debugging.tracePath, debugging.dumpRamPath, debugging.crcEvery),
+              std::make_tuple("t.log", "ram.bin", 30u));
+    EXPECT_EQ(debugging.breaks, std::vector<std::uint16_t>{0xC000});
     RunnerOptions dashed;
     ASSERT_TRUE(Tools::ParseRunnerOptions({"--frames", "2", "--", "-game.nes"}, dashed, error)) << error;
     EXPECT_EQ(std::tie(dashed.romPath, dashed.frames), std::make_tuple("-game.nes", 2u));
@@ -44,7 +64,8 @@ TEST(RunnerOptions, ReadsEveryOptionAndRefusesWhatItCannotUse) {
     const std::vector<std::vector<std::string>> bad = {
         {}, {"a.nes", "b.nes"}, {"a.nes", "--frames"}, {"a.nes", "--frames", "x"}, {"a.nes", "--peek", "$10000"},
         {"a.nes", "--speed"}, {"a.nes", "--png", ""}, {"a.nes", "--input", ""},
-        {"-game.nes"}, {"a.nes", "--", "--frames"}, {"a.nes", "--region", "secam"}, {"a.nes", "--fds-bios", ""}};
+        {"-game.nes"}, {"a.nes", "--", "--frames"}, {"a.nes", "--region", "secam"}, {"a.nes", "--fds-bios", ""},
+        {"a.nes", "--peek", "ppu:$4000"}, {"a.nes", "--peek", "oam:256"}, {"a.nes", "--crc-every", "0"}};
     // clang-format on
     for (const auto& arguments : bad) {
         RunnerOptions ignored;
@@ -64,6 +85,17 @@ TEST(RunnerInput, HoldsTheButtonsOfEachFrame) {
     EXPECT_EQ(buttons[12], Joypad::ButtonUp | Joypad::ButtonLeft | Joypad::ButtonB | Joypad::ButtonSelect);
     EXPECT_EQ(buttons[13], Tools::ResetButton);
     EXPECT_EQ(buttons[14], Joypad::ButtonStart << Tools::Pad2Shift | Joypad::ButtonA);
+    // A range holds its buttons on every frame from the first to the last, with the lines around it.
+    std::istringstream ranges("20-22 2:b\n21 A\n");
+    Tools::InputScript ranged;
+    ASSERT_TRUE(Tools::ParseInputScript(ranges, ranged, error)) << error;
+    EXPECT_EQ(ranged, (Tools::InputScript{{20, Joypad::ButtonB << Tools::Pad2Shift},
+                                          {21, Joypad::ButtonB << Tools::Pad2Shift | Joypad::ButtonA},
+                                          {22, Joypad::ButtonB << Tools::Pad2Shift}}));
+    for (const char* bad : {"30-29 A\n", "1-999999999 A\n", "5- A\n"}) {
+        std::istringstream backwards(bad);
+        EXPECT_FALSE(Tools::ParseInputScript(backwards, ranged, error)) << bad;
+    }
     std::istringstream padReset("3 2:RESET\n");
     EXPECT_FALSE(Tools::ParseInputScript(padReset, buttons, error));
 
@@ -115,6 +147,39 @@ TEST_F(Runner, RunsAProgramAndReportsWhatWasAskedFor) {
     // Without a verdict on screen or in memory the result is unknown.
     EXPECT_EQ(Run({rom, "--frames", "1", "--result"}), Tools::ExitUnknown);
     EXPECT_NE(out.str().find("result: unknown"), std::string::npos);
+}
+
+// What a CI job asks of a homebrew build: a trace from the reset vector, a stop at an address with the
+// registers, the PPU's memory, the RAM as a file and the picture's CRC-32 along the way.
+TEST_F(Runner, TracesBreaksAndDumpsForCi) {
+    const std::string rom = dir.Path("red.nes").string();
+    TestSupport::BackdropProgram(0x16).Write(rom);
+    const std::string trace = dir.Path("trace.log").string();
+    const std::string ram = dir.Path("ram.bin").string();
+    EXPECT_EQ(Run({rom, "--frames", "5", "--trace", trace, "--break", "$8010", "--peek", "ppu:$3F00",
+                   "--peek", "oam:0", "--dump-ram", ram}),
+              0);
+    EXPECT_NE(out.str().find("break at frame 0: 8010  E6 00     INC $00 = 00"), std::string::npos)
+        << out.str();
+    EXPECT_NE(out.str().find("ppu:$3F00: $16\n"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("oam:0: $"), std::string::npos) << out.str();
+    EXPECT_EQ(std::filesystem::file_size(ram), 2048u);
+    std::ifstream traced(trace);
+    std::string first, line, last;
+    std::getline(traced, first);
+    int lines = 1;
+    while (std::getline(traced, line)) {
+        last = line;
+        ++lines;
+    }
+    EXPECT_EQ(first.substr(0, 20), "8000  78        SEI ") << first;
+    // SEI, two addresses and a colour written to the PPU: seven instructions before the stop.
+    EXPECT_EQ(lines, 7);
+    EXPECT_EQ(last.substr(0, 4), "800D") << last;
+
+    EXPECT_EQ(Run({rom, "--frames", "4", "--crc-every", "2"}), 0);
+    EXPECT_NE(out.str().find("frame 2: picture CRC-32 "), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("frame 4: picture CRC-32 "), std::string::npos) << out.str();
 }
 
 std::uint32_t WordAt(const std::string& bytes, std::size_t at) {

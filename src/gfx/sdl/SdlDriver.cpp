@@ -14,6 +14,7 @@
 #include "gfx/sdl/SdlFont.h"
 #include "gfx/sdl/SdlFormats.h"
 #include "gfx/sdl/SdlNesCanvas.h"
+#include "gfx/sdl/SdlPictureWindow.h"
 
 namespace Halvo::Gfx {
 
@@ -525,6 +526,12 @@ Ref::Ptr<Font> SdlDriver::CreateFont(const std::string& face, std::uint32_t heig
         return nullptr;
     }
     return font;
+}
+
+Ref::Ptr<PictureWindow> SdlDriver::CreatePictureWindow(const std::string& title, std::uint32_t width,
+                                                       std::uint32_t height) {
+    return Guarded("Halvo::Gfx::SdlDriver::CreatePictureWindow", "Could not create the viewer--",
+                   [&] { return Ref::Ptr<PictureWindow>(Ref::New<SdlPictureWindow>(title, width, height)); });
 }
 
 Ref::Ptr<ConsoleRenderer> SdlDriver::CreateConsoleRenderer() {

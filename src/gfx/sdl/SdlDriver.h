@@ -51,6 +51,8 @@ public:
     Ref::Ptr<NesCanvas> CreateFilteredNesCanvas(std::shared_ptr<PictureFilter> filter) override;
     Ref::Ptr<Font> CreateFont(const std::string& face, std::uint32_t height, std::uint32_t style) override;
     Ref::Ptr<ConsoleRenderer> CreateConsoleRenderer() override;
+    Ref::Ptr<PictureWindow> CreatePictureWindow(const std::string& title, std::uint32_t width,
+                                                std::uint32_t height) override;
 
     // The renderer in use, null before a configuration is set. For tests and benchmarks that read the
     // picture back.

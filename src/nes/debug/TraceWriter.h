@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "nes/debug/Condition.h"
+#include "nes/debug/Disassembler.h"
+
+namespace Halvo::Nes {
+
+class Process;
+class Symbols;
+
+// One line per instruction, written before it runs, in the layout of the classic nestest log:
+//   C000  4C F5 C5  JMP $C5F5                       A:00 X:00 Y:00 P:24 SP:FD PPU:241, 21 CYC:7
+// PC, the instruction's bytes, its disassembly (undocumented opcodes marked "*", memory operands
+// followed by their address and value), the registers, the PPU's line and dot and the processor cycle.
+class TraceWriter {
+public:
+    TraceWriter() = default;
+    ~TraceWriter();
+    TraceWriter(const TraceWriter&) = delete;
+    TraceWriter& operator=(const TraceWriter&) = delete;
+
+    // Starts a new file (replacing one of that name); false with `error` set when it cannot be made.
+    bool Open(const std::string& fileName, std::string& error);
+    // Ends the trace; false with `error` set when the file could not be written in full.
+    bool Close(std::string& error);
+    bool IsOpen() const { return file != nullptr; }
+    const std::string& FileName() const { return fileName; }
+    std::uint64_t Lines() const { return lines; }
+    // False once a write has failed (the disk is full): the caller closes the trace and says so.
+    bool Write(const Process& process, Condition::Position position, const Symbols* symbols);
+
+    // The trace's line for the instruction at PC, without the line end.
+    static void FormatLine(const Process& process, Condition::Position position, const Symbols* symbols,
+                           TextLine& out);
+
+private:
+    std::FILE* file = nullptr;
+    std::unique_ptr<char[]> buffer;
+    std::string fileName;
+    std::uint64_t lines = 0;
+    bool failed = false;
+    TextLine line;
+};
+
+} // namespace Halvo::Nes
