@@ -14,7 +14,11 @@ bool ChoiceVariable::Execute(std::istream& arguments, std::ostream& out) {
         return false;
     }
     std::string rest;
-    if (arguments >> rest || std::find(choices.begin(), choices.end(), word) == choices.end()) {
+    return !(arguments >> rest) && Choose(word);
+}
+
+bool ChoiceVariable::Choose(const std::string& word) {
+    if (std::find(choices.begin(), choices.end(), word) == choices.end()) {
         return false;
     }
     value = word;

@@ -16,6 +16,9 @@ public:
 
     bool Execute(std::istream& arguments, std::ostream& out) override;
     void PrintUsage(std::ostream& out) override;
+    // Takes `word` as the new value when it is one the variable can hold; a variable with values beyond
+    // its words checks them here.
+    virtual bool Choose(const std::string& word);
 
     const std::vector<std::string> choices;
     std::string value;

@@ -1,22 +1,14 @@
 #include "shell/WindowPlaceVariable.h"
 
-#include <istream>
+#include <ostream>
 
 #include "app/WindowPlace.h"
 
 namespace Halvo {
 
-bool WindowPlaceVariable::Execute(std::istream& arguments, std::ostream& out) {
-    std::string word;
-    if (!(arguments >> word)) {
-        out << name << " is " << value << std::endl;
-        return true;
-    }
-    if (word == "=" && !(arguments >> word)) {
-        return false;
-    }
+bool WindowPlaceVariable::Choose(const std::string& word) {
     App::WindowPlace place;
-    if (std::string rest; arguments >> rest || (word != "auto" && !place.Parse(word))) {
+    if (word != "auto" && !place.Parse(word)) {
         return false;
     }
     value = word == "auto" ? word : place.Text();

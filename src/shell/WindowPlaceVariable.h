@@ -10,7 +10,7 @@ namespace Halvo {
 class WindowPlaceVariable : public Console::ChoiceVariable {
 public:
     WindowPlaceVariable() : ChoiceVariable("g_window", {"auto"}, "auto") {}
-    bool Execute(std::istream& arguments, std::ostream& out) override;
+    bool Choose(const std::string& word) override;
     void PrintUsage(std::ostream& out) override;
 };
 
