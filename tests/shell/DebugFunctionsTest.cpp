@@ -1,6 +1,7 @@
 #include "shell/DebugFunctions.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -109,6 +110,29 @@ TEST_F(DebugScript, BreakRunStepAndReadMemory) {
     EXPECT_EQ(out[9], "0200: 01 99");
     EXPECT_EQ(process->GetCpu().pc, 0xC002u);
     EXPECT_GE(stops, 5);
+}
+
+// A trace runs to megabytes: every line reaches the file, in order, through the writer's blocks; a
+// disk that fills up is reported when the trace ends.
+TEST_F(DebugScript, TraceKeepsEveryLineAndReportsAFullDisk) {
+    const std::string file = dir.Path("trace.log").string();
+    const std::vector<std::string> out = RunScript("trace \"" + file +
+                                                   "\"\ncontinue 40\ntrace off\n"
+                                                   "trace /dev/full\ncontinue 1\ntrace off\n");
+    ASSERT_EQ(out.size(), 6u) << ::testing::PrintToString(out);
+    std::ifstream traced(file);
+    std::string line;
+    std::uint64_t lines = 0;
+    std::uint64_t lastCycle = 0;
+    while (std::getline(traced, line)) {
+        const std::uint64_t cycle = std::stoull(line.substr(line.find("CYC:") + 4));
+        ASSERT_TRUE(lines == 0 || cycle > lastCycle) << "line " << lines + 1 << ": " << line;
+        lastCycle = cycle;
+        ++lines;
+    }
+    EXPECT_GT(std::filesystem::file_size(file), 3u << 20);
+    EXPECT_EQ(out[2], "Trace " + file + ": " + std::to_string(lines) + " lines.");
+    EXPECT_EQ(out[5], "Could not write the trace /dev/full in full: No space left on device.");
 }
 
 // Conditions on registers and memory, breaks on a write and on a subroutine call stepped over.

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace Halvo::Nes {
@@ -56,29 +58,35 @@ class TextLine {
 public:
     static constexpr std::size_t Capacity = 256;
 
+    // Each operation reads and writes `size` once: a store into `text` could alias it, and a trace
+    // formats millions of lines a second.
     void Clear() { size = 0; }
     void Char(char c) {
-        if (size < Capacity) {
-            text[size++] = c;
+        const std::size_t at = size;
+        if (at < Capacity) {
+            text[at] = c;
+            size = at + 1;
         }
     }
-    void Text(const char* s) {
-        while (*s) {
-            Char(*s++);
-        }
-    }
-    void Text(const std::string& s) {
-        for (const char c : s) {
-            Char(c);
-        }
-    }
+    void Text(const char* s) { Append(s, std::strlen(s)); }
+    void Text(const std::string& s) { Append(s.data(), s.size()); }
     void Hex2(std::uint32_t value) {
-        Char(Digits[(value >> 4) & 15]);
-        Char(Digits[value & 15]);
+        const std::size_t at = size;
+        if (at + 2 <= Capacity) {
+            text[at] = Digits[(value >> 4) & 15];
+            text[at + 1] = Digits[value & 15];
+            size = at + 2;
+        }
     }
     void Hex4(std::uint32_t value) {
-        Hex2(value >> 8);
-        Hex2(value);
+        const std::size_t at = size;
+        if (at + 4 <= Capacity) {
+            text[at] = Digits[(value >> 12) & 15];
+            text[at + 1] = Digits[(value >> 8) & 15];
+            text[at + 2] = Digits[(value >> 4) & 15];
+            text[at + 3] = Digits[value & 15];
+            size = at + 4;
+        }
     }
     // A decimal number right-aligned in `width` columns (0: as wide as it is).
     void Decimal(std::uint64_t value, std::size_t width = 0);
@@ -87,10 +95,24 @@ public:
         if (atLeastOne) {
             Char(' ');
         }
-        while (size < column && size < Capacity) {
-            text[size++] = ' ';
+        const std::size_t at = size;
+        const std::size_t end = std::min(column, Capacity);
+        if (at < end) {
+            std::memset(text + at, ' ', end - at);
+            size = end;
         }
     }
+    // As much of the text as there is room for.
+    void Append(const char* s, std::size_t count) {
+        const std::size_t at = size;
+        const std::size_t copied = std::min(count, Capacity - at);
+        std::memcpy(text + at, s, copied);
+        size = at + copied;
+    }
+    // Room for `count` more characters written straight into the line, or null when it is too full;
+    // Commit then takes the end of what was written.
+    char* Reserve(std::size_t count) { return size + count <= Capacity ? text + size : nullptr; }
+    void Commit(const char* end) { size = static_cast<std::size_t>(end - text); }
     std::size_t Size() const { return size; }
     const char* Data() const { return text; }
     std::string Str() const { return std::string(text, size); }

@@ -1,9 +1,12 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "nes/debug/Condition.h"
 #include "nes/debug/Disassembler.h"
@@ -39,12 +42,32 @@ public:
                            TextLine& out);
 
 private:
+    // Lines gather in one block while the other goes to the file on a thread of its own, so that the
+    // disk's time is not the machine's.
+    static constexpr std::size_t BlockSize = 1 << 20;
+    // Hands the filled block to the writer (waiting for it to finish the one before); false once a write
+    // has failed.
+    bool Flush();
+    void WriteBlocks();
+
     std::FILE* file = nullptr;
-    std::unique_ptr<char[]> buffer;
+    std::unique_ptr<char[]> blocks[2];
+    char* filling = nullptr;
+    std::size_t used = 0;
     std::string fileName;
     std::uint64_t lines = 0;
-    bool failed = false;
     TextLine line;
+
+    std::thread writer;
+    std::mutex mutex;
+    std::condition_variable changed;
+    // Guarded by `mutex`: the block waiting for the writer (null: none), the end of the trace, a
+    // failed write.
+    const char* pending = nullptr;
+    std::size_t pendingSize = 0;
+    bool closing = false;
+    bool failed = false;
+    int writeErrno = 0;
 };
 
 } // namespace Halvo::Nes
