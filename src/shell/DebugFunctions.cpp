@@ -184,6 +184,12 @@ Nes::Process* DebugFunctions::Machine(std::ostream& out) {
     return process;
 }
 
+void DebugFunctions::WatchLoadedGame() {
+    if (Nes::Process* process = host.DebugMachine(); process && debugger.Machine() != process) {
+        debugger.Attach(process);
+    }
+}
+
 void DebugFunctions::AfterRun() {
     if (debugger.Stopped()) {
         host.OnDebugStop();
@@ -274,9 +280,7 @@ bool DebugFunctions::Break(std::istream& arguments, std::ostream& out) {
     breakpoint.text = text.str();
     const std::uint32_t number = debugger.AddBreakpoint(std::move(breakpoint));
     out << "Break " << number << ": " << debugger.Breakpoints().back().text << std::endl;
-    if (Nes::Process* process = host.DebugMachine(); process && debugger.Machine() != process) {
-        debugger.Attach(process);
-    }
+    WatchLoadedGame();
     return true;
 }
 
@@ -468,9 +472,7 @@ bool DebugFunctions::Trace(std::istream& arguments, std::ostream& out) {
     }
     if (debugger.StartTrace(file)) {
         out << "Tracing to " << file << "." << std::endl;
-        if (Nes::Process* process = host.DebugMachine(); process && debugger.Machine() != process) {
-            debugger.Attach(process);
-        }
+        WatchLoadedGame();
     }
     return true;
 }

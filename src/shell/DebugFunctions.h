@@ -58,6 +58,8 @@ private:
 
     // The attached machine, or null with "No game is loaded." said.
     Nes::Process* Machine(std::ostream& out);
+    // A break or a trace set before the game's first frame watches it from that frame.
+    void WatchLoadedGame();
     // After a command that ran the machine: a stop opens the console.
     void AfterRun();
 
