@@ -161,6 +161,7 @@ TEST_F(ShellRecording, RefusesWhatItCannotRecord) {
     Type("record_wav \"one.wav\"");
     Type("record_video \"two.mkv\"");
     EXPECT_TRUE(HasError("Halvo::Recording::Start", "Already recording one.wav; record_stop ends it."));
+    Play(5);
     // Quitting finishes the recording.
     shell->Terminate();
     EXPECT_GT(std::filesystem::file_size("one.wav"), 44u);
