@@ -122,26 +122,63 @@ TEST_F(ShellRecording, RecordsEveryFrameRunWhileTheScreenShowsIt) {
     EXPECT_EQ(capture.LastLine(), "Nothing is being recorded.");
 }
 
-// record_wav writes the sound alone at 48000 Hz, exactly the frames' share; unloading the game ends it.
+// A program that plays a tone on pulse 1 for ever.
+void WriteToneProgram(const std::string& path) {
+    TestSupport::RomBuilder rom;
+    rom.program = {
+        0xA9, 0x01, 0x8D, 0x15, 0x40, // LDA #$01, STA $4015
+        0xA9, 0xBF, 0x8D, 0x00, 0x40, // LDA #$BF, STA $4000: duty 50%, volume 15, halted
+        0xA9, 0xFD, 0x8D, 0x02, 0x40, // LDA #$FD, STA $4002: about 440 Hz
+        0xA9, 0x00, 0x8D, 0x03, 0x40, // LDA #$00, STA $4003
+        0x4C, 0x14, 0x80,             // JMP $8014 (itself)
+    };
+    rom.Write(path);
+}
+
+// record_wav writes the sound alone at 48000 Hz, exactly the frames' share, with the game's sound also
+// while fast forward or "s_enabled off" keep the speaker silent; unloading the game ends it.
 TEST_F(ShellRecording, SoundAloneEndsWithItsGame) {
-    ASSERT_TRUE(shell->Initiate({dir.Path("red.nes").string(), "+g_windowed", "on", "+s_enabled", "off"}));
-    Type("record_wav \"sound.wav\"");
-    EXPECT_EQ(capture.LastLine(), "Recording the sound to sound.wav.");
-    Play(45);
+    WriteToneProgram(dir.Path("tone.nes").string());
+    ASSERT_TRUE(shell->Initiate({dir.Path("tone.nes").string(), "+g_windowed", "on"}));
+    for (const char* silenced : {"+fastforward", "s_enabled off"}) {
+        capture.Clear();
+        Type("record_wav \"sound.wav\"");
+        EXPECT_EQ(capture.LastLine(), "Recording the sound to sound.wav.");
+        Play(10);
+        Type(silenced);
+        Play(30);
+        capture.Clear();
+        Type("record_stop");
+        Type("-fastforward");
+        const std::size_t frames = FramesWritten();
+        EXPECT_GE(frames, 40u);
+        std::ifstream wav("sound.wav", std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(wav)), std::istreambuf_iterator<char>());
+        ASSERT_GT(bytes.size(), 44u);
+        const auto word = [&](std::size_t at) {
+            return static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at]) |
+                                              static_cast<std::uint8_t>(bytes[at + 1]) << 8 |
+                                              static_cast<std::uint8_t>(bytes[at + 2]) << 16 |
+                                              static_cast<std::uint8_t>(bytes[at + 3]) << 24);
+        };
+        EXPECT_EQ(word(24), 48000u);
+        const std::size_t samples = (bytes.size() - 44) / 2;
+        EXPECT_EQ(samples, frames * 48000 * 655171 / 39375000);
+        // The tone goes on through the silenced part (the last quarter lies well inside it).
+        int peak = 0;
+        for (std::size_t i = samples * 3 / 4; i < samples; ++i) {
+            const auto value = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[44 + 2 * i]) |
+                                                         static_cast<std::uint8_t>(bytes[45 + 2 * i]) << 8);
+            peak = std::max(peak, std::abs(static_cast<int>(value)));
+        }
+        EXPECT_GT(peak, 2000) << silenced;
+    }
+    Type("s_enabled on");
+    Type("record_wav \"end.wav\"");
+    Play(5);
     capture.Clear();
     Type("unloadrom");
-    const std::size_t frames = FramesWritten();
-    EXPECT_GE(frames, 45u);
-    std::ifstream wav("sound.wav", std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(wav)), std::istreambuf_iterator<char>());
-    ASSERT_GT(bytes.size(), 44u);
-    const auto word = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(
-            static_cast<std::uint8_t>(bytes[at]) | static_cast<std::uint8_t>(bytes[at + 1]) << 8 |
-            static_cast<std::uint8_t>(bytes[at + 2]) << 16 | static_cast<std::uint8_t>(bytes[at + 3]) << 24);
-    };
-    EXPECT_EQ(word(24), 48000u);
-    EXPECT_EQ((bytes.size() - 44) / 2, frames * 48000 * 655171 / 39375000);
+    EXPECT_GE(FramesWritten(), 5u);
 }
 
 TEST_F(ShellRecording, RefusesWhatItCannotRecord) {
