@@ -1,5 +1,6 @@
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -120,6 +121,57 @@ TEST_F(ShellRecording, RecordsEveryFrameRunWhileTheScreenShowsIt) {
     capture.Clear();
     Type("record_stop");
     EXPECT_EQ(capture.LastLine(), "Nothing is being recorded.");
+}
+
+// A program that shows another backdrop colour every frame: each NMI starts it again at $8000, where it
+// steps the colour (through $10-$17) and waits for the next.
+void WriteColourStepper(const std::string& path) {
+    TestSupport::RomBuilder rom;
+    rom.program = {
+        0xE6, 0x00,                   // INC $00
+        0xA9, 0x3F, 0x8D, 0x06, 0x20, // LDA #$3F, STA $2006
+        0xA9, 0x00, 0x8D, 0x06, 0x20, // LDA #$00, STA $2006
+        0xA5, 0x00, 0x29, 0x07,       // LDA $00, AND #$07
+        0x09, 0x10, 0x8D, 0x07, 0x20, // ORA #$10, STA $2007
+        0xA9, 0x80, 0x8D, 0x00, 0x20, // LDA #$80, STA $2000: NMI on
+        0x4C, 0x1A, 0x80,             // JMP $801A (itself)
+    };
+    rom.Write(path);
+}
+
+// Frames that run several to a turn (fast forward, catching up) are each drawn for the recording,
+// though the screen shows only the last.
+TEST_F(ShellRecording, EachFrameRunIsRecordedAsItsOwn) {
+    if (!TestSupport::HaveFfmpegTools()) {
+        GTEST_SKIP() << "ffprobe and ffmpeg (Debian's ffmpeg package) are not installed";
+    }
+    WriteColourStepper(dir.Path("steps.nes").string());
+    ASSERT_TRUE(shell->Initiate({dir.Path("steps.nes").string(), "+g_windowed", "on"}));
+    Type("record_video \"steps.mkv\"");
+    Type("+fastforward");
+    Play(6);
+    Type("-fastforward");
+    capture.Clear();
+    Type("record_stop");
+    const std::size_t frames = FramesWritten();
+    EXPECT_GT(frames, 12u);
+    // One checksum a frame: no frame repeats the one before it.
+    const std::string sums =
+        TestSupport::CommandOutput("ffmpeg -v error -i steps.mkv -map 0:v -f framemd5 -");
+    std::istringstream lines(sums);
+    std::string line;
+    std::string previous;
+    std::size_t seen = 0;
+    while (std::getline(lines, line)) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        const std::string sum = line.substr(line.rfind(',') + 1);
+        EXPECT_NE(sum, previous) << "frame " << seen;
+        previous = sum;
+        ++seen;
+    }
+    EXPECT_EQ(seen, frames);
 }
 
 // A program that plays a tone on pulse 1 for ever.
