@@ -660,7 +660,8 @@ std::uint32_t HalvoShell::RunDueFrames() {
         // While the debugger watches, its frames run on its own stack and may stop anywhere; the frames
         // ahead and the rewind's record wait until it is done.
         if (debugger.Machine() == process.Get() && debugger.Watching()) {
-            if (debugger.RunFrame(frame + 1 == frames) == Nes::Debugger::FrameResult::Stopped) {
+            if (debugger.RunFrame(frame + 1 == frames || recording.Active()) ==
+                Nes::Debugger::FrameResult::Stopped) {
                 OnDebugStop();
                 break;
             }
