@@ -178,6 +178,10 @@ bool VideoEncoder::OpenVideo(bool lossless) {
         video->gop_size = 1;
         av_opt_set_int(video->priv_data, "level", 3, 0);
         av_opt_set_int(video->priv_data, "slicecrc", 1, 0);
+        // Slices are coded side by side on the machine's cores, so that fast forward's frames keep up.
+        video->slices = 4;
+        video->thread_type = FF_THREAD_SLICE;
+        video->thread_count = 0;
     } else {
         video->gop_size = 120;
         av_opt_set(video->priv_data, "preset", "veryfast", 0);
