@@ -148,10 +148,11 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
             }
             options.track = static_cast<std::uint32_t>(number);
         } else if (argument == "--png" || argument == "--input" || argument == "--wav" ||
-                   argument == "--save-dir") {
+                   argument == "--video" || argument == "--save-dir") {
             std::string& path = argument == "--png"     ? options.pngPath
                                 : argument == "--input" ? options.inputPath
                                 : argument == "--wav"   ? options.wavPath
+                                : argument == "--video" ? options.videoPath
                                                         : options.saveDir;
             if (!next(path)) {
                 return false;
@@ -277,6 +278,8 @@ std::string RunnerUsage() {
            "                  console's button before it)\n"
            "  --wav FILE      write the machine's sound as 16-bit PCM WAV at its own rate\n"
            "                  (223722 Hz, PAL 207826 Hz)\n"
+           "  --video FILE    record the run's pictures (256 x 240) and sound: .mkv (FFV1 and FLAC)\n"
+           "                  or .mp4 (H.264 and AAC), at the console's exact frame rate\n"
            "  --save-dir DIR  read and write battery saves (and Disk System disk saves) in DIR\n"
            "  --region R      the console: auto (from the image and its name), ntsc, pal or dendy\n"
            "  --fds-bios FILE the Famicom Disk System's BIOS (default: disksys.rom in\n"
@@ -529,12 +532,12 @@ void HeadlessMachine::RunFrames(std::uint32_t count, const InputScript& buttons)
             }
         }
         if (debugger.Machine() == process.Get() && debugger.Watching()) {
-            if (debugger.RunFrame(!runAhead.On()) == Nes::Debugger::FrameResult::Stopped) {
+            if (debugger.RunFrame(!runAhead.On() || video) == Nes::Debugger::FrameResult::Stopped) {
                 stoppedAtBreak = true;
                 return;
             }
         } else {
-            process->RunFrame(!runAhead.On());
+            process->RunFrame(!runAhead.On() || video);
         }
         Record();
         runAhead.ShowAhead(*process);
@@ -573,10 +576,34 @@ bool HeadlessMachine::EndRecording(std::string& error) {
     return written;
 }
 
+bool HeadlessMachine::RecordVideo(const std::string& path, std::string& error) {
+    video = Recorder::Start(path, Recorder::Kind::Video, process->region, error);
+    if (!video) {
+        return false;
+    }
+    process->GetApu().SetSynthesis(true);
+    return true;
+}
+
+bool HeadlessMachine::EndVideo(std::string& error) {
+    if (!video) {
+        error = videoFailure;
+        return videoFailure.empty();
+    }
+    const bool written = video->Stop(error);
+    video.reset();
+    return written;
+}
+
 void HeadlessMachine::Record() {
     std::vector<float>& samples = process->GetApu().samples;
     if (wav) {
         wav->Write(samples);
+    }
+    // A recording whose writing failed ends at once; the run goes on and reports it at the end.
+    if (video && !video->Frame(canvas.Get(), samples)) {
+        video->Stop(videoFailure);
+        video.reset();
     }
     samples.clear();
 }
@@ -647,6 +674,13 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
         std::string error;
         if (!machine.RecordSound(options.wavPath, error)) {
             err << "halvo-run: cannot write " << options.wavPath << ": " << error << '\n';
+            return ExitBadArguments;
+        }
+    }
+    if (!options.videoPath.empty()) {
+        std::string error;
+        if (!machine.RecordVideo(options.videoPath, error)) {
+            err << "halvo-run: cannot record " << options.videoPath << ": " << error << '\n';
             return ExitBadArguments;
         }
     }
@@ -728,6 +762,9 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
         if (!machine.EndRecording(error)) {
             err << "halvo-run: could not write " << options.wavPath << ": " << error << '\n';
         }
+        if (!machine.EndVideo(error)) {
+            err << "halvo-run: could not write " << options.videoPath << ": " << error << '\n';
+        }
         err << "halvo-run: ending on signal " << signal << " after " << machine.framesRun << " frames\n";
         return 128 + signal;
     }
@@ -741,6 +778,10 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
     }
     if (std::string error; !machine.EndRecording(error)) {
         err << "halvo-run: could not write " << options.wavPath << ": " << error << '\n';
+        exitCode = ExitBadArguments;
+    }
+    if (std::string error; !machine.EndVideo(error)) {
+        err << "halvo-run: could not write " << options.videoPath << ": " << error << '\n';
         exitCode = ExitBadArguments;
     }
     if (!options.pngPath.empty() && !Gfx::WritePng(options.pngPath, 256, 240, machine.Picture())) {

@@ -17,6 +17,7 @@
 #include "nes/rom/RomImageIOManager.h"
 #include "shell/BatterySave.h"
 #include "shell/GameStart.h"
+#include "shell/Recorder.h"
 #include "shell/RunAhead.h"
 #include "sound/WavFile.h"
 
@@ -49,6 +50,7 @@ struct RunnerOptions {
     std::uint32_t crcEvery = 0;        // --crc-every N: the picture CRC-32 every N frames
     std::string inputPath;
     std::string wavPath;
+    std::string videoPath; // --video FILE: the whole run's pictures and sound (.mkv or .mp4)
     std::string saveDir;
     std::string region = "auto"; // --region auto|ntsc|pal|dendy
     std::string diskBios;        // --fds-bios FILE
@@ -129,6 +131,11 @@ public:
     bool RecordSound(const std::string& path, std::string& error);
     // Ends the recording; false when the file could not be finished.
     bool EndRecording(std::string& error);
+    // The pictures and sound of the frames run from now on go to a video file (every frame is drawn
+    // for it, the machine's own also under run-ahead); false with the reason in `error`.
+    bool RecordVideo(const std::string& path, std::string& error);
+    // Finishes the video; false (with the reason) when it could not be written.
+    bool EndVideo(std::string& error);
     // The picture of the last frame, 256 x 240 8-bit RGB.
     std::vector<std::uint8_t> Picture() const { return canvas->GetPicture(); }
     // The standard CRC-32 of the picture.
@@ -165,6 +172,8 @@ private:
     void Record();
 
     std::unique_ptr<Sound::WavFile> wav;
+    std::unique_ptr<Recorder> video;
+    std::string videoFailure;
     std::int64_t resetDue = -1;
     bool requestSeen = false;
 };

@@ -5,11 +5,13 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          libpng-dev libsamplerate0-dev libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libdbus-1-dev fonts-liberation)
+          libpng-dev libsamplerate0-dev libsdl2-dev libsdl2-ttf-dev libfontconfig-dev libdbus-1-dev fonts-liberation
+          libavcodec-dev libavformat-dev libavutil-dev libswscale-dev)
 if [ "${1:-run}" = test ]; then
     # The desktop checks: the menu entry's validator, the manual page reader, and what a Debian package
     # is made and read with (cpack reads the programs' libraries with file and dpkg-shlibdeps).
-    packages+=(xvfb xdotool imagemagick desktop-file-utils man-db dpkg-dev file)
+    # ffprobe (in ffmpeg) counts the frames and measures the length of recordings.
+    packages+=(xvfb xdotool imagemagick desktop-file-utils man-db dpkg-dev file ffmpeg)
 fi
 
 missing=()

@@ -86,4 +86,13 @@ double FrameRate(Region region) {
     return region == Region::Ntsc ? 1789773.0 / 29780.5 : 50.007;
 }
 
+FramePeriod ExactFramePeriod(Region region) {
+    if (region == Region::Ntsc) {
+        // 29,780.5 x 132 / 236,250,000 s, in lowest terms.
+        return {655171, 39375000, 29780.5};
+    }
+    // 106,392 x 5 / 26,601,712.5 s; the PAL CPU takes 16 master clocks a cycle, the Dendy's 15.
+    return {6448, 322445, region == Region::Pal ? 33247.5 : 35464.0};
+}
+
 } // namespace Halvo::Nes

@@ -27,4 +27,14 @@ Region RegionOfImage(const RomImage& image, const std::string& fileName);
 // The console's frame rate in that region.
 double FrameRate(Region region);
 
+// The length of one frame exactly, as a fraction of a second, from the console's crystal: NTSC's CPU
+// clock of 236,250,000 / 132 Hz over 29,780.5 cycles, PAL's and the Dendy's 26,601,712.5 / 5 Hz dots over
+// 341 x 312 of them. `cpuCycles` is the frame's length in CPU cycles (on average, for NTSC and PAL).
+struct FramePeriod {
+    std::int64_t numerator;
+    std::int64_t denominator;
+    double cpuCycles;
+};
+FramePeriod ExactFramePeriod(Region region);
+
 } // namespace Halvo::Nes

@@ -170,6 +170,9 @@ std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
     for (Console::Function* function : viewers.Functions()) {
         functions.push_back(function);
     }
+    for (Console::Function* function : recording.Functions()) {
+        functions.push_back(function);
+    }
     return functions;
 }
 
@@ -657,7 +660,8 @@ std::uint32_t HalvoShell::RunDueFrames() {
         // While the debugger watches, its frames run on its own stack and may stop anywhere; the frames
         // ahead and the rewind's record wait until it is done.
         if (debugger.Machine() == process.Get() && debugger.Watching()) {
-            if (debugger.RunFrame(frame + 1 == frames) == Nes::Debugger::FrameResult::Stopped) {
+            if (debugger.RunFrame(frame + 1 == frames || recording.Active()) ==
+                Nes::Debugger::FrameResult::Stopped) {
                 OnDebugStop();
                 break;
             }
@@ -665,14 +669,16 @@ std::uint32_t HalvoShell::RunDueFrames() {
             if (audio && process->GetApu().Synthesis() && !fastForward) {
                 audio->Submit(samples);
             }
+            recording.AfterFrame(*process, console->Output());
             samples.clear();
             continue;
         }
         // Only the last frame of a catch-up is drawn: the others would never be seen. Its picture comes
         // from the frames ahead when run-ahead is on (not while rewinding: the past has no ahead).
+        // A recording takes every frame's picture, the machine's own also under run-ahead.
         const bool shown = frame + 1 == frames;
         const bool ahead = shown && runAhead.On() && !rewind.Rewinding();
-        rewind.RunFrame(*process, shown && !ahead, frameRate);
+        rewind.RunFrame(*process, (shown && !ahead) || recording.Active(), frameRate);
         std::vector<float>& samples = process->GetApu().samples;
         if (!rewind.Rewinding()) {
             nsfPlayer.AfterFrame(*process, samples, console->Output());
@@ -680,6 +686,7 @@ std::uint32_t HalvoShell::RunDueFrames() {
         if (audio && process->GetApu().Synthesis() && !fastForward && !rewind.Rewinding()) {
             audio->Submit(samples);
         }
+        recording.AfterFrame(*process, console->Output());
         samples.clear();
         if (ahead) {
             runAhead.ShowAhead(*process);
@@ -706,7 +713,8 @@ void HalvoShell::UpdateSound(bool running) {
             audio->Silence();
         }
         if (loaded) {
-            process->GetApu().SetSynthesis(false);
+            // A recording has the sound whether or not the speaker plays it.
+            process->GetApu().SetSynthesis(recording.Active());
         }
         return;
     }
@@ -735,8 +743,8 @@ void HalvoShell::UpdateSound(bool running) {
     audio->SetLatency(latencyVariable.value);
     if (loaded) {
         soundSettings.Apply(process->GetApu(), console->Output());
-        // Fast forward skips the sound, and the time its synthesis would take.
-        process->GetApu().SetSynthesis(!fastForward);
+        // Fast forward skips the sound, and the time its synthesis would take, unless it is recorded.
+        process->GetApu().SetSynthesis(!fastForward || recording.Active());
         // Frames held for whole refreshes run at the display's pace: the sound comes at that pace too.
         audio->SetInputRate(process->GetApu().SampleRate() * pacer.EffectiveRate() / pacer.Rate());
     }
@@ -1042,6 +1050,8 @@ void HalvoShell::OnDropFile(const std::string& file) {
 
 void HalvoShell::NesUnloadRomImage() {
     if (loaded) {
+        // The recording ends with its game, finished and playable.
+        recording.Stop(console->Output());
         if (batterySave) {
             batterySave->Save();
             batterySave.reset();
@@ -1152,7 +1162,7 @@ Ref::Ptr<Gfx::NesCanvas> HalvoShell::MakeCanvas(std::uint32_t width) {
     if (made) {
         made->colourTable = picture.Colours();
     }
-    return made;
+    return recording.Wrap(made);
 }
 
 void HalvoShell::ApplyPicture() {

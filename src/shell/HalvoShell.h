@@ -32,6 +32,7 @@
 #include "shell/PlayFunctions.h"
 #include "shell/PlayStats.h"
 #include "shell/RecentGames.h"
+#include "shell/Recording.h"
 #include "shell/Rewind.h"
 #include "shell/RomChooser.h"
 #include "shell/RomFunctions.h"
@@ -242,6 +243,14 @@ public:
     DebugFunctions debugFunctions{*this, console->Output()};
     Viewers viewers{[this] { return driver.Get(); }, [this] { return loaded ? process.Get() : nullptr; },
                     debugFunctions.debugger};
+    // "record_video", "record_wav", "record_stop": the machine draws through it while a video is made.
+    Recording recording{[this] { return loaded ? process.Get() : nullptr; },
+                        [this] {
+                            canvas = recording.Wrap(canvas);
+                            if (loaded) {
+                                process->GetPpu().SetCanvas(canvas);
+                            }
+                        }};
 
 private:
     explicit HalvoShell(App::Bridge* bridge);
