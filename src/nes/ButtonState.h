@@ -45,6 +45,18 @@ public:
         return buttons;
     }
 
+    // The pad holds exactly `buttons`, from no other source and with no earlier press still to latch (a
+    // movie's frame, which must latch alike however it came about).
+    void SetExactly(std::uint32_t pad, std::uint8_t buttons) {
+        if (pad < Pads) {
+            for (std::uint8_t& source : held[pad]) {
+                source = 0;
+            }
+            held[pad][Keys] = buttons;
+            pressed[pad] = 0;
+        }
+    }
+
     // What the next latch would give, leaving it to come.
     std::uint8_t Peek(std::uint32_t pad) const {
         ButtonState copy = *this;

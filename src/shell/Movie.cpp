@@ -1,7 +1,8 @@
 #include "shell/Movie.h"
 
+#include <algorithm>
 #include <charconv>
-#include <sstream>
+#include <cstdio>
 
 #include "console/RegularFile.h"
 #include "nes/ButtonState.h"
@@ -315,10 +316,8 @@ void ApplyMovieFrame(Nes::Process& process, const MovieFrame& frame) {
     } else if (frame.commands & MovieFrame::SoftReset) {
         process.Reset(false);
     }
-    Nes::ButtonState& buttons = process.Buttons();
-    buttons.Clear();
     for (std::uint32_t pad = 0; pad < 2; ++pad) {
-        buttons.SetHeld(pad, Nes::ButtonState::Keys, frame.pads[pad]);
+        process.Buttons().SetExactly(pad, frame.pads[pad]);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "shell/MovieFunctions.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "console/ReadToken.h"
