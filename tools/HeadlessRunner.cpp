@@ -141,6 +141,7 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
                 return false;
             }
             options.frames = static_cast<std::uint32_t>(number);
+            options.framesGiven = true;
         } else if (argument == "--track") {
             if (!next(value) || !ParseNumber(value, number) || number < 1 || number > 255) {
                 error = error.empty() ? "--track takes a track number from 1 to 255" : error;
@@ -148,12 +149,15 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
             }
             options.track = static_cast<std::uint32_t>(number);
         } else if (argument == "--png" || argument == "--input" || argument == "--wav" ||
-                   argument == "--video" || argument == "--save-dir") {
-            std::string& path = argument == "--png"     ? options.pngPath
-                                : argument == "--input" ? options.inputPath
-                                : argument == "--wav"   ? options.wavPath
-                                : argument == "--video" ? options.videoPath
-                                                        : options.saveDir;
+                   argument == "--video" || argument == "--save-dir" || argument == "--movie" ||
+                   argument == "--record") {
+            std::string& path = argument == "--png"      ? options.pngPath
+                                : argument == "--input"  ? options.inputPath
+                                : argument == "--wav"    ? options.wavPath
+                                : argument == "--video"  ? options.videoPath
+                                : argument == "--movie"  ? options.moviePath
+                                : argument == "--record" ? options.recordPath
+                                                         : options.saveDir;
             if (!next(path)) {
                 return false;
             }
@@ -255,6 +259,10 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
         error = "no ROM image given";
         return false;
     }
+    if (!options.moviePath.empty() && (!options.inputPath.empty() || !options.loadStatePath.empty())) {
+        error = "--movie gives the run's input and start: it cannot go with --input or --load-state";
+        return false;
+    }
     if (!options.saveStatePath.empty() && options.saveStateFrame > options.frames) {
         error = "--save-state names a frame after the last of --frames";
         return false;
@@ -276,6 +284,9 @@ std::string RunnerUsage() {
            "  --input FILE    press buttons from lines \"FRAME BUTTON...\" (A B SELECT START UP DOWN\n"
            "                  LEFT RIGHT, held that frame; 2:A ... for joypad 2; RESET presses the\n"
            "                  console's button before it)\n"
+           "  --movie FILE    play a movie (Halvo's own or an FCEUX .fm2 from power-on); the run ends\n"
+           "                  with the movie, or after --frames if that comes first\n"
+           "  --record FILE   write the run's input (--input, resets included) as a Halvo movie\n"
            "  --wav FILE      write the machine's sound as 16-bit PCM WAV at its own rate\n"
            "                  (223722 Hz, PAL 207826 Hz)\n"
            "  --video FILE    record the run's pictures (256 x 240) and sound: .mkv (FFV1 and FLAC)\n"
@@ -302,8 +313,22 @@ std::string RunnerUsage() {
            "\n"
            "Exit codes: 0 pass (or a run without --result), 1 fail, 2 no result, 3 the file (or the state "
            "of\n"
-           "--load-state) could not be loaded or its board is not supported, 4 bad arguments.\n"
+           "--load-state, or the movie) could not be loaded or its board is not supported, 4 bad arguments.\n"
            "The manual: man halvo-run\n";
+}
+
+InputScript MovieScript(const Movie& movie) {
+    InputScript script;
+    for (std::uint32_t frame = 0; frame < movie.frames.size(); ++frame) {
+        const MovieFrame& input = movie.frames[frame];
+        const std::uint32_t buttons = input.pads[0] | std::uint32_t{input.pads[1]} << Pad2Shift |
+                                      (input.commands & MovieFrame::SoftReset ? ResetButton : 0) |
+                                      (input.commands & MovieFrame::HardReset ? PowerButton : 0);
+        if (buttons != 0) {
+            script.emplace_hint(script.end(), frame, buttons);
+        }
+    }
+    return script;
 }
 
 bool ParseInputScript(std::istream& in, InputScript& buttons, std::string& error) {
@@ -490,11 +515,16 @@ bool HeadlessMachine::Load(const std::string& romPath, const std::string& saveFo
 
 void HeadlessMachine::RunFrames(std::uint32_t count, const InputScript& buttons) {
     for (std::uint32_t i = 0; i < count && !Console::StopRequested(); ++i, ++framesRun) {
+        MovieFrame ranWith;
         if (!buttons.empty()) {
             process->Buttons().Clear();
             if (const auto held = buttons.find(framesRun); held != buttons.end()) {
-                if (held->second & ResetButton) {
+                if (held->second & PowerButton) {
+                    process->Reset(true);
+                    ranWith.commands = MovieFrame::HardReset;
+                } else if (held->second & ResetButton) {
                     process->Reset(false);
+                    ranWith.commands = MovieFrame::SoftReset;
                 }
                 process->Buttons().SetHeld(0, Nes::ButtonState::Keys,
                                            static_cast<std::uint8_t>(held->second));
@@ -514,6 +544,7 @@ void HeadlessMachine::RunFrames(std::uint32_t count, const InputScript& buttons)
             } else if (pressWhenMessageGoes) {
                 pressWhenMessageGoes = false;
                 process->Reset(false);
+                ranWith.commands |= MovieFrame::SoftReset;
                 ++resetsPressed;
             }
             // One press per request: a program that asks again after the press is asked anew.
@@ -526,10 +557,17 @@ void HeadlessMachine::RunFrames(std::uint32_t count, const InputScript& buttons)
                 resetDue = -1;
                 if (asks) {
                     process->Reset(false);
+                    ranWith.commands |= MovieFrame::SoftReset;
                     ++resetsPressed;
                     requestSeen = false;
                 }
             }
+        }
+        if (recording) {
+            const MovieFrame held = HeldFrame(process->Buttons());
+            ranWith.pads[0] = held.pads[0];
+            ranWith.pads[1] = held.pads[1];
+            recording->frames.push_back(ranWith);
         }
         if (debugger.Machine() == process.Get() && debugger.Watching()) {
             if (debugger.RunFrame(!runAhead.On() || video) == Nes::Debugger::FrameResult::Stopped) {
@@ -649,7 +687,17 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
             return ExitBadArguments;
         }
     }
-    machine.settings.region = options.region;
+    Movie movie;
+    if (!options.moviePath.empty()) {
+        if (std::string error; !ReadMovieFile(options.moviePath, movie, error)) {
+            err << "halvo-run: cannot play the movie " << options.moviePath << ": " << error << '\n';
+            return ExitNotLoaded;
+        }
+        input = MovieScript(movie);
+    }
+    // A movie is played on the console it was made on unless --region says otherwise.
+    machine.settings.region =
+        !options.moviePath.empty() && options.region == "auto" ? movie.region : options.region;
     machine.settings.diskBios = options.diskBios;
     machine.settings.cpuKind = options.cpuKind;
     if (!machine.Load(options.romPath, options.saveDir)) {
@@ -684,20 +732,36 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
             return ExitBadArguments;
         }
     }
+    std::uint32_t frames = options.frames;
+    if (!options.moviePath.empty()) {
+        if (const std::string mismatch = movie.Mismatch(*machine.process); !mismatch.empty()) {
+            err << "halvo-run: cannot play the movie " << options.moviePath << ": " << mismatch << '\n';
+            return ExitNotLoaded;
+        }
+        frames = options.framesGiven
+                     ? std::min<std::uint32_t>(frames, static_cast<std::uint32_t>(movie.frames.size()))
+                     : static_cast<std::uint32_t>(movie.frames.size());
+    }
     machine.answerResetRequests = options.result;
     machine.runAhead.frames.value = options.runAhead;
     machine.runAhead.instance.value = !options.runAheadInPlace;
-    if (!options.loadStatePath.empty()) {
-        std::string state;
+    Movie recorded = Movie::For(*machine.process, options.romPath);
+    if (!options.loadStatePath.empty() || !movie.startState.empty()) {
+        std::string state(movie.startState.begin(), movie.startState.end());
         std::string error;
-        Console::ReadRegularFile(options.loadStatePath, MaxStateFile, state, error);
+        if (movie.startState.empty()) {
+            Console::ReadRegularFile(options.loadStatePath, MaxStateFile, state, error);
+        }
+        recorded.startState.assign(state.begin(), state.end());
         if (error.empty()) {
             Nes::SaveState::Load(*machine.process, reinterpret_cast<const std::uint8_t*>(state.data()),
                                  state.size(), error);
         }
         if (!error.empty()) {
             FlushConsole(*machine.console, err);
-            err << "halvo-run: cannot load the state " << options.loadStatePath << ": " << error << '\n';
+            err << "halvo-run: cannot load the state "
+                << (movie.startState.empty() ? options.loadStatePath : "of the movie " + options.moviePath)
+                << ": " << error << '\n';
             return ExitNotLoaded;
         }
     }
@@ -716,6 +780,22 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
         return ExitBadArguments;
     }
 
+    if (!options.recordPath.empty()) {
+        if (!CanWriteFile(options.recordPath)) {
+            err << "halvo-run: cannot write " << options.recordPath << '\n';
+            return ExitBadArguments;
+        }
+        machine.recording = &recorded;
+    }
+    // The movie so far is kept whatever ends the run.
+    const auto writeMovie = [&]() {
+        if (std::string error; machine.recording && !WriteMovieFile(options.recordPath, recorded, error)) {
+            err << "halvo-run: could not write " << options.recordPath << ": " << error << '\n';
+            return false;
+        }
+        return true;
+    };
+
     const auto start = std::chrono::steady_clock::now();
     if (!options.saveStatePath.empty()) {
         machine.RunFrames(options.saveStateFrame, input);
@@ -729,7 +809,7 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
         }
     }
     // Frame by frame: the picture's CRC-32 every N frames, a verdict as soon as there is one.
-    while (machine.framesRun < options.frames && !Console::StopRequested() && !machine.stoppedAtBreak) {
+    while (machine.framesRun < frames && !Console::StopRequested() && !machine.stoppedAtBreak) {
         machine.RunFrames(1, input);
         if (machine.stoppedAtBreak) {
             break;
@@ -765,6 +845,7 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
         if (!machine.EndVideo(error)) {
             err << "halvo-run: could not write " << options.videoPath << ": " << error << '\n';
         }
+        writeMovie();
         err << "halvo-run: ending on signal " << signal << " after " << machine.framesRun << " frames\n";
         return 128 + signal;
     }
@@ -782,6 +863,9 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
     }
     if (std::string error; !machine.EndVideo(error)) {
         err << "halvo-run: could not write " << options.videoPath << ": " << error << '\n';
+        exitCode = ExitBadArguments;
+    }
+    if (!writeMovie()) {
         exitCode = ExitBadArguments;
     }
     if (!options.pngPath.empty() && !Gfx::WritePng(options.pngPath, 256, 240, machine.Picture())) {

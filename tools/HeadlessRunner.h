@@ -17,6 +17,7 @@
 #include "nes/rom/RomImageIOManager.h"
 #include "shell/BatterySave.h"
 #include "shell/GameStart.h"
+#include "shell/Movie.h"
 #include "shell/Recorder.h"
 #include "shell/RunAhead.h"
 #include "sound/WavFile.h"
@@ -35,6 +36,7 @@ enum RunnerExit : int {
 struct RunnerOptions {
     std::string romPath;
     std::uint32_t frames = 60;
+    bool framesGiven = false;
     std::uint32_t track = 0; // --track N: an NSF file's track N (0: the file's first)
     std::string pngPath;
     bool text = false;
@@ -49,6 +51,10 @@ struct RunnerOptions {
     std::vector<std::uint16_t> breaks; // --break ADDR: the run ends when the processor gets there
     std::uint32_t crcEvery = 0;        // --crc-every N: the picture CRC-32 every N frames
     std::string inputPath;
+    // --movie FILE: the input of a movie (Halvo's or an .fm2), its length the run's unless --frames is
+    // shorter; --record FILE: the run's input written as a Halvo movie.
+    std::string moviePath;
+    std::string recordPath;
     std::string wavPath;
     std::string videoPath; // --video FILE: the whole run's pictures and sound (.mkv or .mp4)
     std::string saveDir;
@@ -73,6 +79,8 @@ struct RunnerOptions {
 // the console's reset button.
 constexpr std::uint32_t Pad2Shift = 8;
 constexpr std::uint32_t ResetButton = 0x10000;
+// A movie's power cycle before a frame.
+constexpr std::uint32_t PowerButton = 0x20000;
 using InputScript = std::map<std::uint32_t, std::uint32_t>;
 
 // Reads the command line (without the program name); false with a message for anything it cannot use.
@@ -83,6 +91,9 @@ bool ParseRunnerOptions(const std::vector<std::string>& arguments, RunnerOptions
 
 // The usage text of halvo-run, ending with a newline.
 std::string RunnerUsage();
+
+// A movie's frames as an input script.
+InputScript MovieScript(const Movie& movie);
 
 // Reads an input script: lines "FRAME BUTTON..." or "FIRST-LAST BUTTON..." (frames counted from 0; buttons
 // A B SELECT START UP DOWN LEFT RIGHT, in any case, of joypad 1 or with "2:" of joypad 2, and RESET, the
@@ -154,6 +165,8 @@ public:
     std::uint32_t framesRun = 0;
     std::unique_ptr<BatterySave> batterySave;
     bool answerResetRequests = false;
+    // When set, each frame run adds the input it ran with, resets included.
+    Movie* recording = nullptr;
     // A request on screen that wants the button once its message has gone.
     bool pressWhenMessageGoes = false;
     std::uint32_t resetsPressed = 0;

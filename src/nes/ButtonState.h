@@ -45,6 +45,33 @@ public:
         return buttons;
     }
 
+    // The pad holds exactly `buttons`, from no other source and with no earlier press still to latch (a
+    // movie's frame, which must latch alike however it came about).
+    void SetExactly(std::uint32_t pad, std::uint8_t buttons) {
+        if (pad < Pads) {
+            for (std::uint8_t& source : held[pad]) {
+                source = 0;
+            }
+            held[pad][Keys] = buttons;
+            pressed[pad] = 0;
+        }
+    }
+
+    // What the next latch would give, leaving it to come.
+    std::uint8_t Peek(std::uint32_t pad) const {
+        ButtonState copy = *this;
+        return copy.Latch(pad);
+    }
+
+    // The game reads $4016 or $4017: a frame with none is a lag frame (the game missed its input).
+    void NotePoll() { ++polls; }
+    // The reads since the last call.
+    std::uint32_t TakePolls() {
+        const std::uint32_t count = polls;
+        polls = 0;
+        return count;
+    }
+
     // Forgets every button, presses not yet latched included.
     void Clear() { *this = ButtonState(); }
 
@@ -53,6 +80,7 @@ private:
 
     std::uint8_t held[Pads][Sources] = {};
     std::uint8_t pressed[Pads] = {};
+    std::uint32_t polls = 0;
 };
 
 } // namespace Halvo::Nes

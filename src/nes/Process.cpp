@@ -54,6 +54,7 @@ struct Process::Bus {
     static std::uint8_t ReadIoRegister(Process* process, std::uint32_t address) {
         if (address == 0x4016 || address == 0x4017) {
             const std::uint8_t bus = process->exactCpu ? process->openBus & 0xE0 : 0x40;
+            process->buttons.NotePoll();
             return static_cast<std::uint8_t>(process->ports->Read(address) | bus);
         }
         if (address == 0x4015) {

@@ -54,6 +54,7 @@ constexpr std::pair<const char*, const char*> DefaultBindings[] = {
     {"F7", "loadstate"},
     {"Backspace", "+rewind"},
     {"F8", "fds_flip"},
+    {"\\", "frame_advance"},
 };
 
 // The joypad's buttons in the order of their bits, as the actions name them.
@@ -136,6 +137,10 @@ std::vector<Console::Function*> HalvoShell::ConsoleFunctions() {
     for (const auto& action : joypadActions) {
         functions.push_back(action.get());
     }
+    for (Console::Function* function : movies.Functions()) {
+        functions.push_back(function);
+    }
+    functions.push_back(&frameAdvanceFunction);
     for (Console::Function* function : stateFunctions.Functions()) {
         functions.push_back(function);
     }
@@ -546,11 +551,17 @@ void HalvoShell::OnIdle() {
     }
     messages.Update(timer->frameTime);
     messages.Collect(*console, inputContext->visible);
-    messages.SetStatus(!loaded              ? ""
-                       : paused             ? "Paused"
-                       : rewind.Rewinding() ? "Rewind"
-                       : fastForward        ? "Fast forward"
-                                            : "");
+    std::string status = !loaded              ? ""
+                         : paused             ? "Paused"
+                         : rewind.Rewinding() ? "Rewind"
+                         : fastForward        ? "Fast forward"
+                                              : "";
+    for (const std::string& more : {movies.StatusText(), movies.CounterText()}) {
+        if (loaded && !more.empty()) {
+            status += (status.empty() ? "" : "  ") + more;
+        }
+    }
+    messages.SetStatus(std::move(status));
     // The viewers follow the machine whether it runs or stands, and also while one of their windows has
     // the focus (the game's window is then not active).
     if (viewers.AnyOpen()) {
@@ -580,6 +591,13 @@ void HalvoShell::OnIdle() {
         framesRun = RunDueFrames();
         if (batterySave) {
             batterySave->Poll(timer->absoluteTime);
+        }
+    } else if (frameAdvancePending && loaded && paused && !inputContext->visible) {
+        frameAdvancePending = false;
+        if (!debugFunctions.debugger.Stopped()) {
+            RunMovieFrame(true, Nes::FrameRate(process->region));
+            recording.AfterFrame(*process, console->Output());
+            process->GetApu().samples.clear();
         }
     }
     // On a variable-refresh display a present without a new frame would hold the display to it.
@@ -656,15 +674,23 @@ std::uint32_t HalvoShell::RunDueFrames() {
     }
     const std::uint32_t frames = pacer.FramesDue(timer->absoluteTime);
     const double frameRate = Nes::FrameRate(process->region);
+    // A movie's frames are the game's own: going back in them is done with states.
+    if (rewind.held && movies.Active()) {
+        rewind.held = false;
+        console->Output() << "No rewind during a movie: load a state to go back." << std::endl;
+    }
     for (std::uint32_t frame = 0; frame < frames; ++frame) {
         // While the debugger watches, its frames run on its own stack and may stop anywhere; the frames
         // ahead and the rewind's record wait until it is done.
         if (debugger.Machine() == process.Get() && debugger.Watching()) {
+            FeedButtons();
+            movies.BeforeFrame(*process);
             if (debugger.RunFrame(frame + 1 == frames || recording.Active()) ==
                 Nes::Debugger::FrameResult::Stopped) {
                 OnDebugStop();
                 break;
             }
+            movies.AfterFrame(*process);
             std::vector<float>& samples = process->GetApu().samples;
             if (audio && process->GetApu().Synthesis() && !fastForward) {
                 audio->Submit(samples);
@@ -678,7 +704,7 @@ std::uint32_t HalvoShell::RunDueFrames() {
         // A recording takes every frame's picture, the machine's own also under run-ahead.
         const bool shown = frame + 1 == frames;
         const bool ahead = shown && runAhead.On() && !rewind.Rewinding();
-        rewind.RunFrame(*process, (shown && !ahead) || recording.Active(), frameRate);
+        RunMovieFrame((shown && !ahead) || recording.Active(), frameRate);
         std::vector<float>& samples = process->GetApu().samples;
         if (!rewind.Rewinding()) {
             nsfPlayer.AfterFrame(*process, samples, console->Output());
@@ -705,6 +731,34 @@ std::uint32_t HalvoShell::RunDueFrames() {
         timer->Sleep(std::min(pacer.SecondsToNext(timer->absoluteTime), 0.002));
     }
     return frames;
+}
+
+void HalvoShell::RunMovieFrame(bool render, double frameRate) {
+    // The keys and gamepads as they are now: a movie's frame may have set other buttons before.
+    FeedButtons();
+    if (!rewind.Rewinding()) {
+        movies.BeforeFrame(*process);
+    }
+    rewind.RunFrame(*process, render, frameRate);
+    if (!rewind.Rewinding()) {
+        movies.AfterFrame(*process);
+    }
+}
+
+void HalvoShell::FrameAdvance() {
+    if (!loaded) {
+        console->Output() << "No game to advance." << std::endl;
+    } else if (!paused) {
+        SetPaused(true);
+    } else {
+        frameAdvancePending = true;
+    }
+}
+
+bool HalvoShell::MoviePowerOn() {
+    // A machine built afresh is the console at power-on: the same from one run to the next.
+    const std::string file = romFile;
+    return NesLoadRomImage(file);
 }
 
 void HalvoShell::UpdateSound(bool running) {
@@ -1052,6 +1106,7 @@ void HalvoShell::NesUnloadRomImage() {
     if (loaded) {
         // The recording ends with its game, finished and playable.
         recording.Stop(console->Output());
+        movies.OnGameChanged();
         if (batterySave) {
             batterySave->Save();
             batterySave.reset();
@@ -1067,6 +1122,9 @@ void HalvoShell::NesUnloadRomImage() {
 }
 
 void HalvoShell::NesReset(bool hard) {
+    if (loaded && !movies.OnReset(hard)) {
+        return;
+    }
     // A hard reset with another timing model chosen builds the game's machine again in that model.
     if (loaded && hard && process->TimingName() != std::string_view(timingVariable.value)) {
         const std::string file = romFile;

@@ -26,6 +26,7 @@
 #include "shell/Bindings.h"
 #include "shell/DebugFunctions.h"
 #include "shell/DiskSettings.h"
+#include "shell/MovieFunctions.h"
 #include "shell/NsfPlayer.h"
 #include "shell/OnScreenMessages.h"
 #include "shell/PictureSettings.h"
@@ -49,7 +50,11 @@ namespace Halvo {
 // The emulator: ties the console, the graphics driver and the NES machine together. It chooses and
 // applies the display state, recovers lost graphics objects, and does the work of each frame: one NES
 // frame, its picture, the console over it, present.
-class HalvoShell : public App::Shell, public Gfx::GraphicsHost, public StateHost, public DebugHost {
+class HalvoShell : public App::Shell,
+                   public Gfx::GraphicsHost,
+                   public StateHost,
+                   public DebugHost,
+                   public MovieHost {
 public:
     // The one shell, made for the bridge on the first call.
     static HalvoShell* Instance(App::Bridge* bridge);
@@ -218,6 +223,22 @@ public:
     std::string romFile;
     StateFunctions stateFunctions{*this, {}};
     Rewind rewind;
+    // Input movies and the frame and lag counters; a state saved during a movie carries its position.
+    Nes::Process* MovieMachine() override { return loaded ? process.Get() : nullptr; }
+    std::string MovieRomFile() override { return romFile; }
+    bool MoviePowerOn() override;
+    std::string StateTrailer() override { return movies.StateTrailer(); }
+    bool CheckStateTrailer(const std::string& trailer, std::string& error) override {
+        return movies.CheckStateTrailer(trailer, error);
+    }
+    void OnStateTrailer(const std::string& trailer) override { movies.OnStateTrailer(trailer); }
+    MovieFunctions movies{*this, {}};
+    // "frame_advance": paused, the game runs one frame at the next turn of the loop; running, it pauses.
+    void FrameAdvance();
+    bool frameAdvancePending = false;
+    ShellAction frameAdvanceFunction{"frame_advance",
+                                     "Runs one frame of the paused game and shows it (pauses a running one).",
+                                     [this] { FrameAdvance(); }};
     // The tracks of an NSF music file; a new track's sound starts from silence, as after a reset.
     NsfPlayer nsfPlayer{[this] { return loaded ? process.Get() : nullptr; },
                         [this] {
@@ -276,6 +297,9 @@ private:
     void TakeScreenshot();
     // Runs the frames the clock says are due, with their sound; gives how many ran.
     std::uint32_t RunDueFrames();
+    // One frame forwards, with the movie's input and the counters around it; the picture is made when
+    // `render`.
+    void RunMovieFrame(bool render, double frameRate);
     // Tells the frame pacer about the display now in use.
     void UpdatePacing();
     bool pacedForVariableRefresh = false;

@@ -15,7 +15,34 @@ namespace Halvo {
 namespace {
 
 // No state comes near this; a larger file is not read at all.
-constexpr std::uintmax_t MaxStateFile = 16 * 1024 * 1024;
+constexpr std::uintmax_t MaxStateFile = 64 * 1024 * 1024;
+
+constexpr char TrailerTag[8] = {'H', 'A', 'L', 'V', 'O', 'M', 'O', 'V'};
+
+std::uint32_t WordAt(const std::string& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[at + i])) << (8 * i);
+    }
+    return value;
+}
+
+// Takes what follows the machine's state (whose file says its own length at byte 12) off `state`; false
+// when something follows that is no trailer.
+bool SplitTrailer(std::string& state, std::string& trailer) {
+    if (state.size() < 16 || state.compare(0, 8, "HALVOSTA") != 0 || WordAt(state, 12) >= state.size()) {
+        return true;
+    }
+    const std::size_t length = WordAt(state, 12);
+    const std::size_t rest = state.size() - length;
+    if (rest < 12 || state.compare(length, 8, std::string(TrailerTag, 8)) != 0 ||
+        WordAt(state, length + 8) != rest - 12) {
+        return false;
+    }
+    trailer = state.substr(length + 12);
+    state.resize(length);
+    return true;
+}
 
 } // namespace
 
@@ -58,7 +85,14 @@ bool StateFunctions::Save(const std::string& target) {
         return false;
     }
     const std::filesystem::path path = Target(target);
-    const std::vector<std::uint8_t> state = Nes::SaveState::Write(*process);
+    std::vector<std::uint8_t> state = Nes::SaveState::Write(*process);
+    if (const std::string trailer = host.StateTrailer(); !trailer.empty()) {
+        state.insert(state.end(), TrailerTag, TrailerTag + sizeof TrailerTag);
+        for (std::size_t i = 0; i < 4; ++i) {
+            state.push_back(static_cast<std::uint8_t>(trailer.size() >> (8 * i)));
+        }
+        state.insert(state.end(), trailer.begin(), trailer.end());
+    }
     std::error_code folderError;
     if (path.has_parent_path()) {
         std::filesystem::create_directories(path.parent_path(), folderError);
@@ -87,6 +121,13 @@ bool StateFunctions::Load(const std::string& target) {
     if (Console::ReadRegularFile(path, MaxStateFile, state, error) == Console::FileRefusal::TooLarge) {
         error = "it is far too large to be a state";
     }
+    std::string trailer;
+    if (error.empty() && !SplitTrailer(state, trailer)) {
+        error = "it is corrupted (something follows the machine's state)";
+    }
+    if (error.empty()) {
+        host.CheckStateTrailer(trailer, error);
+    }
     if (error.empty()) {
         Nes::SaveState::Load(*process, reinterpret_cast<const std::uint8_t*>(state.data()), state.size(),
                              error);
@@ -96,6 +137,7 @@ bool StateFunctions::Load(const std::string& target) {
                                                   << error << "; the game goes on as it was." << std::endl;
         return false;
     }
+    host.OnStateTrailer(trailer);
     host.OnStateLoaded();
     Console::System::Instance()->Output() << "State loaded from " << path.string() << "." << std::endl;
     return true;

@@ -23,6 +23,12 @@ public:
     virtual std::string StateImageFile() = 0;
     // Called after a state was loaded into the running machine.
     virtual void OnStateLoaded() {}
+    // What a state file keeps after the machine's state (a movie's position); empty for nothing.
+    virtual std::string StateTrailer() { return {}; }
+    // Whether a state file with this trailer (empty for none) may be loaded now; false with the reason.
+    virtual bool CheckStateTrailer(const std::string&, std::string&) { return true; }
+    // After the machine's state of such a file was loaded.
+    virtual void OnStateTrailer(const std::string&) {}
 };
 
 // The save-state commands: "savestate [slot|file]", "loadstate [slot|file]" and the variable
@@ -30,7 +36,9 @@ public:
 // <folder>/<image file name without extension>.<slot>.state. Files are written atomically, so a
 // crash leaves the old state or the new one. Whatever is wrong with a state (another cartridge's, a
 // newer format, truncated or corrupted, missing, a section of the wrong size) is said on the console and
-// leaves the running game exactly as it was.
+// leaves the running game exactly as it was. What the host adds to a state (a movie's position) follows
+// the machine's state in the file, as "HALVOMOV", a 32-bit little-endian length and that many bytes; a
+// file without it loads as before.
 class StateFunctions {
 public:
     static constexpr unsigned int SlotCount = 10;

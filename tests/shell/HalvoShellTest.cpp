@@ -546,6 +546,71 @@ TEST_F(EmulatorShell, DefaultKeys) {
     EXPECT_EQ(capture.Run("@pause"), Lines{"No game to pause."});
 }
 
+// Backslash ("frame_advance") pauses a running game, then runs one frame a press; the counters and the
+// movie's place show in the corner; a movie recorded through the console plays back over the keys, and
+// rewind waits until it ends.
+TEST_F(EmulatorShell, FrameAdvanceCountersAndMovies) {
+    WriteFrameCounter(Rom("count.nes"));
+    ASSERT_TRUE(Start({Rom("count.nes"), "+g_windowed", "on"}));
+    shell->active = true;
+    const auto count = [&] { return shell->process->Ram()[1]; };
+    // Turns of the loop until the condition holds (a few frames at most).
+    const auto idleUntil = [&](const std::function<bool()>& done) {
+        for (int turn = 0; turn < 20 && !done(); ++turn) {
+            Idle();
+        }
+        return done();
+    };
+    Idle();
+    Press({"\\"});
+    Release({"\\"});
+    EXPECT_TRUE(shell->paused);
+    const std::uint8_t before = count();
+    Idle();
+    Idle();
+    EXPECT_EQ(count(), before);
+    Press({"\\"});
+    Release({"\\"});
+    Idle();
+    Idle();
+    EXPECT_EQ(count(), before + 1);
+    // The program never reads the pads: every frame is a lag frame.
+    Type("show_counters on");
+    Idle();
+    const std::string frames = std::to_string(shell->movies.frameCount);
+    EXPECT_EQ(shell->messages.Status(),
+              "Paused  frame " + frames + ", lag " + frames + "  1:........ 2:........");
+
+    Type("pause");
+    Type("movie_record \"take.hmv\"");
+    ASSERT_EQ(shell->movies.mode, MovieFunctions::Mode::Recording);
+    Press({"X"});
+    ASSERT_TRUE(idleUntil([&] { return shell->movies.position >= 2; }));
+    Release({"X"});
+    ASSERT_TRUE(idleUntil([&] { return shell->movies.position >= 4; }));
+    Type("movie_stop");
+    Movie taken;
+    std::string error;
+    ASSERT_TRUE(ReadMovieFile(dir.Path("data/halvo/movies/take.hmv"), taken, error)) << error;
+    ASSERT_GE(taken.frames.size(), 4u);
+    EXPECT_EQ(taken.frames[0].pads[0], Nes::Joypad::ButtonA);
+    EXPECT_EQ(taken.frames.back().pads[0], 0);
+
+    Type("movie_play \"take.hmv\"");
+    Press({"Z"});
+    ASSERT_TRUE(idleUntil([&] { return shell->movies.position >= 1; }));
+    EXPECT_EQ(Latch(), Nes::Joypad::ButtonA) << "the movie's A, not the key's B";
+    EXPECT_NE(shell->messages.Status().find("Playing, frame "), std::string::npos)
+        << shell->messages.Status();
+    Type("+rewind");
+    Idle();
+    EXPECT_FALSE(shell->rewind.held);
+    ASSERT_TRUE(idleUntil([&] { return !shell->movies.Active(); }));
+    Idle();
+    EXPECT_EQ(Latch(), Nes::Joypad::ButtonB) << "the keys have the game again";
+    Release({"Z"});
+}
+
 // "writeconfig" and the exit write the variables and bindings; a new start runs them, then autoexec.cfg,
 // whose broken line is reported while the rest runs. A folder that cannot be written is reported.
 TEST_F(EmulatorShell, SettingsLastFromOneStartToTheNext) {
