@@ -101,6 +101,7 @@ struct OpcodeTable {
             info.mode = Modes[opcode];
             info.length = LengthOf(info.mode);
             const bool nop = std::strcmp(info.mnemonic, "NOP") == 0;
+            info.nop = nop;
             info.official =
                 !IsOneOf(info.mnemonic, Undocumented) && !(nop && opcode != 0xEA) && opcode != 0xEB;
             const bool memory = info.mode != M::Imp && info.mode != M::Acc && info.mode != M::Imm &&
@@ -242,7 +243,8 @@ std::size_t Disassemble(const Process& process, std::uint16_t pc, const Symbols*
     if (values && !info.official) {
         out.Char('*');
     }
-    out.Text(info.mnemonic);
+    // Every mnemonic has three letters.
+    out.Append(info.mnemonic, 3);
     const Cpu& cpu = process.GetCpu();
     const int b1 = info.length > 1 ? PeekCpu(process, pc + 1u) : 0;
     const int b2 = info.length > 2 ? PeekCpu(process, pc + 2u) : 0;
@@ -285,7 +287,7 @@ std::size_t Disassemble(const Process& process, std::uint16_t pc, const Symbols*
     case M::Abs:
         out.Char(' ');
         Address(out, word, false, symbols);
-        if (values && (annotate || std::strcmp(info.mnemonic, "NOP") == 0)) {
+        if (values && (annotate || info.nop)) {
             Value(out, process, word);
         }
         break;

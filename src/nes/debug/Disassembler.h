@@ -39,6 +39,8 @@ struct OpcodeInfo {
     bool official;
     // Bytes, the opcode included.
     std::uint8_t length;
+    // A NOP of any form (the trace shows the byte an absolute one would read).
+    bool nop;
 };
 
 const OpcodeInfo& DescribeOpcode(std::uint8_t opcode);
@@ -57,6 +59,12 @@ std::int32_t EffectiveAddress(const Process& process, std::uint16_t pc);
 class TextLine {
 public:
     static constexpr std::size_t Capacity = 256;
+
+    TextLine() = default;
+    // A line written straight into `storage`, which has room for Capacity characters.
+    explicit TextLine(char* storage) : text(storage) {}
+    TextLine(const TextLine&) = delete;
+    TextLine& operator=(const TextLine&) = delete;
 
     // Each operation reads and writes `size` once: a store into `text` could alias it, and a trace
     // formats millions of lines a second.
@@ -97,10 +105,16 @@ public:
         }
         const std::size_t at = size;
         const std::size_t end = std::min(column, Capacity);
-        if (at < end) {
-            std::memset(text + at, ' ', end - at);
-            size = end;
+        if (at >= end) {
+            return;
         }
+        // The trace's columns are near: one fixed-size copy is cheaper than a fill of the exact length.
+        if (end - at <= sizeof Spaces && at + sizeof Spaces <= Capacity) {
+            std::memcpy(text + at, Spaces, sizeof Spaces);
+        } else {
+            std::memset(text + at, ' ', end - at);
+        }
+        size = end;
     }
     // As much of the text as there is room for.
     void Append(const char* s, std::size_t count) {
@@ -119,7 +133,11 @@ public:
 
 private:
     static constexpr char Digits[] = "0123456789ABCDEF";
-    char text[Capacity];
+    static constexpr char Spaces[32] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                        ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+                                        ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+    char own[Capacity];
+    char* text = own;
     std::size_t size = 0;
 };
 

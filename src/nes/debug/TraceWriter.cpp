@@ -37,7 +37,7 @@ bool PutDecimal3(char* at, std::int32_t value) {
     return true;
 }
 
-void WriteRegisters(const Process& process, Condition::Position position, TextLine& out) {
+void WriteRegisters(const Process& process, Condition::Position position, TextLine& out, CycleText* cycles) {
     const Cpu& cpu = process.GetCpu();
     char* const start = out.Reserve(RegistersLength + 20);
     if (start && PutDecimal3(start + 30, position.line) && PutDecimal3(start + 34, position.dot)) {
@@ -49,8 +49,14 @@ void WriteRegisters(const Process& process, Condition::Position position, TextLi
         PutHex2(start + 12, cpu.y);
         PutHex2(start + 17, static_cast<std::uint8_t>(cpu.p));
         PutHex2(start + 23, cpu.s);
-        out.Commit(
-            std::to_chars(start + RegistersLength, start + RegistersLength + 20, process.CpuCycle()).ptr);
+        char* const number = start + RegistersLength;
+        if (cycles) {
+            const std::string_view text = cycles->Of(process.CpuCycle());
+            std::memcpy(number, text.data(), text.size());
+            out.Commit(number + text.size());
+        } else {
+            out.Commit(std::to_chars(number, number + 20, process.CpuCycle()).ptr);
+        }
         return;
     }
     // A line crowded by long labels, or a position outside the frame's lines and dots.
@@ -73,6 +79,39 @@ void WriteRegisters(const Process& process, Condition::Position position, TextLi
 }
 
 } // namespace
+
+std::string_view CycleText::Of(std::uint64_t value) {
+    if (start == Size || value < last || value - last >= 1000) {
+        const std::size_t length =
+            static_cast<std::size_t>(std::to_chars(digits, digits + Size, value).ptr - digits);
+        std::memmove(digits + Size - length, digits, length);
+        start = Size - length;
+    } else {
+        // On locals: a store into the digits could otherwise alias the members.
+        std::uint32_t add = static_cast<std::uint32_t>(value - last);
+        std::size_t first = start;
+        std::size_t at = Size - 1;
+        std::uint32_t sum = static_cast<std::uint32_t>(digits[at] - '0') + add % 10;
+        add /= 10;
+        for (;;) {
+            digits[at] = static_cast<char>('0' + sum % 10);
+            add += sum / 10;
+            if (add == 0) {
+                break;
+            }
+            --at;
+            if (at < first) {
+                digits[at] = '0';
+                first = at;
+            }
+            sum = static_cast<std::uint32_t>(digits[at] - '0') + add % 10;
+            add /= 10;
+        }
+        start = first;
+    }
+    last = value;
+    return {digits + start, Size - start};
+}
 
 TraceWriter::~TraceWriter() {
     std::string ignored;
@@ -97,6 +136,7 @@ bool TraceWriter::Open(const std::string& name, std::string& error) {
     file = opened;
     fileName = name;
     lines = 0;
+    cycles = CycleText();
     pending = nullptr;
     pendingSize = 0;
     closing = false;
@@ -171,7 +211,7 @@ bool TraceWriter::Flush() {
 }
 
 void TraceWriter::FormatLine(const Process& process, Condition::Position position, const Symbols* symbols,
-                             TextLine& out) {
+                             TextLine& out, CycleText* cycles) {
     const Cpu& cpu = process.GetCpu();
     const std::uint16_t pc = static_cast<std::uint16_t>(cpu.pc);
     out.Hex4(pc);
@@ -195,15 +235,14 @@ void TraceWriter::FormatLine(const Process& process, Condition::Position positio
     }
     Disassemble(process, pc, symbols, true, out);
     out.PadTo(RegistersColumn, true);
-    WriteRegisters(process, position, out);
+    WriteRegisters(process, position, out, cycles);
 }
 
 bool TraceWriter::Write(const Process& process, Condition::Position position, const Symbols* symbols) {
-    line.Clear();
-    FormatLine(process, position, symbols, line);
+    // Straight into the block, which always has room for a whole line.
+    TextLine line(filling + used);
+    FormatLine(process, position, symbols, line, &cycles);
     line.Char('\n');
-    // A block always has room for a whole line.
-    std::memcpy(filling + used, line.Data(), line.Size());
     used += line.Size();
     ++lines;
     return used + TextLine::Capacity <= BlockSize || Flush();

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "nes/debug/Condition.h"
@@ -20,6 +21,20 @@ class Symbols;
 //   C000  4C F5 C5  JMP $C5F5                       A:00 X:00 Y:00 P:24 SP:FD PPU:241, 21 CYC:7
 // PC, the instruction's bytes, its disassembly (undocumented opcodes marked "*", memory operands
 // followed by their address and value), the registers, the PPU's line and dot and the processor cycle.
+// A number that mostly grows by a little, as text: the trace's cycle column adds the few cycles
+// between two lines to the digits instead of dividing a 64-bit number on every line.
+class CycleText {
+public:
+    // The digits of `value`, valid until the next call.
+    std::string_view Of(std::uint64_t value);
+
+private:
+    static constexpr std::size_t Size = 20;
+    char digits[Size] = {};
+    std::size_t start = Size;
+    std::uint64_t last = 0;
+};
+
 class TraceWriter {
 public:
     TraceWriter() = default;
@@ -39,7 +54,7 @@ public:
 
     // The trace's line for the instruction at PC, without the line end.
     static void FormatLine(const Process& process, Condition::Position position, const Symbols* symbols,
-                           TextLine& out);
+                           TextLine& out, CycleText* cycles = nullptr);
 
 private:
     // Lines gather in one block while the other goes to the file on a thread of its own, so that the
@@ -56,7 +71,7 @@ private:
     std::size_t used = 0;
     std::string fileName;
     std::uint64_t lines = 0;
-    TextLine line;
+    CycleText cycles;
 
     std::thread writer;
     std::mutex mutex;
