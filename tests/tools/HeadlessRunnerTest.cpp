@@ -16,6 +16,7 @@
 #include "support/ChildProgram.h"
 #include "support/ConsoleCapture.h"
 #include "support/RomBuilder.h"
+#include "support/RunnerRun.h"
 #include "support/TempDir.h"
 
 namespace Halvo {
@@ -120,14 +121,7 @@ TEST(RunnerInput, HoldsTheButtonsOfEachFrame) {
 
 class Runner : public ::testing::Test {
 protected:
-    int Run(std::vector<std::string> arguments) {
-        RunnerOptions options;
-        std::string error;
-        EXPECT_TRUE(Tools::ParseRunnerOptions(arguments, options, error)) << error;
-        out.str("");
-        err.str("");
-        return Tools::RunHeadless(options, out, err);
-    }
+    int Run(const std::vector<std::string>& arguments) { return TestSupport::RunRunner(arguments, out, err); }
 
     TestSupport::TempDir dir;
     std::ostringstream out;

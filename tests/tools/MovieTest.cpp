@@ -11,6 +11,7 @@
 #include "shell/MovieFunctions.h"
 #include "shell/StateFunctions.h"
 #include "support/RomBuilder.h"
+#include "support/RunnerRun.h"
 #include "support/TempDir.h"
 
 namespace Halvo {
@@ -41,14 +42,7 @@ TestSupport::RomBuilder PadProgram() {
 
 class MovieRunner : public ::testing::Test {
 protected:
-    int Run(std::vector<std::string> arguments) {
-        Tools::RunnerOptions options;
-        std::string error;
-        EXPECT_TRUE(Tools::ParseRunnerOptions(arguments, options, error)) << error;
-        out.str("");
-        err.str("");
-        return Tools::RunHeadless(options, out, err);
-    }
+    int Run(const std::vector<std::string>& arguments) { return TestSupport::RunRunner(arguments, out, err); }
     // What a run printed, without the time it took.
     std::string Printed() const {
         const std::string text = out.str();

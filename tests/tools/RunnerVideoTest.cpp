@@ -7,6 +7,7 @@
 #include "nes/Region.h"
 #include "support/MediaProbe.h"
 #include "support/RomBuilder.h"
+#include "support/RunnerRun.h"
 #include "support/TempDir.h"
 
 namespace Halvo {
@@ -41,14 +42,7 @@ protected:
 
     std::string Rom() const { return dir.Path("tone.nes").string(); }
 
-    int Run(std::vector<std::string> arguments) {
-        Tools::RunnerOptions options;
-        std::string error;
-        EXPECT_TRUE(Tools::ParseRunnerOptions(arguments, options, error)) << error;
-        out.str("");
-        err.str("");
-        return Tools::RunHeadless(options, out, err);
-    }
+    int Run(const std::vector<std::string>& arguments) { return TestSupport::RunRunner(arguments, out, err); }
 
     // N frames at the console's exact rate: that many pictures, and picture and sound both as long as
     // the frames, within one frame.
