@@ -116,8 +116,10 @@ struct TestResult {
 };
 
 // Judges the result protocols of the test programs: the status block at $6000 (signature $DE $B0 $61
-// at $6001), "passed" or "failed" in the first name table (in any case; the code at $00F8 with it), or
-// a result code shown alone on screen ("$01"). A program none of them answers for is "unknown".
+// at $6001; on a board without memory there, what a HeadlessMachine saw written), a CRC-32 shown last
+// on screen by a program whose author documented the right values, "passed" or "failed" in the first
+// name table (in any case; the code at $00F8 with it), or a result code shown alone on screen ("$01").
+// A program none of them answers for is "unknown".
 TestResult JudgeTestResult(Nes::Process& process);
 
 // One machine without a window: the cartridge support registered, an image loaded, its process
@@ -182,6 +184,8 @@ private:
     // Whether the program shows that it waits for the reset button: $81 in the status block at $6000,
     // or "Press RESET" on screen for builds without work RAM.
     bool AsksForReset() const;
+    // Has the processor's writes to $6000-$7FFF copied for the judge on a board without memory there.
+    void KeepReportCopy();
     void Record();
 
     std::unique_ptr<Sound::WavFile> wav;

@@ -51,6 +51,7 @@ void Ppu::Reset(bool hard) {
     status = 0;
     oamAddress = 0;
     readBuffer = 0;
+    bufferFetchPending = false;
     writeToggle = false;
     fineX = 0;
     spriteZeroPending = false;

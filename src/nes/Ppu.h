@@ -249,6 +249,10 @@ private:
     std::array<std::uint32_t, 8> latchRefreshed{};
     bool a12High = false;
     std::uint64_t a12FellAt = 0;
+    // A $2007 read's fetch for the read buffer, which lands `BufferFetchDots` after the read.
+    bool bufferFetchPending = false;
+    std::uint8_t bufferFetch = 0;
+    std::uint64_t bufferFetchDue = 0;
 
     // RunDot's body, inlined where the dots run.
     void StepDot();
@@ -271,6 +275,8 @@ private:
     void RefreshLatch(std::uint8_t value, std::uint8_t bits);
     std::uint8_t DecayedLatch();
     void IncrementAfterAccess();
+    std::uint8_t SettledReadBuffer();
+    void FetchForReadBuffer(std::uint32_t address);
 
     // Bit n of spriteLines[s] is set when sprite n's y puts it on scanline s (0-240) at the present
     // sprite height, so that evaluating a line does not scan all of OAM. A write of one y moves its

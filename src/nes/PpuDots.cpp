@@ -703,6 +703,27 @@ void Ppu::IncrementAfterAccess() {
     SetBusAddress(vramAddress);
 }
 
+// A $2007 read answers with the buffer as it stands and starts the PPU's fetch of the addressed byte,
+// which reaches the buffer some dots later. A second read before then, on the next processor cycle
+// (the dummy read of a page-crossing "LDA $20F7,X", or the reads a DMC DMA's halt repeats), still
+// answers with the old byte, and its own fetch, one address further on, is what the buffer ends up
+// holding: dmc_dma_during_read4's double_2007_read shows "22 44 55 66 77" for such a pair.
+constexpr std::uint64_t BufferFetchDots = 6;
+
+std::uint8_t Ppu::SettledReadBuffer() {
+    if (bufferFetchPending && dotClock >= bufferFetchDue) {
+        readBuffer = bufferFetch;
+        bufferFetchPending = false;
+    }
+    return readBuffer;
+}
+
+void Ppu::FetchForReadBuffer(std::uint32_t address) {
+    bufferFetch = ReadBus(address);
+    bufferFetchDue = dotClock + BufferFetchDots;
+    bufferFetchPending = true;
+}
+
 std::uint8_t Ppu::ReadRegisterExact(std::uint32_t address) {
     switch (address & 7) {
     case 2: {
@@ -736,11 +757,12 @@ std::uint8_t Ppu::ReadRegisterExact(std::uint32_t address) {
             // takes the name-table byte underneath.
             result =
                 static_cast<std::uint8_t>((paletteRam[PaletteIndex(at)] & 0x3F) | (DecayedLatch() & 0xC0));
-            readBuffer = ReadBus(at & 0x2FFF);
+            SettledReadBuffer();
+            FetchForReadBuffer(at & 0x2FFF);
             RefreshLatch(result, 0x3F);
         } else {
-            result = readBuffer;
-            readBuffer = ReadBus(at);
+            result = SettledReadBuffer();
+            FetchForReadBuffer(at);
             RefreshLatch(result, 0xFF);
         }
         IncrementAfterAccess();
@@ -793,6 +815,11 @@ void Ppu::ExactState(StateIo& io) {
     io(secondaryHasZero).Bounded(overflowDot, 256, -1);
     io.Array(spriteLine).Array(nextSpriteLine).Array(paletteRam).Array(latchRefreshed);
     io(a12High, a12FellAt);
+    // States from before the fetch was kept have none under way.
+    if (io.Loading()) {
+        bufferFetchPending = false;
+    }
+    io(bufferFetchPending, bufferFetch, bufferFetchDue);
 }
 
 } // namespace Halvo::Nes

@@ -143,6 +143,28 @@ TEST_F(Runner, RunsAProgramAndReportsWhatWasAskedFor) {
     EXPECT_NE(out.str().find("result: unknown"), std::string::npos);
 }
 
+// A test program on a board without work RAM (CNROM, NROM) still writes its status block to $6000: the
+// judge reads what was written, the program itself reads open bus there, and $81 asks for the reset
+// button rather than reporting a failure. This one passes on its second start.
+TEST_F(Runner, JudgesAStatusBlockWrittenWhereNoMemoryAnswers) {
+    TestSupport::RomBuilder rom;
+    rom.program = {
+        0x78, 0xE6, 0x20,                                           // SEI, INC $20 (the starts)
+        0xA9, 0xDE, 0x8D, 0x01, 0x60, 0xA9, 0xB0, 0x8D, 0x02, 0x60, // the signature at $6001
+        0xA9, 0x61, 0x8D, 0x03, 0x60,                               //
+        0xAD, 0x01, 0x60, 0x85, 0x10,                               // LDA $6001, STA $10
+        0xA9, 0x00, 0x8D, 0x04, 0x60,                               // no text
+        0xA2, 0x81, 0xA5, 0x20, 0xC9, 0x02, 0x90, 0x02, 0xA2, 0x00, // $81 on the first start, else $00
+        0x8E, 0x00, 0x60, 0x4C, 0x29, 0x80,                         // STX $6000, JMP to itself
+    };
+    const std::string path = dir.Path("status.nes").string();
+    rom.Write(path);
+    EXPECT_EQ(Run({path, "--result", "--frames", "100", "--peek", "$10", "--peek", "$20"}), Tools::ExitPass);
+    EXPECT_NE(out.str().find("result: pass (status at $6000"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("$0020: $02"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("$0010: $DE"), std::string::npos) << out.str();
+}
+
 // What a CI job asks of a homebrew build: a trace from the reset vector, a stop at an address with the
 // registers, the PPU's memory, the RAM as a file and the picture's CRC-32 along the way.
 TEST_F(Runner, TracesBreaksAndDumpsForCi) {
