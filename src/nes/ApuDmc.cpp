@@ -40,6 +40,7 @@ void DmcChannel::SetEnabled(bool on) {
         bytesRemaining = sampleLength;
         if (!bufferFull) {
             Fetch();
+            loadFetched = true;
         }
     }
 }

@@ -32,8 +32,11 @@ public:
     std::uint32_t TakeStall() {
         const std::uint32_t cycles = stall;
         stall = 0;
+        loadFetched = false;
         return cycles;
     }
+    // Whether a fetch among those was the one a $4015 write started (the exact model times it apart).
+    bool LoadFetched() const { return loadFetched; }
     // How many output clocks from now the last byte will be fetched (and the interrupt raised), or 0
     // when no sample plays or it loops.
     std::uint32_t StepsToEnd() const;
@@ -55,6 +58,7 @@ public:
     std::uint8_t bitsRemaining = 8;
     bool silence = true;
     std::uint32_t stall = 0;
+    bool loadFetched = false;
 
 private:
     void Fetch();

@@ -116,7 +116,8 @@ public:
 
     // DMA takes the bus at a read cycle. The halted processor repeats its read while the DMA waits
     // (a register such as $2007 or $4016 sees those reads: dmc_dma_during_read4 checks them). A DMC
-    // fetch on its own costs 4 cycles here, the one that reads the sample byte included.
+    // fetch takes its halt, its dummy cycle, an alignment cycle when the next is a put (even) cycle,
+    // and the get that reads the sample byte; a read before the cycle it may halt on goes ahead.
     void RunDma(std::uint16_t address) {
         while (cpu.dmcStall > 0 || cpu.spriteDmaPending) {
             if (cpu.spriteDmaPending) {
@@ -124,12 +125,13 @@ public:
                 RunSpriteDma(address);
                 continue;
             }
-            const std::uint32_t stall = cpu.dmcStall;
-            cpu.dmcStall = 0;
-            if (stall > 1) {
-                BusRead(address);
+            if (cpu.cycles + 1 < cpu.dmcHaltFrom) {
+                return;
             }
-            for (std::uint32_t i = 2; i < stall; ++i) {
+            cpu.dmcStall -= std::min(cpu.dmcStall, DmcChannel::FetchStall);
+            BusRead(address);
+            ReadAgain(address);
+            if (((cpu.cycles + 1) & 1) == 0) {
                 ReadAgain(address);
             }
             Idle();
@@ -630,6 +632,7 @@ void ExactCpu::Reset(bool hard) {
     }
     spriteDmaPending = false;
     dmcStall = 0;
+    dmcHaltFrom = 0;
     jammed = false;
     // Master clocks a cycle and a dot: NTSC 12 and 4, PAL 16 and 5 (3.2 dots a cycle), the Dendy 15
     // and 5.

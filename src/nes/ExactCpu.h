@@ -38,8 +38,23 @@ public:
         spriteDmaPage = page;
         spriteDmaPending = true;
     }
-    // Cycles a DMC fetch took from the processor; they are spent at the next read cycle.
-    void AddDmcStall(std::uint32_t cycles) { dmcStall += cycles; }
+    // A DMC fetch (DmcChannel::FetchStall cycles for each): it halts the processor at a read cycle, then
+    // takes a dummy cycle, an alignment cycle when the next one is a put, and the get: 3 or 4 cycles.
+    // Get cycles are the odd ones, as for sprite DMA. The "reload" fetches as the sample plays try to
+    // halt from the next put cycle, so they take 4 unless a write cycle pushes the halt onto a get
+    // (the NESdev wiki's DMA page). The "load" fetch a $4015 write starts tries in the second APU
+    // cycle after the write. The wiki has it try on that cycle's get half and take 3; this DMC takes
+    // its byte at the write itself, and dmc_dma_during_read4's dma_2007_read and dma_4016_read, which
+    // time themselves by that fetch, pass only with the try on the put half that follows.
+    void AddDmcStall(std::uint32_t cycles, bool load) {
+        if (cycles == 0) {
+            return;
+        }
+        dmcStall += cycles;
+        const std::uint64_t now = this->cycles;
+        const bool get = (now & 1) != 0;
+        dmcHaltFrom = load ? now + (get ? 5 : 4) : now + (get ? 1 : 2);
+    }
 
     // Runs the PPU up to the present, `offset` units into the cycle under way (0 at its end), and
     // asks it for its next event.
@@ -64,6 +79,8 @@ public:
     bool spriteDmaPending = false;
     std::uint8_t spriteDmaPage = 0;
     std::uint32_t dmcStall = 0;
+    // The first cycle on which the DMC's next fetch may halt the processor.
+    std::uint64_t dmcHaltFrom = 0;
     // PPU time still owed, in master clock units (12 a cycle on NTSC, 16 on PAL; a dot is 4 or 5), at
     // the start of the cycle under way. Between frames it is less than a dot.
     std::int32_t ppuUnits = 0;

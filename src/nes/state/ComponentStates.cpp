@@ -275,6 +275,11 @@ void ExactCpu::ExactState(StateIo& io) {
     io(cycles, dataBus, nmiLine, nmiPending, pollNmi, pollIrq, lastPollNmi, lastPollIrq);
     io(spriteDmaPending, spriteDmaPage).Bounded(dmcStall, 16u);
     io.Bounded(ppuUnits, 7 * 16).Bounded(cycleUnits, 16, 12).Bounded(dotUnits, 5, 4);
+    // States from before the fetch's halt was timed let it halt at once.
+    if (io.Loading()) {
+        dmcHaltFrom = 0;
+    }
+    io(dmcHaltFrom);
 }
 
 } // namespace Halvo::Nes
