@@ -67,7 +67,6 @@ public:
     std::uint64_t NextEventCycle() const;
     // Cycles the DMC's fetches took from the processor since the last call.
     std::uint32_t TakeStall() { return dmc.TakeStall(); }
-    bool DmcLoadFetched() const { return dmc.LoadFetched(); }
 
     // Whether the tone generators run and sound is made. Turning it on starts the sound from silence.
     void SetSynthesis(bool on);

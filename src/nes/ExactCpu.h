@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "nes/ApuDmc.h"
 #include "nes/Cpu.h"
 
 namespace Halvo::Nes {
@@ -54,6 +55,12 @@ public:
         const std::uint64_t now = this->cycles;
         const bool get = (now & 1) != 0;
         dmcHaltFrom = load ? now + (get ? 5 : 4) : now + (get ? 1 : 2);
+    }
+
+    // The fetches the DMC made since the last call, which halt the processor as above.
+    void TakeDmcFetches(DmcChannel& dmc) {
+        const bool load = dmc.LoadFetched();
+        AddDmcStall(dmc.TakeStall(), load);
     }
 
     // Runs the PPU up to the present, `offset` units into the cycle under way (0 at its end), and

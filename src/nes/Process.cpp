@@ -33,8 +33,7 @@ struct Process::Bus {
         Cpu& cpu = *process->cpu;
         const Apu& apu = *process->apu;
         if (ExactCpu* exact = process->exactCpu) {
-            const bool load = apu.DmcLoadFetched();
-            exact->AddDmcStall(process->apu->TakeStall(), load);
+            exact->TakeDmcFetches(process->apu->dmc);
             process->apuDue = std::min(process->apuDue, apu.NextEventCycle());
         } else {
             cpu.counter -= static_cast<std::int32_t>(process->apu->TakeStall()) * Cpu::DotsPerCycle;
@@ -192,8 +191,7 @@ void Process::ServiceApu() {
         // A sample fetch reads the processor's memory, which a board's handler may answer.
         exactCpu->CatchUpPpu();
         apu->RunTo(now);
-        const bool load = apu->DmcLoadFetched();
-        exactCpu->AddDmcStall(apu->TakeStall(), load);
+        exactCpu->TakeDmcFetches(apu->dmc);
         cpu->SetIrqInput(Cpu::IrqFrameCounter, apu->frameIrq);
         cpu->SetIrqInput(Cpu::IrqDmc, apu->dmc.irqFlag);
         apuDue = apu->NextEventCycle();

@@ -174,23 +174,10 @@ TEST_F(ShellRecording, EachFrameRunIsRecordedAsItsOwn) {
     EXPECT_EQ(seen, frames);
 }
 
-// A program that plays a tone on pulse 1 for ever.
-void WriteToneProgram(const std::string& path) {
-    TestSupport::RomBuilder rom;
-    rom.program = {
-        0xA9, 0x01, 0x8D, 0x15, 0x40, // LDA #$01, STA $4015
-        0xA9, 0xBF, 0x8D, 0x00, 0x40, // LDA #$BF, STA $4000: duty 50%, volume 15, halted
-        0xA9, 0xFD, 0x8D, 0x02, 0x40, // LDA #$FD, STA $4002: about 440 Hz
-        0xA9, 0x00, 0x8D, 0x03, 0x40, // LDA #$00, STA $4003
-        0x4C, 0x14, 0x80,             // JMP $8014 (itself)
-    };
-    rom.Write(path);
-}
-
 // record_wav writes the sound alone at 48000 Hz, exactly the frames' share, with the game's sound also
 // while fast forward or "s_enabled off" keep the speaker silent; unloading the game ends it.
 TEST_F(ShellRecording, SoundAloneEndsWithItsGame) {
-    WriteToneProgram(dir.Path("tone.nes").string());
+    TestSupport::ToneProgram().Write(dir.Path("tone.nes").string());
     ASSERT_TRUE(shell->Initiate({dir.Path("tone.nes").string(), "+g_windowed", "on"}));
     for (const char* silenced : {"+fastforward", "s_enabled off"}) {
         capture.Clear();

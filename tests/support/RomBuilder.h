@@ -53,4 +53,22 @@ inline RomBuilder BackdropProgram(std::uint8_t colour) {
     return rom;
 }
 
+// A program that plays a tone on pulse 1 and shows a changing backdrop: every frame differs.
+inline RomBuilder ToneProgram() {
+    RomBuilder rom;
+    rom.program = {
+        0xA9, 0x01, 0x8D, 0x15, 0x40, // LDA #$01, STA $4015
+        0xA9, 0xBF, 0x8D, 0x00, 0x40, // LDA #$BF, STA $4000: duty 50%, volume 15, halted
+        0xA9, 0xFD, 0x8D, 0x02, 0x40, // LDA #$FD, STA $4002: about 440 Hz
+        0xA9, 0x00, 0x8D, 0x03, 0x40, // LDA #$00, STA $4003
+        0xA9, 0x3F, 0x8D, 0x06, 0x20, // $8014: LDA #$3F, STA $2006
+        0xA9, 0x00, 0x8D, 0x06, 0x20, // LDA #$00, STA $2006
+        0xE6, 0x00, 0xA5, 0x00,       // INC $00, LDA $00
+        0x4A, 0x4A, 0x4A, 0x4A, 0x4A, // LSR x5: a new colour every few frames' worth of passes
+        0x29, 0x3F, 0x8D, 0x07, 0x20, // AND #$3F, STA $2007
+        0x4C, 0x14, 0x80,             // JMP $8014
+    };
+    return rom;
+}
+
 } // namespace Halvo::TestSupport
